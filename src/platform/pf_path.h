@@ -1,0 +1,34 @@
+#pragma once
+// Paths, the current directory and file tests.
+#include <string>
+
+struct pf_path_parts {
+    std::string drive;  // always empty here
+    std::string dir;    // with its trailing '/'
+    std::string name;
+    std::string ext;    // with its leading '.'
+};
+
+// Splits the way the toolkit expects: directory up to and including the last
+// '/', extension from the last '.' of the last component.
+pf_path_parts pf_split_path(const std::string& path);
+std::string pf_join_path(const pf_path_parts& parts);
+
+// Absolute, lexically normalised ("." and ".." folded, repeated '/' merged)
+// against the current directory. False when the current directory cannot be
+// read or the result exceeds pf_max_path.
+constexpr std::size_t pf_max_path = 4096;
+bool pf_full_path(const std::string& path, std::string& out);
+
+// The running program's own full path (/proc/self/exe); false on failure.
+bool pf_module_path(std::string& out);
+
+bool pf_getcwd(std::string& out);
+bool pf_chdir(const std::string& dir);
+
+// A regular file (never a directory) that can be opened for reading, or for
+// reading and writing when `write` is set. A file without any write
+// permission bit counts as read-only, whoever the caller is.
+bool pf_file_openable(const std::string& path, bool write);
+// An existing directory that could be made current.
+bool pf_dir_exists(const std::string& dir);

@@ -1,0 +1,89 @@
+#pragma once
+// The trace log: tk_trace / tk_trace_w write one line to the tk_log's file
+// when a tk_log exists, is enabled and the line's level reaches its minimum.
+#include <atomic>
+#include <climits>
+#include <cstdarg>
+#include <string>
+#include <type_traits>
+
+#include "tk/tk_singl.h"
+
+class tk_log : public tk_singleton<tk_log> {
+public:
+    // path null: the program's own path with the extension ".log".
+    // When enabled the file is emptied at once.
+    tk_log(const char* path, bool enabled, int min_level, bool timestamp);
+    ~tk_log() override;
+
+    void set_path(const char* path);      // null: assertion tk_log 82
+    void enable();                        // one-way
+    void truncate_once();
+
+    const std::string& path() const noexcept { return m_path; }
+    int min_level() const noexcept { return m_min_level; }
+    bool enabled() const noexcept { return m_enabled; }
+    bool truncated() const noexcept { return m_truncated; }
+    bool timestamp() const noexcept { return m_timestamp; }
+
+    // Out-of-line writers behind tk_trace / tk_trace_w.
+    void write(int level, const char* fmt, va_list ap) noexcept;
+    void write_w(int level, const wchar_t* fmt, va_list ap) noexcept;
+
+private:
+    void update_gate() noexcept;
+
+    std::string m_path;
+    int m_min_level;
+    bool m_crlf = true;
+    bool m_enabled;
+    bool m_truncated = false;
+    bool m_timestamp;
+};
+
+namespace tk_detail {
+// Lowest level that needs the out-of-line path: INT_MAX with no enabled log,
+// INT_MIN while the file still has to be emptied, else the minimum level.
+extern std::atomic<int> trace_gate;
+
+template <class A>
+constexpr bool trace_arg_ok =
+    std::is_arithmetic_v<A> || std::is_enum_v<A> || std::is_pointer_v<A> ||
+    std::is_null_pointer_v<A>;
+}  // namespace tk_detail
+
+// True when a line at this level would reach the out-of-line writer.
+inline bool tk_trace_wanted(int level) noexcept {
+    return level >= tk_detail::trace_gate.load(std::memory_order_relaxed);
+}
+
+void tk_vtrace(int level, const char* fmt, va_list ap) noexcept;
+void tk_vtrace_w(int level, const wchar_t* fmt, va_list ap) noexcept;
+void tk_trace_out(int level, const char* fmt, ...) noexcept;
+void tk_trace_out_w(int level, const wchar_t* fmt, ...) noexcept;
+
+// printf-style; arguments must be scalars or pointers (pass c_str()).
+// Nothing is formatted unless the line would be written.
+template <class... A>
+inline void tk_trace(int level, const char* fmt, const A&... args) noexcept {
+    static_assert((tk_detail::trace_arg_ok<std::decay_t<A>> && ...), "tk_trace takes scalars and pointers");
+    if (!tk_trace_wanted(level)) return;
+    tk_trace_out(level, fmt, args...);
+}
+
+// Wide format with the toolkit's conventions: %s and %c take wide text and
+// wide characters, %S and %C narrow ones (%ls, %hs, %lc, %hc as well).
+// The line goes to the file as UTF-8.
+template <class... A>
+inline void tk_trace_w(int level, const wchar_t* fmt, const A&... args) noexcept {
+    static_assert((tk_detail::trace_arg_ok<std::decay_t<A>> && ...), "tk_trace_w takes scalars and pointers");
+    if (!tk_trace_wanted(level)) return;
+    tk_trace_out_w(level, fmt, args...);
+}
+
+// The checks a log file name must pass before it is used (empty names pass):
+// throws tk_exception level 1 "Logfile name specifies an existing read-only
+// file." or "Logfile path does not exist.\nPlease verify the correct path was given."
+void tk_check_logfile(const std::string& name);
+// When the name is not empty and a tk_log exists: set its path and enable it.
+void tk_use_logfile(const std::string& name);

@@ -1,0 +1,90 @@
+#include "tk/tk_threa.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+
+void tk_job::operator()() {
+    while (!is_ready()) {
+        if (stop_requested()) return;
+        do_sleep();
+    }
+    do_job();
+}
+
+void tk_job::do_sleep() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+
+tk_thread::tk_thread(bool owns_job) : m_owns_job(owns_job) {}
+
+tk_thread::~tk_thread() {
+    // A thread cannot be stopped safely from outside: ask the job to stop
+    // and wait for it, so that no joinable std::thread is ever destroyed.
+    stop_and_join();
+    release();
+}
+
+bool tk_thread::is_running() const noexcept {
+    return m_thread.joinable() && !m_done.load(std::memory_order_acquire);
+}
+
+tk_job* tk_thread::create_job() {
+    m_owns_job = true;
+    return new tk_job;
+}
+
+void tk_thread::thread_proc(tk_job* job, std::atomic<bool>* done) {
+    struct mark_done {
+        std::atomic<bool>* d;
+        ~mark_done() { d->store(true, std::memory_order_release); }
+    } guard{done};
+    // An assertion here has no one to catch it on this thread.
+    if (!job) tk_fail_in_destructor("tk_threa", 149);
+    // The job catches what it raises; anything escaping ends the program.
+    (*job)();
+}
+
+void tk_thread::start() {
+    if (is_running()) throw tk_mail_assertion("tk_threa", 92);
+    close();
+    if (m_job) throw tk_mail_assertion("tk_threa", 100);
+    m_job = create_job();
+    if (!m_job) throw tk_mail_assertion("tk_threa", 105);
+    m_job->clear_stop();
+    m_done.store(false, std::memory_order_release);
+    try {
+        m_thread = std::thread(&tk_thread::thread_proc, m_job, &m_done);
+    } catch (const std::system_error& e) {
+        m_done.store(true, std::memory_order_release);
+        tk_trace(2, "tk_thread::start failed: %s", e.what());
+        throw tk_exception(std::string("Cannot start a worker thread: ") + e.what(), 1);
+    }
+}
+
+void tk_thread::close() {
+    if (is_running()) throw tk_mail_assertion("tk_threa", 71);
+    release();
+}
+
+void tk_thread::terminate() {
+    if (!is_running()) throw tk_mail_assertion("tk_threa", 55);
+    stop_and_join();
+    close();
+}
+
+void tk_thread::stop_and_join() noexcept {
+    if (!m_thread.joinable()) return;
+    if (m_job && !m_done.load(std::memory_order_acquire)) m_job->request_stop();
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        // Destroyed from its own job: the thread cannot wait for itself.
+        tk_fail_in_destructor("tk_threa", 55);
+    }
+    m_thread.join();
+}
+
+void tk_thread::release() noexcept {
+    if (m_thread.joinable()) m_thread.join();  // finished: returns at once
+    if (m_job && m_owns_job) delete m_job;
+    m_job = nullptr;
+}

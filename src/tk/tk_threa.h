@@ -1,0 +1,58 @@
+#pragma once
+// A job with overridable steps, and a thread object that runs one job.
+#include <atomic>
+#include <thread>
+
+class tk_job {
+public:
+    tk_job() = default;
+    tk_job(const tk_job&) = delete;
+    tk_job& operator=(const tk_job&) = delete;
+    virtual ~tk_job() = default;
+
+    // Default: while not ready (and no stop asked) sleep; then do_job once.
+    virtual void operator()();
+    virtual bool is_ready() { return false; }
+    virtual void do_sleep();               // 100 ms
+    virtual void do_job() {}
+
+    // Cooperative stop: the owner asks, long-running jobs check and return.
+    void request_stop() noexcept { m_stop.store(true, std::memory_order_release); }
+    bool stop_requested() const noexcept { return m_stop.load(std::memory_order_acquire); }
+    void clear_stop() noexcept { m_stop.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<bool> m_stop{false};
+};
+
+class tk_thread {
+public:
+    explicit tk_thread(bool owns_job = true);
+    tk_thread(const tk_thread&) = delete;
+    tk_thread& operator=(const tk_thread&) = delete;
+    // Asks a running job to stop and waits for it; never throws.
+    virtual ~tk_thread();
+
+    void start();       // tk_threa 92 (running), 100 (job left), 105 (no job)
+    void close();       // tk_threa 71 (running)
+    void terminate();   // tk_threa 55 (not running): asks the job to stop, joins
+    bool is_running() const noexcept;
+
+    tk_job* job() const noexcept { return m_job; }
+    bool owns_job() const noexcept { return m_owns_job; }
+
+protected:
+    // The job to run; the default makes a plain tk_job and owns it.
+    virtual tk_job* create_job();
+
+    bool m_owns_job;
+
+private:
+    static void thread_proc(tk_job* job, std::atomic<bool>* done);
+    void stop_and_join() noexcept;
+    void release() noexcept;
+
+    std::thread m_thread;
+    std::atomic<bool> m_done{true};
+    tk_job* m_job = nullptr;
+};

@@ -1,0 +1,65 @@
+#pragma once
+// One open database. Each server side derives its own.
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "udb/udb_idx.h"
+#include "udb/udb_nmap.h"
+#include "udb/udb_recs.h"
+#include "udb/udb_rel.h"
+#include "udb/udb_sche.h"
+
+using udb_queries = std::map<std::wstring, std::wstring>;  // name -> SQL text
+
+class udb_database {
+public:
+    // Open mode that the relationship writers skip.
+    static constexpr int append_mode = 8;
+
+    udb_database(std::wstring name, int mode, bool b_case_sensitive);
+    virtual ~udb_database();
+    udb_database(const udb_database&) = delete;
+    udb_database& operator=(const udb_database&) = delete;
+
+    // A new table opened for appending rows; owned by the caller.
+    virtual std::unique_ptr<udb_recordset> create_table(const std::wstring& name,
+                                                        const udb_schema& schema,
+                                                        const udb_indexes& indexes) = 0;
+    // Removes the first matching name from the table list; an internal error
+    // when it is not listed.
+    virtual bool delete_tab(const std::wstring& name);
+    virtual std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) = 0;
+    virtual std::unique_ptr<udb_recordset> get_query(const std::wstring& name,
+                                                     const std::wstring& sql, int mode) = 0;
+    // Executes a statement and tells whether it succeeded.
+    virtual bool query(const std::wstring& sql) = 0;
+    // A recordset over the statement's result (null when it has none).
+    virtual std::unique_ptr<udb_recordset> query_rs(const std::wstring& sql);
+    virtual void create_views(const udb_queries& views);
+    virtual void create_relationships(const udb_relationships& relationships);
+    // Searches the table list, exactly or ignoring case by b_case_sensitive.
+    virtual bool is_table_exist(const std::wstring& name) const;
+
+    const std::wstring& name() const { return m_name; }
+    int mode() const { return m_mode; }
+    bool case_sensitive() const { return m_case_sensitive != 0; }
+    const udb_queries& queries() const { return m_queries; }
+    const std::vector<std::wstring>& table_names() const { return m_table_names; }
+    udb_names_map& names_map() { return m_names_map; }
+    const udb_names_map& names_map() const { return m_names_map; }
+    udb_relationships& relationships() { return m_relationships; }
+    const udb_relationships& relationships() const { return m_relationships; }
+
+protected:
+    bool names_equal(const std::wstring& a, const std::wstring& b) const;
+
+    int m_mode;
+    std::wstring m_name;
+    std::uint8_t m_case_sensitive;
+    udb_queries m_queries;
+    std::vector<std::wstring> m_table_names;  // in the server's order
+    udb_names_map m_names_map;
+    udb_relationships m_relationships;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// A cursor over the rows of one table or query. Each server side derives
+// its readers and writers from it.
+#include <cstdint>
+#include <string>
+
+#include "udb/udb_idx.h"
+#include "udb/udb_sche.h"
+
+class udb_record;
+
+class udb_recordset {
+public:
+    udb_recordset(std::wstring table_name, bool owns_fields);
+    udb_recordset(std::wstring table_name, std::wstring query_text, bool owns_fields);
+    virtual ~udb_recordset();
+    udb_recordset(const udb_recordset&) = delete;
+    udb_recordset& operator=(const udb_recordset&) = delete;
+
+    // Writes one row. A writer may buffer; complete() ends the load.
+    virtual void append_record(const udb_record& record) = 0;
+    virtual void update(const udb_record& record);
+    // The current row, owned by the recordset and valid until the cursor
+    // moves or the recordset is deleted; null when there is none.
+    virtual udb_record* get_item();
+    virtual bool is_eof();
+    virtual bool is_query() const;
+    virtual void next();
+    virtual void prev();
+    virtual void reset();
+    // Ends whatever appending left open (a COPY, pending INSERT text) and
+    // reports its failure by throwing. The owner calls it before deleting a
+    // recordset it appended to; the destructor then only cleans up.
+    virtual void complete();
+
+    // Keeps the first index of each name (ignoring case) and remembers the
+    // position of the first primary or unique index.
+    void add_index(const udb_index& index);
+
+    const std::wstring& table_name() const { return m_table_name; }
+    const std::wstring& query_text() const { return m_query_text; }
+    udb_schema& schema() { return m_schema; }
+    const udb_schema& schema() const { return m_schema; }
+    udb_indexes& indexes() { return m_indexes; }
+    const udb_indexes& indexes() const { return m_indexes; }
+    std::int64_t rec_count() const { return m_rec_count; }
+    int key_index_pos() const { return m_key_index; }
+
+protected:
+    std::wstring m_query_text;
+    std::wstring m_table_name;
+    udb_schema m_schema;
+    udb_indexes m_indexes;
+    std::int64_t m_rec_count = 0;  // rows, stored by the derived class when it opens
+    int m_key_index = -1;
+};

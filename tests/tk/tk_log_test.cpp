@@ -1,0 +1,160 @@
+#include "tk/tk_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cctype>
+
+#include "tk_tmpdir.h"
+
+namespace {
+class TkLog : public testing::Test {
+protected:
+    tk_tmpdir dir;
+    std::string path = dir.file("trace.log");
+    std::string read() const { return tk_tmpdir::read(path); }
+};
+}  // namespace
+
+TEST_F(TkLog, NoLogObjectWritesNothing) {
+    ASSERT_FALSE(tk_log::exists());
+    EXPECT_FALSE(tk_trace_wanted(INT_MAX - 1));
+    tk_trace(3, "x %d", 1);
+    tk_trace_w(3, L"x %d", 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(TkLog, LevelsAndLineEnds) {
+    tk_log log(path.c_str(), true, 2, false);
+    tk_trace(1, "below");
+    tk_trace(2, "at %d %s", 2, "two");
+    tk_trace(3, "above %I64d", static_cast<long long>(1) << 40);
+    EXPECT_EQ(read(), "at 2 two\r\nabove 1099511627776\r\n");
+}
+
+TEST_F(TkLog, DisabledUntilALogfileIsUsedThenEmptiedOnce) {
+    tk_tmpdir::write(path, "old content\n");
+    tk_log log(nullptr, false, 3, false);
+    EXPECT_EQ(log.path().substr(log.path().size() - 4), ".log");  // the program's own name
+    tk_trace(3, "dropped");
+    EXPECT_EQ(read(), "old content\n");
+
+    tk_check_logfile(path);
+    tk_use_logfile(path);
+    EXPECT_EQ(log.path(), path);
+    tk_trace(1, "below the minimum still empties the file");
+    EXPECT_EQ(read(), "");
+    tk_trace(3, "one");
+    tk_trace(3, "two");
+    EXPECT_EQ(read(), "one\r\ntwo\r\n");
+}
+
+TEST_F(TkLog, EnabledConstructionEmptiesTheFile) {
+    tk_tmpdir::write(path, "old");
+    tk_log log(path.c_str(), true, 1, false);
+    EXPECT_EQ(read(), "");
+    EXPECT_TRUE(log.truncated());
+}
+
+TEST_F(TkLog, TimestampPrefix) {
+    tk_log log(path.c_str(), true, 1, true);
+    tk_trace(1, "stamped");
+    tk_trace_w(1, L"wide");
+    // "hh:mm:ss " before each line.
+    auto stamped = [](const std::string& line, const std::string& text) {
+        if (line.size() != 9 + text.size() || line.substr(9) != text || line[2] != ':' || line[5] != ':' ||
+            line[8] != ' ')
+            return false;
+        for (int i : {0, 1, 3, 4, 6, 7})
+            if (!std::isdigit(static_cast<unsigned char>(line[i]))) return false;
+        return line.substr(0, 2) < "24" && line.substr(3, 2) < "60" && line.substr(6, 2) < "61";
+    };
+    const std::string all = read();
+    const std::size_t end = all.find("\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_TRUE(stamped(all.substr(0, end), "stamped")) << all;
+    EXPECT_TRUE(stamped(all.substr(end + 2, all.size() - end - 4), "wide")) << all;
+    EXPECT_EQ(all.substr(all.size() - 2), "\r\n");
+}
+
+TEST_F(TkLog, WideLinesAreUtf8WithWindowsFormatConventions) {
+    tk_log log(path.c_str(), true, 1, false);
+    const wchar_t* name = L"T\u00e4belle\u20ac";
+    tk_trace_w(1, L"table %s (%d)", name, 5);
+    tk_trace_w(1, L"narrow %S, char %c%C, explicit %ls %hs", "n\xc3\xa9", L'\u00fc', 'z', name, "h");
+    EXPECT_EQ(read(),
+              "table T\xc3\xa4" "belle\xe2\x82\xac (5)\r\n"
+              "narrow n\xc3\xa9, char \xc3\xbcz, explicit T\xc3\xa4" "belle\xe2\x82\xac h\r\n");
+}
+
+TEST_F(TkLog, LongWideLinesAreCut) {
+    tk_log log(path.c_str(), true, 1, false);
+    std::wstring ascii(20000, L'a');
+    tk_trace_w(1, L"%s", ascii.c_str());
+    EXPECT_EQ(read(), std::string(10239, 'a') + "\r\n");
+
+    // 10239 characters of three bytes each do not fit the UTF-8 buffer:
+    // only the line end is written.
+    tk_tmpdir::write(path, "");
+    std::wstring euro(20000, L'\u20ac');
+    tk_trace_w(1, L"%s", euro.c_str());
+    EXPECT_EQ(read(), "\r\n");
+}
+
+TEST_F(TkLog, SecondLogIsAnAssertion) {
+    tk_log log(path.c_str(), false, 3, false);
+    EXPECT_THROW(tk_log(path.c_str(), false, 3, false), tk_mail_assertion);
+    EXPECT_EQ(tk_log::find(), &log);
+    try {
+        log.set_path(nullptr);
+        FAIL();
+    } catch (const tk_mail_assertion& e) {
+        EXPECT_EQ(std::string(e.what()), tk_assertion_text("tk_log", 82));
+    }
+}
+
+TEST_F(TkLog, GateClosesWhenTheLogGoes) {
+    {
+        tk_log log(path.c_str(), true, 3, false);
+        EXPECT_TRUE(tk_trace_wanted(3));
+        EXPECT_FALSE(tk_trace_wanted(2));
+    }
+    EXPECT_FALSE(tk_trace_wanted(3));
+}
+
+TEST_F(TkLog, LogfileChecks) {
+    const std::string ro = dir.file("ro.log");
+    tk_tmpdir::write(ro, "x");
+    chmod(ro.c_str(), 0444);
+    struct {
+        std::string name;
+        const char* error;  // null: accepted
+    } cases[] = {
+        {"", nullptr},
+        {dir.file("new.log"), nullptr},
+        {ro, "Logfile name specifies an existing read-only file."},
+        {dir.file("missing/x.log"), "Logfile path does not exist.\nPlease verify the correct path was given."},
+    };
+    for (const auto& c : cases) {
+        if (!c.error) {
+            EXPECT_NO_THROW(tk_check_logfile(c.name)) << c.name;
+            continue;
+        }
+        try {
+            tk_check_logfile(c.name);
+            ADD_FAILURE() << c.name;
+        } catch (const tk_exception& e) {
+            EXPECT_STREQ(e.what(), c.error);
+            EXPECT_EQ(e.level(), 1);
+        }
+    }
+}
+
+TEST_F(TkLog, UseLogfileWithoutLogOrNameDoesNothing) {
+    tk_use_logfile(path);  // no log object
+    EXPECT_FALSE(tk_log::exists());
+    tk_log log(dir.file("first.log").c_str(), false, 3, false);
+    tk_use_logfile("");
+    EXPECT_FALSE(log.enabled());
+    EXPECT_EQ(log.path(), dir.file("first.log"));
+}

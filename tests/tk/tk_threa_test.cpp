@@ -1,0 +1,109 @@
+#include "tk/tk_threa.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "tk/tk_exc.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+std::string assertion_of(void (*f)(tk_thread&), tk_thread& t) {
+    try {
+        f(t);
+    } catch (const tk_mail_assertion& e) {
+        return e.what();
+    }
+    return "no assertion";
+}
+
+// A job that runs until it is released or asked to stop.
+struct gated_job : tk_job {
+    std::atomic<bool> release{false};
+    std::atomic<int>* deleted = nullptr;
+    std::atomic<int> runs{0};
+    ~gated_job() override {
+        if (deleted) ++*deleted;
+    }
+    bool is_ready() override { return release.load(); }
+    void do_sleep() override { std::this_thread::sleep_for(1ms); }
+    void do_job() override { ++runs; }
+};
+
+struct job_thread : tk_thread {
+    explicit job_thread(tk_job* j, bool owns) : tk_thread(owns), job_to_run(j) {}
+    tk_job* job_to_run;
+    tk_job* create_job() override { return job_to_run; }
+};
+
+struct null_job_thread : tk_thread {
+    tk_job* create_job() override { return nullptr; }
+};
+
+void wait_until_done(tk_thread& t) {
+    for (int i = 0; i < 5000 && t.is_running(); ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_FALSE(t.is_running());
+}
+}  // namespace
+
+TEST(TkThread, PlainJobWaitsUntilAskedToStop) {
+    tk_thread t;
+    t.start();
+    EXPECT_TRUE(t.owns_job());
+    std::this_thread::sleep_for(250ms);
+    EXPECT_TRUE(t.is_running());  // a plain job is never ready
+    auto begin = std::chrono::steady_clock::now();
+    t.terminate();
+    EXPECT_FALSE(t.is_running());
+    EXPECT_EQ(t.job(), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+}
+
+TEST(TkThread, AssertionSites) {
+    gated_job job;
+    job_thread t(&job, false);
+    EXPECT_EQ(assertion_of([](tk_thread& x) { x.terminate(); }, t), tk_assertion_text("tk_threa", 55));
+    t.start();
+    EXPECT_EQ(assertion_of([](tk_thread& x) { x.start(); }, t), tk_assertion_text("tk_threa", 92));
+    EXPECT_EQ(assertion_of([](tk_thread& x) { x.close(); }, t), tk_assertion_text("tk_threa", 71));
+    job.release = true;
+    wait_until_done(t);
+    EXPECT_EQ(job.runs, 1);
+
+    null_job_thread n;
+    EXPECT_EQ(assertion_of([](tk_thread& x) { x.start(); }, n), tk_assertion_text("tk_threa", 105));
+}
+
+TEST(TkThread, RestartAfterTheJobEnded) {
+    gated_job job;
+    job.release = true;
+    job_thread t(&job, false);
+    t.start();
+    wait_until_done(t);
+    t.start();
+    wait_until_done(t);
+    EXPECT_EQ(job.runs, 2);
+}
+
+TEST(TkThread, DestructorStopsTheJobAndHonoursOwnership) {
+    std::atomic<int> deleted{0};
+    auto* owned = new gated_job;
+    owned->deleted = &deleted;
+    {
+        job_thread t(owned, true);
+        t.start();
+    }  // never released: the stop request ends it
+    EXPECT_EQ(deleted, 1);
+
+    gated_job kept;
+    kept.deleted = &deleted;
+    {
+        job_thread t(&kept, false);
+        t.start();
+    }
+    EXPECT_EQ(deleted, 1);
+    EXPECT_TRUE(kept.stop_requested());
+    EXPECT_EQ(kept.runs, 0);
+}
