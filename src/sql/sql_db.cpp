@@ -1,0 +1,179 @@
+#include "sql/sql_db.h"
+
+#include <mysql.h>
+
+#include "sql/sql_engi.h"
+#include "sql/sql_exc.h"
+#include "sql/sql_recs.h"
+#include "sql/sql_ver.h"
+#include "sql/sql_view.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+
+sql_database::sql_database(const std::wstring& name, MYSQL* connection, int mode)
+    : udb_database(name, mode, false), m_mysql(connection)
+{
+    tk_trace_w(2, L"sql_database::sql_database(%s, mode=%d)", name.c_str(), mode);
+    init_tables();
+    if ((mode & no_views_mode) == 0) {
+        try {
+            init_views();
+        } catch (const sql_exception& e) {
+            tk_trace(2, "ERROR1:\n%s", e.what());
+        }
+    }
+}
+
+sql_database::~sql_database() = default;
+
+void sql_database::init_tables()
+{
+    tk_trace(2, "sql_database::init_tables");
+    std::unique_ptr<sql_tmp_recordset> rs;
+    if (!sql_gate::lists_full_tables(sql_engine::instance().server_version())) {
+        tk_trace(2, "Extracting tables in old way");
+        MYSQL_RES* res = mysql_list_tables(m_mysql, nullptr);
+        if (!res) throw sql_exception(m_mysql);
+        rs = std::make_unique<sql_tmp_recordset>(res, m_mysql);
+    } else {
+        tk_trace(2, "Extracting tables in new way");
+        rs = query_tmp(sql_full_tables_stmt());
+    }
+    if (!rs) return;
+    for (; !rs->is_eof(); rs->next()) {
+        std::wstring table = (*rs->get_item())[0].to_wstring();
+        tk_trace_w(2, L"Got table name: '%s'", table.c_str());
+        m_table_names.push_back(std::move(table));
+    }
+}
+
+void sql_database::init_views()
+{
+    tk_trace(2, "sql_database::init_views");
+    auto rs = query_tmp(sql_views_stmt(escape(tk_to_utf8(m_name))));
+    if (!rs) return;
+    for (; !rs->is_eof(); rs->next()) {
+        const udb_record& row = *rs->get_item();
+        std::wstring view = row[0].to_wstring();
+        tk_trace_w(2, L"Got query name: '%s'", view.c_str());
+        std::wstring text = row[1].to_wstring();
+        tk_trace_w(2, L"Got query SQL: '%s'", text.c_str());
+        m_queries.emplace(std::move(view), refine_view_out(text));  // the first text of a name stays
+    }
+}
+
+std::wstring sql_database::refine_view_out(const std::wstring& text) const
+{
+    return sql_refine_view_out(m_name, text);
+}
+
+std::string sql_database::escape(const std::string& utf8) const
+{
+    std::string out(utf8.size() * 2 + 1, '\0');
+    const unsigned long n = mysql_real_escape_string(m_mysql, out.data(), utf8.data(), utf8.size());
+    out.resize(n);
+    return out;
+}
+
+std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int)
+{
+    tk_trace_w(2, L"sql_database::get_table (%s)", name.c_str());
+    if (!is_table_exist(name)) throw tk_mail_assertion("sql_db", 120);
+    return std::make_unique<sql_table>(*this, name, m_relationships);
+}
+
+std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int)
+{
+    tk_trace_w(2, L"sql_database::get_query(%s,%s)", name.c_str(), sql.c_str());
+    return std::make_unique<sql_recordset>(*this, name, sql, m_relationships);
+}
+
+bool sql_database::query(const std::wstring& sql)
+{
+    tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
+    std::string utf8;
+    if (!tk_w2a(sql, utf8)) return false;
+    if (mysql_real_query(m_mysql, utf8.data(), utf8.size()) != 0) return false;
+    if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
+    return true;
+}
+
+std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql)
+{
+    tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
+    return query_tmp(tk_to_utf8(sql));
+}
+
+std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql)
+{
+    MYSQL_RES* res = do_query2(utf8_sql);
+    if (mysql_errno(m_mysql)) {
+        if (res) mysql_free_result(res);
+        throw sql_exception(m_mysql);
+    }
+    if (!res) return nullptr;
+    return std::make_unique<sql_tmp_recordset>(res, m_mysql);
+}
+
+MYSQL_RES* sql_database::do_query2(const std::string& utf8_sql)
+{
+    tk_trace(1, "sql_database::do_query2(%s)", utf8_sql.c_str());
+    if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) return nullptr;
+    return mysql_use_result(m_mysql);
+}
+
+// ---- the streamed statement ---------------------------------------------------------
+
+sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
+    : m_mysql(db.connection())
+{
+    tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
+    m_result = db.do_query2(utf8_sql);
+    if (!m_result) {
+        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+        throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
+    }
+    m_field_count = mysql_num_fields(m_result);
+    m_fields = mysql_fetch_fields(m_result);
+    m_columns = sql_read_columns(m_fields, m_field_count, sql_engine::instance().blob_as_text());
+}
+
+sql_database::sql_limited_query::~sql_limited_query()
+{
+    tk_trace(1, "sql_database::sql_limited_query::~sql_limited_query");
+    finish();
+}
+
+void sql_database::sql_limited_query::finish() noexcept
+{
+    if (m_result) {
+        mysql_free_result(m_result);
+        m_result = nullptr;
+    }
+}
+
+std::size_t sql_database::sql_limited_query::store_to(window* win, const std::wstring& source,
+                                                      std::int64_t first_record)
+{
+    tk_trace(1, "sql_database::sql_limited_query::store_to");
+    if (!win) throw tk_mail_assertion("sql_db", 59);
+    tk_trace(1, "Step #1");
+    std::size_t n = 0;
+    while (m_result && n < window_size) {
+        MYSQL_ROW row = mysql_fetch_row(m_result);
+        if (!row) {
+            // The end of the rows, or a connection that broke off mid-table.
+            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+            finish();
+            break;
+        }
+        const unsigned long* lengths = mysql_fetch_lengths(m_result);
+        std::unique_ptr<sql_record>& slot = (*win)[n];
+        if (!slot) slot = std::make_unique<sql_record>();
+        slot->fill(m_columns, lengths, row, sql_row_origin{&source, first_record + static_cast<std::int64_t>(n)});
+        tk_trace(1, "Step #2.%d", static_cast<int>(n));
+        ++n;
+    }
+    return n;
+}

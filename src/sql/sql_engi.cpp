@@ -1,0 +1,168 @@
+#include "sql/sql_engi.h"
+
+#include <mysql.h>
+
+#include "sql/sql_db.h"
+#include "sql/sql_exc.h"
+#include "sql/sql_recs.h"
+#include "sql/sql_ver.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+
+sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get())
+{
+    initialize();
+}
+
+sql_engine::~sql_engine()
+{
+    if (m_connected) try_statement("SET FOREIGN_KEY_CHECKS = 1", "Cannot turn ON foreign key check: %s");
+    close();
+    if (m_initialized) mysql_close(m_mysql);  // the storage is ours: this frees only the library's parts
+}
+
+void sql_engine::initialize()
+{
+    tk_trace(1, "sql_engine::initialize");
+    if (m_initialized) mysql_close(m_mysql);
+    m_initialized = false;
+    if (!mysql_init(m_mysql)) throw tk_exception("Cannot initialise the MySQL client library.", 1);
+    m_initialized = true;
+    tk_trace(1, "sql_engine::initialize - 1");
+    mysql_options(m_mysql, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
+    tk_trace(1, "sql_engine::initialize - 2");
+    const unsigned int timeout = 10;
+    mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    // Every text travels as UTF-8 with 4-byte characters; see set_charset.
+    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    tk_trace(1, "sql_engine::initialize - END");
+}
+
+void sql_engine::close() noexcept
+{
+    if (!m_connected) return;
+    mysql_close(m_mysql);
+    m_initialized = false;
+    m_connected = 0;
+    m_charset.clear();
+}
+
+void sql_engine::connect(const std::string& host, const std::string& user, const std::string& password,
+                         unsigned port)
+{
+    // The password stays out of the trace.
+    tk_trace(2, "sql_engine::connect(%s,%s,%s)", host.c_str(), user.c_str(), password.empty() ? "" : "********");
+    if (m_connected) {
+        tk_trace(2, "Connection was established already - disconnecting...");
+        close();
+    }
+    if (!m_initialized) initialize();
+    m_server_version = 0;
+    m_fk_support = 0;
+    tk_trace(3, "Connecting to MySQL server...");
+    if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
+        sql_exception e(m_mysql);
+        initialize();  // a handle whose connect failed is not reused
+        throw e;
+    }
+    m_connected = 1;
+    set_charset();
+
+    const char* info = mysql_get_server_info(m_mysql);
+    if (!info || !*info) return;
+    tk_trace(2, "Got MySQL server version: %s", info);
+    const auto version = sql_parse_version(info);
+    if (!version) {
+        tk_trace(3, "Invalid MySQL version: %s", info);
+        throw tk_mail_assertion("sql_engi", 112);
+    }
+    m_server_version = *version;
+    tk_trace(1, "Hex version: %08X", m_server_version);
+    if (sql_gate::has_fk_support(m_server_version)) m_fk_support = 1;
+    if (sql_gate::refuses_password(m_server_version, !password.empty())) throw sql_auth_not_supported_exception();
+    try_statement("SET FOREIGN_KEY_CHECKS = 0", "Cannot turn off foreign key check: %s");
+    // A table is read as one stream: the server must wait while the
+    // destination (or a question to the user) holds the reader up.
+    try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
+}
+
+void sql_engine::set_charset()
+{
+    tk_trace(3, "Setting UTF-8 collation...");
+    // utf8mb4 first: "utf8" is the 3-byte set on current servers and turns
+    // every 4-byte character into '?'. Old servers only know "utf8".
+    if (mysql_set_character_set(m_mysql, "utf8mb4") == 0) {
+        m_charset = "utf8mb4";
+        return;
+    }
+    tk_trace(2, "Cannot set utf8mb4: %s", mysql_error(m_mysql));
+    if (mysql_set_character_set(m_mysql, "utf8") == 0) {
+        m_charset = "utf8";
+        return;
+    }
+    tk_trace(3, "Failed");
+    tk_trace(2, "Cannot set UTF-8 collation: %s", mysql_error(m_mysql));
+}
+
+bool sql_engine::try_statement(const char* sql, const char* failure_format)
+{
+    if (mysql_query(m_mysql, sql) == 0) {
+        if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
+        return true;
+    }
+    tk_trace(2, failure_format, mysql_error(m_mysql));
+    return false;
+}
+
+void sql_engine::execute(const std::string& utf8_sql)
+{
+    tk_trace(1, "sql_engine::execute(%s)", utf8_sql.c_str());
+    if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) throw sql_exception(m_mysql);
+    if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
+    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+}
+
+std::vector<std::wstring> sql_engine::get_contents()
+{
+    tk_trace(2, "sql_engine::get_contents");
+    tk_trace(2, "Step #1");
+    MYSQL_RES* res = mysql_list_dbs(m_mysql, nullptr);
+    if (!res) throw sql_exception(m_mysql);
+    sql_tmp_recordset rs(res, m_mysql);
+    std::vector<std::wstring> names;
+    for (rs.reset(); !rs.is_eof(); rs.next()) {
+        std::wstring name = (*rs.get_item())[0].to_wstring();
+        tk_trace_w(2, L"Got database %s", name.c_str());
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+bool sql_engine::is_db_exist(const std::wstring& name)
+{
+    tk_trace_w(1, L"sql_engine::is_db_exist(%s)", name.c_str());
+    if (!m_connected) return false;
+    std::string utf8;
+    if (!tk_w2a(name, utf8)) return false;
+    return mysql_select_db(m_mysql, utf8.c_str()) == 0;
+}
+
+std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode)
+{
+    tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());
+    tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
+    const std::string utf8 = tk_to_utf8(name);
+    if (mysql_select_db(m_mysql, utf8.c_str()) != 0) throw sql_exception(m_mysql);
+    return std::make_unique<sql_database>(name, m_mysql, mode);
+}
+
+std::string sql_engine::quote(const std::string& utf8_name) const
+{
+    return sql_quote_name(utf8_name, m_server_version);
+}
+
+std::string sql_engine::quote(const std::wstring& name) const
+{
+    return sql_quote_name(tk_to_utf8(name), m_server_version);
+}

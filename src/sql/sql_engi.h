@@ -1,0 +1,71 @@
+#pragma once
+// The one connection to the MySQL server.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tk/tk_singl.h"
+#include "udb/udb_engi.h"
+
+struct st_mysql;
+class udb_database;
+
+class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
+public:
+    // Registers the singleton (tk_singl 35 for a second one) and initialises
+    // the connection handle.
+    sql_engine();
+    ~sql_engine() override;
+
+    void initialize();
+    // Narrow texts in the ANSI code page (UTF-8). A second call closes the first
+    // connection. sql_exception when the server cannot be reached or refuses.
+    void connect(const std::string& host, const std::string& user, const std::string& password,
+                 unsigned port);
+    // The server's databases in its order.
+    std::vector<std::wstring> get_contents();
+
+    std::unique_ptr<udb_database> create_db(const std::wstring& name) override;
+    std::unique_ptr<udb_database> open_db(const std::wstring& name, int mode) override;
+    void db_delete(const std::wstring& name) override;
+    // Makes the database current; false when it does not exist. Never throws.
+    bool is_db_exist(const std::wstring& name) override;
+
+    // A table name quoted for statements by the server's rule (UTF-8 in, UTF-8 out).
+    std::string quote(const std::string& utf8_name) const;
+    std::string quote(const std::wstring& name) const;
+
+    bool connected() const { return m_connected != 0; }
+    std::uint32_t server_version() const { return m_server_version; }
+    bool fk_support() const { return m_fk_support != 0; }
+    bool fast_insert() const { return m_fast_insert != 0; }
+    bool blob_as_text() const { return m_blob_as_text != 0; }
+    bool varchar_binary() const { return m_varchar_binary != 0; }
+    // The character set the connection ended up with ("utf8mb4", or "utf8" on a
+    // server that refuses it); empty before a connect.
+    const std::string& charset() const { return m_charset; }
+    st_mysql* handle() const { return m_mysql; }
+
+    // Sends one statement and throws sql_exception when it fails; any result is
+    // read and freed.
+    void execute(const std::string& utf8_sql);
+
+private:
+    void close() noexcept;
+    void set_charset();
+    bool try_statement(const char* sql, const char* failure_format);
+
+    std::uint8_t m_connected = 0;
+    std::uint8_t m_fast_insert = 1;
+    std::uint8_t m_blob_as_text = 0;
+    std::uint8_t m_varchar_binary = 0;
+    std::uint32_t m_server_version = 0;
+    // The handle keeps its address for the engine's life (databases hold it);
+    // a reconnect closes and initialises it in place.
+    std::unique_ptr<st_mysql> m_mysql_storage;
+    st_mysql* m_mysql = nullptr;
+    bool m_initialized = false;
+    std::int32_t m_fk_support = 0;
+    std::string m_charset;
+};

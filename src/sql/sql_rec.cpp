@@ -1,0 +1,173 @@
+#include "sql/sql_rec.h"
+
+#include <mysql.h>
+
+#include <charconv>
+#include <string_view>
+
+#include "sql/sql_rpt.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+
+VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_text)
+{
+    const bool is_unsigned = (flags & sql_mysql::unsigned_flag) != 0;
+    switch (mysql_type) {
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL: return VT_DECIMAL;
+    case MYSQL_TYPE_TINY: return is_unsigned ? VT_UI1 : VT_I1;
+    case MYSQL_TYPE_SHORT: return is_unsigned ? VT_UI2 : VT_I2;
+    case MYSQL_TYPE_LONG: return is_unsigned ? VT_UI4 : VT_I4;
+    case MYSQL_TYPE_FLOAT: return VT_R4;
+    case MYSQL_TYPE_DOUBLE: return VT_R8;
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_DATETIME: return VT_DATE;
+    case MYSQL_TYPE_LONGLONG: return is_unsigned ? VT_UI8 : VT_I8;
+    case MYSQL_TYPE_INT24: return VT_I4;
+    case MYSQL_TYPE_YEAR: return VT_UI2;
+    case MYSQL_TYPE_BIT: return VT_BOOL;
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB: return blob_as_text ? VT_BSTR : VT_BLOB;
+    default: return VT_BSTR;
+    }
+}
+
+namespace {
+
+bool is_blob_type(int t)
+{
+    return t >= MYSQL_TYPE_TINY_BLOB && t <= MYSQL_TYPE_BLOB;
+}
+
+// Types whose cells are character or byte strings, by their character set.
+bool is_string_type(int t)
+{
+    return is_blob_type(t) || t == MYSQL_TYPE_VAR_STRING || t == MYSQL_TYPE_STRING || t == MYSQL_TYPE_VARCHAR ||
+           t == MYSQL_TYPE_GEOMETRY;
+}
+
+// TIME in the text protocol: [-]H+:MM:SS[.ffffff]. Only a time of day fits
+// the value's time kind without turning into another time.
+bool is_time_of_day(std::string_view s)
+{
+    if (s.empty() || s[0] == '-') return false;
+    unsigned hours = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), hours);
+    return ec == std::errc() && p != s.data() + s.size() && *p == ':' && hours < 24;
+}
+
+}  // namespace
+
+sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text)
+{
+    sql_column c;
+    c.name = udb_name(tk_utf8_to_unicode(std::string_view(f.name ? f.name : "", f.name ? f.name_length : 0)));
+    c.mysql_type = f.type;
+    c.flags = f.flags;
+    c.length = f.length;
+    c.decimals = f.decimals;
+    c.charset = f.charsetnr;
+    c.vt = get_vartype_by_mysql_type(f.type, f.flags, blob_as_text);
+    if (is_string_type(f.type)) {
+        const bool binary = f.charsetnr == sql_mysql::binary_charset && !(blob_as_text && is_blob_type(f.type));
+        c.how = binary ? path::bytes : path::text;
+        c.vt = binary ? VT_BLOB : VT_BSTR;
+    } else if (f.type == MYSQL_TYPE_BIT) {
+        if (f.length <= 1) {
+            c.how = path::bit1;
+        } else {
+            c.how = path::bits;
+            // 64 bits need the unsigned type to keep every value.
+            c.vt = f.length >= 64 ? VT_UI8 : VT_I8;
+        }
+    } else if (f.type == MYSQL_TYPE_TIME) {
+        c.how = path::time;
+    } else if (c.vt == VT_BSTR) {
+        c.how = path::text;  // ENUM, SET, JSON, NULL and types not listed
+    } else {
+        c.how = path::parse;
+    }
+    return c;
+}
+
+sql_columns sql_read_columns(const MYSQL_FIELD* fields, unsigned count, bool blob_as_text)
+{
+    sql_columns cols;
+    cols.reserve(count);
+    for (unsigned i = 0; i < count; ++i) cols.push_back(sql_column::from_field(fields[i], blob_as_text));
+    return cols;
+}
+
+ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad)
+{
+    if (!cell) return ole_variant();
+    const std::string_view text(cell, len);
+    switch (col.how) {
+    case sql_column::path::text: return ole_variant(text);
+    case sql_column::path::bytes: {
+        ole_variant v;
+        v.attach_binary(cell, len);
+        return v;
+    }
+    case sql_column::path::parse: return ole_variant::from_string(text, col.vt);
+    case sql_column::path::time:
+        if (!is_time_of_day(text)) {
+            if (bad) *bad = true;
+            return ole_variant();
+        }
+        return ole_variant::from_string(text, VT_DATE);
+    case sql_column::path::bit1: return ole_variant(len > 0 && cell[0] != 0);
+    case sql_column::path::bits: {
+        std::uint64_t v = 0;
+        for (unsigned long i = 0; i < len; ++i) v = (v << 8) | static_cast<unsigned char>(cell[i]);
+        if (col.vt == VT_UI8) return ole_variant(static_cast<unsigned long long>(v));
+        return ole_variant(static_cast<long long>(v));
+    }
+    }
+    return ole_variant();
+}
+
+namespace {
+
+void report_bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin)
+{
+    std::wstring msg = L"The TIME value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
+                       col.name.str() + L"' is not a time of day (00:00:00 to 23:59:59); the cell is left empty.";
+    std::wstring context = origin.table ? *origin.table : std::wstring();
+    context += L", record #" + std::to_wstring(origin.record_number);
+    sql_report_value_error(tk_exception(msg, 0), context);
+}
+
+}  // namespace
+
+sql_record::sql_record(const sql_columns* columns, const unsigned long* lengths, char** row,
+                       const sql_row_origin& origin)
+{
+    if (!columns) throw tk_mail_assertion("sql_rec", 17);
+    fill(*columns, lengths, row, origin);
+}
+
+int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char** row, const sql_row_origin& origin)
+{
+    tk_trace(1, "sql_record::ctor (n_fields=%d)", static_cast<int>(cols.size()));
+    clear();
+    reserve(cols.size());
+    int bad_cells = 0;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        const sql_column& col = cols[i];
+        const char* cell = row[i];
+        const unsigned long len = cell ? lengths[i] : 0;
+        bool bad = false;
+        emplace(col.name, static_cast<std::uint32_t>(len), sql_cell_value(col, cell, len, &bad), false, false);
+        if (bad) {
+            ++bad_cells;
+            report_bad_cell(col, cell, len, origin);
+        }
+    }
+    return bad_cells;
+}

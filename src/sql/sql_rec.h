@@ -1,0 +1,78 @@
+#pragma once
+// Rows fetched from MySQL as records of variant values.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/pf_vtype.h"
+#include "udb/udb_name.h"
+#include "udb/udb_rec.h"
+
+struct st_mysql_field;
+
+// MySQL column type numbers and flags this side reads.
+namespace sql_mysql {
+constexpr unsigned not_null_flag = 0x1;
+constexpr unsigned binary_flag = 0x80;
+constexpr unsigned unsigned_flag = 0x20;
+constexpr unsigned auto_increment_flag = 0x200;
+constexpr unsigned binary_charset = 63;
+}  // namespace sql_mysql
+
+// The type code for a MySQL type number and its flags (BLOBs as byte data
+// unless blob_as_text).
+VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_text = false);
+
+// How one result column turns into values, worked out once per result from its
+// description: binary means character set 63 (BINARY, VARBINARY, binary BLOBs,
+// geometry), not the BINARY flag, which _bin collations and JSON carry too.
+struct sql_column {
+    enum class path : std::uint8_t {
+        text,      // UTF-8 text
+        bytes,     // the bytes whole, zero bytes included
+        parse,     // the text parsed into vt (numbers, dates, YEAR)
+        time,      // TIME: only 00:00:00 to 23:59:59 is a time of day
+        bit1,      // BIT(1): true when the byte is not zero
+        bits,      // wider BIT: the bits as an 8-byte integer
+    };
+
+    udb_name name;
+    VARTYPE vt = VT_BSTR;      // type code of the column and of its values
+    path how = path::text;
+    int mysql_type = 0;
+    unsigned flags = 0;
+    unsigned long length = 0;  // metadata length (bytes; bits for BIT)
+    unsigned decimals = 0;
+    unsigned charset = 0;
+
+    static sql_column from_field(const st_mysql_field& field, bool blob_as_text = false);
+};
+
+// The columns of one result, their names decoded from UTF-8 once.
+using sql_columns = std::vector<sql_column>;
+sql_columns sql_read_columns(const st_mysql_field* fields, unsigned count, bool blob_as_text = false);
+
+// Where a row comes from, for the report of a value that cannot be carried.
+struct sql_row_origin {
+    const std::wstring* table = nullptr;
+    std::int64_t record_number = 0;  // counted from 1
+};
+
+// One row. Fields are udb_fields in column order: the value, the cell's byte
+// length as size, the column's name, both flags clear.
+class sql_record : public udb_record {
+public:
+    sql_record() = default;
+    // Assertion (sql_rec, 17) without column descriptions.
+    sql_record(const sql_columns* columns, const unsigned long* lengths, char** row,
+               const sql_row_origin& origin = {});
+
+    // Replaces the fields by those of the row, reusing the field storage.
+    // Returns the number of cells left empty because their value cannot be
+    // carried (each reported through sql_report_value_error).
+    int fill(const sql_columns& columns, const unsigned long* lengths, char** row,
+             const sql_row_origin& origin);
+};
+
+// One cell's value; sets *bad when the cell cannot be carried (value empty).
+ole_variant sql_cell_value(const sql_column& column, const char* cell, unsigned long length, bool* bad);

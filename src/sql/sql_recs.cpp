@@ -1,0 +1,449 @@
+#include "sql/sql_recs.h"
+
+#include <mysql.h>
+
+#include <charconv>
+#include <cstdio>
+
+#include "sql/sql_engi.h"
+#include "sql/sql_exc.h"
+#include "sql/sql_ver.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+#include "udb/udb_text.h"
+
+namespace {
+
+std::uint32_t server_version() { return sql_engine::instance().server_version(); }
+
+// Rows of a statement, fetched and dropped: the count of a SELECT that cannot
+// stand inside COUNT(*) (two output columns of the same name).
+std::int64_t count_rows(sql_database& db, const std::string& sql)
+{
+    MYSQL* m = db.connection();
+    MYSQL_RES* res = db.do_query2(sql);
+    if (!res) {
+        if (mysql_errno(m)) throw sql_exception(m);
+        return 0;
+    }
+    std::int64_t n = 0;
+    while (mysql_fetch_row(res)) ++n;
+    const bool failed = mysql_errno(m) != 0;
+    if (failed) {
+        sql_exception e(m);
+        mysql_free_result(res);
+        throw e;
+    }
+    mysql_free_result(res);
+    return n;
+}
+
+std::int64_t first_cell_as_count(sql_tmp_recordset* rs)
+{
+    if (!rs || rs->is_eof() || rs->get_item()->empty()) return 0;
+    const std::string text = (*rs->get_item())[0].to_string();
+    std::int64_t n = 0;
+    std::from_chars(text.data(), text.data() + text.size(), n);
+    return n;
+}
+
+bool is_zero_date_default(const std::wstring& s)
+{
+    return s.empty() || s == L"0000-00-00" || s == L"0000-00-00 00:00:00" || s == L"00000000000000";
+}
+
+// A BIT default as SHOW COLUMNS gives it: b'101'.
+bool parse_bit_literal(const std::wstring& s, std::uint64_t& out)
+{
+    if (s.size() < 3 || (s[0] != L'b' && s[0] != L'B') || s[1] != L'\'' || s.back() != L'\'') return false;
+    out = 0;
+    for (std::size_t i = 2; i + 1 < s.size(); ++i) {
+        if (s[i] != L'0' && s[i] != L'1') return false;
+        out = (out << 1) | (s[i] == L'1' ? 1u : 0u);
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- snapshot -------------------------------------------------------------------------
+
+sql_snapshot::sql_snapshot(MYSQL* connection) : m_mysql(connection)
+{
+    const std::uint32_t v = server_version();
+    const std::string isolation = sql_isolation_stmt(v);
+    const std::string start = sql_snapshot_stmt(v);
+    if (start.empty()) return;
+    if (mysql_query(m_mysql, isolation.c_str()) != 0)
+        tk_trace(2, "Cannot set the isolation level: %s", mysql_error(m_mysql));
+    if (mysql_query(m_mysql, start.c_str()) != 0) {
+        tk_trace(2, "Cannot start a consistent snapshot: %s", mysql_error(m_mysql));
+        return;
+    }
+    m_active = true;
+}
+
+sql_snapshot::~sql_snapshot()
+{
+    if (m_active && mysql_query(m_mysql, "COMMIT") != 0)
+        tk_trace(2, "Cannot end the consistent snapshot: %s", mysql_error(m_mysql));
+}
+
+// ---- sql_recordset --------------------------------------------------------------------
+
+sql_recordset::sql_recordset(sql_database& db, const std::wstring& table_name, udb_relationships& relationships)
+    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships)
+{
+    tk_trace(2, "sql_recordset::sql_recordset1");
+    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    initialize();
+}
+
+sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
+                             udb_relationships& relationships)
+    : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships)
+{
+    tk_trace(2, "sql_recordset::sql_recordset2");
+    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    initialize();
+}
+
+sql_recordset::sql_recordset(deferred, sql_database& db, const std::wstring& table_name,
+                             udb_relationships& relationships)
+    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships)
+{
+    tk_trace(2, "sql_recordset::sql_recordset1");
+}
+
+sql_recordset::~sql_recordset()
+{
+    tk_trace(1, "sql_recordset::dtor");
+    clean();
+}
+
+std::string sql_recordset::source_sql() const
+{
+    if (is_query()) return sql_trim_query(tk_to_utf8(m_query_text));
+    return sql_select_table_stmt(tk_to_utf8(m_table_name), server_version());
+}
+
+std::int64_t sql_recordset::get_rec_count()
+{
+    tk_trace(2, "sql_recordset::get_rec_count");
+    if (!is_query()) {
+        auto rs = m_db->query_tmp(sql_count_table_stmt(tk_to_utf8(m_table_name), server_version()));
+        return first_cell_as_count(rs.get());
+    }
+    const std::string query = tk_to_utf8(m_query_text);
+    try {
+        auto rs = m_db->query_tmp(sql_count_query_stmt(query));
+        return first_cell_as_count(rs.get());
+    } catch (const sql_exception& e) {
+        // A SELECT with two output columns of the same name cannot be a
+        // derived table; its rows are counted by reading them once.
+        tk_trace(2, "Counting the rows of the query itself: %s", e.what());
+    }
+    return count_rows(*m_db, sql_trim_query(query));
+}
+
+void sql_recordset::initialize()
+{
+    tk_trace(2, "sql_recordset::initialize");
+    clean();
+    m_rec_count = get_rec_count();
+    tk_trace(1, "get_rec_count returns %lld", static_cast<long long>(m_rec_count));
+
+    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    const MYSQL_FIELD* fields = m_stream->fields();
+    const sql_columns& cols = m_stream->columns();
+    for (unsigned i = 0; i < m_stream->field_count(); ++i) {
+        tk_trace(1, "Processing field #%d", static_cast<int>(i + 1));
+        const MYSQL_FIELD& f = fields[i];
+        const sql_column& col = cols[i];
+        std::uint32_t subtype = 0;
+        if (f.type == MYSQL_TYPE_DATETIME) subtype = 1;
+        else if (f.type == MYSQL_TYPE_DATE) subtype = 2;
+        else if (f.type == MYSQL_TYPE_TIME) subtype = 3;
+        else if (col.vt == VT_I8) subtype = 1;
+        else if (col.vt == VT_UI8) subtype = 2;
+        tk_trace(2, "GOT FIELD: name=%s, type=%d, size=%d", f.name, static_cast<int>(f.type), static_cast<int>(f.length));
+        if (f.type >= MYSQL_TYPE_TINY_BLOB && f.type <= MYSQL_TYPE_BLOB && col.vt == VT_BSTR)
+            tk_trace(2, "Change type from BLOB to TEXT");
+        if (f.type == MYSQL_TYPE_DECIMAL || f.type == MYSQL_TYPE_NEWDECIMAL) {
+            tk_trace(1, "Scale/precision: (%d,%d)", static_cast<int>(f.decimals), static_cast<int>(f.length));
+            // The length counts the decimal point when there are decimals, and
+            // the sign unless the column is UNSIGNED.
+            long precision = static_cast<long>(f.length);
+            if (f.decimals > 0) --precision;
+            if (!(f.flags & sql_mysql::unsigned_flag)) --precision;
+            if (precision < 1) precision = 1;
+            subtype = f.decimals + (static_cast<std::uint32_t>(precision) << 8);
+        }
+        m_schema.add(std::make_unique<t_ftd>(static_cast<std::uint32_t>(f.length), col.name, col.vt,
+                                             (f.flags & sql_mysql::not_null_flag) != 0,
+                                             (f.flags & sql_mysql::auto_increment_flag) != 0, ole_variant(),
+                                             subtype));
+    }
+    load_window();
+    m_first_window = true;
+}
+
+void sql_recordset::clean()
+{
+    tk_trace(2, "sql_recordset::clean");
+    // The records stay allocated so the next window refills them.
+    m_filled = 0;
+}
+
+void sql_recordset::load_window()
+{
+    clean();
+    m_first_window = false;
+    if (!m_stream || m_stream->at_end()) return;
+    try {
+        m_filled = static_cast<std::uint32_t>(m_stream->store_to(&m_window, m_table_name, m_rows_read + 1));
+    } catch (...) {
+        m_filled = 0;
+        m_stream.reset();
+        throw;
+    }
+    m_rows_read += m_filled;
+    if (m_stream->at_end() && m_rows_read != m_rec_count)
+        tk_trace(2, "Counted %lld rows, read %lld", static_cast<long long>(m_rec_count),
+                 static_cast<long long>(m_rows_read));
+}
+
+void sql_recordset::append_record(const udb_record&)
+{
+    tk_trace(1, "sql_recordset::append_record");
+    throw tk_mail_assertion("sql_recs", 172);
+}
+
+udb_record* sql_recordset::get_item()
+{
+    if (m_before_window || m_win_pos >= m_filled) return nullptr;
+    return m_window[m_win_pos].get();
+}
+
+bool sql_recordset::is_eof()
+{
+    // The stream decides: a slot left empty means the result has ended, also
+    // when the table shrank below its count.
+    return m_before_window == 0 && m_win_pos >= m_filled;
+}
+
+void sql_recordset::next()
+{
+    tk_trace(1, "sql_recordset::next");
+    if (m_before_window) {
+        --m_before_window;
+        ++m_abs_pos;
+        return;
+    }
+    if (m_win_pos >= m_filled) return;  // at the end already
+    if (m_win_pos + 1 < window_size) {
+        ++m_win_pos;
+    } else {
+        load_window();
+        m_win_pos = 0;
+    }
+    ++m_abs_pos;
+}
+
+void sql_recordset::prev()
+{
+    tk_trace(1, "sql_recordset::prev");
+    if (m_abs_pos == 0) return;
+    if (m_win_pos > 0 && m_before_window == 0)
+        --m_win_pos;
+    else
+        ++m_before_window;  // rows before the window are gone; get_item gives none
+    --m_abs_pos;
+}
+
+void sql_recordset::reset()
+{
+    tk_trace(1, "sql_recordset::reset");
+    m_abs_pos = 0;
+    m_win_pos = 0;
+    m_before_window = 0;
+    // The window still holds the first rows with the stream right behind
+    // them: that is exactly where a new read would stand.
+    if (m_first_window) return;
+    m_stream.reset();
+    m_rows_read = 0;
+    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    load_window();
+    m_first_window = true;
+}
+
+// ---- sql_table --------------------------------------------------------------------------
+
+sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships)
+    : sql_recordset(deferred{}, db, table_name, relationships)
+{
+    tk_trace(2, "sql_table::ctor");
+    tk_trace(2, "sql_table::initialize");
+    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    // The catalogue first: once the rows stream, the connection carries nothing else.
+    const std::string name = tk_to_utf8(table_name);
+    const std::uint32_t v = server_version();
+    auto columns = db.query_tmp(sql_show_columns_stmt(name, v));
+    auto indexes = db.query_tmp(sql_show_index_stmt(name, v));
+    if (sql_gate::reads_create_table(v)) {
+        tk_trace(2, "Extracting foreign keys");
+        auto create = db.query_tmp(sql_show_create_stmt(name, v));
+        for (; create && !create->is_eof(); create->next()) {
+            const udb_record& row = *create->get_item();
+            if (row.empty()) continue;
+            sql_fk_parser(table_name, row[row.size() - 1].to_string()).do_parse(relationships);
+        }
+    }
+    initialize();
+    if (columns) refine_columns(*columns);
+    if (indexes) read_indexes(*indexes);
+}
+
+sql_table::~sql_table()
+{
+    tk_trace(2, "sql_table::dtor");
+}
+
+void sql_table::refine_columns(sql_tmp_recordset& rows)
+{
+    for (rows.reset(); !rows.is_eof(); rows.next()) {
+        const udb_record& row = *rows.get_item();
+        if (row.size() < 3) continue;
+        // By name: SELECT * leaves invisible columns out, SHOW COLUMNS lists them.
+        const std::wstring field = row[0].to_wstring();
+        t_ftd* col = nullptr;
+        for (t_ftd* c : m_schema.columns())
+            if (c->name.str() == field) {
+                col = c;
+                break;
+            }
+        if (!col)
+            for (t_ftd* c : m_schema.columns())
+                if (udb_eq_nocase(c->name.str(), field)) {
+                    col = c;
+                    break;
+                }
+        if (!col) continue;
+
+        const std::string type = row[1].to_string();
+        tk_trace(2, "Got type: %s", type.c_str());
+        int a = 0, b = 0;
+        if (std::sscanf(type.c_str(), "varchar(%d)", &a) == 1) {
+            tk_trace(2, "Refining size for varchar: %d", a);
+            col->size = static_cast<std::uint32_t>(a);
+        } else if (std::sscanf(type.c_str(), "float(%d,%d)", &a, &b) == 2) {
+            tk_trace(2, "Refining type for FLOAT(%d,%d)", a, b);
+            if (a != 0 && b != 0 && b < a) {
+                col->vartype = VT_DECIMAL;
+                col->reserved = static_cast<std::uint32_t>(b) + (static_cast<std::uint32_t>(a) << 8);
+            }
+        }
+        const std::wstring def = row[row.size() - 2].to_wstring();
+        tk_trace_w(2, L"Got default value: %s", def.c_str());
+        if (!col->b_not_null && def.empty()) continue;
+        tk_trace(2, "Default value's type: %08X", static_cast<unsigned>(col->vartype));
+        if (col->vartype == VT_DATE && is_zero_date_default(def)) {
+            tk_trace(2, "Skip empty def.values for date column");
+            col->b_not_null = 0;
+            continue;
+        }
+        std::uint64_t bits = 0;
+        if (col->vartype == VT_BSTR || col->vartype == VT_DATE) {
+            col->def_value = ole_variant(def);
+        } else if (col->vartype == VT_BLOB) {
+            // A binary default is its bytes, not hexadecimal digits.
+            const std::string bytes = tk_to_utf8(def);
+            col->def_value = ole_variant();
+            if (!bytes.empty()) col->def_value.attach_binary(bytes.data(), bytes.size());
+        } else if (parse_bit_literal(def, bits)) {
+            if (col->vartype == VT_BOOL) col->def_value = ole_variant(bits != 0);
+            else if (col->vartype == VT_UI8) col->def_value = ole_variant(static_cast<unsigned long long>(bits));
+            else col->def_value = ole_variant(static_cast<long long>(bits));
+        } else {
+            col->def_value = ole_variant::from_wstring(def, col->vartype);
+        }
+    }
+}
+
+void sql_table::read_indexes(sql_tmp_recordset& rows)
+{
+    for (rows.reset(); !rows.is_eof(); rows.next()) {
+        const udb_record& row = *rows.get_item();
+        if (row.size() < 5) continue;
+        const std::string non_unique = row[1].to_string();
+        const bool unique = non_unique.empty() || non_unique == "0";
+        const std::wstring key = row[2].to_wstring();
+        const bool primary = key == L"PRIMARY";
+        const std::wstring column = row[4].to_wstring();
+        tk_trace_w(2, L"Got index '%s' (primary=%d, unique=%d)", key.c_str(), int(primary), int(unique));
+        if (m_indexes.is_acceptable_name(key))
+            add_index(udb_index(key, unique, primary, {column}));
+        else
+            m_indexes.get_index(key).field_names.push_back(column);
+    }
+}
+
+// ---- sql_tmp_recordset ------------------------------------------------------------------
+
+sql_tmp_recordset::sql_tmp_recordset(MYSQL_RES* result, MYSQL* connection) : udb_recordset(L"", true)
+{
+    tk_trace(1, "sql_tmp_recordset::sql_tmp_recordset");
+    initialize(result, connection);
+}
+
+sql_tmp_recordset::~sql_tmp_recordset() = default;
+
+void sql_tmp_recordset::initialize(MYSQL_RES* result, MYSQL* connection)
+{
+    tk_trace(1, "sql_tmp_recordset::initialize");
+    if (!result) throw tk_mail_assertion("sql_recs", 293);
+    struct result_guard {
+        MYSQL_RES* r;
+        ~result_guard() { mysql_free_result(r); }
+    } guard{result};
+    const unsigned n = mysql_num_fields(result);
+    m_columns = sql_read_columns(mysql_fetch_fields(result), n, sql_engine::instance().blob_as_text());
+    static const std::wstring no_table;
+    while (MYSQL_ROW row = mysql_fetch_row(result)) {
+        const unsigned long* lengths = mysql_fetch_lengths(result);
+        m_rows.push_back(std::make_unique<sql_record>(&m_columns, lengths, row,
+                                                      sql_row_origin{&no_table, m_rec_count + 1}));
+        ++m_rec_count;
+    }
+    if (connection && mysql_errno(connection)) throw sql_exception(connection);
+}
+
+void sql_tmp_recordset::append_record(const udb_record&)
+{
+    throw tk_mail_assertion("sql_recs", 286);
+}
+
+udb_record* sql_tmp_recordset::get_item()
+{
+    return m_pos < m_rows.size() ? m_rows[m_pos].get() : nullptr;
+}
+
+bool sql_tmp_recordset::is_eof() { return m_pos >= static_cast<std::uint64_t>(m_rec_count); }
+void sql_tmp_recordset::next() { ++m_pos; }
+void sql_tmp_recordset::prev() {}
+void sql_tmp_recordset::reset() { m_pos = 0; }
+
+// ---- sql_fk_parser ----------------------------------------------------------------------
+
+sql_fk_parser::sql_fk_parser(const std::wstring& table_name, const std::string& create_text)
+    : m_table_name(table_name), m_lines(tk_split(create_text, '\n'))
+{
+    tk_trace(2, "sql_fk_parser::ctor(%s)", create_text.c_str());
+}
+
+void sql_fk_parser::do_parse(udb_relationships&)
+{
+    tk_trace(2, "sql_fk_parser::do_parse");
+    tk_trace(1, "Got %d chunks", static_cast<int>(m_lines.size()));
+}

@@ -1,0 +1,133 @@
+#pragma once
+// Recordsets over MySQL tables and SELECT texts, read in windows of 256 rows
+// from one streamed statement, and the in-memory recordset of short results.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sql/sql_db.h"
+#include "sql/sql_rec.h"
+#include "udb/udb_rel.h"
+#include "udb/udb_recs.h"
+
+struct st_mysql;
+struct st_mysql_res;
+
+// One read-only consistent snapshot (REPEATABLE READ) on the connection, so
+// that a table's count and its rows come from the same moment on InnoDB.
+// Ended (COMMIT) by the destructor; failures are traced and otherwise ignored.
+class sql_snapshot {
+public:
+    explicit sql_snapshot(st_mysql* connection);
+    ~sql_snapshot();
+    sql_snapshot(const sql_snapshot&) = delete;
+    sql_snapshot& operator=(const sql_snapshot&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    st_mysql* m_mysql;
+    bool m_active = false;
+};
+
+class sql_recordset : public udb_recordset {
+public:
+    static constexpr std::size_t window_size = sql_database::sql_limited_query::window_size;
+
+    // A table (its name) or a query (its name and SELECT text).
+    sql_recordset(sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
+    sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
+                  udb_relationships& relationships);
+    ~sql_recordset() override;
+
+    void append_record(const udb_record& record) override;  // read only: sql_recs 172
+    udb_record* get_item() override;
+    bool is_eof() override;
+    void next() override;
+    void prev() override;
+    void reset() override;
+
+    // SELECT COUNT(*) of the table or query.
+    std::int64_t get_rec_count();
+    // Empties the window (its records are kept for reuse).
+    void clean();
+
+    // Rows delivered so far by the stream (for checks against the count).
+    std::int64_t rows_read() const { return m_rows_read; }
+
+protected:
+    struct deferred {};
+    // For derived tables that read their catalogue first and then call initialize.
+    sql_recordset(deferred, sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
+    void initialize();
+    std::string source_sql() const;
+    // Reads the next window from the stream.
+    void load_window();
+
+    sql_database* m_db;
+    udb_relationships* m_relationships;
+    std::uint64_t m_abs_pos = 0;
+    std::uint32_t m_win_pos = 0;
+    sql_database::sql_limited_query::window m_window;
+    std::uint32_t m_filled = 0;          // slots that hold a row
+    std::uint32_t m_before_window = 0;   // prev steps taken back across the window's start
+    bool m_first_window = false;         // the window holds the stream's first rows
+    std::int64_t m_rows_read = 0;
+    std::unique_ptr<sql_snapshot> m_snapshot;  // declared before the stream: ends after it
+    std::unique_ptr<sql_database::sql_limited_query> m_stream;
+};
+
+// A base table: the result's columns refined by SHOW COLUMNS, its indexes
+// from SHOW INDEX.
+class sql_table : public sql_recordset {
+public:
+    sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
+    ~sql_table() override;
+
+    void append_record(const udb_record& record) override;
+    void complete() override;
+
+private:
+    void refine_columns(sql_tmp_recordset& columns);
+    void read_indexes(sql_tmp_recordset& indexes);
+
+    std::string m_pending_insert;  // multi-row INSERT text not sent yet
+};
+
+// Every row of one result in memory (server lists, counts, SHOW statements).
+class sql_tmp_recordset : public udb_recordset {
+public:
+    // Takes the result over and reads it whole; assertion (sql_recs, 293) for
+    // none. A connection lost while reading is sql_exception.
+    sql_tmp_recordset(st_mysql_res* result, st_mysql* connection);
+    ~sql_tmp_recordset() override;
+
+    void append_record(const udb_record& record) override;  // sql_recs 286
+    udb_record* get_item() override;
+    bool is_eof() override;
+    void next() override;
+    void prev() override;
+    void reset() override;
+
+    const sql_columns& columns() const { return m_columns; }
+    std::size_t size() const { return m_rows.size(); }
+
+private:
+    void initialize(st_mysql_res* result, st_mysql* connection);
+
+    std::uint32_t m_pos = 0;
+    sql_columns m_columns;
+    std::vector<std::unique_ptr<sql_record>> m_rows;
+};
+
+// Foreign keys of a CREATE TABLE text. MySQL foreign keys are not carried
+// over: do_parse adds nothing.
+class sql_fk_parser {
+public:
+    sql_fk_parser(const std::wstring& table_name, const std::string& create_text);
+    void do_parse(udb_relationships& relationships);
+
+private:
+    std::wstring m_table_name;
+    std::vector<std::string> m_lines;
+};

@@ -1,0 +1,104 @@
+#include "sql/sql_ver.h"
+
+#include <charconv>
+
+std::optional<std::uint32_t> sql_parse_version(std::string_view text)
+{
+    // MariaDB 10 and later may present themselves as "5.5.5-10.x.y-MariaDB" to old clients.
+    if (text.size() > 6 && text.substr(0, 6) == "5.5.5-" && text[6] >= '0' && text[6] <= '9') text.remove_prefix(6);
+    unsigned part[3] = {0, 0, 0};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (p == end || *p != '.') return std::nullopt;
+            ++p;
+        }
+        while (p != end && (*p == ' ' || *p == '\t')) ++p;  // as "%d" would skip
+        auto [next, ec] = std::from_chars(p, end, part[i]);
+        if (ec != std::errc()) return std::nullopt;
+        if (part[i] > 255) part[i] = 255;  // keeps the order of the packed number
+        p = next;
+    }
+    return sql_version_number(part[0], part[1], part[2]);
+}
+
+std::string sql_quote_name(std::string_view name, std::uint32_t version)
+{
+    if (!sql_gate::quotes_names(version)) return std::string(name);
+    std::string out;
+    out.reserve(name.size() + 2);
+    out += '`';
+    for (char c : name) {
+        if (c == '`') out += '`';
+        out += c;
+    }
+    out += '`';
+    return out;
+}
+
+std::string sql_select_table_stmt(std::string_view table, std::uint32_t version)
+{
+    return "SELECT * FROM " + sql_quote_name(table, version);
+}
+
+std::string sql_count_table_stmt(std::string_view table, std::uint32_t version)
+{
+    return "SELECT COUNT(*) FROM " + sql_quote_name(table, version);
+}
+
+std::string sql_count_query_stmt(std::string_view query)
+{
+    return "SELECT COUNT(*) FROM (" + sql_trim_query(query) + ") as query";
+}
+
+std::string sql_show_columns_stmt(std::string_view table, std::uint32_t version)
+{
+    return "SHOW COLUMNS FROM " + sql_quote_name(table, version);
+}
+
+std::string sql_show_index_stmt(std::string_view table, std::uint32_t version)
+{
+    return "SHOW INDEX FROM " + sql_quote_name(table, version);
+}
+
+std::string sql_show_create_stmt(std::string_view table, std::uint32_t version)
+{
+    return "SHOW CREATE TABLE " + sql_quote_name(table, version);
+}
+
+std::string sql_full_tables_stmt()
+{
+    return "show full tables where Table_type='BASE TABLE'";
+}
+
+std::string sql_views_stmt(std::string_view escaped_db_name)
+{
+    std::string s = "SELECT table_name, view_definition FROM information_schema.views WHERE table_schema='";
+    s += escaped_db_name;
+    s += '\'';
+    return s;
+}
+
+std::string sql_trim_query(std::string_view query)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
+    std::size_t n = query.size();
+    while (n > 0 && (blank(query[n - 1]) || query[n - 1] == ';')) --n;
+    std::size_t b = 0;
+    while (b < n && blank(query[b])) ++b;
+    return std::string(query.substr(b, n - b));
+}
+
+std::string sql_isolation_stmt(std::uint32_t version)
+{
+    if (version < sql_gate::snapshot) return {};
+    return "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ";
+}
+
+std::string sql_snapshot_stmt(std::uint32_t version)
+{
+    if (version >= sql_gate::read_only_trx) return "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY";
+    if (version >= sql_gate::snapshot) return "START TRANSACTION WITH CONSISTENT SNAPSHOT";
+    return {};
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Server versions and the statement texts that depend on them. Pure functions of
+// the version number, so every older-server form can be checked without such a
+// server.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// major << 16 | minor << 8 | patch (4.1.0 is 0x040100).
+constexpr std::uint32_t sql_version_number(unsigned major, unsigned minor, unsigned patch)
+{
+    return (major << 16) | (minor << 8) | patch;
+}
+
+// "%d.%d.%d" at the start of the text; what follows the third number ("-log",
+// "-MariaDB-0+deb12u1") is ignored. Nothing when three numbers cannot be read.
+std::optional<std::uint32_t> sql_parse_version(std::string_view text);
+
+namespace sql_gate {
+constexpr std::uint32_t fk_support = sql_version_number(3, 23, 44);    // also SHOW CREATE TABLE
+constexpr std::uint32_t old_auth_only = sql_version_number(4, 1, 0);   // exactly this one
+constexpr std::uint32_t backquotes = sql_version_number(4, 1, 0);
+constexpr std::uint32_t full_tables = sql_version_number(5, 0, 1);
+constexpr std::uint32_t snapshot = sql_version_number(4, 1, 8);        // WITH CONSISTENT SNAPSHOT
+constexpr std::uint32_t read_only_trx = sql_version_number(5, 6, 5);   // START TRANSACTION READ ONLY
+
+inline bool has_fk_support(std::uint32_t v) { return v >= fk_support; }
+inline bool reads_create_table(std::uint32_t v) { return v >= fk_support; }
+inline bool refuses_password(std::uint32_t v, bool has_password) { return v == old_auth_only && has_password; }
+inline bool quotes_names(std::uint32_t v) { return v >= backquotes; }
+inline bool lists_full_tables(std::uint32_t v) { return v >= full_tables; }
+}  // namespace sql_gate
+
+// A table name for a statement: in backquotes with every inner backquote
+// doubled from 4.1.0 on; bare before (those servers have no quoting). UTF-8.
+std::string sql_quote_name(std::string_view name, std::uint32_t version);
+
+// Statement texts (UTF-8). Names are raw UTF-8 names, quoted here.
+std::string sql_select_table_stmt(std::string_view table, std::uint32_t version);
+std::string sql_count_table_stmt(std::string_view table, std::uint32_t version);
+std::string sql_count_query_stmt(std::string_view query);
+std::string sql_show_columns_stmt(std::string_view table, std::uint32_t version);
+std::string sql_show_index_stmt(std::string_view table, std::uint32_t version);
+std::string sql_show_create_stmt(std::string_view table, std::uint32_t version);
+// The base-table list of 5.0.1 and later (older servers use mysql_list_tables).
+std::string sql_full_tables_stmt();
+// The views of a database; the name must already be escaped for a literal.
+std::string sql_views_stmt(std::string_view escaped_db_name);
+// A user's SELECT as one statement: trailing blanks and semicolons removed.
+std::string sql_trim_query(std::string_view query);
+// Statements that open one read-only consistent snapshot; empty where the
+// server has no such statement (then reading runs without one).
+std::string sql_isolation_stmt(std::uint32_t version);
+std::string sql_snapshot_stmt(std::uint32_t version);

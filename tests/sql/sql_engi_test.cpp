@@ -1,0 +1,92 @@
+// The server connection against the private test server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sql/sql_exc.h"
+#include "sql/sql_ver.h"
+#include "sql_fixture.h"
+#include "tk/tk_utils.h"
+#include <algorithm>
+#include "tk/tk_log.h"
+
+namespace {
+
+using sql_engine_test = sql_server_test;
+
+TEST_F(sql_engine_test, ConnectLearnsVersionAndUsesUtf8mb4)
+{
+    EXPECT_TRUE(engine->connected());
+    EXPECT_GE(engine->server_version(), sql_version_number(10, 0, 0));
+    EXPECT_TRUE(engine->fk_support());
+    EXPECT_EQ(engine->charset(), "utf8mb4");
+    EXPECT_EQ(engine->quote(std::wstring(L"order items")), "`order items`");
+    auto rs = open(sql_database::no_views_mode)->query_tmp("SELECT @@character_set_client, @@character_set_results, @@foreign_key_checks");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ((*rs->get_item())[0].to_string(), "utf8mb4");
+    EXPECT_EQ((*rs->get_item())[1].to_string(), "utf8mb4");
+    EXPECT_EQ((*rs->get_item())[2].to_string(), "0");
+}
+
+TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
+{
+    const auto names = engine->get_contents();
+    EXPECT_NE(std::find(names.begin(), names.end(), wdb), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), L"information_schema"), names.end());
+    EXPECT_TRUE(engine->is_db_exist(wdb));
+    EXPECT_FALSE(engine->is_db_exist(wdb + L"_missing"));
+    try {
+        engine->open_db(wdb + L"_missing", 0);
+        FAIL() << "open_db of a missing database";
+    } catch (const sql_exception& e) {
+        EXPECT_EQ(e.code(), 0x400000 + 1049);
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_NE(e.message().find("Unknown database"), std::string::npos);
+    }
+}
+
+TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("vek_sql_trace_" + db + ".log");
+    const server_address s = mysql_test_server();
+    {
+        tk_log log(path.c_str(), true, 1, false);
+        try {
+            engine->connect(s.host, s.user, "Wr0ngSecret!", static_cast<unsigned>(s.port));
+            FAIL() << "connected with a wrong password";
+        } catch (const sql_exception& e) {
+            EXPECT_EQ(e.code(), 0x400000 + 1045);
+            EXPECT_EQ(e.level(), 0);
+        }
+        EXPECT_FALSE(engine->connected());
+        // Reconnecting over a live connection closes it first.
+        sql_test_connect(*engine);
+        sql_test_connect(*engine);
+        EXPECT_TRUE(engine->connected());
+    }
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::filesystem::remove(path);
+    const std::string trace = text.str();
+    EXPECT_NE(trace.find("sql_engine::connect("), std::string::npos);
+    EXPECT_NE(trace.find("Connection was established already - disconnecting..."), std::string::npos);
+    EXPECT_EQ(trace.find("Wr0ngSecret!"), std::string::npos);
+    EXPECT_EQ(trace.find(s.password), std::string::npos);
+}
+
+TEST_F(sql_engine_test, ConnectionRefusedIsSqlException)
+{
+    try {
+        engine->connect("127.0.0.1", "vek", "x", 1);  // nothing listens on port 1
+        FAIL();
+    } catch (const sql_exception& e) {
+        EXPECT_EQ(e.code() & 0xFF0000, 0x400000);
+        EXPECT_NE(e.code(), 0x400000);
+    }
+    sql_test_connect(*engine);
+}
+
+}  // namespace

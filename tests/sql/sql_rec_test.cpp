@@ -1,0 +1,175 @@
+// Column plans and cell values built from hand-made column descriptions.
+#include "sql/sql_rec.h"
+
+#include <mysql.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sql/sql_rpt.h"
+
+namespace {
+
+MYSQL_FIELD field(enum_field_types type, unsigned flags = 0, unsigned charset = 63, unsigned long length = 10,
+                  const char* name = "c")
+{
+    MYSQL_FIELD f;
+    std::memset(&f, 0, sizeof f);
+    f.name = const_cast<char*>(name);
+    f.name_length = static_cast<unsigned>(std::strlen(name));
+    f.type = type;
+    f.flags = flags;
+    f.charsetnr = charset;
+    f.length = length;
+    return f;
+}
+
+ole_variant value(const MYSQL_FIELD& f, const std::string& cell, bool* bad = nullptr)
+{
+    return sql_cell_value(sql_column::from_field(f), cell.data(), cell.size(), bad);
+}
+
+std::vector<unsigned char> bytes_of(const ole_variant& v)
+{
+    const unsigned char* p = nullptr;
+    const std::size_t n = v.get_bytes(p);
+    return std::vector<unsigned char>(p, p + n);
+}
+
+TEST(SqlTypeMap, MySqlTypesToTypeCodes)
+{
+    const unsigned U = sql_mysql::unsigned_flag;
+    const struct {
+        int type;
+        unsigned flags;
+        VARTYPE vt;
+    } cases[] = {
+        {MYSQL_TYPE_DECIMAL, 0, VT_DECIMAL}, {MYSQL_TYPE_NEWDECIMAL, U, VT_DECIMAL},
+        {MYSQL_TYPE_TINY, 0, VT_I1},          {MYSQL_TYPE_TINY, U, VT_UI1},
+        {MYSQL_TYPE_SHORT, 0, VT_I2},         {MYSQL_TYPE_SHORT, U, VT_UI2},
+        {MYSQL_TYPE_LONG, 0, VT_I4},          {MYSQL_TYPE_LONG, U, VT_UI4},
+        {MYSQL_TYPE_INT24, U, VT_I4},         {MYSQL_TYPE_LONGLONG, 0, VT_I8},
+        {MYSQL_TYPE_LONGLONG, U, VT_UI8},     {MYSQL_TYPE_FLOAT, 0, VT_R4},
+        {MYSQL_TYPE_DOUBLE, 0, VT_R8},        {MYSQL_TYPE_TIMESTAMP, 0, VT_DATE},
+        {MYSQL_TYPE_DATE, 0, VT_DATE},        {MYSQL_TYPE_TIME, 0, VT_DATE},
+        {MYSQL_TYPE_DATETIME, 0, VT_DATE},    {MYSQL_TYPE_YEAR, U, VT_UI2},
+        {MYSQL_TYPE_BIT, U, VT_BOOL},         {MYSQL_TYPE_BLOB, 0x80, VT_BLOB},
+        {MYSQL_TYPE_LONG_BLOB, 0, VT_BLOB},   {MYSQL_TYPE_VAR_STRING, 0, VT_BSTR},
+        {MYSQL_TYPE_STRING, 0, VT_BSTR},      {MYSQL_TYPE_ENUM, 0, VT_BSTR},
+        {MYSQL_TYPE_NULL, 0, VT_BSTR},        {MYSQL_TYPE_JSON, 0, VT_BSTR},
+        {MYSQL_TYPE_GEOMETRY, 0, VT_BSTR},    {200, 0, VT_BSTR},
+    };
+    for (const auto& c : cases) EXPECT_EQ(get_vartype_by_mysql_type(c.type, c.flags), c.vt) << c.type;
+    EXPECT_EQ(get_vartype_by_mysql_type(MYSQL_TYPE_BLOB, 0x80, true), VT_BSTR);
+}
+
+TEST(SqlColumnPlan, BinaryMeansCharset63)
+{
+    const unsigned B = sql_mysql::binary_flag;
+    // _bin collations and JSON carry the BINARY flag but are text.
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BLOB, B | 0x10, 45)).vt, VT_BSTR);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_VAR_STRING, B, 46)).vt, VT_BSTR);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BLOB, B | 0x10, 63)).vt, VT_BLOB);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_STRING, B, 63)).vt, VT_BLOB);      // BINARY
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_VAR_STRING, B, 63)).vt, VT_BLOB);  // VARBINARY
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_GEOMETRY, B, 63)).vt, VT_BLOB);
+    // Numbers report charset 63 too and stay numbers.
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_LONG, 0, 63)).vt, VT_I4);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BIT, 0, 63, 1)).vt, VT_BOOL);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BIT, 0, 63, 16)).vt, VT_I8);
+    EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BIT, 0, 63, 64)).vt, VT_UI8);
+}
+
+TEST(SqlCellValue, TextAndBytes)
+{
+    const auto text = field(MYSQL_TYPE_VAR_STRING, 0, 45);
+    EXPECT_EQ(value(text, "caf\xC3\xA9s").to_wstring(), L"caf\u00E9s");
+    EXPECT_EQ(value(text, std::string("ab\0cd", 5)).to_wstring(), L"ab");  // text ends at a zero byte
+    EXPECT_EQ(value(text, "\xF0\x9F\x98\x80").to_wstring(), std::wstring(1, wchar_t(0x1F600)));
+
+    const std::string raw("\x00\x01\x02\xFF\x00", 5);
+    EXPECT_EQ(bytes_of(value(field(MYSQL_TYPE_BLOB, 0x90, 63), raw)),
+              (std::vector<unsigned char>{0x00, 0x01, 0x02, 0xFF, 0x00}));
+    EXPECT_EQ(value(field(MYSQL_TYPE_STRING, 0x80, 63), raw).vartype(), VT_ARRAY_UI1);
+    EXPECT_EQ(bytes_of(value(field(MYSQL_TYPE_STRING, 0x80, 63), raw)).size(), 5u);
+
+    EXPECT_TRUE(sql_cell_value(sql_column::from_field(text), nullptr, 0, nullptr).is_empty());
+    EXPECT_TRUE(sql_cell_value(sql_column::from_field(field(MYSQL_TYPE_LONG)), nullptr, 0, nullptr).is_empty());
+}
+
+TEST(SqlCellValue, NumbersBitsAndDecimals)
+{
+    EXPECT_EQ(value(field(MYSQL_TYPE_NEWDECIMAL), "12.50").to_string(), "12.50");
+    EXPECT_EQ(value(field(MYSQL_TYPE_NEWDECIMAL), "12.50").vartype(), VT_DECIMAL);
+    EXPECT_EQ(value(field(MYSQL_TYPE_LONGLONG, 0x20), "18446744073709551615").get_ui8(), 18446744073709551615ull);
+    EXPECT_EQ(value(field(MYSQL_TYPE_LONGLONG), "-9223372036854775808").to_string(), "-9223372036854775808");
+
+    const auto bit1 = field(MYSQL_TYPE_BIT, 0x20, 63, 1);
+    EXPECT_EQ(value(bit1, std::string("\x01", 1)).to_string(), "1");
+    EXPECT_EQ(value(bit1, std::string("\x00", 1)).to_string(), "0");
+    EXPECT_EQ(value(field(MYSQL_TYPE_BIT, 0x20, 63, 16), std::string("\xA5\x0F", 2)).get_i8(), 0xA50F);
+    EXPECT_EQ(value(field(MYSQL_TYPE_BIT, 0x20, 63, 64), std::string(8, '\xFF')).get_ui8(), ~0ull);
+}
+
+TEST(SqlCellValue, TimeOutsideADayIsFlaggedAndLeftEmpty)
+{
+    const auto time = field(MYSQL_TYPE_TIME);
+    for (const char* ok : {"00:00:00", "23:59:59", "12:34:56.500000"}) {
+        bool bad = false;
+        const ole_variant v = value(time, ok, &bad);
+        EXPECT_FALSE(bad) << ok;
+        EXPECT_EQ(v.vartype(), VT_DATE) << ok;
+    }
+    EXPECT_EQ(value(time, "23:59:59").to_string(), "0000-00-00 23:59:59");
+    for (const char* out : {"24:00:00", "838:59:59", "-00:00:01", "-838:59:59"}) {
+        bool bad = false;
+        EXPECT_TRUE(value(time, out, &bad).is_empty()) << out;
+        EXPECT_TRUE(bad) << out;
+    }
+}
+
+struct capture_reporter : sql_value_reporter {
+    std::vector<std::wstring> contexts;
+    std::vector<int> levels;
+    void report(const tk_exception& e, const std::wstring& context) override
+    {
+        contexts.push_back(context);
+        levels.push_back(e.level());
+    }
+};
+
+TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord)
+{
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_LONG, 0, 63, 11, "id"), field(MYSQL_TYPE_TIME, 0, 63, 10, "t")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    char id[] = "7";
+    char t[] = "100:00:00";
+    char* row[2] = {id, t};
+    unsigned long lengths[2] = {1, 9};
+    capture_reporter rep;
+    sql_set_value_reporter(&rep);
+    const std::wstring table = L"shifts";
+    sql_record rec(&cols, lengths, row, sql_row_origin{&table, 42});
+    sql_set_value_reporter(nullptr);
+
+    ASSERT_EQ(rec.size(), 2u);
+    EXPECT_EQ(rec[0].name.str(), L"id");
+    EXPECT_EQ(rec[0].size, 1u);
+    EXPECT_EQ(rec[0].to_string(), "7");
+    EXPECT_TRUE(rec[1].is_empty());
+    ASSERT_EQ(rep.contexts.size(), 1u);
+    EXPECT_EQ(rep.contexts[0], L"shifts, record #42");
+    EXPECT_EQ(rep.levels[0], 0);
+    // Refilling reuses the record.
+    char t2[] = "01:02:03";
+    row[1] = t2;
+    lengths[1] = 8;
+    EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
+    EXPECT_EQ(rec[1].to_string(), "0000-00-00 01:02:03");
+    EXPECT_THROW(sql_record(nullptr, lengths, row), tk_mail_assertion);
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+// Recordsets over real tables: windows, every type, descriptors, indexes,
+// queries, and the failures a reader must not hide.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "sql/sql_exc.h"
+#include "sql/sql_rpt.h"
+#include "sql_fixture.h"
+#include "tk/tk_utils.h"
+
+namespace {
+
+using sql_recordset_test = sql_server_test;
+
+std::unique_ptr<sql_recordset> as_sql(std::unique_ptr<udb_recordset> p)
+{
+    return std::unique_ptr<sql_recordset>(static_cast<sql_recordset*>(p.release()));
+}
+
+std::vector<std::string> numbers(int from, int to)
+{
+    std::vector<std::string> v;
+    for (int i = from; i <= to; ++i) v.push_back(std::to_string(i));
+    return v;
+}
+
+TEST_F(sql_recordset_test, EveryRowOnceInOrderAcrossWindows)
+{
+    auto d = open();
+    for (int n : {0, 1, 255, 256, 257, 600}) {
+        const std::string t = "rows_" + std::to_string(n);
+        exec("CREATE TABLE `" + db + "`." + t + " (id INT PRIMARY KEY, pad VARCHAR(10)) ENGINE=InnoDB");
+        if (n > 0)
+            exec("INSERT INTO `" + db + "`." + t + " SELECT seq, 'x' FROM seq_1_to_" + std::to_string(n));
+    }
+    d = open();
+    for (int n : {0, 1, 255, 256, 257, 600}) {
+        auto rs = as_sql(d->get_table(tk_utf8_to_unicode("rows_" + std::to_string(n)), 1));
+        EXPECT_EQ(rs->rec_count(), n);
+        // Read twice: reset restarts the stream from the first row.
+        EXPECT_EQ(column_texts(*rs, 0), numbers(1, n)) << n;
+        EXPECT_EQ(column_texts(*rs, 0), numbers(1, n)) << n;
+        EXPECT_EQ(rs->get_item(), nullptr);
+        rs->next();  // past the end stays at the end
+        EXPECT_TRUE(rs->is_eof());
+    }
+}
+
+TEST_F(sql_recordset_test, ResetRightAfterOpeningDoesNotRereadTheFirstWindow)
+{
+    exec("CREATE TABLE `" + db + "`.t (id INT) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.t SELECT seq FROM seq_1_to_300");
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"t", 1));
+    EXPECT_EQ(rs->rows_read(), 256);
+    rs->reset();
+    EXPECT_EQ(rs->rows_read(), 256);
+    EXPECT_EQ(rs->get_item()->operator[](0).to_string(), "1");
+    // A walk, prev inside the window, then reset.
+    rs->next();
+    rs->next();
+    rs->prev();
+    EXPECT_EQ((*rs->get_item())[0].to_string(), "2");
+    EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
+}
+
+// One row of boundary values and one row of NULLs for every MySQL type.
+constexpr const char* all_types_ddl =
+    "CREATE TABLE all_types ("
+    " id INT NOT NULL PRIMARY KEY,"
+    " ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, su SMALLINT UNSIGNED, mi MEDIUMINT, mu MEDIUMINT UNSIGNED,"
+    " i INT, iu INT UNSIGNED, bi BIGINT, bu BIGINT UNSIGNED,"
+    " d10 DECIMAL(10,2), d65 DECIMAL(65,30), du DECIMAL(10,2) UNSIGNED, d0 DECIMAL(10,0),"
+    " f FLOAT, db DOUBLE, b1 BIT(1), b16 BIT(16), b64 BIT(64),"
+    " dt DATE, dtm DATETIME(6), ts TIMESTAMP NULL, tm TIME, yr YEAR,"
+    " ch CHAR(5), vc VARCHAR(50), tx TEXT, js JSON, tb TEXT COLLATE utf8mb4_bin,"
+    " en ENUM('a','b c'), st SET('x','y'), bn BINARY(4), vb VARBINARY(10), bl BLOB"
+    ") CHARACTER SET utf8mb4";
+
+TEST_F(sql_recordset_test, EveryTypeWithBoundaryValuesAndNulls)
+{
+    exec(std::string("USE `") + db + "`");
+    exec(all_types_ddl);
+    exec("INSERT INTO all_types VALUES (1, -128, 255, -32768, 65535, -8388608, 16777215,"
+         " -2147483648, 4294967295, -9223372036854775808, 18446744073709551615,"
+         " -99999999.99, -99999999999999999999999999999999999.999999999999999999999999999999, 99999999.99, 12345,"
+         " 3.5, -1.7976931348623157e308, b'1', b'1010010100001111', b'1111111111111111111111111111111111111111111111111111111111111111',"
+         " '9999-12-31', '1000-01-01 00:00:00.000001', '2038-01-19 03:14:07', '23:59:59', 2155,"
+         " 'abc', 'caf\xC3\xA9 \xF0\x9F\x98\x80', 'long text', '{\"k\": [1, 2]}', 'Bin\xC3\xA4r',"
+         " 'b c', 'x,y', X'00FF0000', X'000102', X'0001FF00')");
+    exec("INSERT INTO all_types (id) VALUES (2)");
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"all_types", 1));
+    const udb_schema& s = rs->schema();
+    ASSERT_EQ(s.size(), 35u);
+    auto col = [&](const wchar_t* name) { return &s.get_field(name); };
+
+    const struct {
+        const wchar_t* name;
+        VARTYPE vt;
+    } types[] = {
+        {L"ti", VT_I1},      {L"tu", VT_UI1},     {L"si", VT_I2},   {L"su", VT_UI2},   {L"mi", VT_I4},
+        {L"mu", VT_I4},      {L"i", VT_I4},       {L"iu", VT_UI4},  {L"bi", VT_I8},    {L"bu", VT_UI8},
+        {L"d10", VT_DECIMAL}, {L"d65", VT_DECIMAL}, {L"f", VT_R4},  {L"db", VT_R8},    {L"b1", VT_BOOL},
+        {L"b16", VT_I8},     {L"b64", VT_UI8},    {L"dt", VT_DATE}, {L"dtm", VT_DATE}, {L"ts", VT_DATE},
+        {L"tm", VT_DATE},    {L"yr", VT_UI2},     {L"ch", VT_BSTR}, {L"vc", VT_BSTR},  {L"tx", VT_BSTR},
+        {L"js", VT_BSTR},    {L"tb", VT_BSTR},    {L"en", VT_BSTR}, {L"st", VT_BSTR},  {L"bn", VT_BLOB},
+        {L"vb", VT_BLOB},    {L"bl", VT_BLOB},
+    };
+    for (const auto& t : types) EXPECT_EQ(col(t.name)->vartype, t.vt) << std::string(t.name, t.name + wcslen(t.name));
+
+    // Subtypes: date kinds, 64-bit sign, precision << 8 | scale (UNSIGNED has no sign position).
+    EXPECT_EQ(col(L"dtm")->reserved, 1u);
+    EXPECT_EQ(col(L"dt")->reserved, 2u);
+    EXPECT_EQ(col(L"tm")->reserved, 3u);
+    EXPECT_EQ(col(L"bi")->reserved, 1u);
+    EXPECT_EQ(col(L"bu")->reserved, 2u);
+    EXPECT_EQ(col(L"d10")->reserved, 2u + (10u << 8));
+    EXPECT_EQ(col(L"du")->reserved, 2u + (10u << 8));
+    EXPECT_EQ(col(L"d0")->reserved, 0u + (10u << 8));
+    EXPECT_EQ(col(L"d65")->reserved, 30u + (65u << 8));
+    EXPECT_EQ(col(L"vc")->size, 50u);  // declared characters, not the metadata's bytes
+    EXPECT_TRUE(col(L"id")->b_not_null);
+    ASSERT_EQ(rs->indexes().size(), 1u);
+    EXPECT_TRUE(rs->indexes()[0].b_primary);
+
+    rs->reset();
+    const udb_record& r = *rs->get_item();
+    auto text = [&](const wchar_t* name) {
+        for (const udb_field& f : r)
+            if (f.name == std::wstring_view(name)) return f.to_string();
+        ADD_FAILURE() << "no field";
+        return std::string();
+    };
+    auto field = [&](const wchar_t* name) -> const udb_field& {
+        for (const udb_field& f : r)
+            if (f.name == std::wstring_view(name)) return f;
+        throw std::runtime_error("no field");
+    };
+    EXPECT_EQ(text(L"ti"), "-128");
+    EXPECT_EQ(text(L"tu"), "255");
+    EXPECT_EQ(text(L"si"), "-32768");
+    EXPECT_EQ(text(L"su"), "65535");
+    EXPECT_EQ(text(L"mi"), "-8388608");
+    EXPECT_EQ(text(L"mu"), "16777215");
+    EXPECT_EQ(text(L"i"), "-2147483648");
+    EXPECT_EQ(text(L"iu"), "4294967295");
+    EXPECT_EQ(text(L"bi"), "-9223372036854775808");
+    EXPECT_EQ(text(L"bu"), "18446744073709551615");
+    EXPECT_EQ(text(L"d10"), "-99999999.99");
+    EXPECT_EQ(text(L"d65"), "-99999999999999999999999999999999999.999999999999999999999999999999");
+    EXPECT_EQ(text(L"du"), "99999999.99");
+    EXPECT_EQ(text(L"f"), "3.5e+00");
+    EXPECT_EQ(text(L"db"), "-1.7976931348623157e+308");
+    EXPECT_EQ(text(L"b1"), "1");
+    EXPECT_EQ(field(L"b16").get_i8(), 0xA50F);
+    EXPECT_EQ(field(L"b64").get_ui8(), ~0ull);
+    EXPECT_EQ(text(L"dt"), "9999-12-31");
+    EXPECT_EQ(text(L"dtm"), "1000-01-01 00:00:00.000001");
+    EXPECT_EQ(text(L"ts"), "2038-01-19 03:14:07");
+    EXPECT_EQ(text(L"tm"), "0000-00-00 23:59:59");
+    EXPECT_EQ(text(L"yr"), "2155");
+    EXPECT_EQ(text(L"ch"), "abc");
+    EXPECT_EQ(field(L"vc").to_wstring(), std::wstring(L"caf\u00E9 ") + wchar_t(0x1F600));
+    EXPECT_EQ(field(L"vc").size, 10u);  // the cell's bytes
+    EXPECT_EQ(text(L"tx"), "long text");
+    EXPECT_EQ(text(L"js"), "{\"k\": [1, 2]}");
+    EXPECT_EQ(field(L"tb").to_wstring(), L"Bin\u00E4r");
+    EXPECT_EQ(text(L"en"), "b c");
+    EXPECT_EQ(text(L"st"), "x,y");
+    EXPECT_EQ(text(L"bn"), "0x00FF0000");
+    EXPECT_EQ(text(L"vb"), "0x000102");
+    EXPECT_EQ(text(L"bl"), "0x0001FF00");
+
+    rs->next();
+    ASSERT_NE(rs->get_item(), nullptr);
+    for (const udb_field& f : *rs->get_item())
+        if (f.name != std::wstring_view(L"id")) {
+            EXPECT_TRUE(f.is_empty()) << tk_to_utf8(f.name.str());
+        }
+    rs->next();
+    EXPECT_TRUE(rs->is_eof());
+}
+
+TEST_F(sql_recordset_test, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("SET SESSION sql_mode = ''");
+    exec("CREATE TABLE t (hidden INT INVISIBLE, a INT NOT NULL, b VARCHAR(30) DEFAULT 'x''y',"
+         " c DATETIME NOT NULL DEFAULT '0000-00-00 00:00:00', e BIT(3) DEFAULT b'101', g BIT(1) DEFAULT b'1',"
+         " h FLOAT(7,4), k INT DEFAULT 42, n BINARY(2) DEFAULT 'ab',"
+         " PRIMARY KEY (a), UNIQUE KEY ub (b, a), KEY kc (k))");
+    exec("SET SESSION sql_mode = DEFAULT");
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"t", 1));
+    const udb_schema& s = rs->schema();
+    ASSERT_EQ(s.size(), 8u);  // the invisible column is not in SELECT *
+    EXPECT_EQ(s[0]->name.str(), L"a");
+    EXPECT_EQ(s.get_field(L"b").size, 30u);
+    EXPECT_EQ(s.get_field(L"b").def_value.to_string(), "x'y");
+    EXPECT_FALSE(s.get_field(L"c").b_not_null);  // zero-date default: nullable, no default
+    EXPECT_TRUE(s.get_field(L"c").def_value.is_empty());
+    EXPECT_EQ(s.get_field(L"e").def_value.get_i8(), 5);
+    EXPECT_EQ(s.get_field(L"g").def_value.to_string(), "1");
+    EXPECT_EQ(s.get_field(L"h").vartype, VT_DECIMAL);
+    EXPECT_EQ(s.get_field(L"h").reserved, 4u + (7u << 8));
+    EXPECT_EQ(s.get_field(L"k").def_value.to_string(), "42");
+    EXPECT_EQ(s.get_field(L"n").def_value.to_string(), "0x6162");
+
+    const udb_indexes& ix = rs->indexes();
+    ASSERT_EQ(ix.size(), 3u);
+    EXPECT_EQ(ix[0].name, L"PRIMARY");
+    EXPECT_TRUE(ix[0].b_primary);
+    EXPECT_EQ(ix[1].name, L"ub");
+    EXPECT_TRUE(ix[1].b_unique);
+    EXPECT_FALSE(ix[1].b_primary);
+    EXPECT_EQ(ix[1].field_names, (std::vector<std::wstring>{L"b", L"a"}));
+    EXPECT_FALSE(ix[2].b_unique);
+}
+
+TEST_F(sql_recordset_test, QueriesOfAnyShape)
+{
+    exec("CREATE TABLE `" + db + "`.t (a INT, b INT)");
+    exec("INSERT INTO `" + db + "`.t SELECT seq, 1000 - seq FROM seq_1_to_600");
+    auto d = open();
+    {
+        auto rs = d->get_query(L"q", L"select a, b as a from t where a <= 300 order by b;", 1);
+        EXPECT_EQ(rs->rec_count(), 300);
+        ASSERT_EQ(rs->schema().size(), 2u);
+        std::vector<std::string> firsts = column_texts(*rs, 0), seconds = column_texts(*rs, 1);
+        ASSERT_EQ(firsts.size(), 300u);
+        EXPECT_EQ(firsts.front(), "300");  // the query's own order
+        EXPECT_EQ(seconds.front(), "700");
+        EXPECT_TRUE(rs->is_query());
+    }
+    {
+        auto rs = d->get_query(L"q2", L"  SELECT COUNT(*) AS n FROM t ; ", 1);
+        EXPECT_EQ(column_texts(*rs, 0), (std::vector<std::string>{"600"}));
+    }
+    EXPECT_THROW(d->get_query(L"bad", L"SELECT nope FROM t", 1), sql_exception);
+    // A reader never writes: a statement that changes rows is refused.
+    EXPECT_THROW(d->get_query(L"del", L"DELETE FROM t", 1), sql_exception);
+    EXPECT_EQ(column_texts(*d->get_table(L"t", 1), 0).size(), 600u);
+}
+
+struct capture_reporter : sql_value_reporter {
+    std::vector<std::wstring> contexts;
+    void report(const tk_exception& e, const std::wstring& context) override
+    {
+        EXPECT_EQ(e.level(), 0);
+        contexts.push_back(context);
+    }
+};
+
+TEST_F(sql_recordset_test, TimeOutsideADayIsReportedWithTableAndRecord)
+{
+    exec("CREATE TABLE `" + db + "`.shifts (id INT, t TIME)");
+    exec("INSERT INTO `" + db + "`.shifts VALUES (1, '08:00:00'), (2, '838:59:59'), (3, '-00:00:01'), (4, NULL)");
+    auto d = open();
+    capture_reporter rep;
+    sql_set_value_reporter(&rep);
+    auto rs = d->get_query(L"shifts", L"SELECT * FROM shifts ORDER BY id", 1);
+    const std::vector<std::string> times = column_texts(*rs, 1);
+    sql_set_value_reporter(nullptr);
+    EXPECT_EQ(times, (std::vector<std::string>{"0000-00-00 08:00:00", "", "", ""}));
+    EXPECT_EQ(rep.contexts, (std::vector<std::wstring>{L"shifts, record #2", L"shifts, record #3"}));
+}
+
+TEST_F(sql_recordset_test, ALostConnectionMidTableIsAnErrorNotTheEnd)
+{
+    exec("CREATE TABLE `" + db + "`.big (id INT, pad VARCHAR(2000))");
+    exec("INSERT INTO `" + db + "`.big SELECT seq, REPEAT('p', 2000) FROM seq_1_to_20000");
+    auto d = open();
+    auto rs = d->get_table(L"big", 1);
+    const unsigned long id = mysql_thread_id(engine->handle());
+    ASSERT_EQ(mysql_query(second_connection(), ("KILL " + std::to_string(id)).c_str()), 0);
+    std::int64_t n = 0;
+    EXPECT_THROW(
+        {
+            for (rs->reset(); !rs->is_eof(); rs->next()) ++n;
+        },
+        sql_exception);
+    EXPECT_LT(n, 20000);
+    rs.reset();
+    d.reset();
+    sql_test_connect(*engine);
+}
+
+TEST_F(sql_recordset_test, RowsComeFromOneSnapshotWhileOthersWrite)
+{
+    exec("CREATE TABLE `" + db + "`.s (id INT PRIMARY KEY, pad VARCHAR(2000)) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.s SELECT seq, REPEAT('p', 2000) FROM seq_1_to_5000");
+    auto d = open();
+    auto rs = d->get_table(L"s", 1);
+    EXPECT_EQ(rs->rec_count(), 5000);
+    MYSQL* other = second_connection();
+    ASSERT_EQ(mysql_query(other, "DELETE FROM s WHERE id % 2 = 0"), 0) << mysql_error(other);
+    ASSERT_EQ(mysql_query(other, "INSERT INTO s SELECT seq, 'n' FROM seq_5001_to_6000"), 0) << mysql_error(other);
+    EXPECT_EQ(column_texts(*rs, 0), numbers(1, 5000));
+}
+
+}  // namespace
