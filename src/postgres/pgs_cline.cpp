@@ -1,0 +1,156 @@
+#include "postgres/pgs_cline.h"
+
+#include <cstdint>
+
+#include "platform/pf_num.h"
+#include "postgres/pgs_exc.h"
+#include "tk/tk_utils.h"
+#include "variant/ole_date.h"
+#include "variant/ole_var.h"
+
+namespace {
+
+[[noreturn]] void value_error(const std::string& what) { throw pgs_exception(what); }
+
+char* put2(char* o, unsigned v) {
+    o[0] = char('0' + v / 10);
+    o[1] = char('0' + v % 10);
+    return o + 2;
+}
+
+}  // namespace
+
+pgs_copy_buffer::pgs_copy_buffer(std::size_t batch_size) : m_batch(batch_size) {
+    // Room for a full batch plus the line that crosses its end.
+    m_buf.reserve(batch_size + batch_size / 4);
+}
+
+void pgs_copy_buffer::add_null() {
+    separate();
+    m_buf.append("\\N", 2);
+}
+
+void pgs_copy_buffer::append_text(std::wstring_view text, std::string& out) {
+    // Worst case 4 bytes per character; the escapes need only 2.
+    const std::size_t old = out.size();
+    out.resize(old + 4 * text.size());
+    char* const begin = out.data() + old;
+    char* o = begin;
+    for (const wchar_t wc : text) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c < 0x80) {
+            switch (c) {
+            case '\\': *o++ = '\\'; *o++ = '\\'; continue;
+            case '\t': *o++ = '\\'; *o++ = 't'; continue;
+            case '\n': *o++ = '\\'; *o++ = 'n'; continue;
+            case '\r': *o++ = '\\'; *o++ = 'r'; continue;
+            case 0:
+                out.resize(old);
+                value_error("Text contains a NUL character, which PostgreSQL cannot store");
+            default: *o++ = char(c); continue;
+            }
+        }
+        if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                out.resize(old);
+                (void)tk_to_utf8(text);  // throws the conversion's own exception
+                value_error("Cannot convert to UTF8 string");
+            }
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (c <= 0x10FFFF) {
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else {
+            out.resize(old);
+            (void)tk_to_utf8(text);
+            value_error("Cannot convert to UTF8 string");
+        }
+    }
+    out.resize(old + static_cast<std::size_t>(o - begin));
+}
+
+void pgs_copy_buffer::add_date(const ole_variant& value) {
+    const plat_systemtime& t = value.get_time();
+    const ole_date d(t);
+    if (!d.is_valid()) value_error("Invalid date value");
+    if (d.kind() != ole_date::kind_time) {
+        d.append_to(m_buf);
+        return;
+    }
+    // A time of day: PostgreSQL TIME holds 00:00:00 to 24:00:00. The source's
+    // wider range (MySQL TIME is an interval) is refused, never folded.
+    const bool no_rest = t.minute == 0 && t.second == 0 && t.microsecond == 0;
+    const bool zero = t.hour == 0 && no_rest;
+    const bool over = t.hour > 24 || (t.hour == 24 && !no_rest);
+    if ((t.negative && !zero) || over || t.minute > 59 || t.second > 59 || t.microsecond > 999999) {
+        std::string shown;
+        d.append_to(shown);
+        const std::string::size_type p = shown.find("0000-00-00 ");
+        if (p == 0) shown.erase(0, 11);
+        value_error("Time value " + shown + " is outside the range of PostgreSQL TIME (00:00:00 to 24:00:00)");
+    }
+    char buf[16];
+    char* o = put2(buf, t.hour);
+    *o++ = ':';
+    o = put2(o, t.minute);
+    *o++ = ':';
+    o = put2(o, t.second);
+    if (t.microsecond != 0) {
+        *o++ = '.';
+        std::uint32_t us = t.microsecond;
+        for (int i = 5; i >= 0; --i) {
+            o[i] = char('0' + us % 10);
+            us /= 10;
+        }
+        o += 6;
+    }
+    m_buf.append(buf, static_cast<std::size_t>(o - buf));
+}
+
+void pgs_copy_buffer::add_bytes(const ole_variant& value) {
+    // bytea hex form "\x0102..."; its backslash is doubled for COPY.
+    const pf_safearray* a = value.get_var().array;
+    const std::size_t n = (a && a->dims == 1) ? a->count : 0;
+    const std::size_t old = m_buf.size();
+    m_buf.resize(old + 3 + 2 * n);
+    char* o = m_buf.data() + old;
+    o[0] = '\\';
+    o[1] = '\\';
+    o[2] = 'x';
+    if (n) pf_hex_encode(a->data(), n, o + 3);
+}
+
+void pgs_copy_buffer::add(const ole_variant& value) {
+    switch (value.vartype()) {
+    case VT_EMPTY:
+    case VT_NULL: add_null(); return;
+    case VT_BSTR:
+        separate();
+        append_text(value.text_view(), m_buf);
+        return;
+    case VT_DATE:
+        separate();
+        add_date(value);
+        return;
+    case VT_ARRAY_UI1:
+        separate();
+        add_bytes(value);
+        return;
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
+    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
+    case VT_CY: case VT_DECIMAL: case VT_BOOL:
+        // Digits, sign, point, exponent, "nan"/"inf": nothing to escape.
+        separate();
+        value.append_utf8(m_buf);
+        return;
+    default:
+        value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to PostgreSQL");
+    }
+}

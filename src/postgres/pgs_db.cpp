@@ -1,0 +1,136 @@
+#include "postgres/pgs_db.h"
+
+#include <pqxx/pqxx>
+
+#include "postgres/pgs_engi.h"
+#include "postgres/pgs_exc.h"
+#include "postgres/pgs_ident.h"
+#include "postgres/pgs_recs.h"
+#include "postgres/pgs_sini.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+
+namespace {
+
+using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
+
+// (schema, table) of a name: the text before the first "." is the schema.
+std::pair<std::wstring, std::wstring> split_name(const std::wstring& name) {
+    const std::size_t dot = name.find(L'.');
+    if (dot == std::wstring::npos) return {L"public", name};
+    return {name.substr(0, dot), name.substr(dot + 1)};
+}
+
+std::wstring folded(const std::wstring& part) { return tk_utf8_to_unicode(pgs_fold_name(part)); }
+
+}  // namespace
+
+pgs_database::pgs_database(const std::wstring& name) : udb_database(name, 1, true) {
+    tk_trace_w(2, L"pgs_database::ctor(%s)", name.c_str());
+    init_tables();
+}
+
+pgs_database::~pgs_database() { m_tables.clear(); }
+
+void pgs_database::init_tables() {
+    tk_trace_w(2, L"schema_pattern=%s, table_pattern=%s", m_name.c_str(), L"%");
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    pgs_guard([&] {
+        read_committed_tx tx(conn, "get_tables");
+        const pqxx::result r =
+            tx.exec("SELECT * FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')",
+                    "get_tables");
+        for (const auto& row : r) register_table(tk_utf8_to_unicode(row[0].c_str()), tk_utf8_to_unicode(row[1].c_str()));
+        // Read only: ended without commit.
+    });
+}
+
+void pgs_database::register_table(const std::wstring& schema_name, const std::wstring& table_name) {
+    const std::wstring key = schema_name.empty() ? table_name : schema_name + L"." + table_name;
+    m_table_names.push_back(key);
+    m_tables.emplace(key, std::make_pair(schema_name, table_name));
+}
+
+std::wstring pgs_database::qualify(const std::wstring& name) const {
+    // A key as the server spells it wins; otherwise the name as the server
+    // would store it unquoted.
+    const std::wstring candidate = name.find(L'.') == std::wstring::npos ? L"public." + name : name;
+    if (m_tables.count(candidate)) return candidate;
+    const auto [schema, table] = split_name(name);
+    return folded(schema) + L"." + folded(table);
+}
+
+const std::pair<std::wstring, std::wstring>* pgs_database::find_table(const std::wstring& key) const {
+    const auto it = m_tables.find(key);
+    return it == m_tables.end() ? nullptr : &it->second;
+}
+
+bool pgs_database::is_table_exist(const std::wstring& name) const {
+    return udb_database::is_table_exist(qualify(name));
+}
+
+bool pgs_database::delete_tab(const std::wstring& name) {
+    const std::wstring q = qualify(name);
+    tk_trace_w(2, L"pgs_database::delete_tab(%s)", q.c_str());
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    std::pair<std::wstring, std::wstring> parts;
+    if (const auto* entry = find_table(q)) {
+        parts = *entry;
+    } else {
+        parts = split_name(q);
+    }
+    const std::string statement = "DROP TABLE " + pgs_qualified(tk_to_utf8(parts.first), tk_to_utf8(parts.second));
+    pgs_guard(
+        [&] {
+            read_committed_tx tx(conn, "drop_table");
+            tx.exec(statement, "drop_table");
+            tx.commit();
+        },
+        "Cannot drop table: " + tk_to_utf8(q) + ". ");
+    if (!udb_database::is_table_exist(q)) return false;
+    return udb_database::delete_tab(q);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::get_table(const std::wstring& name, int mode) {
+    tk_trace_w(2, L"pgs_database::get_table(%s)", name.c_str());
+    const std::wstring key = qualify(name);
+    if (!udb_database::is_table_exist(key)) throw tk_mail_assertion("pgs_db", 122);
+    return std::make_unique<pgs_recordset>(*this, key, relationships(), mode);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& name, const udb_schema& schema,
+                                                          const udb_indexes& indexes) {
+    tk_trace_w(2, L"pgs_database::create_table(%s)", name.c_str());
+    if (is_table_exist(name)) return get_table(qualify(name), 2);  // merge: append to the existing table
+    const auto [schema_name, table_name] = split_name(name);
+    const std::wstring s = folded(schema_name);
+    const std::wstring t = folded(table_name);
+    {
+        pgs_schema_initializer init(name, schema, indexes);
+        init.get_init_str();
+        register_table(s, t);
+        names_map().add_fn_map(name, init.mapped_pairs());
+    }
+    return get_table(s + L"." + t, 2);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::get_query(const std::wstring& name, const std::wstring&, int) {
+    tk_trace_w(2, L"pgs_database::get_query(%s)", name.c_str());
+    throw pgs_exception(std::string("Reading queries from PostgreSQL is not available"));
+}
+
+bool pgs_database::query(const std::wstring& sql) {
+    tk_trace_w(2, L"pgs_database::query(%s)", sql.c_str());
+    // A statement test: run and rolled back, so it leaves no lasting change.
+    try {
+        const std::string statement = tk_to_utf8(sql);
+        read_committed_tx tx(pgs_engine::instance().connection(), "init_indexes");
+        tx.exec(statement, "query");
+        return true;
+    } catch (const pqxx::pqxx_exception&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The destination database of a run: the tables that exist, dropping and
+// creating tables, and the recordsets that load their rows.
+//
+// Schema and table names are folded once the way the server folds an
+// unquoted name (pgs_fold_name) and always sent quoted, so a table created
+// under a name is found, opened and read back under that same name. The table
+// key is the folded schema name, "." and the folded table name.
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "udb/udb_db.h"
+
+class pgs_database : public udb_database {
+public:
+    // Loads the tables that exist on the server the engine is connected to.
+    explicit pgs_database(const std::wstring& name);
+    ~pgs_database() override;
+
+    // A new table from the source columns (an existing one is handed back
+    // opened for appending: merge mode).
+    std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
+                                                const udb_indexes& indexes) override;
+    bool delete_tab(const std::wstring& name) override;
+    std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
+    std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql,
+                                             int mode) override;
+    bool query(const std::wstring& sql) override;
+    bool is_table_exist(const std::wstring& name) const override;
+
+    // The table key for a name: "public." in front of a name without ".", both
+    // parts folded.
+    std::wstring qualify(const std::wstring& name) const;
+    // The (schema, table) pair registered under a key, or null.
+    const std::pair<std::wstring, std::wstring>* find_table(const std::wstring& key) const;
+
+    void init_tables();
+    void register_table(const std::wstring& schema_name, const std::wstring& table_name);
+
+private:
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> m_tables;
+};

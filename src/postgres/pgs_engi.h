@@ -1,0 +1,59 @@
+#pragma once
+// The one link to the destination PostgreSQL server: connection parameters,
+// the connection itself, and the database-level statements.
+#include <memory>
+#include <string>
+
+#include <pqxx/connection>
+
+#include "postgres/pgs_vali.h"
+#include "tk/tk_singl.h"
+
+class pgs_database;
+
+class pgs_engine : public tk_singleton<pgs_engine> {
+public:
+    pgs_engine();
+    ~pgs_engine() override;
+
+    // Replaces the connection by a new one; the old one stays when this fails.
+    // An empty host and port 0 leave them to libpq's defaults; an empty
+    // database name connects to the maintenance database "postgres". The
+    // remembered host, name and port are kept when not given.
+    void connect(const std::string& host, const std::string& user, const std::string& password,
+                 const std::string& dbname_utf8, int port);
+
+    // Names are folded the way the server folds an unquoted name
+    // (pgs_fold_name) and then always sent quoted, so a database created
+    // under a name is found, opened and dropped under that same name.
+    bool is_db_exist(const std::wstring& name);
+    void deletes_db(const std::wstring& name);
+    std::unique_ptr<pgs_database> open_db(const std::wstring& name);
+    std::unique_ptr<pgs_database> create_db_exist(const std::wstring& name);
+
+    // The connection every PostgreSQL statement of the system runs on;
+    // pgs_exception when no connect has succeeded yet.
+    pqxx::connection& connection();
+    bool is_connected() const noexcept { return m_connection != nullptr; }
+
+    const std::string& db_name() const noexcept { return m_db_name; }
+    const std::string& host() const noexcept { return m_host; }
+    const std::string& user() const noexcept { return m_user; }
+    const std::string& password() const noexcept { return m_password; }
+    int port() const noexcept { return m_port; }
+    pgs_name_validator& name_rules() noexcept { return *m_name_rules; }
+
+    // The libpq connection string connect builds (every value quoted).
+    static std::string connection_string(const std::string& host, const std::string& user,
+                                         const std::string& password, const std::string& dbname_utf8,
+                                         int port);
+
+private:
+    std::string m_db_name;
+    std::string m_host;
+    std::string m_user;
+    std::string m_password;
+    int m_port = 0;
+    std::unique_ptr<pqxx::connection> m_connection;
+    std::unique_ptr<pgs_name_validator> m_name_rules;
+};

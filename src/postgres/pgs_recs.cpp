@@ -1,0 +1,183 @@
+#include "postgres/pgs_recs.h"
+
+#include <limits>
+
+#include <pqxx/except>
+#include <pqxx/pqxx>
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <pqxx/tablewriter>
+#pragma GCC diagnostic pop
+
+#include "postgres/pgs_db.h"
+#include "postgres/pgs_engi.h"
+#include "postgres/pgs_exc.h"
+#include "postgres/pgs_ftd.h"
+#include "postgres/pgs_ident.h"
+#include "postgres/pgs_util.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+#include "udb/udb_rec.h"
+
+using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
+
+pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships,
+                             int mode)
+    : udb_recordset(key, true), m_db_name(db.name()), m_relationships(relationships) {
+    tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", key.c_str());
+    if (const auto* entry = db.find_table(key)) {
+        m_schema_name = entry->first;
+        m_bare_name = entry->second;
+    } else {
+        const std::size_t dot = key.find(L'.');
+        if (dot == std::wstring::npos) {
+            m_bare_name = key;
+        } else {
+            m_schema_name = key.substr(0, dot);
+            m_bare_name = key.substr(dot + 1);
+        }
+    }
+    // The map holds the names as the server stores them: quoted, never refolded.
+    m_quoted = pgs_qualified(tk_to_utf8(m_schema_name), tk_to_utf8(m_bare_name));
+    init_schema();
+    if (!m_schema.empty()) {
+        // Mode 1 (keys and foreign keys) belongs to the reading side.
+        (void)mode;
+        tk_trace(2, "Got %d records", static_cast<int>(m_rec_count));
+    } else {
+        tk_trace(2, "Empty table");
+    }
+    m_rec_count = get_rec_count();
+}
+
+pgs_recordset::~pgs_recordset() {
+    if (m_writer || m_transaction) {
+        tk_trace(2, "pgs_recordset::dtor: load not completed, rolled back");
+        abandon();
+    }
+}
+
+void pgs_recordset::init_schema() {
+    tk_trace(2, "pgs_recordset::init_schema");
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    pgs_guard([&] {
+        read_committed_tx tx(conn, "get_schema");
+        const std::string statement =
+            "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
+            "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
+            "FROM information_schema.columns  WHERE table_schema = " +
+            pgs_quote_literal(tk_to_utf8(m_schema_name)) +
+            " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
+            " order by table_name, ordinal_position ";
+        const pqxx::result r = tx.exec(statement, "get_schema");
+        for (const auto& row : r) {
+            std::uint32_t size = 0;
+            if (!row[3].is_null()) {
+                const long long n = row[3].as<long long>();
+                size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
+            }
+            const std::string type = row[2].c_str();
+            m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
+                                                   get_vartype_by_pgs_type(type),
+                                                   std::string_view(row[5].c_str()) != "YES", type));
+        }
+        // Read only: ended without commit.
+    });
+}
+
+std::int64_t pgs_recordset::get_rec_count() {
+    tk_trace(2, "pgs_recordset::get_rec_count");
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    return pgs_guard(
+        [&] {
+            read_committed_tx tx(conn, "init_indexes");
+            const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted, "get_rec_count");
+            return r[0][0].as<std::int64_t>();
+        },
+        "Cannot get number of records (" + tk_to_ansi(m_table_name) + "): ");
+}
+
+void pgs_recordset::open_copy() {
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    try {
+        m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        // Starts COPY "schema"."table" FROM STDIN; lines are escaped here, so
+        // the writer's own NULL text and escaping are never used.
+        m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, std::string());
+#pragma GCC diagnostic pop
+    } catch (const pqxx::pqxx_exception& e) {
+        const std::string text = pgs_error_text(e);
+        abandon();
+        m_failed = true;
+        throw tk_exception(text, 0);
+    }
+}
+
+void pgs_recordset::flush() {
+    try {
+        // write_raw_line takes the final line feed off and puts its own back.
+        m_writer->write_raw_line(m_lines.text());
+        m_lines.clear();
+    } catch (const pqxx::pqxx_exception& e) {
+        const std::string text = pgs_error_text(e);
+        abandon();
+        m_failed = true;
+        throw tk_exception(text, 0);
+    }
+}
+
+void pgs_recordset::append_record(const udb_record& record) {
+    tk_trace(1, "pgs_recordset::append_record");
+    const std::size_t n = m_schema.size();
+    if (record.size() < n) {
+        // Inventing NULLs for missing fields would store a different row.
+        throw tk_exception("The record has " + std::to_string(record.size()) + " fields, the table " +
+                               m_quoted + " has " + std::to_string(n) + " columns",
+                           0);
+    }
+    fail_if_broken();
+    if (!m_writer) open_copy();
+    m_lines.begin_row();
+    try {
+        for (std::size_t i = 0; i < n; ++i) m_lines.add(record[i]);
+    } catch (...) {
+        m_lines.drop_row();
+        throw;
+    }
+    m_lines.end_row();
+    if (m_lines.full()) flush();
+}
+
+void pgs_recordset::complete() {
+    tk_trace(2, "pgs_recordset::complete");
+    fail_if_broken();
+    if (!m_writer) return;  // nothing appended: no transaction, no COPY
+    try {
+        if (!m_lines.empty()) m_writer->write_raw_line(m_lines.text());
+        m_lines.clear();
+        // The server reports a refused row when the COPY ends.
+        m_writer->complete();
+        m_writer.reset();
+        m_transaction->commit();
+        m_transaction.reset();
+    } catch (const pqxx::pqxx_exception& e) {
+        const std::string text = pgs_error_text(e);
+        abandon();
+        m_failed = true;
+        throw pgs_exception(text);
+    }
+}
+
+void pgs_recordset::abandon() noexcept {
+    m_lines.clear();
+    // The writer's destructor ends the COPY; the transaction's rolls back.
+    m_writer.reset();
+    m_transaction.reset();
+}
+
+void pgs_recordset::fail_if_broken() const {
+    // Rows after a lost COPY would be committed without the ones before it.
+    if (m_failed) throw tk_exception("The load of table " + m_quoted + " failed earlier; its rows were not kept", 0);
+}

@@ -1,0 +1,117 @@
+// The destination database against the real server: the table list, names
+// folded once and always quoted, create, drop and their errors.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "postgres/pgs_exc.h"
+#include "postgres/pgs_fixture.h"
+#include "postgres/pgs_recs.h"
+#include "tk/tk_exc.h"
+#include "udb/udb_idx.h"
+
+
+class pgs_database_test : public pgs_db_test {
+protected:
+    bool server_has(const std::string& schema, const std::string& table) {
+        return !peer("SELECT 1 FROM pg_tables WHERE schemaname = '" + schema + "' AND tablename = '" + table + "'")
+                    .empty();
+    }
+    bool listed(const std::wstring& key) {
+        const auto& names = m_db->table_names();
+        return std::find(names.begin(), names.end(), key) != names.end();
+    }
+};
+
+TEST_F(pgs_database_test, lists_the_user_tables_of_every_schema) {
+    EXPECT_TRUE(m_db->table_names().empty());
+    peer("CREATE SCHEMA s2; CREATE TABLE public.a (x int); CREATE TABLE s2.b (x int); "
+         "CREATE TABLE \"caf\xC3\xA9\" (x int); CREATE TABLE \"Mixed\" (x int)");
+    reopen();
+    EXPECT_EQ(m_db->table_names().size(), 4u);
+    EXPECT_TRUE(m_db->is_table_exist(L"a"));
+    EXPECT_TRUE(m_db->is_table_exist(L"public.a"));
+    EXPECT_TRUE(m_db->is_table_exist(L"A"));  // folded as the server folds an unquoted name
+    EXPECT_FALSE(m_db->is_table_exist(L"s2.a"));
+    EXPECT_TRUE(m_db->is_table_exist(L"s2.b"));
+    EXPECT_FALSE(m_db->is_table_exist(L"b"));
+    EXPECT_TRUE(m_db->is_table_exist(L"caf\u00e9"));  // catalogue names are UTF-8
+    EXPECT_TRUE(m_db->is_table_exist(L"public.Mixed"));  // a key as the server spells it
+    for (const auto& n : m_db->table_names()) {
+        EXPECT_EQ(n.find(L"pg_catalog."), std::wstring::npos);
+        EXPECT_EQ(n.find(L"information_schema."), std::wstring::npos);
+    }
+    // Such a table opens under its own spelling.
+    auto rs = m_db->get_table(L"public.Mixed", 2);
+    EXPECT_EQ(rs->schema().size(), 1u);
+}
+
+TEST_F(pgs_database_test, created_table_is_found_opened_and_read_back_under_its_name) {
+    udb_schema s;
+    s.add(column(L"Id", VT_I4));
+    s.add(column(L"my col", VT_BSTR, 20));
+    s.add(column(L"ID", VT_I4));  // differs only in case
+    for (const wchar_t* name : {L"Order", L"user", L"x#y"}) {
+        auto rs = m_db->create_table(name, s, udb_indexes());
+        ASSERT_TRUE(rs) << name;
+        EXPECT_TRUE(m_db->is_table_exist(name));
+        ASSERT_EQ(rs->schema().size(), 3u);
+        EXPECT_EQ(rs->schema()[0]->name.str(), L"Id");
+        EXPECT_EQ(rs->rec_count(), 0);
+        auto* p = dynamic_cast<pgs_recordset*>(rs.get());
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->schema_name(), L"public");
+    }
+    EXPECT_TRUE(server_has("public", "order"));
+    EXPECT_TRUE(server_has("public", "user"));
+    EXPECT_TRUE(server_has("public", "x#y"));
+    EXPECT_TRUE(listed(L"public.order"));
+    // The renamed columns reach the names map under the name as passed.
+    EXPECT_EQ(m_db->names_map().get_fn_mapped_name(L"Order", L"my col", true), L"my_col");
+    // A schema-qualified name lands in that schema.
+    peer("CREATE SCHEMA other");
+    reopen();
+    auto rs = m_db->create_table(L"other.T1", s, udb_indexes());
+    EXPECT_TRUE(server_has("other", "t1"));
+    EXPECT_TRUE(m_db->is_table_exist(L"other.T1"));
+    EXPECT_FALSE(m_db->is_table_exist(L"T1"));
+}
+
+TEST_F(pgs_database_test, drop_then_create_again) {
+    udb_schema s;
+    s.add(column(L"x", VT_I4));
+    m_db->create_table(L"again", s, udb_indexes());
+    EXPECT_TRUE(m_db->delete_tab(L"again"));
+    EXPECT_FALSE(m_db->is_table_exist(L"again"));
+    EXPECT_FALSE(server_has("public", "again"));
+    EXPECT_FALSE(listed(L"public.again"));
+    auto rs = m_db->create_table(L"again", s, udb_indexes());
+    EXPECT_TRUE(m_db->is_table_exist(L"again"));
+    EXPECT_TRUE(server_has("public", "again"));
+    EXPECT_TRUE(listed(L"public.again"));
+}
+
+TEST_F(pgs_database_test, failures_carry_their_texts) {
+    udb_schema s;
+    s.add(column(L"x", VT_I4));
+    m_db->create_table(L"gone", s, udb_indexes());
+    peer("DROP TABLE gone; CREATE TABLE unseen (x int)");
+    try {
+        m_db->delete_tab(L"gone");
+        FAIL();
+    } catch (const pgs_exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot drop table: public.gone", 0), 0u) << e.what();
+        EXPECT_EQ(e.level(), 0);
+    }
+    EXPECT_TRUE(m_db->is_table_exist(L"gone"));  // the name stays in the list
+    // The list was read before "unseen" existed: the CREATE TABLE fails.
+    try {
+        m_db->create_table(L"unseen", s, udb_indexes());
+        FAIL();
+    } catch (const pgs_exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create table: ", 0), 0u) << e.what();
+        EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(m_db->is_table_exist(L"unseen"));
+    EXPECT_THROW(m_db->get_table(L"nowhere", 2), tk_mail_assertion);
+}

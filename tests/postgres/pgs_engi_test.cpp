@@ -1,0 +1,169 @@
+// The server connection against the private PostgreSQL server: connecting,
+// database existence, creation and removal, read back through a connection
+// of the test's own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <pqxx/pqxx>
+
+#include "pgs_scratch.h"
+#include "postgres/pgs_db.h"
+#include "postgres/pgs_engi.h"
+#include "postgres/pgs_exc.h"
+#include "tk/tk_exc.h"
+
+namespace {
+
+bool server_has_db(const std::string& name)
+{
+    auto conn = pgs_scratch::admin();
+    pqxx::nontransaction w(*conn);
+    return !w.exec_params("SELECT 1 FROM pg_database WHERE datname = $1", name).empty();
+}
+
+std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+TEST(PgsEngine, ConnectionStringQuotesEveryValue)
+{
+    EXPECT_EQ(pgs_engine::connection_string("", "u", "", "", 0), "user='u' password=''");
+    EXPECT_EQ(pgs_engine::connection_string("h", "u", "", "d b", 5432),
+              "user='u' password='' host='h' dbname='d b' port='5432'");
+    EXPECT_EQ(pgs_engine::connection_string("", "u", "a b'c\\", "", 0), "user='u' password='a b\\'c\\\\'");
+}
+
+TEST(PgsEngine, PasswordWithBlanksAndQuotesConnects)
+{
+    const std::string role = pgs_scratch::unique_name("pgsa_role");
+    const std::string password = "pa ss'wo\\rd host=nowhere";
+    {
+        auto conn = pgs_scratch::admin();
+        pqxx::nontransaction w(*conn);
+        w.exec("CREATE ROLE " + w.quote_name(role) + " LOGIN PASSWORD " + w.quote(password));
+    }
+    const server_address s = pg_test_server();
+    {
+        pgs_engine engine;
+        engine.connect(s.host, role, password, "postgres", s.port);
+        pqxx::nontransaction w(engine.connection());
+        EXPECT_EQ(w.exec("SELECT current_user")[0][0].as<std::string>(), role);
+    }
+    auto conn = pgs_scratch::admin();
+    pqxx::nontransaction w(*conn);
+    w.exec("DROP ROLE " + w.quote_name(role));
+}
+
+TEST(PgsEngine, FailedConnectIsLevelZeroAndKeepsTheConnection)
+{
+    pgs_engine engine;
+    EXPECT_THROW(engine.connection(), pgs_exception);
+    EXPECT_THROW(engine.is_db_exist(L"postgres"), pgs_exception);
+
+    pgs_scratch::connect(engine, "postgres");
+    pqxx::connection* before = &engine.connection();
+    const server_address s = pg_test_server();
+    try {
+        engine.connect(s.host, s.user, "wrong password", "postgres", s.port);
+        FAIL() << "connected with a wrong password";
+    } catch (const pgs_exception& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.code(), 0);
+        EXPECT_NE(std::string(e.what()).find("password authentication failed"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(&engine.connection(), before);
+    EXPECT_TRUE(engine.is_db_exist(L"postgres"));
+    EXPECT_EQ(engine.password(), s.password);
+}
+
+TEST(PgsEngine, IsASingleton)
+{
+    pgs_engine engine;
+    EXPECT_EQ(&pgs_engine::instance(), &engine);
+    EXPECT_THROW(pgs_engine second, tk_mail_assertion);
+    EXPECT_TRUE(pgs_name_validator::exists());
+}
+
+TEST(PgsEngine, ExistenceTest)
+{
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "");
+    EXPECT_TRUE(engine.is_db_exist(L"postgres"));
+    EXPECT_TRUE(engine.is_db_exist(L"POSTGRES"));  // folded like an unquoted name
+    EXPECT_FALSE(engine.is_db_exist(L"template1"));
+    EXPECT_FALSE(engine.is_db_exist(L"template0"));
+    EXPECT_FALSE(engine.is_db_exist(L"x' or '1'='1"));
+    EXPECT_FALSE(engine.is_db_exist(L""));
+}
+
+// Mixed case, a reserved word, "#", a name longer than the server keeps:
+// each is created, found, opened and dropped under the name it was given.
+TEST(PgsEngine, DatabaseLifecycleUnderAwkwardNames)
+{
+    const std::string tag = pgs_scratch::unique_name("");
+    const struct {
+        std::wstring name;
+        std::string on_server;
+    } cases[] = {
+        {L"Mixed#Case" + widen(tag), "mixed#case" + tag},
+        {L"analyse", "analyse"},
+        {L"\u00c9t\u00e9" + widen(tag), "\xc3\x89t\xc3\xa9" + tag},
+        {std::wstring(70, L'L') + widen(tag), std::string(63, 'l')},
+    };
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "postgres");
+    for (const auto& c : cases) {
+        pgs_scratch::drop(c.on_server);
+        ASSERT_FALSE(engine.is_db_exist(c.name));
+        std::unique_ptr<pgs_database> db = engine.create_db_exist(c.name);
+        ASSERT_NE(db, nullptr);
+        EXPECT_TRUE(server_has_db(c.on_server));
+        EXPECT_TRUE(engine.is_db_exist(c.name));
+        EXPECT_EQ(engine.connection().dbname(), c.on_server);
+        db.reset();
+
+        // Reopened under the same name, then dropped while connected to it.
+        db = engine.open_db(c.name);
+        EXPECT_EQ(engine.connection().dbname(), c.on_server);
+        db.reset();
+        engine.deletes_db(c.name);
+        EXPECT_FALSE(server_has_db(c.on_server));
+        EXPECT_FALSE(engine.is_db_exist(c.name));
+        EXPECT_EQ(std::string(engine.connection().dbname()), "postgres");
+        pgs_scratch::drop(c.on_server);
+    }
+}
+
+TEST(PgsEngine, CreateFailureReportsTheServerAndKeepsTheConnection)
+{
+    pgs_scratch::database existing("pgsa_dup");
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "postgres");
+    try {
+        engine.create_db_exist(widen(existing.name()));
+        FAIL() << "created a database twice";
+    } catch (const pgs_exception& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(std::string(engine.connection().dbname()), "postgres");
+    EXPECT_THROW(engine.deletes_db(L"no_such_db_pgsa"), pgs_exception);
+}
+
+TEST(PgsEngine, OpenWithoutHostKeepsLibpqDefaultHost)
+{
+    pgs_scratch::database db("pgsa_nohost");
+    const server_address s = pg_test_server();
+    // libpq's default host comes from PGHOST when the string names none.
+    ::setenv("PGHOST", s.host.c_str(), 1);
+    {
+        pgs_engine engine;
+        engine.connect("", s.user, s.password, "postgres", s.port);
+        EXPECT_EQ(engine.host(), "");
+        auto opened = engine.open_db(std::wstring(db.name().begin(), db.name().end()));
+        EXPECT_EQ(engine.connection().dbname(), db.name());
+    }
+    ::unsetenv("PGHOST");
+}
+
+}  // namespace

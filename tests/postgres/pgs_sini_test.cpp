@@ -1,0 +1,234 @@
+// CREATE TABLE from source columns, checked by what the server holds after it.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include <pqxx/pqxx>
+
+#include "pgs_scratch.h"
+#include "postgres/pgs_engi.h"
+#include "postgres/pgs_exc.h"
+#include "postgres/pgs_sini.h"
+#include "udb/udb_idx.h"
+#include "udb/udb_sche.h"
+
+namespace {
+
+struct column_info {
+    std::string type;
+    bool nullable = true;
+};
+
+class PgsSchemaInit : public ::testing::Test {
+protected:
+    PgsSchemaInit() { pgs_scratch::connect(engine, db.name()); }
+
+    void add(const std::wstring& name, std::uint16_t vt, std::uint32_t size = 0, std::uint32_t reserved = 0,
+             const ole_variant& def = {}, bool not_null = false, bool auto_inc = false)
+    {
+        schema.add(std::make_unique<t_ftd>(size, udb_name(name), vt, not_null, auto_inc, def, reserved));
+    }
+
+    // Column name -> formatted type and nullability, as the catalogue has them.
+    std::map<std::string, column_info> columns_of(const std::string& table)
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction w(*conn);
+        std::map<std::string, column_info> out;
+        for (const auto& row : w.exec_params(
+                 "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull FROM pg_attribute a "
+                 "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+                 "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attnum > 0",
+                 table))
+            out[row[0].as<std::string>()] = {row[1].as<std::string>(), !row[2].as<bool>()};
+        return out;
+    }
+
+    std::string scalar(const std::string& sql)
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction w(*conn);
+        const auto r = w.exec(sql);
+        return r[0][0].is_null() ? "NULL" : r[0][0].as<std::string>();
+    }
+
+    pgs_scratch::database db{"pgsa_sini"};
+    pgs_engine engine;
+    udb_schema schema;
+    udb_indexes indexes;
+};
+
+TEST_F(PgsSchemaInit, ColumnsNamesTypesAndNullability)
+{
+    add(L"id", 3, 0, 0, ole_variant(L"5"), false, true);
+    add(L"Name", 8, 20, 0, ole_variant(L"it's"));
+    add(L"name", 8, 10);
+    add(L"1st col", 3);
+    add(L"pk", 3);
+    add(L"d", 5);
+    add(L"tiny", 16);
+    add(L"ubig", 21, 0, 2);
+    add(L"dec_any", 14);
+    add(L"dec", 14, 0, 2562);
+    add(L"t", 7, 0, 3);
+    add(L"dt", 7, 0, 0);
+    add(L"txt", 8, 0);
+    add(L"bin", 65);
+    indexes.add(udb_index(L"PRIMARY", true, true, {L"pk"}));
+
+    pgs_schema_initializer init(L"MyTable", schema, indexes);
+    init.get_init_str();
+
+    const udb_name_pairs expected_pairs{{L"name", L"name00000"}, {L"1st col", L"A1st_col"}};
+    EXPECT_EQ(init.mapped_pairs(), expected_pairs);
+
+    const std::map<std::string, column_info> cols = columns_of("mytable");
+    const std::map<std::string, std::string> types{
+        {"id", "integer"},
+        {"Name", "character varying(20)"},
+        {"name00000", "character varying(10)"},
+        {"A1st_col", "integer"},
+        {"pk", "integer"},
+        {"d", "double precision"},
+        {"tiny", "smallint"},
+        {"ubig", "numeric(20,0)"},
+        {"dec_any", "numeric"},
+        {"dec", "numeric(10,2)"},
+        {"t", "time without time zone"},
+        {"dt", "timestamp without time zone"},
+        {"txt", "text"},
+        {"bin", "bytea"},
+    };
+    ASSERT_EQ(cols.size(), types.size());
+    for (const auto& [name, type] : types) {
+        ASSERT_TRUE(cols.count(name)) << name;
+        EXPECT_EQ(cols.at(name).type, type) << name;
+        // Auto-increment and primary-key columns are NOT NULL, the rest nullable.
+        EXPECT_EQ(cols.at(name).nullable, name != "id" && name != "pk") << name;
+    }
+}
+
+TEST_F(PgsSchemaInit, PrimaryKeyStaysNullableWithoutIndexList)
+{
+    add(L"pk", 3);
+    add(L"nn", 3, 0, 0, {}, true);
+    pgs_schema_initializer init(L"t", schema, indexes);
+    init.get_init_str();
+    const auto cols = columns_of("t");
+    EXPECT_TRUE(cols.at("pk").nullable);
+    EXPECT_FALSE(cols.at("nn").nullable);
+}
+
+// Every default reaches the server only when it is valid for its column; the
+// table is created in every case, and a row taking the defaults reads back.
+TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
+{
+    add(L"id", 3, 0, 0, ole_variant(L"5"), true, true);
+    add(L"s", 8, 20, 0, ole_variant(L"it's \"q\" \\n"));
+    add(L"cut", 8, 3, 0, ole_variant(L"abcdef"));
+    add(L"unbounded", 8, 0, 0, ole_variant(L"x"));
+    add(L"i", 3, 0, 0, ole_variant(L"-12"));
+    add(L"bad_i", 3, 0, 0, ole_variant(L"12abc"));
+    add(L"r", 5, 0, 0, ole_variant(L"1.5"));
+    add(L"bad_r", 5, 0, 0, ole_variant(L"1.5abc"));
+    add(L"zero_r", 5, 0, 0, ole_variant(L"0,0"));
+    add(L"tm", 7, 0, 3, ole_variant(L"10:30:00"));
+    add(L"day", 7, 0, 2, ole_variant(L"2020-01-02 03:04:05"));
+    add(L"ts", 7, 0, 0, ole_variant(L"2020-01-02 03:04:05"));
+    add(L"zero_ts", 7, 0, 0, ole_variant(L"0000-00-00 00:00:00"));
+    add(L"now_ts", 7, 0, 0, ole_variant(L"CURRENT_TIMESTAMP"));
+    add(L"u", 8, 10, 0, ole_variant(L"\u00e9\u4e2d\U0001F600"));
+
+    pgs_schema_initializer init(L"defs", schema, indexes);
+    ASSERT_NO_THROW(init.get_init_str());
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction w(*conn);
+        w.exec("INSERT INTO defs (id) VALUES (1)");
+    }
+    const std::map<std::string, std::string> expected{
+        {"s", "it's \"q\" \\n"}, {"cut", "abc"},       {"unbounded", "NULL"}, {"i", "-12"},
+        {"bad_i", "NULL"},       {"r", "1.5"},         {"bad_r", "NULL"},     {"zero_r", "NULL"},
+        {"tm", "10:30:00"},      {"day", "2020-01-02"}, {"ts", "2020-01-02 03:04:05"},
+        {"zero_ts", "NULL"},     {"now_ts", "NULL"},    {"u", "\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80"},
+    };
+    for (const auto& [col, value] : expected)
+        EXPECT_EQ(scalar("SELECT \"" + col + "\"::text FROM defs"), value) << col;
+}
+
+// Values that the type map must hold unchanged.
+TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges)
+{
+    add(L"d", 5);
+    add(L"tiny", 16);
+    add(L"ubig", 21, 0, 2);
+    add(L"dec_any", 14);
+    add(L"dec", 14, 0, (65 << 8) | 30);
+    pgs_schema_initializer init(L"ranges", schema, indexes);
+    init.get_init_str();
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction w(*conn);
+        w.exec("INSERT INTO ranges VALUES (1.2345678901234567e300, -128, 18446744073709551615, "
+               "123456789012345678901234567890.123456789, "
+               "99999999999999999999999999999999999.999999999999999999999999999999)");
+        w.exec("INSERT INTO ranges VALUES (-2.2250738585072014e-308, 127, 0, -1, "
+               "-99999999999999999999999999999999999.999999999999999999999999999999)");
+    }
+    EXPECT_EQ(scalar("SELECT string_agg(d::text, ',') FROM ranges"),
+              "1.2345678901234567e+300,-2.2250738585072014e-308");
+    EXPECT_EQ(scalar("SELECT string_agg(tiny::text, ',') FROM ranges"), "-128,127");
+    EXPECT_EQ(scalar("SELECT string_agg(ubig::text, ',') FROM ranges"), "18446744073709551615,0");
+    EXPECT_EQ(scalar("SELECT string_agg(dec_any::text, ',') FROM ranges"),
+              "123456789012345678901234567890.123456789,-1");
+    EXPECT_EQ(scalar("SELECT string_agg(dec::text, ',') FROM ranges"),
+              "99999999999999999999999999999999999.999999999999999999999999999999,"
+              "-99999999999999999999999999999999999.999999999999999999999999999999");
+}
+
+TEST_F(PgsSchemaInit, TableNamesAreFoldedAndQuoted)
+{
+    add(L"Col", 3);
+    for (const wchar_t* name : {L"order", L"Group#1", L"public.User", L"\u00c9t\u00e9"}) {
+        pgs_schema_initializer init(name, schema, indexes);
+        ASSERT_NO_THROW(init.get_init_str()) << init.statement();
+    }
+    EXPECT_EQ(scalar("SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables "
+                     "WHERE schemaname = 'public'"),
+              "group#1,order,user,\xc3\x89t\xc3\xa9");
+    EXPECT_EQ(columns_of("order").count("Col"), 1u);
+}
+
+TEST_F(PgsSchemaInit, StatementText)
+{
+    add(L"a", 8, 10, 0, ole_variant(L"x"), true);
+    add(L"b", 3, 0, 0, ole_variant(L"7"));
+    pgs_schema_initializer init(L"T", schema, indexes);
+    EXPECT_EQ(init.statement(),
+              "CREATE TABLE \"public\".\"t\" (\"a\" VARCHAR(10)  DEFAULT 'x' NOT NULL, \"b\" INTEGER DEFAULT 7)");
+
+    udb_schema none;
+    pgs_schema_initializer empty(L"empty", none, indexes);
+    EXPECT_EQ(empty.statement(), "CREATE TABLE \"public\".\"empty\" ()");
+    empty.get_init_str();
+    EXPECT_EQ(scalar("SELECT count(*) FROM pg_tables WHERE tablename = 'empty'"), "1");
+}
+
+TEST_F(PgsSchemaInit, FailureCarriesStatementAndServerText)
+{
+    add(L"a", 3);
+    pgs_schema_initializer init(L"dup", schema, indexes);
+    init.get_init_str();
+    try {
+        init.get_init_str();
+        FAIL() << "created a table twice";
+    } catch (const pgs_exception& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(text.rfind("Cannot create table: CREATE TABLE \"public\".\"dup\" (\"a\" INTEGER). ", 0), 0u) << text;
+        EXPECT_NE(text.find("already exists"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
