@@ -2,21 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/systemtime.h"
+
 #include <cmath>
 
 namespace {
-
-plat_systemtime st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t us = 0) {
-    plat_systemtime t;
-    t.year = static_cast<uint16_t>(y);
-    t.month = static_cast<uint16_t>(mo);
-    t.day = static_cast<uint16_t>(d);
-    t.hour = static_cast<uint16_t>(h);
-    t.minute = static_cast<uint16_t>(mi);
-    t.second = static_cast<uint16_t>(s);
-    t.microsecond = us;
-    return t;
-}
 
 TEST(plat_date, serial_day_numbers) {
     struct {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/systemtime.h"
+
+#include "support/trace_capture.h"
+
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -155,18 +159,6 @@ TEST(ole_date, keeps_the_exact_fields) {
     EXPECT_EQ(t.time().year, 0);
 }
 
-plat_systemtime st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t us = 0) {
-    plat_systemtime t;
-    t.year = static_cast<uint16_t>(y);
-    t.month = static_cast<uint16_t>(mo);
-    t.day = static_cast<uint16_t>(d);
-    t.hour = static_cast<uint16_t>(h);
-    t.minute = static_cast<uint16_t>(mi);
-    t.second = static_cast<uint16_t>(s);
-    t.microsecond = us;
-    return t;
-}
-
 TEST(ole_date, from_systemtime_refines_the_kind) {
     struct {
         plat_systemtime t;
@@ -271,26 +263,6 @@ TEST(ole_date, missing_seconds_text_is_internal_error_356) {
     }
 }
 
-// Trace lines at the given minimum level, written while it lives.
-class trace_capture {
-public:
-    explicit trace_capture(int level) : m_path(make_path()), m_log(m_path.c_str(), true, level, false) {}
-    ~trace_capture() { unlink(m_path.c_str()); }
-    std::string text() const {
-        std::ifstream in(m_path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-private:
-    static std::string make_path() {
-        char tmpl[] = "/tmp/ole_date_trace_XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0) close(fd);
-        return tmpl;
-    }
-    std::string m_path;
-    tk_log m_log;
-};
 
 TEST(ole_date, invalid_text_is_traced_at_level_2) {
     trace_capture log(2);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/trace_capture.h"
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -27,26 +29,6 @@ pf_decimal dec(const char* t) {
     return d;
 }
 
-// Level-3 trace lines written while it lives.
-class trace_capture {
-public:
-    trace_capture() : m_path(make_path()), m_log(m_path.c_str(), true, 3, false) {}
-    ~trace_capture() { unlink(m_path.c_str()); }
-    std::string text() const {
-        std::ifstream in(m_path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-private:
-    static std::string make_path() {
-        char tmpl[] = "/tmp/ole_var_trace_XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0) close(fd);
-        return tmpl;
-    }
-    std::string m_path;
-    tk_log m_log;
-};
 
 TEST(ole_variant, to_string_of_every_type) {
     plat_systemtime st;
