@@ -1,0 +1,203 @@
+#include "agent/agent_cmd.h"
+
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "agent/agent_fatal.h"
+#include "agent/agent_tabf.h"
+#include "agent/tk_cmdli.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+
+namespace {
+
+enum option_id {
+    opt_dest,
+    opt_help,
+    opt_logfile,
+    opt_mode,
+    opt_myport,
+    opt_mysqlh,
+    opt_mysqlu,
+    opt_mysqlp,
+    opt_pgport,
+    opt_posgsh,
+    opt_posgsu,
+    opt_posgsp,
+    opt_profile,
+    opt_silent,
+    opt_skip_idx,
+    opt_src,
+    opt_tab_def,
+    opt_tab_file,
+};
+
+// "0" to "4" exactly: no sign, no blank, no leading zero, nothing after.
+std::optional<int> parse_mode(const char* text) {
+    if (text[0] >= '0' && text[0] <= '4' && text[1] == '\0') return text[0] - '0';
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string agent_usage_text() {
+    char title[32];
+    std::snprintf(title, sizeof title, "VEKAGENT v%d.%d", 1, 0);
+    static const char* const lines[] = {
+        "Usage: VEKAGENT.EXE OPTIONS",
+        "",
+        "   --dest=...     PostgreSQL database name",
+        "   --help         display this help message and exit",
+        "   --logfile=...  path to the file where execution trace will be written",
+        "   --mode=...     how to process an existing PostgreSQL database",
+        "                  (0 - overwrite the entire database, 1 - overwrite",
+        "                  existing tables only, 2 - skip existing tables,",
+        "                  3 - merge)",
+        "   --myport=...   MySQL port",
+        "   --mysqlh=...   MySQL server IP address or network name",
+        "   --mysqlu=...   MySQL user name",
+        "   --mysqlp=...   MySQL user password",
+        "   --pgport=...   PostgreSQL port",
+        "   --posgsh=...   PostgreSQL server IP address or network name",
+        "   --posgsu=...   PostgreSQL user name",
+        "   --posgsp=...   PostgreSQL user password",
+        "   --profile=...  path to the file to load conversion settings from",
+        "   --silent       disable program output",
+        "   --skip_idx     skip converting indexes",
+        "   --src=...      MySQL database name",
+        "   --tab_def      convert table definitions only",
+        "   --tab_file=... file containing the list of tables to convert",
+        "                  (one table name per line)",
+        "",
+        "NOTES:",
+        "   1) You can omit 'posgsh' or 'mysqlh' to connect local database server.",
+        "   2) It is necessary to specify 'port' parameter only if it deffers from",
+        "      the default MySQL port 3306.",
+        "   3) If you omit 'tab_file' parameter, all database tables will be converted.",
+        "   4) If you omit 'mode' parameter, default mode 'overwrite the entire",
+        "      database' will be used.",
+    };
+    std::string text = title;
+    for (const char* line : lines) {
+        text += '\n';
+        text += line;
+    }
+    return text;
+}
+
+long agent_leading_int(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i] - '0';
+        if (value > (LONG_MAX - digit) / 10) {
+            value = LONG_MAX;
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+bool parse_cmd_line(int argc, char** argv, agent_target& target) {
+    tk_trace(2, "parse_cmd_line");
+    for (int i = 0; i < argc; ++i) tk_trace(1, "parameter #%d: %s", i, argv[i]);
+
+    const cmd_option table[] = {
+        {opt_dest, "--dest="},       {opt_help, "--help"},         {opt_logfile, "--logfile="},
+        {opt_mode, "--mode="},       {opt_myport, "--myport="},    {opt_mysqlh, "--mysqlh="},
+        {opt_mysqlu, "--mysqlu="},   {opt_mysqlp, "--mysqlp="},    {opt_pgport, "--pgport="},
+        {opt_posgsh, "--posgsh="},   {opt_posgsu, "--posgsu="},    {opt_posgsp, "--posgsp="},
+        {opt_profile, "--profile="}, {opt_silent, "--silent"},     {opt_skip_idx, "--skip_idx"},
+        {opt_src, "--src="},         {opt_tab_def, "--tab_def"},   {opt_tab_file, "--tab_file="},
+        {0, ""},
+    };
+    std::string my_host, my_user, my_password, my_port = "3306";
+    std::string pg_host, pg_user, pg_password, pg_port = "5432";
+    bool profile_loaded = false;
+    // The last table list read; it replaces the tables of every profile,
+    // whichever order the two options came in.
+    std::optional<std::vector<std::wstring>> tab_list;
+
+    tk_cmdli args(argc, argv, table);
+    for (; args.has_more(); args.next()) {
+        const std::string value = args.value();
+        std::wstring wide;
+        switch (args.id()) {
+        case opt_dest:
+            if (tk_a2w(value, wide)) {
+                tk_trace_w(2, L"\tgot dest %s", wide.c_str());
+                target.set_dest(wide);
+            }
+            break;
+        case opt_help:
+            throw agent_fatal(agent_usage_text());
+        case opt_logfile:
+            tk_trace(1, "parse_cmd_line - got logfile %s", value.c_str());
+            target.set_logfile(value);
+            break;
+        case opt_mode: {
+            const std::optional<int> mode = parse_mode(value.c_str());
+            if (!mode) throw agent_fatal("Invalid merge/overwrite mode");
+            tk_trace(2, "\tgot mode %d", *mode);
+            target.set_mode(*mode);
+            break;
+        }
+        case opt_myport: my_port = value; break;
+        case opt_mysqlh: my_host = value; break;
+        case opt_mysqlu: my_user = value; break;
+        case opt_mysqlp: my_password = value; break;
+        case opt_pgport: pg_port = value; break;
+        case opt_posgsh: pg_host = value; break;
+        case opt_posgsu: pg_user = value; break;
+        case opt_posgsp: pg_password = value; break;
+        case opt_profile:
+            if (tk_a2w(value, wide)) {
+                tk_trace_w(1, L"parse_cmd_line - got profile %s", wide.c_str());
+                profile_loaded = target.load_profile(wide);
+            }
+            break;
+        case opt_silent:
+            tk_trace(1, "parse_cmd_line - silent mode is ON");
+            target.set_silent(true);
+            break;
+        case opt_skip_idx:
+            tk_trace(2, "\tskip converting indexes");
+            target.set_skip_idx(true);
+            break;
+        case opt_src:
+            if (tk_a2w(value, wide)) {
+                tk_trace_w(2, L"\tparse_cmd_line - got src %s", wide.c_str());
+                target.set_src(wide);
+            }
+            break;
+        case opt_tab_def:
+            tk_trace(2, "\tconvert table definitions only");
+            target.set_tab_def(true);
+            break;
+        case opt_tab_file:
+            tk_trace(2, "\tparse_cmd_line - got tab_file %s", value.c_str());
+            tab_list = process_tab_file(value);
+            break;
+        default:  // unknown: kept by the tokenizer
+            break;
+        }
+    }
+    if (tab_list) target.replace_selected_tables(*tab_list);
+
+    if (args.unknown_count() > 0) return false;
+    if (target.src().empty()) throw agent_fatal("You should enter source MySQL database name");
+    if (target.dest().empty()) throw agent_fatal("You should enter destination PostgreSQL database name");
+
+    if (!profile_loaded) {
+        target.store_pgs_settings(pg_host, pg_user, pg_password,
+                                  static_cast<unsigned>(agent_leading_int(pg_port)));
+        target.store_mysql_settings(my_host, my_user, my_password, my_port);
+    }
+    return true;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The agent's command line: 18 options handled strictly left to right, each
+// taking effect at once.
+
+#include <string>
+
+#include "agent/agent_targ.h"
+
+// The usage text, lines joined by line feeds, no line end after the last.
+std::string agent_usage_text();
+
+// True when the run may start, false when the usage text must be shown (an
+// unknown argument). Texts that end the program (--help, an invalid mode, a
+// missing database name, a bad table-list file) leave as agent_fatal; the
+// toolkit's exceptions (a rejected log file, a missing profile) pass through.
+bool parse_cmd_line(int argc, char** argv, agent_target& target);
+
+// The decimal value of the leading digits after an optional sign, as atoi
+// reads them, without overflow (saturates); 0 when there are none.
+long agent_leading_int(const std::string& text);

@@ -1,0 +1,101 @@
+#include "converter/cnv_my.h"
+
+#include <cctype>
+
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+#include "udb/udb_db.h"
+
+namespace {
+const wchar_t* const section = L"MySQL settings";
+const wchar_t* bool_text(bool b) { return b ? L"1" : L"0"; }
+}  // namespace
+
+mysql_converter_impl::mysql_converter_impl() { tk_trace(2, "mysql_converter_impl::ctor"); }
+
+mysql_converter_impl::~mysql_converter_impl() { tk_trace(2, "mysql_converter_impl::dtor"); }
+
+void mysql_converter_impl::store_mysql_settings(const std::string& h, const std::string& u,
+                                                const std::string& p, const std::string& pt) {
+    tk_trace(1, "mysql_converter_impl::store_mysql_settings(%s,%s,%s,%S)", h.c_str(), u.c_str(), p.c_str(),
+             pt.c_str());
+    user = tk_trim(u);
+    password = tk_trim(p);
+    host = tk_trim(h);
+    port = tk_trim(pt);
+    if (port.empty()) port = "3306";
+}
+
+unsigned mysql_converter_impl::parse_port(const std::string& text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 65535) return 0;
+    }
+    if (negative) return 0;
+    return static_cast<unsigned>(value);
+}
+
+void mysql_converter_impl::connect_mysql_server() {
+    tk_trace(2, "mysql_converter_impl::connect_mysql_server");
+    const unsigned number = parse_port(port);
+    if (number == 0) throw tk_exception("Invalid port number", 1);
+    engine.connect(host, user, password, number);
+}
+
+bool mysql_converter_impl::is_mysql_base_exist(const std::wstring& name) {
+    tk_trace_w(2, L"mysql_converter_impl::is_mysql_base_exist( %s )", name.c_str());
+    return engine.is_db_exist(name);
+}
+
+std::vector<std::wstring>& mysql_converter_impl::get_contents(std::vector<std::wstring>& list) {
+    list = engine.get_contents();
+    return list;
+}
+
+bool mysql_converter_impl::test_query(const std::wstring& database, const std::wstring& sql) {
+    try {
+        std::unique_ptr<udb_database> db = engine.open_db(database, 1);
+        return db->query(sql);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool mysql_converter_impl::store_profile(udb_profile& profile) {
+    tk_trace(2, "mysql_converter_impl::store_profile");
+    profile.set_value(section, L"host", tk_utf8_to_unicode(host));
+    profile.set_value(section, L"user", tk_utf8_to_unicode(user));
+    profile.set_value(section, L"password", tk_utf8_to_unicode(password));
+    profile.set_value(section, L"port", tk_utf8_to_unicode(port));
+    profile.set_value(section, L"dump line break", dump_options.dump_line_break == 1 ? L"1" : L"0");
+    profile.set_value(section, L"dump new version", bool_text(dump_options.dump_new_version));
+    profile.set_value(section, L"dump add lock to insert", bool_text(dump_options.dump_add_lock));
+    profile.set_value(section, L"dump insert comments", bool_text(dump_options.dump_insert_comments));
+    profile.set_value(section, L"dump create database", bool_text(dump_options.dump_create_database));
+    profile.set_value(section, L"dump create table", bool_text(dump_options.dump_create_table));
+    return true;
+}
+
+bool mysql_converter_impl::load_profile(const udb_profile& profile) {
+    tk_trace(2, "mysql_converter_impl::load_profile");
+    auto value = [&](const wchar_t* key) { return profile.get_value(section, key); };
+    host = tk_to_utf8(value(L"host"));
+    if (const std::wstring v = value(L"user"); !v.empty()) user = tk_to_utf8(v);
+    password = tk_to_utf8(value(L"password"));
+    if (const std::wstring v = value(L"port"); !v.empty()) port = tk_to_utf8(v);
+    if (const std::wstring v = value(L"dump line break"); !v.empty()) dump_options.dump_line_break = v == L"1" ? 1 : 0;
+    auto flag = [&](const wchar_t* key, bool& field) {
+        if (const std::wstring v = value(key); !v.empty()) field = v == L"1";
+    };
+    flag(L"dump new version", dump_options.dump_new_version);
+    flag(L"dump add lock to insert", dump_options.dump_add_lock);
+    flag(L"dump insert comments", dump_options.dump_insert_comments);
+    flag(L"dump create database", dump_options.dump_create_database);
+    flag(L"dump create table", dump_options.dump_create_table);
+    return true;
+}

@@ -1,0 +1,14 @@
+#include "converter/cnv_tk.h"
+
+#include "tk/tk_log.h"
+
+tk_converter::tk_converter() { tk_trace(2, "tk_converter::ctor"); }
+
+tk_converter::~tk_converter() = default;
+
+void tk_converter::set_logfile(const std::string& name) {
+    tk_trace(1, "tk_convertor::set_logfile(%s)", name.c_str());
+    tk_check_logfile(name);
+    logfile = name;
+    tk_use_logfile(name);
+}

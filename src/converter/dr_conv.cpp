@@ -1,0 +1,45 @@
+#include "converter/dr_conv.h"
+
+#include "tk/tk_log.h"
+#include "udb/udb_db.h"
+
+dravik_convertor::dravik_convertor(converter_form form) : tk_reg_key(registry_path), m_form(form) {
+    tk_trace(2, "dravik_convertor::ctor");
+    if (m_form == converter_form::wizard) serialize(false);
+}
+
+dravik_convertor::~dravik_convertor() {
+    tk_trace(2, "dravik_convertor::dtor");
+    if (m_form == converter_form::wizard) {
+        try {
+            serialize(true);
+        } catch (...) {
+            // Settings that cannot be saved are lost; the program still ends.
+        }
+    }
+}
+
+bool dravik_convertor::test_query(const std::wstring& sql) { return mysql_converter_impl::test_query(src, sql); }
+
+void dravik_convertor::check_dest() {
+    tk_trace(1, "dravik_convertor::check_dest()");
+    if (n_mode != mode_overwrite_database) return;
+    if (!pgs_converter_impl::engine.is_db_exist(dest)) return;
+    // Nothing is dropped unless the source opens: a mistyped source name must
+    // not cost the destination database.
+    { std::unique_ptr<udb_database> source = mysql_converter_impl::engine.open_db(src, 1); }
+    pgs_converter_impl::engine.deletes_db(dest);
+}
+
+std::vector<std::wstring> dravik_convertor::get_all_tables() {
+    tk_trace(2, "dravik_convertor::get_all_tables");
+    std::unique_ptr<udb_database> db = mysql_converter_impl::engine.open_db(src, 1);
+    return db->table_names();
+}
+
+udb_queries& dravik_convertor::get_all_views(udb_queries& out) {
+    tk_trace(2, "dravik_converter::get_all_views");
+    std::unique_ptr<udb_database> db = mysql_converter_impl::engine.open_db(src, 33);
+    out = db->queries();
+    return out;
+}

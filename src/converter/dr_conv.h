@@ -1,0 +1,87 @@
+#pragma once
+// dravik_convertor: the one converter of a program. It holds every setting
+// of a conversion, both server connections and the progress of the run, and
+// is the job that runs the conversion (operator()).
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/cnv_hook.h"
+#include "converter/cnv_my.h"
+#include "converter/cnv_pg.h"
+#include "converter/cnv_udb.h"
+#include "tk/tk_regk.h"
+#include "tk/tk_singl.h"
+#include "udb/udb_prof.h"
+
+class udb_database;
+class udb_recordset;
+class udb_validator;
+class error_handler;
+
+// The wizard keeps its settings in the registry; the agent never touches it.
+enum class converter_form { agent, wizard };
+
+class dravik_convertor : public udb_converter,
+                         public pgs_converter_impl,
+                         public mysql_converter_impl,
+                         public tk_reg_key,
+                         public tk_singleton<dravik_convertor> {
+public:
+    static constexpr const char* registry_path = "Software\\Quorvane\\Tessaline";
+
+    // How the last run ended.
+    enum class run_outcome {
+        not_run,
+        running,
+        completed,  // every entry was handled (level-0 errors may have been reported)
+        ended,      // an error, the user's Abort or a COPY failure ended it early
+        stopped,    // a stop request ended it
+    };
+
+    explicit dravik_convertor(converter_form form = converter_form::agent);
+    ~dravik_convertor() override;
+
+    // The conversion run. Ends early through a stop request (request_stop(),
+    // from any thread; checked before each table and each record). A stop
+    // request stays until clear_stop().
+    void operator()() override;
+    void set_silent(bool on) override { udb_converter::set_silent(on); }
+    bool test_query(const std::wstring& sql) override;
+
+    // Mode 0 only, when the destination exists: the source database must open
+    // first (its error passes to the caller and nothing is dropped), then the
+    // destination database is dropped.
+    void check_dest();
+    std::vector<std::wstring> get_all_tables();
+    udb_queries& get_all_views(udb_queries& views);
+
+    // False when the file does not load or an item cannot be written so that
+    // it reads back unchanged (profile_fault() tells which). A missing file
+    // and a mode outside 0 to 4 are level-1 tk_exceptions.
+    bool load_profile(const std::wstring& path);
+    bool store_profile(const std::wstring& path);
+    const udb_profile_fault& profile_fault() const { return m_profile_fault; }
+
+    // Loads (store false) or stores the 13 registry values; false when the key
+    // does not open or any value failed.
+    bool serialize(bool store);
+
+    converter_form form() const { return m_form; }
+    void set_run_hooks(cnv_run_hooks* hooks) { m_hooks = hooks; }
+    run_outcome last_outcome() const { return m_outcome.load(std::memory_order_acquire); }
+
+private:
+    void run_steps(error_handler& eh);
+    void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
+                       udb_validator& validator, udb_database& src_db, udb_database& dst_db);
+    void finish_copy(error_handler& eh, udb_recordset& dst);
+    void check_stop();
+
+    converter_form m_form;
+    cnv_run_hooks* m_hooks = nullptr;
+    std::atomic<run_outcome> m_outcome{run_outcome::not_run};
+    bool m_stop_seen = false;
+    udb_profile_fault m_profile_fault;
+};

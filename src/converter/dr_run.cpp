@@ -1,0 +1,232 @@
+// The conversion run: one MySQL database into one PostgreSQL database.
+#include <memory>
+
+#include "converter/dr_conv.h"
+#include "converter/err_hand.h"
+#include "converter/init_cnv.h"
+#include "postgres/pgs_db.h"
+#include "postgres/pgs_exc.h"
+#include "postgres/pgs_vali.h"
+#include "sql/sql_rpt.h"
+#include "tk/tk_exc.h"
+#include "tk/tk_log.h"
+#include "tk/tk_utils.h"
+#include "udb/udb_db.h"
+#include "udb/udb_idx.h"
+#include "udb/udb_recs.h"
+
+namespace {
+const wchar_t* const not_conforming = L"The structure of data source does not conform to the destination table.";
+
+// Values the MySQL reader cannot carry over (the cell is left empty) reach
+// the error handler as record errors while the run lasts.
+class run_value_reporter : public sql_value_reporter {
+public:
+    explicit run_value_reporter(error_handler& eh) : m_eh(eh), m_previous(sql_get_value_reporter()) {
+        sql_set_value_reporter(this);
+    }
+    ~run_value_reporter() override { sql_set_value_reporter(m_previous); }
+    run_value_reporter(const run_value_reporter&) = delete;
+    run_value_reporter& operator=(const run_value_reporter&) = delete;
+
+    void report(const tk_exception& error, const std::wstring& context) override {
+        m_eh.set_context(context);
+        m_eh.handle(error, false);
+    }
+
+private:
+    error_handler& m_eh;
+    sql_value_reporter* m_previous;
+};
+}  // namespace
+
+void dravik_convertor::check_stop() {
+    if (stop_requested()) {
+        m_stop_seen = true;
+        tk_trace(2, "Stop requested");
+        throw tk_final_exception();
+    }
+}
+
+void dravik_convertor::operator()() {
+    tk_trace(2, "dravik_convertor::operator()");
+    m_stop_seen = false;
+    m_outcome.store(run_outcome::running, std::memory_order_release);
+    run_outcome outcome = run_outcome::ended;
+    {
+        init_conversion scope(&b_finished, false, m_hooks);
+        try {
+            error_handler& eh = error_handler::instance();
+            eh.set_context(L"");
+            try {
+                run_steps(eh);
+                outcome = run_outcome::completed;
+            } catch (const tk_final_exception&) {
+                // Abort, a level-1 error or a COPY failure, already reported;
+                // or a stop request.
+                if (m_stop_seen) outcome = run_outcome::stopped;
+            } catch (const tk_exception& e) {
+                eh.handle(e, true);
+            } catch (const std::exception& e) {
+                eh.report_failure(e.what());
+            }
+        } catch (...) {
+            // No error handler, or the handler's own way out: the run still
+            // ends through the scope object.
+            m_outcome.store(outcome, std::memory_order_release);
+            throw;
+        }
+        m_outcome.store(outcome, std::memory_order_release);
+    }
+}
+
+void dravik_convertor::run_steps(error_handler& eh) {
+    check_stop();
+    run_value_reporter reporter(eh);
+    std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
+    pgs_engine& pg = pgs_converter_impl::engine;
+    std::unique_ptr<udb_database> dst_db;
+    if (pg.is_db_exist(dest))
+        dst_db = pg.open_db(dest);
+    else
+        dst_db = pg.create_db_exist(dest);
+
+    if (m_hooks && selected_tables.empty() && selected_queries.empty() && m_hooks->select_all_when_empty())
+        selected_tables = src_db->table_names();
+
+    n_tables.store(static_cast<std::uint32_t>(selected_tables.size()), std::memory_order_relaxed);
+    tk_trace_w(3, L"Converting database %s (%d tables)", src.c_str(), static_cast<int>(selected_tables.size()));
+    if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
+
+    pgs_tn_validator validator(selected_tables, dst_db->table_names());
+    for (const auto& entry : selected_queries) {
+        tk_trace_w(1, L"udb_validator::add_existing_name(%s)", entry.first.c_str());
+        validator.add_existing_name(entry.first);
+    }
+    // A query keeps its text when a table of the same name is selected: the
+    // query wins.
+    for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
+
+    for (const auto& [name, sql] : selected_queries) {
+        check_stop();
+        set_cur_table(name);
+        n_records_done.store(0, std::memory_order_relaxed);
+        n_records.store(0, std::memory_order_relaxed);
+        convert_entry(eh, name, sql, validator, *src_db, *dst_db);
+        n_tables_done.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    eh.set_context(L"");
+    n_tables_done.store(0, std::memory_order_relaxed);
+    n_tables.store(0, std::memory_order_relaxed);
+}
+
+// Ends the table's COPY and commits it. Its failure (a row the server
+// refused, a lost connection) ends the run with the server's text.
+void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
+    try {
+        dst.complete();
+    } catch (const std::exception& e) {
+        eh.report_failure(err_narrow(cur_table()) + ": " + e.what());
+        throw tk_final_exception();
+    }
+}
+
+void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
+                                     udb_validator& validator, udb_database& src_db, udb_database& dst_db) {
+    static const udb_indexes no_indexes;
+    std::unique_ptr<udb_recordset> src_rs;
+    std::unique_ptr<udb_recordset> dst_rs;
+    try {
+        if (sql.empty() && !src_db.is_table_exist(name)) {
+            const tk_exception missing(L"Table " + name + L" not exists", 0);
+            if (m_hooks && m_hooks->reports_missing_tables()) {
+                // The program has shown it in its own words: counted and
+                // listed, no second message.
+                m_hooks->on_missing_table(name);
+                eh.set_context(name);
+                eh.note(missing);
+                return;
+            }
+            if (m_hooks) m_hooks->on_missing_table(name);
+            throw missing;
+        }
+
+        std::wstring dest_name = name;
+        const bool replaced = !validator.is_acceptable(name);
+        if (replaced) dest_name = validator.get_safe_name(name);
+
+        const bool exists = dst_db.is_table_exist(dest_name);
+        if (exists && n_mode == mode_skip_existing) {
+            tk_trace_w(2, L"Skipping existing table '%s'", dest_name.c_str());
+            return;
+        }
+
+        src_rs = sql.empty() ? src_db.get_table(name, 1) : src_db.get_query(name, sql, 1);
+        if (exists && n_mode == mode_overwrite_tables) dst_db.delete_tab(dest_name);
+
+        dst_rs = dst_db.create_table(dest_name, src_rs->schema(), skip_idx ? no_indexes : src_rs->indexes());
+        if (n_mode == mode_merge && !src_rs->schema().conform_to(dst_rs->schema()))
+            throw tk_exception(tk_to_ansi(not_conforming), 0);
+
+        if (replaced) {
+            tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
+            tk_trace_w(1, L"udb_validator::add_existing_name(%s)", dest_name.c_str());
+            validator.add_existing_name(dest_name);
+            dst_db.names_map().add_tn_mapping(name, dest_name);
+        }
+        validator.add_restricted_name(dest_name);
+
+        const std::int64_t count = src_rs->rec_count();
+        n_records.store(count, std::memory_order_relaxed);
+        tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
+        if (m_hooks) m_hooks->on_table(name, count);
+
+        if (count != 0 && !tab_def) {
+            src_rs->reset();
+            std::int64_t done = 0;
+            while (!src_rs->is_eof()) {
+                check_stop();
+                tk_trace(1, "Converting %lld record", static_cast<long long>(done));
+                try {
+                    if (udb_record* rec = src_rs->get_item()) dst_rs->append_record(*rec);
+                } catch (const pgs_exception& e) {
+                    tk_trace(2, "n_mode=%d, error=%d", n_mode, e.code());
+                    eh.set_record_context(name, done + 1);
+                    eh.handle(e, false);
+                }
+                src_rs->next();
+                n_records_done.store(++done, std::memory_order_relaxed);
+            }
+        }
+        finish_copy(eh, *dst_rs);
+        dst_rs.reset();
+        src_rs.reset();
+    } catch (const tk_exception& e) {
+        // The rows appended before the failure are kept: the COPY is ended
+        // and committed before the error is shown.
+        std::string copy_failure;
+        if (dst_rs) {
+            try {
+                dst_rs->complete();
+            } catch (const std::exception& ce) {
+                copy_failure = ce.what();
+                if (copy_failure.empty()) copy_failure = "COPY failed";
+            }
+        }
+        dst_rs.reset();
+        src_rs.reset();
+        eh.set_context(name);
+        if (copy_failure.empty()) {
+            eh.handle(e, false);
+            return;
+        }
+        // Both are reported; the failed COPY then ends the run.
+        try {
+            eh.handle(e, false);
+        } catch (const tk_final_exception&) {
+        }
+        eh.report_failure(err_narrow(name) + ": " + copy_failure);
+        throw tk_final_exception();
+    }
+}

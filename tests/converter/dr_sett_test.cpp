@@ -1,0 +1,159 @@
+// The converter's settings in profiles and in the registry.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "converter/dr_conv.h"
+#include "tk/tk_regk.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path fresh_dir(const char* name) {
+    const fs::path dir = fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
+    const fs::path dir = fresh_dir("dr_prof");
+    const std::wstring path = (dir / "p.vek").wstring();
+    {
+        dravik_convertor c;
+        c.src = L"shop";
+        c.dest = L"shop_pg";
+        c.set_mode(2);
+        c.skip_idx = true;
+        c.selected_queries[L"items"] = L"";
+        c.selected_queries[L"cheap"] = L"SELECT * FROM items WHERE price < 1";
+        c.available_queries[L"cheap"] = L"SELECT * FROM items WHERE price < 1";
+        c.available_queries[L"unused"] = L"SELECT 1";
+        c.store_mysql_settings("my.host", "myuser", "my pass", "3307");
+        c.dump_options.dump_create_database = true;
+        c.store_pgs_settings("pg.host", "pguser", "pg pass", 5433);
+        ASSERT_TRUE(c.store_profile(path));
+    }
+    dravik_convertor back;
+    ASSERT_TRUE(back.load_profile(path));
+    EXPECT_EQ(back.src, L"shop");
+    EXPECT_EQ(back.dest, L"shop_pg");
+    EXPECT_EQ(back.n_mode, 2);
+    EXPECT_TRUE(back.skip_idx);
+    EXPECT_FALSE(back.tab_def);
+    EXPECT_EQ(back.selected_tables, std::vector<std::wstring>{L"items"});
+    EXPECT_EQ(back.selected_queries.size(), 2u);
+    EXPECT_EQ(back.selected_queries.at(L"cheap"), L"SELECT * FROM items WHERE price < 1");
+    EXPECT_EQ(back.available_queries.size(), 2u);
+    EXPECT_EQ(back.mysql_converter_impl::host, "my.host");
+    EXPECT_EQ(back.mysql_converter_impl::user, "myuser");
+    EXPECT_EQ(back.mysql_converter_impl::password, "my pass");
+    EXPECT_EQ(back.mysql_converter_impl::port, "3307");
+    EXPECT_TRUE(back.dump_options.dump_create_database);
+    EXPECT_TRUE(back.dump_options.dump_create_table);
+    EXPECT_EQ(back.pgs_converter_impl::host, "pg.host");
+    EXPECT_EQ(back.pgs_converter_impl::user, "pguser");
+    EXPECT_EQ(back.pgs_converter_impl::password, "pg pass");
+    EXPECT_EQ(back.pgs_converter_impl::port, 0u);  // profiles do not carry the PostgreSQL port
+    fs::remove_all(dir);
+}
+
+TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
+    const fs::path dir = fresh_dir("dr_prof_bad");
+    const std::wstring path = (dir / "p.vek").wstring();
+    dravik_convertor c;
+    c.available_queries[L"multi"] = L"SELECT 1\nFROM dual";
+    EXPECT_FALSE(c.store_profile(path));
+    EXPECT_EQ(c.profile_fault().what, udb_profile_fault::kind::line_break);
+    EXPECT_EQ(c.profile_fault().key, L"multi");
+    EXPECT_FALSE(fs::exists(dir / "p.vek"));
+    fs::remove_all(dir);
+}
+
+TEST(converter_profile, a_missing_file_is_a_level_one_error) {
+    dravik_convertor c;
+    try {
+        c.load_profile(L"/nonexistent/dir/p.vek");
+        FAIL();
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level(), 1);
+    }
+}
+
+class registry_test : public ::testing::Test {
+protected:
+    registry_test() : dir(fresh_dir("dr_reg")) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
+    ~registry_test() override {
+        unsetenv("VEK_REGISTRY_DIR");
+        fs::remove_all(dir);
+    }
+    fs::path dir;
+};
+
+TEST_F(registry_test, first_start_gives_the_defaults) {
+    dravik_convertor c(converter_form::wizard);
+    EXPECT_TRUE(c.convert_views);
+    EXPECT_EQ(c.mysql_converter_impl::port, "3306");
+    EXPECT_EQ(c.pgs_converter_impl::port, 0u);
+    EXPECT_TRUE(c.mysql_converter_impl::host.empty());
+    EXPECT_TRUE(c.pgs_converter_impl::user.empty());
+    EXPECT_FALSE(c.tab_def);
+    EXPECT_FALSE(c.skip_idx);
+}
+
+TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
+    {
+        dravik_convertor c(converter_form::wizard);
+        c.src = L"shöp";
+        c.dest = L"dest";
+        c.store_mysql_settings("h", "u", "p", "3310");
+        c.store_pgs_settings("ph", "pu", "pp", 5439);
+        c.skip_idx = true;
+        c.convert_views = false;
+        c.set_mode(3);
+    }
+    dravik_convertor c(converter_form::wizard);
+    EXPECT_EQ(c.src, L"shöp");
+    EXPECT_EQ(c.dest, L"dest");
+    EXPECT_EQ(c.mysql_converter_impl::host, "h");
+    EXPECT_EQ(c.mysql_converter_impl::user, "u");
+    EXPECT_EQ(c.mysql_converter_impl::password, "p");
+    EXPECT_EQ(c.mysql_converter_impl::port, "3310");
+    EXPECT_EQ(c.pgs_converter_impl::host, "ph");
+    EXPECT_EQ(c.pgs_converter_impl::user, "pu");
+    EXPECT_EQ(c.pgs_converter_impl::password, "pp");
+    EXPECT_EQ(c.pgs_converter_impl::port, 5439u);
+    EXPECT_TRUE(c.skip_idx);
+    EXPECT_FALSE(c.convert_views);
+    EXPECT_EQ(c.n_mode, 0);
+}
+
+TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
+    {
+        tk_reg_key key(dravik_convertor::registry_path);
+        ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
+        ASSERT_EQ(key.set_value(DWORD{2}, "tab_def"), 0);
+    }
+    { dravik_convertor c(converter_form::wizard); EXPECT_TRUE(c.tab_def); }
+    tk_reg_key key(dravik_convertor::registry_path);
+    ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
+    DWORD v = 0;
+    ASSERT_EQ(key.get_value(v, "tab_def"), 0);
+    EXPECT_EQ(v, 1u);
+}
+
+TEST_F(registry_test, the_agent_never_touches_the_key) {
+    {
+        dravik_convertor c(converter_form::agent);
+        c.src = L"x";
+        c.tab_def = true;
+    }
+    EXPECT_TRUE(fs::is_empty(dir));
+    dravik_convertor w(converter_form::wizard);
+    EXPECT_TRUE(w.src.empty());
+    EXPECT_FALSE(w.tab_def);
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+#include "support/agent_db.h"
+
+#include <pqxx/pqxx>
+#include <stdexcept>
+
+#include "support/test_servers.h"
+
+mysql_admin::mysql_admin() : m_db(mysql_init(nullptr)) {
+    const server_address s = mysql_test_server();
+    unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(m_db, MYSQL_OPT_PROTOCOL, &protocol);
+    if (!mysql_real_connect(m_db, s.host.c_str(), s.user.c_str(), s.password.c_str(), nullptr,
+                            static_cast<unsigned>(s.port), nullptr, 0))
+        throw std::runtime_error(std::string("mysql connect: ") + mysql_error(m_db));
+    exec("SET NAMES utf8mb4");
+}
+
+mysql_admin::~mysql_admin() { mysql_close(m_db); }
+
+void mysql_admin::exec(const std::string& sql) {
+    if (mysql_real_query(m_db, sql.data(), sql.size()) != 0)
+        throw std::runtime_error("mysql: " + std::string(mysql_error(m_db)) + " in " + sql.substr(0, 200));
+    // Drain any result so the next statement can run.
+    if (MYSQL_RES* r = mysql_store_result(m_db)) mysql_free_result(r);
+}
+
+db_rows mysql_admin::query(const std::string& sql) {
+    if (mysql_real_query(m_db, sql.data(), sql.size()) != 0)
+        throw std::runtime_error("mysql: " + std::string(mysql_error(m_db)) + " in " + sql);
+    MYSQL_RES* res = mysql_store_result(m_db);
+    db_rows rows;
+    if (!res) return rows;
+    const unsigned n = mysql_num_fields(res);
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        unsigned long* len = mysql_fetch_lengths(res);
+        std::vector<db_cell> cells;
+        for (unsigned i = 0; i < n; ++i) {
+            if (row[i])
+                cells.emplace_back(std::string(row[i], len[i]));
+            else
+                cells.emplace_back(std::nullopt);
+        }
+        rows.push_back(std::move(cells));
+    }
+    mysql_free_result(res);
+    return rows;
+}
+
+std::string mysql_admin::escape(const std::string& bytes) {
+    std::string out(bytes.size() * 2 + 1, '\0');
+    out.resize(mysql_real_escape_string(m_db, out.data(), bytes.data(), bytes.size()));
+    return out;
+}
+
+namespace {
+std::string pg_conninfo(const std::string& dbname) { return pg_connection_string(pg_test_server(), dbname); }
+
+// pqxx exceptions are not all std::exception; turn them into one.
+template <class F>
+auto pg_call(F f) {
+    try {
+        return f();
+    } catch (const std::exception&) {
+        throw;
+    } catch (...) {
+        throw std::runtime_error("PostgreSQL failure");
+    }
+}
+}  // namespace
+
+void pg_exec(const std::string& dbname, const std::string& sql) {
+    pg_call([&] {
+        pqxx::connection c(pg_conninfo(dbname));
+        pqxx::nontransaction t(c);
+        t.exec(sql);
+        return 0;
+    });
+}
+
+db_rows pg_query(const std::string& dbname, const std::string& sql) {
+    return pg_call([&] {
+        pqxx::connection c(pg_conninfo(dbname));
+        pqxx::nontransaction t(c);
+        pqxx::result r = t.exec(sql);
+        db_rows rows;
+        for (const auto& row : r) {
+            std::vector<db_cell> cells;
+            for (const auto& f : row) {
+                if (f.is_null())
+                    cells.emplace_back(std::nullopt);
+                else
+                    cells.emplace_back(std::string(f.c_str(), f.size()));
+            }
+            rows.push_back(std::move(cells));
+        }
+        return rows;
+    });
+}
+
+bool pg_db_exists(const std::string& dbname) {
+    pqxx::connection c(pg_conninfo("postgres"));
+    pqxx::nontransaction t(c);
+    return !t.exec("SELECT 1 FROM pg_database WHERE datname = " + t.quote(dbname)).empty();
+}
+
+void pg_drop_db(const std::string& dbname) { pg_exec("postgres", "DROP DATABASE IF EXISTS \"" + dbname + "\" WITH (FORCE)"); }
+
+void pg_create_db(const std::string& dbname) { pg_exec("postgres", "CREATE DATABASE \"" + dbname + "\""); }
+
+std::vector<std::string> agent_server_args() {
+    const server_address my = mysql_test_server();
+    const server_address pg = pg_test_server();
+    return {"--mysqlh=" + my.host,        "--mysqlu=" + my.user, "--mysqlp=" + my.password,
+            "--myport=" + std::to_string(my.port), "--posgsh=" + pg.host, "--posgsu=" + pg.user,
+            "--posgsp=" + pg.password,    "--pgport=" + std::to_string(pg.port)};
+}
