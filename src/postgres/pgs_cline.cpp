@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/pf_num.h"
+#include "platform/plat_date.h"
 #include "postgres/pgs_exc.h"
 #include "tk/tk_utils.h"
 #include "variant/ole_date.h"
@@ -81,6 +82,16 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
     const ole_date d(t);
     if (!d.is_valid()) value_error("Invalid date value");
     if (d.kind() != ole_date::kind_time) {
+        // The source may hold what no calendar has (MySQL's ALLOW_INVALID_DATES
+        // keeps 2021-02-30); the server would refuse it only when the COPY ends,
+        // losing the whole table, so the row is refused here.
+        const bool with_time = d.kind() != ole_date::kind_date;
+        if (t.year < 1 || t.day < 1 || t.day > plat_days_in_month(t.year, t.month) ||
+            (with_time && (t.hour > 23 || t.minute > 59 || t.second > 59 || t.microsecond > 999999))) {
+            std::string shown;
+            d.append_to(shown);
+            value_error("Date value " + shown + " is not a calendar date");
+        }
         d.append_to(m_buf);
         return;
     }
@@ -119,6 +130,7 @@ void pgs_copy_buffer::add_bytes(const ole_variant& value) {
     const pf_safearray* a = value.get_var().array;
     const std::size_t n = (a && a->dims == 1) ? a->count : 0;
     const std::size_t old = m_buf.size();
+    m_buf.reserve(old + 4 + 2 * n);  // the line feed too: a huge value is not doubled by it
     m_buf.resize(old + 3 + 2 * n);
     char* o = m_buf.data() + old;
     o[0] = '\\';

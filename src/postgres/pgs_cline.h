@@ -40,8 +40,9 @@ public:
     std::size_t rows() const noexcept { return m_rows; }
     // The collected lines, each ended by a line feed.
     const std::string& text() const noexcept { return m_buf; }
-    // Forgets the lines and keeps the memory.
+    // Forgets the lines; keeps the memory of a batch, not that of a huge row.
     void clear() noexcept {
+        if (m_buf.capacity() > 4 * m_batch + 4096) std::string().swap(m_buf);
         m_buf.clear();
         m_rows = 0;
         m_row_start = 0;

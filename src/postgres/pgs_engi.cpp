@@ -54,8 +54,11 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
              password.empty() ? "" : "*****", port);
     // libpq's own default database is the one named like the user, which a
     // server rarely has: without a name the maintenance database is used.
+    // A server that takes the connection and never answers must not hold the
+    // program forever (libpq waits without limit); the MySQL side waits as long.
     const std::string cs =
-        connection_string(host, user, password, dbname_utf8.empty() ? maintenance_db : dbname_utf8, port);
+        connection_string(host, user, password, dbname_utf8.empty() ? maintenance_db : dbname_utf8, port) +
+        " connect_timeout=10";
     pgs_guard([&] {
         auto conn = std::make_unique<pqxx::connection>(cs);
         tk_trace(3, "Connecting to PostgreSQL server...");

@@ -34,6 +34,9 @@ void sql_engine::initialize()
     tk_trace(1, "sql_engine::initialize - 2");
     const unsigned int timeout = 10;
     mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    // A row may carry a LONGBLOB of up to 1 GB: the largest packet MySQL sends.
+    const unsigned long max_packet = 1024ul * 1024 * 1024;
+    mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
     // Every text travels as UTF-8 with 4-byte characters; see set_charset.
     mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     tk_trace(1, "sql_engine::initialize - END");

@@ -3,6 +3,7 @@
 #include <mysql.h>
 
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 #include "sql/sql_rpt.h"
@@ -61,6 +62,15 @@ bool is_time_of_day(std::string_view s)
     return ec == std::errc() && p != s.data() + s.size() && *p == ':' && hours < 24;
 }
 
+// MySQL's zero date ("0000-00-00", "0000-00-00 00:00:00[.000000]") stands for
+// no date and arrives as NULL; a partly zero one ("2021-02-00") does not.
+bool is_zero_date(std::string_view s)
+{
+    for (const char c : s)
+        if (c != '0' && c != '-' && c != ':' && c != ' ' && c != '.') return false;
+    return !s.empty();
+}
+
 }  // namespace
 
 sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text)
@@ -87,6 +97,8 @@ sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text)
         }
     } else if (f.type == MYSQL_TYPE_TIME) {
         c.how = path::time;
+    } else if (c.vt == VT_DATE) {
+        c.how = path::date;
     } else if (c.vt == VT_BSTR) {
         c.how = path::text;  // ENUM, SET, JSON, NULL and types not listed
     } else {
@@ -108,7 +120,14 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
     if (!cell) return ole_variant();
     const std::string_view text(cell, len);
     switch (col.how) {
-    case sql_column::path::text: return ole_variant(text);
+    case sql_column::path::text:
+        // PostgreSQL text cannot hold a NUL character, and the value would end
+        // at it: the cell is reported, never cut.
+        if (len != 0 && std::memchr(cell, 0, len)) {
+            if (bad) *bad = true;
+            return ole_variant();
+        }
+        return ole_variant(text);
     case sql_column::path::bytes: {
         ole_variant v;
         v.attach_binary(cell, len);
@@ -121,6 +140,11 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
             return ole_variant();
         }
         return ole_variant::from_string(text, VT_DATE);
+    case sql_column::path::date: {
+        ole_variant v = ole_variant::from_string(text, VT_DATE);
+        if (v.is_empty() && !is_zero_date(text) && bad) *bad = true;
+        return v;
+    }
     case sql_column::path::bit1: return ole_variant(len > 0 && cell[0] != 0);
     case sql_column::path::bits: {
         std::uint64_t v = 0;
@@ -136,8 +160,17 @@ namespace {
 
 void report_bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin)
 {
-    std::wstring msg = L"The TIME value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
-                       col.name.str() + L"' is not a time of day (00:00:00 to 23:59:59); the cell is left empty.";
+    std::wstring msg;
+    if (col.how == sql_column::path::time)
+        msg = L"The TIME value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
+              col.name.str() + L"' is not a time of day (00:00:00 to 23:59:59); the cell is left empty.";
+    else if (col.how == sql_column::path::date)
+        msg = L"The date value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
+              col.name.str() + L"' is not a calendar date; the cell is left empty.";
+    else
+        msg = L"The text of column '" + col.name.str() + L"' holds a NUL character at byte " +
+              std::to_wstring(static_cast<const char*>(std::memchr(cell, 0, len)) - cell) +
+              L", which a PostgreSQL text cannot hold; the cell is left empty.";
     std::wstring context = origin.table ? *origin.table : std::wstring();
     context += L", record #" + std::to_wstring(origin.record_number);
     sql_report_value_error(tk_exception(msg, 0), context);

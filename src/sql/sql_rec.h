@@ -28,10 +28,12 @@ VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_t
 // geometry), not the BINARY flag, which _bin collations and JSON carry too.
 struct sql_column {
     enum class path : std::uint8_t {
-        text,      // UTF-8 text
+        text,      // UTF-8 text; one holding a NUL character cannot be carried
         bytes,     // the bytes whole, zero bytes included
         parse,     // the text parsed into vt (numbers, dates, YEAR)
         time,      // TIME: only 00:00:00 to 23:59:59 is a time of day
+        date,      // DATE, DATETIME, TIMESTAMP: the zero date gives an empty value,
+                   // any other text that is no date cannot be carried
         bit1,      // BIT(1): true when the byte is not zero
         bits,      // wider BIT: the bits as an 8-byte integer
     };

@@ -132,6 +132,22 @@ TEST(pgs_copy_buffer, time_out_of_range_names_the_value) {
     }
 }
 
+TEST(pgs_copy_buffer, date_outside_the_calendar_is_refused) {
+    EXPECT_EQ(one(ole_variant(date_of(2024, 2, 29))), "2024-02-29");
+    EXPECT_EQ(one(ole_variant(date_of(2021, 12, 31, 23, 59, 59, 999999))), "2021-12-31 23:59:59.999999");
+    for (const plat_systemtime& t : {date_of(2021, 2, 30), date_of(2021, 2, 29), date_of(2021, 4, 31),
+                                     date_of(2021, 2, 29, 12, 0, 0), date_of(2021, 1, 1, 10, 0, 60)}) {
+        pgs_copy_buffer b;
+        b.begin_row();
+        try {
+            b.add(ole_variant(t));
+            ADD_FAILURE() << t.year << "-" << t.month << "-" << t.day;
+        } catch (const pgs_exception& e) {
+            EXPECT_NE(std::string(e.what()).find("is not a calendar date"), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(pgs_copy_buffer, text_without_utf8_form_is_refused) {
     pgs_copy_buffer b;
     b.begin_row();

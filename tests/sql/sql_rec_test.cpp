@@ -87,7 +87,13 @@ TEST(SqlCellValue, TextAndBytes)
 {
     const auto text = field(MYSQL_TYPE_VAR_STRING, 0, 45);
     EXPECT_EQ(value(text, "caf\xC3\xA9s").to_wstring(), L"caf\u00E9s");
-    EXPECT_EQ(value(text, std::string("ab\0cd", 5)).to_wstring(), L"ab");  // text ends at a zero byte
+    // PostgreSQL text cannot hold a NUL: the cell is flagged, never cut.
+    for (const std::string& nul : {std::string("ab\0cd", 5), std::string("\0", 1), std::string("ab\0", 3)}) {
+        bool bad = false;
+        EXPECT_TRUE(value(text, nul, &bad).is_empty());
+        EXPECT_TRUE(bad);
+    }
+    EXPECT_TRUE(value(field(MYSQL_TYPE_BLOB, 0x10, 63), std::string("a\0b", 3)).is_empty() == false);
     EXPECT_EQ(value(text, "\xF0\x9F\x98\x80").to_wstring(), std::wstring(1, wchar_t(0x1F600)));
 
     const std::string raw("\x00\x01\x02\xFF\x00", 5);
@@ -131,6 +137,26 @@ TEST(SqlCellValue, TimeOutsideADayIsFlaggedAndLeftEmpty)
     }
 }
 
+TEST(SqlCellValue, ZeroDateIsEmptyAndAPartlyZeroDateIsFlagged)
+{
+    for (const auto type : {MYSQL_TYPE_DATE, MYSQL_TYPE_DATETIME, MYSQL_TYPE_TIMESTAMP}) {
+        const auto f = field(type);
+        for (const char* zero : {"0000-00-00", "0000-00-00 00:00:00", "0000-00-00 00:00:00.000000"}) {
+            bool bad = false;
+            EXPECT_TRUE(value(f, zero, &bad).is_empty()) << zero;
+            EXPECT_FALSE(bad) << zero;
+        }
+        for (const char* partly : {"2021-00-00", "2021-02-00", "2021-00-15 10:00:00", "0000-01-01"}) {
+            bool bad = false;
+            EXPECT_TRUE(value(f, partly, &bad).is_empty()) << partly;
+            EXPECT_TRUE(bad) << partly;
+        }
+        bool bad = false;
+        EXPECT_EQ(value(f, "2021-12-31 23:59:59.999999", &bad).vartype(), VT_DATE);
+        EXPECT_FALSE(bad);
+    }
+}
+
 struct capture_reporter : sql_value_reporter {
     std::vector<std::wstring> contexts;
     std::vector<int> levels;
@@ -170,6 +196,28 @@ TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord)
     EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
     EXPECT_EQ(rec[1].to_string(), "0000-00-00 01:02:03");
     EXPECT_THROW(sql_record(nullptr, lengths, row), tk_mail_assertion);
+}
+
+TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty)
+{
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "n2")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    char a[] = "x\0y";
+    char b[] = "fine";
+    char* row[2] = {a, b};
+    unsigned long lengths[2] = {3, 4};
+    capture_reporter rep;
+    sql_set_value_reporter(&rep);
+    const std::wstring table = L"notes";
+    sql_record rec;
+    const int bad = rec.fill(cols, lengths, row, sql_row_origin{&table, 3});
+    sql_set_value_reporter(nullptr);
+    EXPECT_EQ(bad, 1);
+    EXPECT_TRUE(rec[0].is_empty());
+    EXPECT_EQ(rec[1].to_string(), "fine");
+    ASSERT_EQ(rep.contexts.size(), 1u);
+    EXPECT_EQ(rep.contexts[0], L"notes, record #3");
+    EXPECT_EQ(rep.levels[0], 0);
 }
 
 }  // namespace

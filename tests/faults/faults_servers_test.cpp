@@ -1,0 +1,463 @@
+// vekagent when a server fails: killed in the middle of a table, down or
+// refusing the login at the start, refusing a row. The run must end within
+// seconds with -1, name the table it was copying, and leave the destination
+// holding exactly what the report says.
+//
+// A test that kills a server starts a server pair of its own (ctest runs the
+// tests in parallel against the shared pair).
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <map>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/agent_db.h"
+#include "support/agent_proc.h"
+#include "support/test_servers.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+const std::string testservers = (source_root / "scripts" / "testservers").string();
+
+std::string show(const agent_result& r) {
+    return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
+}
+
+std::string read_text(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A value as `printf %q` writes it; the script's values are paths, numbers
+// and plain words.
+std::string unquote(const std::string& v) {
+    if (v.size() >= 2 && v.front() == '\'' && v.back() == '\'') return v.substr(1, v.size() - 2);
+    std::string out;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (v[i] == '\\' && i + 1 < v.size()) ++i;
+        out += v[i];
+    }
+    return out;
+}
+
+// A server pair of this test's own; while it lives, the VEK_* variables (and
+// with them mysql_admin, pg_query and agent_server_args) name it.
+class own_servers {
+public:
+    own_servers() {
+        char tmpl[] = "/tmp/vek-faults-XXXXXX";
+        if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+        m_dir = tmpl;
+        m_env = m_dir + "/env";
+        const std::string log = m_dir + "/start.log";
+        if (std::system((testservers + " start " + m_env + " >" + log + " 2>&1").c_str()) != 0)
+            throw std::runtime_error("could not start a server pair:\n" + read_text(log));
+        std::istringstream lines(read_text(m_env));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("export ", 0) != 0) continue;
+            const std::size_t eq = line.find('=');
+            const std::string key = line.substr(7, eq - 7);
+            m_vars[key] = unquote(line.substr(eq + 1));
+            if (const char* old = std::getenv(key.c_str())) m_saved[key] = old;
+            setenv(key.c_str(), m_vars[key].c_str(), 1);
+        }
+    }
+    ~own_servers() {
+        std::system((testservers + " stop " + m_env + " >/dev/null 2>&1").c_str());
+        for (const auto& [key, value] : m_vars) {
+            auto old = m_saved.find(key);
+            if (old != m_saved.end())
+                setenv(key.c_str(), old->second.c_str(), 1);
+            else
+                unsetenv(key.c_str());
+        }
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    own_servers(const own_servers&) = delete;
+    own_servers& operator=(const own_servers&) = delete;
+
+    pid_t mysql_pid() const { return std::stoi(m_vars.at("VEK_MYSQL_PID")); }
+    pid_t pg_pid() const { return std::stoi(m_vars.at("VEK_PG_PID")); }
+
+    // Starts the killed PostgreSQL again on its data directory and port, so
+    // that the test can read what the destination kept; the stop at the end
+    // then finds the new postmaster.
+    void restart_pg() {
+        const std::string data = m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/data";
+        const std::string pg_ctl = "/usr/lib/postgresql/15/bin/pg_ctl -D " + data + " -l " +
+                                   m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log -w -t 60 start";
+        const std::string log = m_dir + "/restart.log";
+        const std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + pg_ctl + " >" + log + " 2>&1";
+        // The killed backends may still be leaving the shared memory.
+        bool started = false;
+        for (int attempt = 0; attempt < 20 && !started; ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            started = std::system(cmd.c_str()) == 0;
+        }
+        if (!started)
+            throw std::runtime_error("could not restart PostgreSQL:\n" + read_text(log) +
+                                     read_text(m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log"));
+        std::istringstream pidfile(read_text(data + "/postmaster.pid"));
+        std::string pid;
+        std::getline(pidfile, pid);
+        m_vars["VEK_PG_PID"] = pid;
+        std::ofstream(m_env, std::ios::app) << "export VEK_PG_PID=" << pid << "\n";
+    }
+
+private:
+    std::string m_dir, m_env;
+    std::map<std::string, std::string> m_vars, m_saved;
+};
+
+// The process and every process it started (the PostgreSQL postmaster and its
+// backends), all with SIGKILL. The parent is stopped first so that it starts
+// no child in between.
+void kill_server(pid_t pid) {
+    kill(pid, SIGSTOP);
+    std::vector<pid_t> children;
+    if (DIR* proc = opendir("/proc")) {
+        while (dirent* e = readdir(proc)) {
+            const pid_t child = std::atoi(e->d_name);
+            if (child <= 0) continue;
+            std::istringstream stat(read_text("/proc/" + std::string(e->d_name) + "/stat"));
+            std::string skip, state;
+            pid_t parent = 0;
+            // pid (comm) state ppid; comm has no blanks for these servers.
+            stat >> skip >> skip >> state >> parent;
+            if (parent == pid) children.push_back(child);
+        }
+        closedir(proc);
+    }
+    kill(pid, SIGKILL);
+    for (pid_t child : children) kill(child, SIGKILL);
+}
+
+// A source database of its own, and its destination, both dropped at the end.
+class scratch_dbs {
+public:
+    explicit scratch_dbs(const std::string& name) : m_name(name) {
+        my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
+        my.exec("CREATE DATABASE `" + m_name + "` CHARACTER SET utf8mb4");
+        my.exec("USE `" + m_name + "`");
+        pg_drop_db(m_name);
+        pg_create_db(m_name);
+    }
+    ~scratch_dbs() {
+        if (!m_keep) return;
+        try {
+            mysql_admin cleanup;
+            cleanup.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
+            pg_drop_db(m_name);
+        } catch (...) {
+        }
+    }
+    const std::string& name() const { return m_name; }
+    // The servers go away with their own pair: nothing to drop.
+    void forget() { m_keep = false; }
+    mysql_admin my;
+
+private:
+    std::string m_name;
+    bool m_keep = true;
+};
+
+bool pg_table_exists(const std::string& db, const std::string& table) {
+    return !pg_query(db, "SELECT 1 FROM information_schema.tables WHERE table_schema = 'public' AND table_name = '" +
+                             table + "'")
+                .empty();
+}
+
+long long pg_count(const std::string& db, const std::string& table) {
+    return std::stoll(*pg_query(db, "SELECT count(*) FROM \"" + table + "\"")[0][0]);
+}
+
+// Rows of `rows(id, a, s, d)`: a = id * 7, s = 'row-<id>', d = id / 4.
+void fill_rows(mysql_admin& my, const std::string& table, int n) {
+    my.exec("CREATE TABLE " + table +
+            " (id INT PRIMARY KEY, a BIGINT NOT NULL, s VARCHAR(40) NOT NULL, d DOUBLE NOT NULL)");
+    my.exec("INSERT INTO " + table + " SELECT seq, seq * 7, CONCAT('row-', seq), seq / 4 FROM seq_1_to_" +
+            std::to_string(n));
+}
+
+// How many of the destination's rows differ from what fill_rows wrote, and
+// whether the ids are exactly 1..count.
+void expect_rows_intact(const std::string& db, const std::string& table, long long expected_count) {
+    const db_rows r = pg_query(db, "SELECT count(*), coalesce(min(id), 1), coalesce(max(id), 0), "
+                                   "count(*) FILTER (WHERE a <> id::bigint * 7 OR s <> 'row-' || id "
+                                   "OR d <> id / 4.0) FROM \"" +
+                                       table + "\"");
+    const long long count = std::stoll(*r[0][0]);
+    if (expected_count >= 0) {
+        EXPECT_EQ(count, expected_count) << table;
+    }
+    EXPECT_EQ(*r[0][1], "1") << table;
+    EXPECT_EQ(std::stoll(*r[0][2]), count) << table << ": the ids are not 1..count";
+    EXPECT_EQ(*r[0][3], "0") << table << ": rows changed on the way";
+}
+
+// Waits until the agent's COPY into `table` runs on the destination server.
+bool wait_for_copy(const std::string& db, const std::string& table, std::future<agent_result>& run) {
+    const auto deadline = clock_type::now() + std::chrono::seconds(120);
+    while (clock_type::now() < deadline) {
+        if (run.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) return false;
+        if (!pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + db +
+                                      "' AND state = 'active' AND query ILIKE 'COPY %" + table + "%'")
+                 .empty())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::future<agent_result> start_agent(std::vector<std::string> args) {
+    std::vector<std::string> all = agent_server_args();
+    all.insert(all.end(), args.begin(), args.end());
+    return std::async(std::launch::async, [all] { return run_agent(all, 180); });
+}
+
+// The seconds from now until the run ends (at most 180).
+double seconds_until_done(std::future<agent_result>& run) {
+    const auto start = clock_type::now();
+    run.wait();
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+// The text of every "Error:" block and every standard-error line.
+std::string reported(const agent_result& r) { return r.out + "\n" + r.err; }
+
+constexpr int big_rows = 1000000;
+
+// ---------------------------------------------------------------- killed servers
+
+TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
+    own_servers servers;
+    scratch_dbs dbs("fsrv_mykill");
+    fill_rows(dbs.my, "a_done", 1000);
+    fill_rows(dbs.my, "big", big_rows);
+    fill_rows(dbs.my, "c_after", 10);
+
+    auto run = start_agent({"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
+    ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
+                                                       << show(run.get());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    kill_server(servers.mysql_pid());
+    const double seconds = seconds_until_done(run);
+    const agent_result r = run.get();
+    dbs.forget();
+
+    EXPECT_LT(seconds, 30) << show(r);
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("Error:\nbig: "), std::string::npos) << show(r);
+    // The finished table is whole; of big, the rows read before the loss are
+    // kept unchanged (a prefix in key order); nothing of c_after.
+    expect_rows_intact(dbs.name(), "a_done", 1000);
+    expect_rows_intact(dbs.name(), "big", -1);
+    EXPECT_LT(pg_count(dbs.name(), "big"), big_rows);
+    if (pg_table_exists(dbs.name(), "c_after")) {
+        EXPECT_EQ(pg_count(dbs.name(), "c_after"), 0);
+    }
+    EXPECT_NE(reported(r).find("c_after"), std::string::npos) << "the table not converted is not named\n" << show(r);
+}
+
+TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
+    own_servers servers;
+    scratch_dbs dbs("fsrv_pgkill");
+    fill_rows(dbs.my, "a_done", 1000);
+    fill_rows(dbs.my, "big", big_rows);
+    fill_rows(dbs.my, "c_after", 10);
+
+    auto run = start_agent({"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
+    ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
+                                                       << show(run.get());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    kill_server(servers.pg_pid());
+    const double seconds = seconds_until_done(run);
+    const agent_result r = run.get();
+
+    EXPECT_LT(seconds, 30) << show(r);
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("big: "), std::string::npos) << show(r);
+
+    // The COPY never ended: none of big's rows were committed.
+    servers.restart_pg();
+    expect_rows_intact(dbs.name(), "a_done", 1000);
+    if (pg_table_exists(dbs.name(), "big")) {
+        EXPECT_EQ(pg_count(dbs.name(), "big"), 0);
+    }
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
+}
+
+// ---------------------------------------------------------------- at the start
+
+// A port on 127.0.0.1 that refuses connections for as long as this lives: the
+// socket holds it bound and never listens.
+class dead_port {
+public:
+    dead_port() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            throw std::runtime_error("cannot bind a port");
+        m_port = ntohs(a.sin_port);
+    }
+    ~dead_port() { close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd;
+    int m_port = 0;
+};
+
+// A port that accepts connections and never answers: a server that hangs.
+class silent_port {
+public:
+    silent_port() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(m_fd, 8) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            throw std::runtime_error("cannot listen on a port");
+        m_port = ntohs(a.sin_port);
+    }
+    ~silent_port() { close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd;
+    int m_port = 0;
+};
+
+struct start_case {
+    const char* label;
+    const char* option;  // replaced in the server arguments
+    bool silent_server;  // a port that accepts and never answers instead of one that refuses
+    const char* password;  // a wrong password instead of a bad port
+    const char* text;    // what the report must hold
+};
+
+void PrintTo(const start_case& c, std::ostream* os) { *os << c.label; }
+
+class faults_start : public ::testing::TestWithParam<start_case> {};
+
+// Nothing is converted and, in mode 0, the destination is not dropped.
+TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
+    const start_case& c = GetParam();
+    scratch_dbs dbs(std::string("fsrv_start_") + c.label);
+    fill_rows(dbs.my, "t", 10);
+    pg_exec(dbs.name(), "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+
+    dead_port refused;
+    silent_port silent;
+    std::vector<std::string> args = agent_server_args();
+    for (std::string& a : args) {
+        if (a.rfind(c.option, 0) != 0) continue;
+        if (c.password)
+            a = std::string(c.option) + c.password;
+        else
+            a = std::string(c.option) + std::to_string(c.silent_server ? silent.port() : refused.port());
+    }
+    args.insert(args.end(), {"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
+    const auto start = clock_type::now();
+    const agent_result r = run_agent(args, 120);
+    const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
+
+    EXPECT_LT(seconds, 20) << show(r);
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find(c.text), std::string::npos) << show(r);
+    EXPECT_EQ(r.out.find("Converting table"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_query(dbs.name(), "SELECT count(*) FROM keep_me")[0][0], "1");
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "t"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    faults_servers, faults_start,
+    ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
+                      start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
+                      start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
+                      start_case{"pg_silent", "--pgport=", true, nullptr, "timeout"},
+                      start_case{"mysql_password", "--mysqlp=", false, "wrong", "Access denied"},
+                      start_case{"pg_password", "--posgsp=", false, "wrong", "password authentication failed"}),
+    [](const ::testing::TestParamInfo<start_case>& i) { return std::string(i.param.label); });
+
+// ---------------------------------------------------------------- a refused row
+
+struct refused_case {
+    const char* label;
+    const char* mysql_table;  // source table "b_refused"
+    const char* mysql_rows;
+    const char* pg_table;     // the existing destination table it is merged into
+    const char* pg_rows;      // what the destination held before
+    const char* server_text;  // the server's reason
+};
+
+void PrintTo(const refused_case& c, std::ostream* os) { *os << c.label; }
+
+class faults_refused : public ::testing::TestWithParam<refused_case> {};
+
+TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
+    const refused_case& c = GetParam();
+    scratch_dbs dbs(std::string("fsrv_refused_") + c.label);
+    fill_rows(dbs.my, "a_done", 500);
+    dbs.my.exec(std::string("CREATE TABLE b_refused ") + c.mysql_table);
+    dbs.my.exec(std::string("INSERT INTO b_refused VALUES ") + c.mysql_rows);
+    fill_rows(dbs.my, "c_after", 10);
+    pg_exec(dbs.name(), std::string("CREATE TABLE b_refused ") + c.pg_table);
+    pg_exec(dbs.name(), std::string("INSERT INTO b_refused VALUES ") + c.pg_rows);
+    const db_rows before = pg_query(dbs.name(), "SELECT * FROM b_refused ORDER BY 1");
+
+    std::vector<std::string> args = agent_server_args();
+    args.insert(args.end(), {"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=3"});
+    const agent_result r = run_agent(args, 120);
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("b_refused: "), std::string::npos) << show(r);
+    EXPECT_NE(reported(r).find(c.server_text), std::string::npos) << show(r);
+    // Before it: whole; the refused table: as it was; after it: not started.
+    expect_rows_intact(dbs.name(), "a_done", 500);
+    EXPECT_EQ(pg_query(dbs.name(), "SELECT * FROM b_refused ORDER BY 1"), before);
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    faults_servers, faults_refused,
+    ::testing::Values(
+        refused_case{"out_of_range", "(id INT PRIMARY KEY, v BIGINT)", "(1, 5), (2, 100000), (3, 6)",
+                     "(id integer PRIMARY KEY, v smallint)", "(10, 1)", "out of range for type smallint"},
+        refused_case{"duplicate_key", "(id INT PRIMARY KEY, v INT)", "(1, 1), (2, 2), (3, 3)",
+                     "(id integer PRIMARY KEY, v integer)", "(2, 20)", "duplicate key value violates unique"},
+        refused_case{"not_null", "(id INT PRIMARY KEY, v INT)", "(1, 1), (2, NULL)",
+                     "(id integer PRIMARY KEY, v integer NOT NULL)", "(5, 5)", "violates not-null constraint"},
+        refused_case{"check", "(id INT PRIMARY KEY, v INT)", "(1, 1), (2, -4)",
+                     "(id integer PRIMARY KEY, v integer CHECK (v > 0))", "(7, 7)", "violates check constraint"}),
+    [](const ::testing::TestParamInfo<refused_case>& i) { return std::string(i.param.label); });
+
+}  // namespace
