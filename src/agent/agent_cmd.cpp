@@ -157,10 +157,13 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
         case opt_posgsu: pg_user = value; break;
         case opt_posgsp: pg_password = value; break;
         case opt_profile:
-            if (tk_a2w(value, wide)) {
-                tk_trace_w(1, L"parse_cmd_line - got profile %s", wide.c_str());
-                profile_loaded = target.load_profile(wide);
-            }
+            // A profile that is there but yields nothing must not be passed
+            // over: the run would go on with the defaults (mode 0, every
+            // table) in place of the settings the user named.
+            if (!tk_a2w(value, wide)) throw agent_fatal(agent_profile_unloadable_text);
+            tk_trace_w(1, L"parse_cmd_line - got profile %s", wide.c_str());
+            if (!target.load_profile(wide)) throw agent_fatal(agent_profile_unloadable_text);
+            profile_loaded = true;
             break;
         case opt_silent:
             tk_trace(1, "parse_cmd_line - silent mode is ON");
@@ -195,8 +198,15 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
     if (target.dest().empty()) throw agent_fatal("You should enter destination PostgreSQL database name");
 
     if (!profile_loaded) {
-        target.store_pgs_settings(pg_host, pg_user, pg_password,
-                                  static_cast<unsigned>(agent_leading_int(pg_port)));
+        // Empty leaves the port to the client library; any other text must
+        // name a port, never fall back to the default server unnoticed.
+        unsigned pg_port_number = 0;
+        if (!pg_port.empty()) {
+            const long n = agent_leading_int(pg_port);
+            if (n < 1 || n > 65535) throw agent_fatal("Invalid PostgreSQL port number");
+            pg_port_number = static_cast<unsigned>(n);
+        }
+        target.store_pgs_settings(pg_host, pg_user, pg_password, pg_port_number);
         target.store_mysql_settings(my_host, my_user, my_password, my_port);
     }
     return true;

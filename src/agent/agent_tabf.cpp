@@ -41,6 +41,10 @@ std::vector<std::wstring> process_tab_file(const std::string& path) {
         line.clear();
         int c;
         while ((c = std::fgetc(file.get())) != EOF && c != '\n') {
+            // A CR ends a line only before its LF. A file with CR-only line
+            // ends would otherwise read as one name holding all of them.
+            if (!line.empty() && line.back() == '\r')
+                line_error(line_no + 1, "holds a CR that does not end the line (lines must end with LF or CR LF).");
             line.push_back(static_cast<char>(c));
             // Room for a mark and a CR; anything longer can be reported at once.
             if (line.size() > agent_tab_line_max + 4) line_error(line_no + 1, "is longer than 254 characters.");

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/pf_path.h"
 #include "platform/pf_text.h"
 #include "tk/tk_fname.h"
 #include "tk/tk_utils.h"
@@ -223,6 +224,13 @@ void tk_check_logfile(const std::string& name) {
     if (name.empty()) return;
     if (tk_is_file_exist(name, tk_file_read) && !tk_is_file_exist(name, tk_file_read_write))
         throw tk_exception("Logfile name specifies an existing read-only file.", 1);
+    // The log would silently never be written to a folder.
+    if (tk_is_path_exist(name)) throw tk_exception("Logfile name specifies a folder.", 1);
+    // A name that cannot be made a full path (far too long) is the user's
+    // input, not an internal fault of tk_file_name.
+    std::string full;
+    if (!pf_full_path(name, full))
+        throw tk_exception("Logfile path does not exist.\nPlease verify the correct path was given.", 1);
     tk_file_name fn(name);
     if (!tk_is_path_exist(fn.get_path()))
         throw tk_exception("Logfile path does not exist.\nPlease verify the correct path was given.", 1);

@@ -270,6 +270,8 @@ bool udb_profile::load(const std::wstring& path) {
         else
             current->try_emplace(tk_trim(std::wstring_view(line).substr(0, eq)), line.substr(eq + 1));
     }
-    // getline stops at the end of the file or at a read error.
-    return in.eof() && !in.bad();
+    // getline stops at the end of the file or at a read error. A file without
+    // a single section (an empty one, say) is no profile: taking it as one
+    // would run with every setting at its default.
+    return in.eof() && !in.bad() && current != nullptr;
 }

@@ -144,11 +144,12 @@ TEST(AgentCmd, ProfileAgainstOptions) {
     EXPECT_EQ(a.my_host, "profile-host");
     EXPECT_EQ(a.pgs_stores + a.mysql_stores, 0);
 
-    // A profile that does not load: the options, with their defaults, are stored.
+    // A profile that is there but does not load ends the program: going on
+    // with the options and defaults would run settings nobody chose.
     fake_target b = with_profile(false);
-    ASSERT_EQ(parse(b, {"--src=s", "--profile=p.vek", "--mysqlh=option-host", "--dest=d"}), "run");
-    EXPECT_EQ(b.my_host, "option-host");
-    EXPECT_EQ(b.pg_port, 5432u);
+    EXPECT_EQ(parse(b, {"--src=s", "--profile=p.vek", "--mysqlh=option-host", "--dest=d"}),
+              std::string("fatal: ") + agent_profile_unloadable_text);
+    EXPECT_EQ(b.pgs_stores + b.mysql_stores, 0);
 
     // Names: the later of the option and the profile wins.
     fake_target c = with_profile(true);

@@ -59,6 +59,7 @@ TEST(AgentTabFile, BadLinesAreErrorsNamingTheLine) {
         {"\xEF\xBB\xBF" + std::string(255, 'x'), "Table names file: line 1 is longer than 254 characters."},
         {"ok\nbad\xFF\n", "Table names file: line 2 is not valid text in its encoding."},
         {std::string("a\0b\n", 4), "Table names file: line 1 holds a NUL character."},
+        {"a\r\nb\rc\r", "Table names file: line 2 holds a CR that does not end the line (lines must end with LF or CR LF)."},
     };
     for (const tcase& c : cases) EXPECT_EQ(fatal_text(dir.write("t.txt", c.bytes)), c.text);
 }

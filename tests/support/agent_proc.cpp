@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,7 +14,13 @@
 #error "VEKAGENT_PATH must name the built vekagent binary"
 #endif
 
-agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds) {
+namespace {
+
+struct identity {
+    unsigned uid, gid;
+};
+
+agent_result run(const std::vector<std::string>& args, int timeout_seconds, const identity* as) {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> store{VEKAGENT_PATH};
@@ -28,6 +35,7 @@ agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
         close(out_pipe[0]), close(out_pipe[1]), close(err_pipe[0]), close(err_pipe[1]);
+        if (as && (setgroups(0, nullptr) != 0 || setgid(as->gid) != 0 || setuid(as->uid) != 0)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -68,4 +76,15 @@ agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds
     }
     if (!killed && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
     return r;
+}
+
+}  // namespace
+
+agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds) {
+    return run(args, timeout_seconds, nullptr);
+}
+
+agent_result run_agent_as(unsigned uid, unsigned gid, const std::vector<std::string>& args, int timeout_seconds) {
+    const identity who{uid, gid};
+    return run(args, timeout_seconds, &who);
 }

@@ -14,3 +14,8 @@ struct agent_result {
 // The arguments follow the program path. A run that takes longer than
 // `timeout_seconds` is killed and reported with status -1.
 agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds = 600);
+
+// The same under another user and group (the caller must be root); status 126
+// when the identity could not be taken.
+agent_result run_agent_as(unsigned uid, unsigned gid, const std::vector<std::string>& args,
+                          int timeout_seconds = 600);

@@ -134,6 +134,8 @@ TEST_F(TkLog, LogfileChecks) {
         {dir.file("new.log"), nullptr},
         {ro, "Logfile name specifies an existing read-only file."},
         {dir.file("missing/x.log"), "Logfile path does not exist.\nPlease verify the correct path was given."},
+        {dir.path(), "Logfile name specifies a folder."},
+        {dir.file(std::string(100000, 'x')), "Logfile path does not exist.\nPlease verify the correct path was given."},
     };
     for (const auto& c : cases) {
         if (!c.error) {

@@ -135,8 +135,8 @@ TEST_F(ProfileFile, LoadCases) {
     const LoadCase cases[] = {
         {"key line first", "k=v\r\n[Generic settings]\r\nsrc=a\r\n", false,
          {{L"Generic settings", L"src", L"-"}}, 3},
-        {"empty file", "", true, {}, 3},
-        {"only blank lines", "\r\n   \r\n\r\n", true, {}, 3},
+        {"empty file", "", false, {}, 3},
+        {"only blank lines", "\r\n   \r\n\r\n", false, {}, 3},
         {"merge and first wins", "[s]\r\nk=1\r\n[t]\r\n[s]\r\nk=2\r\nj=3\r\n", true,
          {{L"s", L"k", L"1"}, {L"s", L"j", L"3"}}, 5},
         {"blanks around header", "  [x]  \r\nk=v\r\n", true, {{L"x", L"k", L"v"}}, 4},
