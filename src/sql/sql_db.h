@@ -63,6 +63,8 @@ public:
         sql_limited_query& operator=(const sql_limited_query&) = delete;
 
         const sql_columns& columns() const { return m_columns; }
+        // Column i is a FLOAT read through its exact double (sql_select_columns_stmt).
+        void read_float_exact(unsigned i) { m_columns.at(i).how = sql_column::path::float_exact; }
         const struct st_mysql_field* fields() const { return m_fields; }
         unsigned field_count() const { return m_field_count; }
         // Fills slots 0.. with the next rows (reusing the slots' records) and

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/pf_num.h"
 #include "sql/sql_rpt.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
@@ -145,6 +146,9 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
         if (v.is_empty() && !is_zero_date(text) && bad) *bad = true;
         return v;
     }
+    case sql_column::path::float_exact:
+        if (text.empty()) return ole_variant();
+        return ole_variant(static_cast<double>(pf_atof_r4(text)));
     case sql_column::path::bit1: return ole_variant(len > 0 && cell[0] != 0);
     case sql_column::path::bits: {
         std::uint64_t v = 0;

@@ -36,6 +36,9 @@ struct sql_column {
                    // any other text that is no date cannot be carried
         bit1,      // BIT(1): true when the byte is not zero
         bits,      // wider BIT: the bits as an 8-byte integer
+        float_exact,  // a FLOAT read through its exact double: rounded to the float
+                      // again (no digit is lost to a server that prints fewer) and
+                      // carried as that double, so a double column gets it exactly
     };
 
     udb_name name;

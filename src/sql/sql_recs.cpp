@@ -65,6 +65,27 @@ bool parse_bit_literal(const std::wstring& s, std::uint64_t& out)
     return true;
 }
 
+// The metadata length of a FLOAT column.
+constexpr std::uint32_t float_length = 12;
+
+std::string lower_ascii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// A SHOW COLUMNS type that is a FLOAT carried as one: "float", "float unsigned",
+// "float(10,0)"; FLOAT(p, s) with 0 < s < p becomes a decimal (refine_columns).
+bool is_float_type(const std::string& type)
+{
+    if (type.compare(0, 5, "float") != 0) return false;
+    if (type.size() > 5 && type[5] != ' ' && type[5] != '(') return false;
+    int p = 0, s = 0;
+    if (std::sscanf(type.c_str(), "float(%d,%d)", &p, &s) == 2 && p != 0 && s != 0 && s < p) return false;
+    return true;
+}
+
 }  // namespace
 
 // ---- snapshot -------------------------------------------------------------------------
@@ -125,6 +146,7 @@ sql_recordset::~sql_recordset()
 std::string sql_recordset::source_sql() const
 {
     if (is_query()) return sql_trim_query(tk_to_utf8(m_query_text));
+    if (!m_select_sql.empty()) return m_select_sql;
     return sql_select_table_stmt(tk_to_utf8(m_table_name), server_version());
 }
 
@@ -154,7 +176,7 @@ void sql_recordset::initialize()
     m_rec_count = get_rec_count();
     tk_trace(1, "get_rec_count returns %lld", static_cast<long long>(m_rec_count));
 
-    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    open_stream();
     const MYSQL_FIELD* fields = m_stream->fields();
     const sql_columns& cols = m_stream->columns();
     for (unsigned i = 0; i < m_stream->field_count(); ++i) {
@@ -167,6 +189,17 @@ void sql_recordset::initialize()
         else if (f.type == MYSQL_TYPE_TIME) subtype = 3;
         else if (col.vt == VT_I8) subtype = 1;
         else if (col.vt == VT_UI8) subtype = 2;
+        std::uint32_t size = static_cast<std::uint32_t>(f.length);
+        VARTYPE vt = col.vt;
+        bool not_null = (f.flags & sql_mysql::not_null_flag) != 0;
+        bool auto_increment = (f.flags & sql_mysql::auto_increment_flag) != 0;
+        for (const float_column& fc : m_float_columns)
+            if (fc.index == i) {
+                size = float_length;
+                vt = VT_R4;
+                not_null = fc.not_null;
+                auto_increment = fc.auto_increment;
+            }
         tk_trace(2, "GOT FIELD: name=%s, type=%d, size=%d", f.name, static_cast<int>(f.type), static_cast<int>(f.length));
         if (f.type >= MYSQL_TYPE_TINY_BLOB && f.type <= MYSQL_TYPE_BLOB && col.vt == VT_BSTR)
             tk_trace(2, "Change type from BLOB to TEXT");
@@ -180,13 +213,18 @@ void sql_recordset::initialize()
             if (precision < 1) precision = 1;
             subtype = f.decimals + (static_cast<std::uint32_t>(precision) << 8);
         }
-        m_schema.add(std::make_unique<t_ftd>(static_cast<std::uint32_t>(f.length), col.name, col.vt,
-                                             (f.flags & sql_mysql::not_null_flag) != 0,
-                                             (f.flags & sql_mysql::auto_increment_flag) != 0, ole_variant(),
-                                             subtype));
+        m_schema.add(std::make_unique<t_ftd>(size, col.name, vt, not_null, auto_increment, ole_variant(), subtype));
     }
     load_window();
     m_first_window = true;
+}
+
+void sql_recordset::open_stream()
+{
+    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    for (const float_column& fc : m_float_columns)
+        if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
+            m_stream->read_float_exact(fc.index);
 }
 
 void sql_recordset::clean()
@@ -273,7 +311,7 @@ void sql_recordset::reset()
     if (m_first_window) return;
     m_stream.reset();
     m_rows_read = 0;
-    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    open_stream();
     load_window();
     m_first_window = true;
 }
@@ -300,6 +338,7 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
             sql_fk_parser(table_name, row[row.size() - 1].to_string()).do_parse(relationships);
         }
     }
+    if (columns) plan_float_reads(*columns, name, v);
     initialize();
     if (columns) refine_columns(*columns);
     if (indexes) read_indexes(*indexes);
@@ -308,6 +347,28 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
 sql_table::~sql_table()
 {
     tk_trace(2, "sql_table::dtor");
+}
+
+void sql_table::plan_float_reads(sql_tmp_recordset& rows, const std::string& name, std::uint32_t version)
+{
+    std::vector<sql_read_column> read;
+    std::vector<float_column> floats;
+    for (rows.reset(); !rows.is_eof(); rows.next()) {
+        const udb_record& row = *rows.get_item();
+        if (row.size() < 6) return;  // not Field, Type, Null, Key, Default, Extra: SELECT * stays
+        const std::string extra = lower_ascii(row[5].to_string());
+        // SELECT * leaves invisible columns out; the named list does too.
+        if (extra.find("invisible") != std::string::npos) continue;
+        const bool full_float = is_float_type(lower_ascii(row[1].to_string()));
+        if (full_float)
+            floats.push_back({static_cast<unsigned>(read.size()), row[2].to_string() == "NO",
+                              extra.find("auto_increment") != std::string::npos});
+        read.push_back({tk_to_utf8(row[0].to_wstring()), full_float});
+    }
+    if (floats.empty()) return;
+    m_select_sql = sql_select_columns_stmt(name, read, version);
+    m_float_columns = std::move(floats);
+    tk_trace(2, "Reading FLOAT columns at full precision: %s", m_select_sql.c_str());
 }
 
 void sql_table::refine_columns(sql_tmp_recordset& rows)

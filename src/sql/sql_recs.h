@@ -61,8 +61,18 @@ protected:
     sql_recordset(deferred, sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
     void initialize();
     std::string source_sql() const;
+    // Opens the statement of source_sql as the stream.
+    void open_stream();
     // Reads the next window from the stream.
     void load_window();
+
+    // A FLOAT column of a table read through its exact double, described as
+    // the FLOAT it is (the expression's metadata says DOUBLE and drops flags).
+    struct float_column {
+        unsigned index;  // in the result
+        bool not_null;
+        bool auto_increment;
+    };
 
     sql_database* m_db;
     udb_relationships* m_relationships;
@@ -73,6 +83,8 @@ protected:
     std::uint32_t m_before_window = 0;   // prev steps taken back across the window's start
     bool m_first_window = false;         // the window holds the stream's first rows
     std::int64_t m_rows_read = 0;
+    std::string m_select_sql;  // a table's columns by name; empty for SELECT *
+    std::vector<float_column> m_float_columns;
     std::unique_ptr<sql_snapshot> m_snapshot;  // declared before the stream: ends after it
     std::unique_ptr<sql_database::sql_limited_query> m_stream;
 };
@@ -88,6 +100,8 @@ public:
     void complete() override;
 
 private:
+    // Names the columns in the statement when FLOAT columns need reading at full precision.
+    void plan_float_reads(sql_tmp_recordset& columns, const std::string& name, std::uint32_t version);
     void refine_columns(sql_tmp_recordset& columns);
     void read_indexes(sql_tmp_recordset& indexes);
 

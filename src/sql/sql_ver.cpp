@@ -42,6 +42,19 @@ std::string sql_select_table_stmt(std::string_view table, std::uint32_t version)
     return "SELECT * FROM " + sql_quote_name(table, version);
 }
 
+std::string sql_select_columns_stmt(std::string_view table, const std::vector<sql_read_column>& columns,
+                                    std::uint32_t version)
+{
+    std::string s = "SELECT ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i) s += ", ";
+        const std::string name = sql_quote_name(columns[i].name, version);
+        s += name;
+        if (columns[i].full_float) s += " * 1e0 AS " + name;
+    }
+    return s + " FROM " + sql_quote_name(table, version);
+}
+
 std::string sql_count_table_stmt(std::string_view table, std::uint32_t version)
 {
     return "SELECT COUNT(*) FROM " + sql_quote_name(table, version);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // major << 16 | minor << 8 | patch (4.1.0 is 0x040100).
 constexpr std::uint32_t sql_version_number(unsigned major, unsigned minor, unsigned patch)
@@ -38,6 +39,16 @@ std::string sql_quote_name(std::string_view name, std::uint32_t version);
 
 // Statement texts (UTF-8). Names are raw UTF-8 names, quoted here.
 std::string sql_select_table_stmt(std::string_view table, std::uint32_t version);
+// A column of a table read by name; full_float marks a FLOAT column, whose
+// text keeps only six significant digits: it is read as its exact double
+// ("`f` * 1e0 AS `f`": widening and multiplying by one are exact on every
+// server, where CAST AS DOUBLE exists only on recent ones).
+struct sql_read_column {
+    std::string name;  // raw UTF-8
+    bool full_float = false;
+};
+std::string sql_select_columns_stmt(std::string_view table, const std::vector<sql_read_column>& columns,
+                                    std::uint32_t version);
 std::string sql_count_table_stmt(std::string_view table, std::uint32_t version);
 std::string sql_count_query_stmt(std::string_view query);
 std::string sql_show_columns_stmt(std::string_view table, std::uint32_t version);

@@ -2,11 +2,15 @@
 // queries, and the failures a reader must not hide.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
+#include <cstring>
 #include <thread>
 
 #include "sql/sql_exc.h"
 #include "sql/sql_rpt.h"
 #include "sql_fixture.h"
+#include "support/trace_capture.h"
 #include "tk/tk_utils.h"
 
 namespace {
@@ -298,6 +302,112 @@ TEST_F(sql_recordset_test, RowsComeFromOneSnapshotWhileOthersWrite)
     ASSERT_EQ(mysql_query(other, "DELETE FROM s WHERE id % 2 = 0"), 0) << mysql_error(other);
     ASSERT_EQ(mysql_query(other, "INSERT INTO s SELECT seq, 'n' FROM seq_5001_to_6000"), 0) << mysql_error(other);
     EXPECT_EQ(column_texts(*rs, 0), numbers(1, 5000));
+}
+
+// MySQL's text of a FLOAT keeps six digits; a table read must give the stored
+// float exactly (as its double), through windows and after reset.
+TEST_F(sql_recordset_test, FloatColumnsArriveWithEveryBitOfTheStoredValue)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("CREATE TABLE ft (id INT PRIMARY KEY, hidden FLOAT INVISIBLE, `we``ird f` FLOAT NOT NULL,"
+         " u FLOAT UNSIGNED, p FLOAT(20), h FLOAT(7,4), db DOUBLE, k FLOAT NOT NULL AUTO_INCREMENT, KEY (k))");
+    const struct {
+        const char* literal;
+        float value;
+    } cases[] = {
+        {"1.2345678", 1.2345678f},
+        {"3.4028234663852886e38", FLT_MAX},
+        {"-3.4028234663852886e38", -FLT_MAX},
+        {"1.1754943508222875e-38", FLT_MIN},
+        {"1.401298464324817e-45", std::nextafter(0.0f, 1.0f)},  // the smallest subnormal
+        {"-0e0", 0.0f},             // the server keeps no negative zero
+        {"16777216", 16777216.0f},  // 2^24: its text is "1.67772e7"
+        {"16777215", 16777215.0f},
+        {"16777217", 16777216.0f},  // no float holds it: the server stores 2^24
+        {"0.1", 0.1f},
+    };
+    int id = 0;
+    for (const auto& c : cases) {
+        ++id;
+        exec("INSERT INTO ft (id, hidden, `we``ird f`, u, p, h, db, k) VALUES (" + std::to_string(id) + ", 1, " +
+             c.literal + ", ABS(" + c.literal + "), " + c.literal + ", 1.2345, " + c.literal + ", " +
+             std::to_string(id) + ".5)");
+    }
+    exec("INSERT INTO ft (id, `we``ird f`, k) SELECT seq, seq + 0.25, seq FROM seq_100_to_399");  // past one window
+
+    trace_capture trace(1);
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"ft", 1));
+    EXPECT_NE(trace.text().find("SELECT `id`, `we``ird f` * 1e0 AS `we``ird f`, `u` * 1e0 AS `u`, `p` * 1e0 AS `p`,"
+                                " `h`, `db`, `k` * 1e0 AS `k` FROM `ft`"),
+              std::string::npos);
+    EXPECT_EQ(rs->rec_count(), 310);
+
+    // Described as the FLOAT columns they are, not as the DOUBLE expressions read.
+    const udb_schema& s = rs->schema();
+    ASSERT_EQ(s.size(), 7u);
+    const wchar_t* names[] = {L"id", L"we`ird f", L"u", L"p", L"h", L"db", L"k"};
+    for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(s[i]->name.str(), names[i]);
+    for (const wchar_t* n : {L"we`ird f", L"u", L"p", L"k"}) {
+        EXPECT_EQ(s.get_field(n).vartype, VT_R4);
+        EXPECT_EQ(s.get_field(n).size, 12u);
+    }
+    EXPECT_TRUE(s.get_field(L"we`ird f").b_not_null);
+    EXPECT_FALSE(s.get_field(L"u").b_not_null);
+    EXPECT_TRUE(s.get_field(L"k").b_auto_increment);
+    EXPECT_FALSE(s.get_field(L"p").b_auto_increment);
+    EXPECT_EQ(s.get_field(L"h").vartype, VT_DECIMAL);  // FLOAT(7,4) is a decimal, read as before
+    EXPECT_EQ(s.get_field(L"db").vartype, VT_R8);
+
+    auto same_bits = [](const ole_variant& v, double want) {
+        return v.vartype() == VT_R8 && std::memcmp(&v.get_var().r8, &want, sizeof want) == 0;
+    };
+    for (int pass = 0; pass < 2; ++pass) {  // the second after reset, from a new statement
+        rs->reset();
+        for (const auto& c : cases) {
+            ASSERT_FALSE(rs->is_eof());
+            const udb_record& r = *rs->get_item();
+            EXPECT_TRUE(same_bits(r[1], static_cast<double>(c.value))) << c.literal << " " << r[1].to_string();
+            EXPECT_TRUE(same_bits(r[2], static_cast<double>(std::fabs(c.value)))) << c.literal;
+            EXPECT_TRUE(same_bits(r[3], static_cast<double>(c.value))) << c.literal;
+            EXPECT_EQ(r[4].to_string(), "1.2345e+00");  // the server's text of FLOAT(7,4), as before
+            rs->next();
+        }
+        std::int64_t n = 0;
+        for (; !rs->is_eof(); rs->next(), ++n) {
+            const udb_record& r = *rs->get_item();
+            EXPECT_TRUE(same_bits(r[1], 100 + n + 0.25)) << n;
+            EXPECT_TRUE(r[2].is_empty_or_null());
+        }
+        EXPECT_EQ(n, 300);
+    }
+    rs.reset();
+
+    // Every FLOAT equals the server's own exact double of it.
+    auto exact = d->query_tmp("SELECT CAST(`we``ird f` AS DOUBLE), CAST(k AS DOUBLE) FROM ft ORDER BY id");
+    rs = as_sql(d->get_table(L"ft", 1));
+    for (exact->reset(), rs->reset(); !exact->is_eof(); exact->next(), rs->next()) {
+        ASSERT_FALSE(rs->is_eof());
+        EXPECT_TRUE(same_bits((*rs->get_item())[1], (*exact->get_item())[0].get_var().r8));
+        EXPECT_TRUE(same_bits((*rs->get_item())[6], (*exact->get_item())[1].get_var().r8));
+    }
+}
+
+TEST_F(sql_recordset_test, TablesWithoutFloatColumnsAndQueriesReadAsTheyStand)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("CREATE TABLE nf (id INT, d DOUBLE, h FLOAT(7,4))");
+    exec("CREATE TABLE fl (f FLOAT)");
+    exec("INSERT INTO fl VALUES (1.2345678)");
+    trace_capture trace(1);
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"nf", 1));
+    EXPECT_NE(trace.text().find("sql_limited_query(SELECT * FROM `nf`)"), std::string::npos);
+    rs.reset();
+    // A user's SELECT is sent as written: its FLOAT keeps the server's six digits.
+    rs = as_sql(d->get_query(L"q", L"SELECT f FROM fl", 1));
+    EXPECT_EQ(rs->schema()[0]->vartype, VT_R4);
+    EXPECT_EQ(rs->get_item()->operator[](0).to_string(), "1.23457e+00");
 }
 
 }  // namespace

@@ -65,6 +65,16 @@ TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled)
               "SELECT table_name, view_definition FROM information_schema.views WHERE table_schema='sh\\'op'");
 }
 
+TEST(SqlStatements, FloatColumnsAreReadAsTheirExactDoubleByName)
+{
+    const std::vector<sql_read_column> cols = {{"id", false}, {"we`ird f", true}, {"n", false}};
+    EXPECT_EQ(sql_select_columns_stmt("my`t", cols, 0x0A0B13),
+              "SELECT `id`, `we``ird f` * 1e0 AS `we``ird f`, `n` FROM `my``t`");
+    EXPECT_EQ(sql_select_columns_stmt("t", {{"f", true}}, 0x080011), "SELECT `f` * 1e0 AS `f` FROM `t`");
+    // Before 4.1.0 names stand bare; the expression is the same on every server.
+    EXPECT_EQ(sql_select_columns_stmt("t", {{"a", false}, {"f", true}}, 0x03172B), "SELECT a, f * 1e0 AS f FROM t");
+}
+
 TEST(SqlStatements, QueriesLoseTrailingSemicolonsOnly)
 {
     EXPECT_EQ(sql_trim_query("  select a from t order by a ;\n"), "select a from t order by a");
