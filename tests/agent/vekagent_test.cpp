@@ -18,38 +18,12 @@
 
 namespace {
 
-std::vector<std::string> with_servers(std::vector<std::string> args) {
-    std::vector<std::string> all = agent_server_args();
-    all.insert(all.end(), args.begin(), args.end());
-    return all;
-}
-
 std::string show(const agent_result& r) {
     return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
 }
 
-// A source database of its own per test, dropped with the destination at the end.
-class scratch_dbs {
-public:
-    explicit scratch_dbs(const std::string& name) : m_name(name) {
-        my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-        my.exec("CREATE DATABASE `" + m_name + "` CHARACTER SET utf8mb4");
-        my.exec("USE `" + m_name + "`");
-        pg_drop_db(m_name);
-    }
-    ~scratch_dbs() {
-        try {
-            my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-            pg_drop_db(m_name);
-        } catch (...) {
-        }
-    }
-    const std::string& name() const { return m_name; }
-    mysql_admin my;
-
-private:
-    std::string m_name;
-};
+// A source database of its own per test; the tests make the destination.
+constexpr scratch_options no_dest{.create_dest = false};
 
 std::vector<std::string> pg_tables(const std::string& db) {
     std::vector<std::string> names;
@@ -273,34 +247,34 @@ TEST(VekagentCommandLine, RejectedLogfile) {
 // ---------------------------------------------------------------- connections
 
 TEST(VekagentServers, MissingDestinationDatabase) {
-    scratch_dbs dbs("vka_nodest");
-    const agent_result r = run_agent(with_servers({"--src=vka_nodest", "--dest=vka_nodest_missing"}));
+    scratch_dbs dbs("vka_nodest", no_dest);
+    const agent_result r = run_agent(agent_server_args({"--src=vka_nodest", "--dest=vka_nodest_missing"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.err, "Database 'vka_nodest_missing' does not exist\n") << show(r);
 }
 
 TEST(VekagentServers, WrongPasswordsFail) {
-    scratch_dbs dbs("vka_pass");
+    scratch_dbs dbs("vka_pass", no_dest);
     pg_create_db(dbs.name());
-    agent_result r = run_agent(with_servers({"--src=vka_pass", "--dest=vka_pass", "--mysqlp=wrong"}));
+    agent_result r = run_agent(agent_server_args({"--src=vka_pass", "--dest=vka_pass", "--mysqlp=wrong"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.out,
               "Error:\nAccess denied. Verify the user name and password are correct, and you have the necessary "
               "privileges to connect to the target MySQL server.\n")
         << show(r);
-    r = run_agent(with_servers({"--src=vka_pass", "--dest=vka_pass", "--posgsp=wrong"}));
+    r = run_agent(agent_server_args({"--src=vka_pass", "--dest=vka_pass", "--posgsp=wrong"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.out.rfind("Error:\n", 0), 0u) << show(r);
-    r = run_agent(with_servers({"--src=vka_pass", "--dest=vka_pass", "--posgsp=wrong", "--silent"}));
+    r = run_agent(agent_server_args({"--src=vka_pass", "--dest=vka_pass", "--posgsp=wrong", "--silent"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.out + r.err, "") << show(r);
 }
 
 TEST(VekagentServers, ModeZeroKeepsDestinationWhenSourceIsMissing) {
-    scratch_dbs dbs("vka_nosrc");
+    scratch_dbs dbs("vka_nosrc", no_dest);
     pg_create_db(dbs.name());
     pg_exec(dbs.name(), "CREATE TABLE keep_me (id int)");
-    const agent_result r = run_agent(with_servers({"--src=vka_nosrc_typo", "--dest=vka_nosrc", "--mode=0"}));
+    const agent_result r = run_agent(agent_server_args({"--src=vka_nosrc_typo", "--dest=vka_nosrc", "--mode=0"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_NE(r.out + r.err, "") << show(r);
     ASSERT_TRUE(pg_db_exists(dbs.name()));
@@ -310,11 +284,11 @@ TEST(VekagentServers, ModeZeroKeepsDestinationWhenSourceIsMissing) {
 // ---------------------------------------------------------------- conversion
 
 TEST(VekagentConversion, FixtureDatabaseRowByRow) {
-    scratch_dbs dbs("vka_full");
+    scratch_dbs dbs("vka_full", no_dest);
     load_fixture(dbs.my);
     pg_create_db(dbs.name());
     pg_exec(dbs.name(), "CREATE TABLE stale (id int)");
-    const agent_result r = run_agent(with_servers({"--src=vka_full", "--dest=vka_full"}));
+    const agent_result r = run_agent(agent_server_args({"--src=vka_full", "--dest=vka_full"}));
     EXPECT_EQ(r.status, 0) << show(r);
     EXPECT_EQ(r.err, "") << show(r);
     EXPECT_EQ(r.out,
@@ -364,11 +338,11 @@ void small_source(scratch_dbs& dbs, const std::vector<std::string>& tables, int 
 }
 
 TEST(VekagentConversion, ModesOnAnExistingDestination) {
-    scratch_dbs dbs("vka_modes");
+    scratch_dbs dbs("vka_modes", no_dest);
     small_source(dbs, {"t"}, 3);
     pg_create_db(dbs.name());
     const auto args = [&](const char* mode) {
-        return with_servers({"--src=vka_modes", "--dest=vka_modes", std::string("--mode=") + mode});
+        return agent_server_args({"--src=vka_modes", "--dest=vka_modes", std::string("--mode=") + mode});
     };
     agent_result r = run_agent(args("0"));
     ASSERT_EQ(r.status, 0) << show(r);
@@ -418,12 +392,12 @@ TEST(VekagentConversion, ModesOnAnExistingDestination) {
 }
 
 TEST(VekagentConversion, TableListWithMissingTableAndBom) {
-    scratch_dbs dbs("vka_tabs");
+    scratch_dbs dbs("vka_tabs", no_dest);
     small_source(dbs, {"t1", "t2", "caf\xC3\xA9", "unlisted"}, 2);
     pg_create_db(dbs.name());
     agent_tmpdir dir;
     const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF" "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
-    const agent_result r = run_agent(with_servers({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
+    const agent_result r = run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);  // a listed table was missing
     EXPECT_EQ(r.err, "Table nosuch not exists\n") << show(r);
     EXPECT_EQ(r.out,
@@ -436,13 +410,13 @@ TEST(VekagentConversion, TableListWithMissingTableAndBom) {
 }
 
 TEST(VekagentConversion, DefinitionsOnlySkipIndexesSilentAndLog) {
-    scratch_dbs dbs("vka_defs");
+    scratch_dbs dbs("vka_defs", no_dest);
     small_source(dbs, {"t"}, 3);
     pg_create_db(dbs.name());
     agent_tmpdir dir;
     const std::string log = dir.file("agent.log");
     agent_result r = run_agent(
-        with_servers({"--src=vka_defs", "--dest=vka_defs", "--tab_def", "--skip_idx", "--logfile=" + log}));
+        agent_server_args({"--src=vka_defs", "--dest=vka_defs", "--tab_def", "--skip_idx", "--logfile=" + log}));
     EXPECT_EQ(r.status, 0) << show(r);
     EXPECT_EQ(r.out, "Converting database vka_defs(1 tables)\nConverting table t(3 records)\n") << show(r);
     EXPECT_EQ(pg_count(dbs.name(), "t"), 0);
@@ -453,14 +427,14 @@ TEST(VekagentConversion, DefinitionsOnlySkipIndexesSilentAndLog) {
     EXPECT_NE(text.find("Converting table t (3 records)\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("parse_cmd_line"), std::string::npos) << "only level-3 lines";
 
-    r = run_agent(with_servers({"--src=vka_defs", "--dest=vka_defs", "--silent"}));
+    r = run_agent(agent_server_args({"--src=vka_defs", "--dest=vka_defs", "--silent"}));
     EXPECT_EQ(r.status, 0) << show(r);
     EXPECT_EQ(r.out + r.err, "") << show(r);
     EXPECT_EQ(pg_count(dbs.name(), "t"), 3);
 }
 
 TEST(VekagentConversion, ProfileAndTableListReplacingItsTables) {
-    scratch_dbs dbs("vka_prof");
+    scratch_dbs dbs("vka_prof", no_dest);
     small_source(dbs, {"a", "b", "c"}, 2);
     pg_create_db(dbs.name());
     const server_address my = mysql_test_server();

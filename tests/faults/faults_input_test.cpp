@@ -72,15 +72,14 @@ protected:
             id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         src_db = "finp_" + id + "_s";
         dest_db = "finp_" + id + "_d";
-        mysql_admin my;
-        my.exec("DROP DATABASE IF EXISTS " + src_db);
-        my.exec("CREATE DATABASE " + src_db);
-        my.exec("CREATE TABLE " + src_db + ".t_a (id INT PRIMARY KEY, v VARCHAR(10))");
-        my.exec("INSERT INTO " + src_db + ".t_a VALUES (1, 'one'), (2, 'two')");
-        my.exec("CREATE TABLE " + src_db + ".t_b (id INT PRIMARY KEY, v VARCHAR(10))");
-        my.exec("INSERT INTO " + src_db + ".t_b VALUES (3, 'three')");
-        my.exec("CREATE TABLE " + src_db + ".t_c (id INT, v VARCHAR(10))");
-        my.exec("INSERT INTO " + src_db + ".t_c VALUES (4, 'four'), (5, NULL), (6, '')");
+        m_dbs.emplace(src_db, dest_db, scratch_options{.create_dest = false});
+        mysql_admin& my = m_dbs->my;
+        my.exec("CREATE TABLE t_a (id INT PRIMARY KEY, v VARCHAR(10))");
+        my.exec("INSERT INTO t_a VALUES (1, 'one'), (2, 'two')");
+        my.exec("CREATE TABLE t_b (id INT PRIMARY KEY, v VARCHAR(10))");
+        my.exec("INSERT INTO t_b VALUES (3, 'three')");
+        my.exec("CREATE TABLE t_c (id INT, v VARCHAR(10))");
+        my.exec("INSERT INTO t_c VALUES (4, 'four'), (5, NULL), (6, '')");
 
         char tmpl[] = "/tmp/faults_input_XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
@@ -91,11 +90,7 @@ protected:
     void TearDown() override {
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
-        try {
-            mysql_admin().exec("DROP DATABASE IF EXISTS " + src_db);
-            pg_drop_db(dest_db);
-        } catch (...) {
-        }
+        m_dbs.reset();
     }
 
     std::string file(const std::string& name) const { return m_dir + "/" + name; }
@@ -152,11 +147,7 @@ protected:
 
     // The options that reach both test servers and name both databases, in mode 0.
     std::vector<std::string> base_args() const {
-        std::vector<std::string> args = agent_server_args();
-        args.push_back("--src=" + src_db);
-        args.push_back("--dest=" + dest_db);
-        args.push_back("--mode=0");
-        return args;
+        return m_dbs->agent_args({"--mode=0"});
     }
 
     // A profile for the test servers selecting t_a and t_c in mode 0, with
@@ -178,6 +169,7 @@ protected:
     }
 
     std::string src_db, dest_db;
+    std::optional<scratch_dbs> m_dbs;  // the source with t_a, t_b, t_c; the destination is made by reset_dest
     std::string m_dir;
 };
 

@@ -22,24 +22,6 @@
 
 namespace {
 
-std::string my_q(const std::string& name) {
-    std::string out = "`";
-    for (char c : name) {
-        if (c == '`') out += '`';
-        out += c;
-    }
-    return out + "`";
-}
-
-std::string pg_q(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string pg_lit(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
@@ -54,44 +36,18 @@ std::string show(const agent_result& r) {
 }
 
 // A MySQL source database and a PostgreSQL destination of the given names,
-// both made fresh and dropped at the end.
-class name_dbs {
+// both made fresh and dropped at the end; each run writes a log file.
+class name_dbs : public scratch_dbs {
 public:
-    name_dbs(std::string src, std::string dest) : m_src(std::move(src)), m_dest(std::move(dest)) {
-        my.exec("DROP DATABASE IF EXISTS " + my_q(m_src));
-        my.exec("CREATE DATABASE " + my_q(m_src) + " CHARACTER SET utf8mb4");
-        my.exec("USE " + my_q(m_src));
-        drop_pg(m_dest);
-        pg_exec("postgres", "CREATE DATABASE " + pg_q(m_dest));
-    }
-    ~name_dbs() {
-        std::remove(log_path().c_str());
-        try {
-            my.exec("DROP DATABASE IF EXISTS " + my_q(m_src));
-            drop_pg(m_dest);
-        } catch (...) {
-        }
-    }
-    static void drop_pg(const std::string& name) {
-        pg_exec("postgres", "DROP DATABASE IF EXISTS " + pg_q(name) + " WITH (FORCE)");
-    }
+    name_dbs(const std::string& src, const std::string& dest) : scratch_dbs(src, dest) {}
+    ~name_dbs() { std::remove(log_path().c_str()); }
 
     agent_result run(std::vector<std::string> extra) const {
-        std::vector<std::string> args = agent_server_args();
-        args.push_back("--src=" + m_src);
-        args.push_back("--dest=" + m_dest);
-        args.push_back("--logfile=" + log_path());
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run_agent(args, 120);
+        extra.insert(extra.begin(), "--logfile=" + log_path());
+        return run_agent(agent_args(extra), 120);
     }
 
     static std::string log_path() { return "/tmp/fnam_" + std::to_string(::getpid()) + ".log"; }
-    const std::string& src() const { return m_src; }
-    const std::string& dest() const { return m_dest; }
-    mysql_admin my;
-
-private:
-    std::string m_src, m_dest;
 };
 
 // Every table of the destination outside the system schemas, "schema.table".
@@ -169,13 +125,13 @@ const std::vector<name_case>& table_cases() {
 }
 
 void make_table(mysql_admin& my, const std::string& name) {
-    my.exec("CREATE TABLE " + my_q(name) + " (id INT PRIMARY KEY, v VARCHAR(100)) CHARACTER SET utf8mb4");
-    my.exec("INSERT INTO " + my_q(name) + " VALUES (1, '" + my.escape(name) + "'), (2, NULL), (3, 'a\\tb\\\\c''d')");
+    my.exec("CREATE TABLE " + mysql_ident(name) + " (id INT PRIMARY KEY, v VARCHAR(100)) CHARACTER SET utf8mb4");
+    my.exec("INSERT INTO " + mysql_ident(name) + " VALUES (1, '" + my.escape(name) + "'), (2, NULL), (3, 'a\\tb\\\\c''d')");
 }
 
 void expect_rows_equal(name_dbs& dbs, const std::string& source, const std::string& dest) {
-    const db_rows want = dbs.my.query("SELECT id, v FROM " + my_q(source) + " ORDER BY id");
-    const db_rows got = pg_query(dbs.dest(), "SELECT id, v FROM public." + pg_q(dest) + " ORDER BY id");
+    const db_rows want = dbs.my.query("SELECT id, v FROM " + mysql_ident(source) + " ORDER BY id");
+    const db_rows got = pg_query(dbs.dest(), "SELECT id, v FROM public." + pg_quote_ident(dest) + " ORDER BY id");
     EXPECT_EQ(want, got) << source << " -> " << dest;
     EXPECT_EQ(want.size(), 3u) << source;
 }
@@ -242,7 +198,7 @@ TEST(faults_names, hostile_column_names_keep_their_values) {
     std::string row1 = "INSERT INTO `t` VALUES (", row2 = "(";
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const std::string sep = i ? ", " : "";
-        create += sep + my_q(cols[i].source) + (i ? " VARCHAR(20)" : " INT PRIMARY KEY");
+        create += sep + mysql_ident(cols[i].source) + (i ? " VARCHAR(20)" : " INT PRIMARY KEY");
         row1 += sep + (i ? "'r1c" + std::to_string(i) + "'" : "1");
         row2 += sep + (i ? (i % 3 ? "'r2c" + std::to_string(i) + "'" : "NULL") : "2");
     }
@@ -261,7 +217,7 @@ TEST(faults_names, hostile_column_names_keep_their_values) {
 
     // Column by column, by position: each value in the column it came from.
     std::string select;
-    for (const name_case& c : cols) select += (select.empty() ? "" : ", ") + pg_q(c.dest);
+    for (const name_case& c : cols) select += (select.empty() ? "" : ", ") + pg_quote_ident(c.dest);
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT " + select + " FROM t ORDER BY 1"),
               dbs.my.query("SELECT * FROM `t` ORDER BY 1"));
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT k FROM victim"), (db_rows{{db_cell("1")}}));
@@ -355,7 +311,7 @@ TEST(faults_names, mixed_case_destination_is_refused) {
     name_dbs dbs("fnam_mixsrc", "Fnam Dest");
     make_table(dbs.my, "t");
     pg_exec("Fnam Dest", "CREATE TABLE keep (k INT); INSERT INTO keep VALUES (5)");
-    name_dbs::drop_pg("fnam dest");
+    pg_drop_db("fnam dest");
 
     const agent_result r = dbs.run({"--mode=0"});
     EXPECT_EQ(r.status, 255) << show(r);
@@ -392,7 +348,7 @@ TEST(faults_names, later_runs_meet_the_safe_names) {
               std::string::npos) << show(r);
     EXPECT_EQ(pg_all_tables(dbs.dest()), want);
     for (const name_case& c : cases) {
-        const db_rows n = pg_query(dbs.dest(), "SELECT COUNT(*) FROM " + pg_q(c.dest));
+        const db_rows n = pg_query(dbs.dest(), "SELECT COUNT(*) FROM " + pg_quote_ident(c.dest));
         EXPECT_EQ(n, (db_rows{{db_cell(c.source == "pct%s%n" ? "3" : "6")}})) << c.source;
     }
 }

@@ -156,35 +156,6 @@ void kill_server(pid_t pid) {
     for (pid_t child : children) kill(child, SIGKILL);
 }
 
-// A source database of its own, and its destination, both dropped at the end.
-class scratch_dbs {
-public:
-    explicit scratch_dbs(const std::string& name) : m_name(name) {
-        my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-        my.exec("CREATE DATABASE `" + m_name + "` CHARACTER SET utf8mb4");
-        my.exec("USE `" + m_name + "`");
-        pg_drop_db(m_name);
-        pg_create_db(m_name);
-    }
-    ~scratch_dbs() {
-        if (!m_keep) return;
-        try {
-            mysql_admin cleanup;
-            cleanup.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-            pg_drop_db(m_name);
-        } catch (...) {
-        }
-    }
-    const std::string& name() const { return m_name; }
-    // The servers go away with their own pair: nothing to drop.
-    void forget() { m_keep = false; }
-    mysql_admin my;
-
-private:
-    std::string m_name;
-    bool m_keep = true;
-};
-
 bool pg_table_exists(const std::string& db, const std::string& table) {
     return !pg_query(db, "SELECT 1 FROM information_schema.tables WHERE table_schema = 'public' AND table_name = '" +
                              table + "'")
@@ -234,9 +205,7 @@ bool wait_for_copy(const std::string& db, const std::string& table, std::future<
 }
 
 std::future<agent_result> start_agent(std::vector<std::string> args) {
-    std::vector<std::string> all = agent_server_args();
-    all.insert(all.end(), args.begin(), args.end());
-    return std::async(std::launch::async, [all] { return run_agent(all, 180); });
+    return std::async(std::launch::async, [args = std::move(args)] { return run_agent(args, 180); });
 }
 
 // The seconds from now until the run ends (at most 180).
@@ -260,14 +229,14 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
     fill_rows(dbs.my, "big", big_rows);
     fill_rows(dbs.my, "c_after", 10);
 
-    auto run = start_agent({"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
+    auto run = start_agent(dbs.agent_args({"--mode=0"}));
     ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
                                                        << show(run.get());
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     kill_server(servers.mysql_pid());
     const double seconds = seconds_until_done(run);
     const agent_result r = run.get();
-    dbs.forget();
+    dbs.keep();  // the servers go away with their own pair
 
     EXPECT_LT(seconds, 30) << show(r);
     EXPECT_EQ(r.status, 255) << show(r);
@@ -290,7 +259,7 @@ TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
     fill_rows(dbs.my, "big", big_rows);
     fill_rows(dbs.my, "c_after", 10);
 
-    auto run = start_agent({"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
+    auto run = start_agent(dbs.agent_args({"--mode=0"}));
     ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
                                                        << show(run.get());
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -377,7 +346,7 @@ TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
 
     dead_port refused;
     silent_port silent;
-    std::vector<std::string> args = agent_server_args();
+    std::vector<std::string> args = dbs.agent_args({"--mode=0"});
     for (std::string& a : args) {
         if (a.rfind(c.option, 0) != 0) continue;
         if (c.password)
@@ -385,7 +354,6 @@ TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
         else
             a = std::string(c.option) + std::to_string(c.silent_server ? silent.port() : refused.port());
     }
-    args.insert(args.end(), {"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=0"});
     const auto start = clock_type::now();
     const agent_result r = run_agent(args, 120);
     const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
@@ -434,9 +402,7 @@ TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
     pg_exec(dbs.name(), std::string("INSERT INTO b_refused VALUES ") + c.pg_rows);
     const db_rows before = pg_query(dbs.name(), "SELECT * FROM b_refused ORDER BY 1");
 
-    std::vector<std::string> args = agent_server_args();
-    args.insert(args.end(), {"--src=" + dbs.name(), "--dest=" + dbs.name(), "--mode=3"});
-    const agent_result r = run_agent(args, 120);
+    const agent_result r = run_agent(dbs.agent_args({"--mode=3"}), 120);
 
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_NE(reported(r).find("b_refused: "), std::string::npos) << show(r);

@@ -50,38 +50,12 @@ void expect_same_rows(const db_rows& mysql, const db_rows& pg, const std::string
 
 // A source database in MySQL and its destination in PostgreSQL, both made
 // for one test (names carry the process id: runs may share the servers).
-class value_dbs {
+class value_dbs : public scratch_dbs {
 public:
-    explicit value_dbs(const std::string& tag) : m_name("fv_" + tag + "_" + std::to_string(getpid())) {
-        my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-        my.exec("CREATE DATABASE `" + m_name + "` CHARACTER SET utf8mb4");
-        my.exec("USE `" + m_name + "`");
-        pg_drop_db(m_name);
-        pg_create_db(m_name);
-    }
-    ~value_dbs() {
-        try {
-            my.exec("DROP DATABASE IF EXISTS `" + m_name + "`");
-            pg_drop_db(m_name);
-        } catch (...) {
-        }
-    }
-    value_dbs(const value_dbs&) = delete;
-    value_dbs& operator=(const value_dbs&) = delete;
+    explicit value_dbs(const std::string& tag) : scratch_dbs("fv_" + tag, {.unique = true}) {}
 
-    agent_result convert() {
-        std::vector<std::string> args = agent_server_args();
-        args.push_back("--src=" + m_name);
-        args.push_back("--dest=" + m_name);
-        args.push_back("--mode=0");
-        return run_agent(args, 300);
-    }
-    db_rows pg(const std::string& sql) { return pg_query(m_name, sql); }
-
-    mysql_admin my;
-
-private:
-    std::string m_name;
+    agent_result convert() { return run_agent(agent_args({"--mode=0"}), 300); }
+    db_rows pg(const std::string& sql) { return pg_query(name(), sql); }
 };
 
 TEST(FaultsValues, TextWithNulIsReportedNeverCut) {
@@ -300,6 +274,32 @@ TEST(FaultsValues, FiftyMegabyteBlobAndTwentyMegabyteTextArriveWhole) {
 #ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(use.ru_maxrss, 1536L * 1024) << "largest child's resident set in KB";
 #endif
+}
+
+// MySQL's text of a FLOAT keeps six digits: each value must still arrive as the
+// float the server stores, every bit of it, and not as its rounded text.
+TEST(FaultsValues, FloatArrivesAsTheStoredFloatNotItsSixDigitText) {
+    value_dbs db("float");
+    db.my.exec("CREATE TABLE floats (id INT PRIMARY KEY, f FLOAT, u FLOAT UNSIGNED NOT NULL)");
+    db.my.exec("INSERT INTO floats VALUES (1, 1.2345678, 1.2345678), (2, 3.4028234663852886e38, 0), "
+               "(3, -3.4028234663852886e38, 0), (4, 1.1754943508222875e-38, 0), (5, 1.401298464324817e-45, 0), "
+               "(6, -0e0, 0), (7, 16777216, 16777215), (8, 0.1, 0.1), (9, NULL, 0)");
+
+    const agent_result r = db.convert();
+    EXPECT_EQ(r.status, 0) << show(r);
+    const db_rows my = db.my.query("SELECT id, CAST(f AS DOUBLE), CAST(u AS DOUBLE) FROM floats ORDER BY id");
+    const db_rows pg = db.pg("SELECT id, f::float8, u::float8 FROM floats ORDER BY id");
+    ASSERT_EQ(my.size(), 9u);
+    ASSERT_EQ(pg.size(), my.size());
+    for (std::size_t i = 0; i < my.size(); ++i)
+        for (std::size_t c = 1; c < 3; ++c) {
+            EXPECT_EQ(my[i][c].has_value(), pg[i][c].has_value()) << "row " << i;
+            if (my[i][c]) {
+                EXPECT_EQ(bits_of(my[i][c]), bits_of(pg[i][c]))
+                    << "row " << i << ": MySQL " << cell_text(my[i][c]) << ", PostgreSQL " << cell_text(pg[i][c]);
+            }
+        }
+    EXPECT_EQ(*my[0][1], "1.2345677614212036");  // the source holds more than its text shows
 }
 
 }  // namespace
