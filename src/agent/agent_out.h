@@ -48,5 +48,3 @@ private:
     int m_errors = 0;
 };
 
-// A name for the console: the ANSI code page, unconvertible characters as '?'.
-std::string agent_console_name(const std::wstring& name);

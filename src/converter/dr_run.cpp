@@ -127,7 +127,7 @@ void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
     try {
         dst.complete();
     } catch (const std::exception& e) {
-        eh.report_failure(err_narrow(cur_table()) + ": " + e.what());
+        eh.report_failure(tk_w2a_or_marks(cur_table()) + ": " + e.what());
         throw tk_final_exception();
     }
 }
@@ -226,7 +226,7 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             eh.handle(e, false);
         } catch (const tk_final_exception&) {
         }
-        eh.report_failure(err_narrow(name) + ": " + copy_failure);
+        eh.report_failure(tk_w2a_or_marks(name) + ": " + copy_failure);
         throw tk_final_exception();
     }
 }

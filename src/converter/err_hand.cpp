@@ -5,22 +5,6 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-std::string err_narrow(const std::wstring& text) {
-    std::string out;
-    if (tk_w2a(std::wstring_view(text), out)) return out;
-    // Only an unpaired surrogate or a value beyond U+10FFFF fails; replace
-    // those one by one.
-    out.clear();
-    std::string one;
-    for (wchar_t c : text) {
-        if (tk_w2a(std::wstring_view(&c, 1), one))
-            out += one;
-        else
-            out += '?';
-    }
-    return out;
-}
-
 error_handler::error_handler(int count, const tk_error_row* rows) : m_converter(count, rows) {
     tk_trace(2, "error_handler::ctor");
 }
@@ -33,13 +17,13 @@ void error_handler::load_err_map(int count, const tk_error_row* rows) {
 }
 
 void error_handler::set_context(const std::wstring& name) {
-    std::string text = err_narrow(name);
+    std::string text = tk_w2a_or_marks(name);
     std::lock_guard<std::mutex> g(m_lock);
     m_context = std::move(text);
 }
 
 void error_handler::set_record_context(const std::wstring& name, std::int64_t record_no) {
-    std::string text = err_narrow(name);
+    std::string text = tk_w2a_or_marks(name);
     text += ", record #";
     text += std::to_string(record_no);
     std::lock_guard<std::mutex> g(m_lock);

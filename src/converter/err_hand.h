@@ -85,6 +85,3 @@ private:
     error_dialogs* m_dialogs = &m_console;
 };
 
-// Wide text to the ANSI code page for messages: characters that have no form
-// there become '?', so a context never fails to be set.
-std::string err_narrow(const std::wstring& text);

@@ -48,6 +48,22 @@ bool tk_w2a(std::wstring_view text, std::string& out) {
     return true;
 }
 
+std::string tk_w2a_or_marks(std::wstring_view text) {
+    std::string out;
+    if (tk_w2a(text, out)) return out;
+    // Only characters that have no encoding (lone surrogates, values past
+    // U+10FFFF) get here; each is replaced on its own.
+    out.clear();
+    std::string one;
+    for (wchar_t c : text) {
+        if (tk_w2a(std::wstring_view(&c, 1), one))
+            out += one;
+        else
+            out += '?';
+    }
+    return out;
+}
+
 bool tk_a2w(const char* text, std::wstring& out) {
     if (!text) return false;
     return tk_a2w(std::string_view(text), out);

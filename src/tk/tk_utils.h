@@ -19,6 +19,9 @@ std::wstring tk_ansi_to_unicode(std::string_view text);
 bool tk_w2a(const wchar_t* text, std::string& out);
 bool tk_w2a(std::wstring_view text, std::string& out);
 bool tk_a2w(const char* text, std::wstring& out);
+// For messages and console names, which must never fail: characters that
+// have no form in the ANSI code page become '?'.
+std::string tk_w2a_or_marks(std::wstring_view text);
 bool tk_a2w(std::string_view text, std::wstring& out);
 
 // Two upper-case hex digits per byte, NUL-terminated; out holds 2*count+1.

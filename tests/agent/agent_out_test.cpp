@@ -1,3 +1,4 @@
+#include "tk/tk_utils.h"
 #include "agent/agent_out.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ TEST_F(AgentConsole, NameWithoutEncodingIsReplaced) {
     std::wstring name = L"a";
     name += static_cast<wchar_t>(0xD800);  // a lone surrogate has no UTF-8 form
     name += L"b";
-    EXPECT_EQ(agent_console_name(name), "a?b");
+    EXPECT_EQ(tk_w2a_or_marks(name), "a?b");
 }
 
 // The log: off until a name is given, then only level-3 lines, emptied once.

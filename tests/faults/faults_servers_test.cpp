@@ -220,11 +220,15 @@ std::string reported(const agent_result& r) { return r.out + "\n" + r.err; }
 
 constexpr int big_rows = 1000000;
 
-// ---------------------------------------------------------------- killed servers
+// The run that a kill interrupts: three tables, and the agent inside the
+// COPY of the large one when `kill_it` is called.
+struct killed_run {
+    double seconds = 0;
+    agent_result result;
+};
 
-TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
-    own_servers servers;
-    scratch_dbs dbs("fsrv_mykill");
+template <class Kill>
+void run_and_kill_inside_big(scratch_dbs& dbs, Kill kill_it, killed_run& out) {
     fill_rows(dbs.my, "a_done", 1000);
     fill_rows(dbs.my, "big", big_rows);
     fill_rows(dbs.my, "c_after", 10);
@@ -233,9 +237,20 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
     ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
                                                        << show(run.get());
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    kill_server(servers.mysql_pid());
-    const double seconds = seconds_until_done(run);
-    const agent_result r = run.get();
+    kill_it();
+    out.seconds = seconds_until_done(run);
+    out.result = run.get();
+}
+
+// ---------------------------------------------------------------- killed servers
+
+TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
+    own_servers servers;
+    scratch_dbs dbs("fsrv_mykill");
+    killed_run k;
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(dbs, [&] { kill_server(servers.mysql_pid()); }, k));
+    const double seconds = k.seconds;
+    const agent_result& r = k.result;
     dbs.keep();  // the servers go away with their own pair
 
     EXPECT_LT(seconds, 30) << show(r);
@@ -255,17 +270,10 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
 TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
     own_servers servers;
     scratch_dbs dbs("fsrv_pgkill");
-    fill_rows(dbs.my, "a_done", 1000);
-    fill_rows(dbs.my, "big", big_rows);
-    fill_rows(dbs.my, "c_after", 10);
-
-    auto run = start_agent(dbs.agent_args({"--mode=0"}));
-    ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
-                                                       << show(run.get());
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    kill_server(servers.pg_pid());
-    const double seconds = seconds_until_done(run);
-    const agent_result r = run.get();
+    killed_run k;
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(dbs, [&] { kill_server(servers.pg_pid()); }, k));
+    const double seconds = k.seconds;
+    const agent_result& r = k.result;
 
     EXPECT_LT(seconds, 30) << show(r);
     EXPECT_EQ(r.status, 255) << show(r);
