@@ -17,7 +17,7 @@
 
 class udb_database;
 class udb_recordset;
-class udb_validator;
+struct cnv_dest_name;
 class error_handler;
 
 // The wizard keeps its settings in the registry; the agent never touches it.
@@ -75,7 +75,7 @@ public:
 private:
     void run_steps(error_handler& eh);
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
-                       udb_validator& validator, udb_database& src_db, udb_database& dst_db);
+                       const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);
     void check_stop();
 

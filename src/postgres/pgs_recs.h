@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "postgres/pgs_cline.h"
 #include "udb/udb_recs.h"
@@ -19,8 +20,13 @@ class pgs_database;
 
 class pgs_recordset : public udb_recordset {
 public:
-    // key: a table key of the database's table map ("schema.table").
-    pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode);
+    // key: a table key of the database's table map ("schema.table"). With
+    // `work` (the transaction in which the table was made ready: dropped,
+    // created), the columns and the count are read in it, the COPY joins it
+    // and complete() commits it, so that other sessions see the table only
+    // whole.
+    pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
+                  std::unique_ptr<pqxx::dbtransaction> work = nullptr);
     // Never throws: a load that was not completed is rolled back.
     ~pgs_recordset() override;
 
@@ -33,8 +39,14 @@ public:
     // Ends the COPY and commits; rows become visible to other sessions here. A
     // row the server refused shows up here as pgs_exception with the server's
     // text, and none of the table's rows are kept. Nothing happens when no
-    // record was appended.
+    // record was appended and the recordset holds no transaction.
     void complete() override;
+
+    // Records will bring the fields of `source`, in its order. When the table
+    // has a column of each of their names (udb_schema::pair_by_name), each
+    // field goes to the column of its name (COPY with a column list);
+    // otherwise field i goes to column i.
+    void take_fields_of(const udb_schema& source);
 
     const std::wstring& db_name() const noexcept { return m_db_name; }
     const std::wstring& schema_name() const noexcept { return m_schema_name; }
@@ -47,6 +59,8 @@ public:
     std::int64_t get_rec_count();
 
 private:
+    template <class F>
+    auto read(const char* tx_name, F&& f);
     void open_copy();
     void flush();
     void abandon() noexcept;
@@ -61,6 +75,10 @@ private:
     std::wstring m_bare_name;
     std::string m_quoted;
     pgs_copy_buffer m_lines;
+    // The columns the COPY names, in record order (UTF-8, quoted); empty: all
+    // of them in table order.
+    std::vector<std::string> m_copy_columns;
+    std::size_t m_fields = 0;  // fields taken from each record
     std::unique_ptr<pqxx::dbtransaction> m_transaction;
     std::unique_ptr<pqxx::tablewriter> m_writer;
 };
