@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include <pqxx/pqxx>
 
@@ -139,9 +140,10 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
     add(L"zero_ts", 7, 0, 0, ole_variant(L"0000-00-00 00:00:00"));
     add(L"now_ts", 7, 0, 0, ole_variant(L"CURRENT_TIMESTAMP"));
     add(L"u", 8, 10, 0, ole_variant(L"\u00e9\u4e2d\U0001F600"));
-    // The time of the insert, for any date kind; never on an auto-increment column.
-    for (const wchar_t* n : {L"cur_ts", L"cur_day", L"cur_tm"}) {
-        add(n, 7, 0, n[4] == L't' && n[5] == L's' ? 0 : n[4] == L'd' ? 2 : 3);
+    // The time of the insert, for any date kind.
+    const std::pair<const wchar_t*, std::uint32_t> now_columns[] = {{L"cur_ts", 0}, {L"cur_day", 2}, {L"cur_tm", 3}};
+    for (const auto& [name, kind] : now_columns) {
+        add(name, 7, 0, kind);
         schema[schema.size() - 1]->b_default_now = true;
     }
 
