@@ -80,28 +80,27 @@ void pgs_recordset::init_schema() {
     tk_trace(2, "pgs_recordset::init_schema");
     pgs_guard([&] {
         read("get_schema", [&](pqxx::transaction_base& tx) {
-        const std::string statement =
-            "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
-            "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
-            "FROM information_schema.columns  WHERE table_schema = " +
-            pgs_quote_literal(tk_to_utf8(m_schema_name)) +
-            " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
-            " order by table_name, ordinal_position ";
-        const pqxx::result r = tx.exec(statement, "get_schema");
-        for (const auto& row : r) {
-            std::uint32_t size = 0;
-            if (!row[3].is_null()) {
-                const long long n = row[3].as<long long>();
-                size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
+            const std::string statement =
+                "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
+                "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
+                "FROM information_schema.columns  WHERE table_schema = " +
+                pgs_quote_literal(tk_to_utf8(m_schema_name)) +
+                " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
+                " order by table_name, ordinal_position ";
+            const pqxx::result r = tx.exec(statement, "get_schema");
+            for (const auto& row : r) {
+                std::uint32_t size = 0;
+                if (!row[3].is_null()) {
+                    const long long n = row[3].as<long long>();
+                    size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
+                }
+                const std::string type = row[2].c_str();
+                m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
+                                                       get_vartype_by_pgs_type(type),
+                                                       std::string_view(row[5].c_str()) != "YES", type,
+                                                       optional_int(row[6]), optional_int(row[8]),
+                                                       optional_int(row[9])));
             }
-            const std::string type = row[2].c_str();
-            m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
-                                                   get_vartype_by_pgs_type(type),
-                                                   std::string_view(row[5].c_str()) != "YES", type,
-                                                   optional_int(row[6]), optional_int(row[8]),
-                                                   optional_int(row[9])));
-        }
-        // Read only: ended without commit.
         });
     });
 }
