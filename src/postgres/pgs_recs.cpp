@@ -14,6 +14,7 @@
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_ftd.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_read.h"
 #include "postgres/pgs_util.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -39,6 +40,10 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_rela
     }
     // The map holds the names as the server stores them: quoted, never refolded.
     m_quoted = pgs_qualified(tk_to_utf8(m_schema_name), tk_to_utf8(m_bare_name));
+    if (mode == read_mode) {
+        open_reader(db);
+        return;
+    }
     init_schema();
     if (!m_schema.empty()) {
         // Mode 1 (keys and foreign keys) belongs to the reading side.
@@ -138,7 +143,11 @@ void pgs_recordset::append_record(const udb_record& record) {
                            0);
     }
     fail_if_broken();
-    if (!m_writer) open_copy();
+    if (!m_writer) {
+        if (m_reader || is_query())
+            throw tk_exception("Table " + m_quoted + " is open for reading, not for appending", 0);
+        open_copy();
+    }
     m_lines.begin_row();
     try {
         for (std::size_t i = 0; i < n; ++i) m_lines.add(record[i]);
