@@ -22,9 +22,10 @@ class dbtransaction;
 class pgs_row_reader {
 public:
     static constexpr std::size_t window_rows = 256;
-    // Rows fetched at once are limited to about this many bytes of text.
+    // Rows fetched at once are limited to about this many bytes of text; the
+    // first window is small, later ones grow by the size of the rows seen.
     static constexpr std::size_t window_bytes = 4u << 20;
-    static constexpr std::size_t first_window_rows = 16;
+    static constexpr std::size_t first_window_rows = 4;
 
     // The table schema_name.table_name (as the server spells them): its
     // columns by attribute number, its count and a cursor over its rows.
