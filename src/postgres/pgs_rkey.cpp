@@ -104,5 +104,5 @@ void pgs_read_keys(pgs_row_reader& reader, udb_recordset& rs, const std::wstring
 {
     read_indexes(reader, rs);
     read_foreign_keys(reader, child_table, relationships);
-    tk_trace(2, "pgs_recordset::init_indexes");
+    tk_trace(2, "ora_table::init_indexes");
 }
