@@ -17,6 +17,8 @@ using snapshot_tx = pqxx::transaction<pqxx::repeatable_read, pqxx::read_only>;
 // One cursor per connection at a time: a reader holds the connection's only
 // transaction.
 constexpr const char* cursor_name = "vek_rows";
+// What a cell costs a window beyond its text (libpq's bookkeeping).
+constexpr std::size_t field_overhead = 16;
 
 bool is_mapped_type(std::uint32_t oid)
 {
@@ -247,16 +249,17 @@ void pgs_row_reader::load_window()
     m_pos = 0;
     m_first_window = false;
     if (m_cursor_done) return;
+    // Size this window by the rows read from the last one: large rows, fewer
+    // at once.
+    if (m_rows_seen != 0) {
+        const std::size_t row_bytes = std::max<std::size_t>(1, m_bytes_seen / m_rows_seen);
+        const std::size_t fit = std::max<std::size_t>(1, window_bytes / row_bytes);
+        m_fetch_rows = std::min({fit, 4 * m_fetch_rows, window_rows});
+    }
+    m_rows_seen = 0;
+    m_bytes_seen = 0;
     m_window = run("FETCH FORWARD " + std::to_string(m_fetch_rows) + " FROM " + cursor_name);
-    const std::size_t rows = m_window.size();
-    if (rows < m_fetch_rows) m_cursor_done = true;
-    if (rows == 0) return;
-    // Size the next window by the bytes of this one: large rows, fewer at once.
-    std::size_t bytes = 0;
-    for (const auto& row : m_window)
-        for (const auto& field : row) bytes += field.size() + 16;
-    const std::size_t fit = std::max<std::size_t>(1, window_bytes / std::max<std::size_t>(1, bytes / rows));
-    m_fetch_rows = std::min({fit, 4 * m_fetch_rows, window_rows});
+    if (m_window.size() < m_fetch_rows) m_cursor_done = true;
 }
 
 udb_record* pgs_row_reader::current()
@@ -269,10 +272,13 @@ udb_record* pgs_row_reader::current()
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const pgs_read_column& c = m_columns[i];
         const pqxx::field f = row[static_cast<pqxx::row::size_type>(i)];
+        const std::size_t n = f.size();
+        m_bytes_seen += n + field_overhead;
         // SQL NULL travels as an empty value.
-        ole_variant v = f.is_null() ? ole_variant() : pgs_cell_value(c, std::string_view(f.c_str(), f.size()));
+        ole_variant v = f.is_null() ? ole_variant() : pgs_cell_value(c, std::string_view(f.c_str(), n));
         m_record.emplace(c.name, c.size, std::move(v), c.not_null, false);
     }
+    ++m_rows_seen;
     m_record_row = m_row;
     return &m_record;
 }

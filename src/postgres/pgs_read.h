@@ -83,6 +83,8 @@ private:
     pqxx::result m_window;
     pqxx::result::size_type m_pos = 0;
     std::size_t m_fetch_rows = first_window_rows;
+    std::size_t m_rows_seen = 0;   // rows of the window turned into records, and their bytes
+    std::size_t m_bytes_seen = 0;
     bool m_cursor_done = false;    // the last FETCH returned fewer rows than asked
     bool m_first_window = false;   // the window holds the first rows, the cursor right behind
     std::int64_t m_row = 0;        // number of the current row, from 0
