@@ -40,7 +40,7 @@ public:
     // after 9999 or infinite, a decimal NaN or beyond 80 digits) throws
     // pgs_exception for that row, and next moves past it. next at the end stays
     // there; reset goes back to the first row. On a table opened for appending
-    // these throw pgs_exception.
+    // reset and get_item throw pgs_exception and is_eof is true.
     udb_record* get_item() override;
     bool is_eof() override;
     void next() override;

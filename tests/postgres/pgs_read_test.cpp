@@ -371,6 +371,7 @@ TEST_F(pgs_read_test, select_texts_read_like_tables) {
     }
     // The connection is usable again after each failure.
     EXPECT_TRUE(m_db->query(L"SELECT 1"));
+    EXPECT_EQ(m_db->query_rs(L"SELECT 1"), nullptr);  // no recordset over a statement's result
 }
 
 TEST_F(pgs_read_test, failures_keep_their_cause_and_nothing_of_libpqxx_escapes) {
