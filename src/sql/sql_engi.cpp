@@ -5,10 +5,13 @@
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
+#include "sql/sql_sess.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
+
+#include <string_view>
 
 sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get())
 {
@@ -63,6 +66,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     if (!m_initialized) initialize();
     m_server_version = 0;
     m_fk_support = 0;
+    m_case_sensitive_names = false;
+    m_mariadb = false;
     tk_trace(3, "Connecting to MySQL server...");
     if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
         sql_exception e(m_mysql);
@@ -81,6 +86,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         throw tk_mail_assertion("sql_engi", 112);
     }
     m_server_version = *version;
+    m_mariadb = std::string_view(info).find("MariaDB") != std::string_view::npos;
     tk_trace(1, "Hex version: %08X", m_server_version);
     if (sql_gate::has_fk_support(m_server_version)) m_fk_support = 1;
     if (sql_gate::refuses_password(m_server_version, !password.empty())) throw sql_auth_not_supported_exception();
@@ -88,6 +94,31 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // A table is read as one stream: the server must wait while the
     // destination (or a question to the user) holds the reader up.
     try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
+    read_name_rules();
+}
+
+void sql_engine::read_name_rules()
+{
+    // 0: names are stored and compared as given; 1 and 2 compare them in
+    // lower case. Servers that do not have the variable compare as given.
+    try {
+        const auto value = sql_read_value(m_mysql, "SELECT @@lower_case_table_names");
+        m_case_sensitive_names = !value || *value == "0";
+    } catch (const sql_exception& e) {
+        tk_trace(2, "Cannot read lower_case_table_names: %s", e.what());
+        m_case_sensitive_names = true;
+    }
+}
+
+sql_dialect sql_engine::dialect() const
+{
+    sql_dialect d;
+    d.version = m_server_version;
+    d.mariadb = m_mariadb;
+    d.fk_support = m_fk_support == 1;
+    d.varchar_binary = m_varchar_binary != 0;
+    d.utf8mb4 = m_charset != "utf8";
+    return d;
 }
 
 void sql_engine::set_charset()
@@ -121,9 +152,7 @@ bool sql_engine::try_statement(const char* sql, const char* failure_format)
 void sql_engine::execute(const std::string& utf8_sql)
 {
     tk_trace(1, "sql_engine::execute(%s)", utf8_sql.c_str());
-    if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) throw sql_exception(m_mysql);
-    if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
-    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+    sql_run(m_mysql, utf8_sql);
 }
 
 std::vector<std::wstring> sql_engine::get_contents()
@@ -157,7 +186,7 @@ std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int 
     tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
     const std::string utf8 = tk_to_utf8(name);
     if (mysql_select_db(m_mysql, utf8.c_str()) != 0) throw sql_exception(m_mysql);
-    return std::make_unique<sql_database>(name, m_mysql, mode);
+    return std::make_unique<sql_database>(*this, name, mode);
 }
 
 std::string sql_engine::quote(const std::string& utf8_name) const
