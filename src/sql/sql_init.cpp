@@ -136,7 +136,9 @@ sql_indexes_initializer::sql_indexes_initializer(const sql_dialect& dialect, con
         const std::wstring name = acceptable ? src.name : validator->get_safe_name(src.name);
         std::vector<std::wstring> fields;
         fields.reserve(src.field_names.size());
-        for (const std::wstring& f : src.field_names) fields.push_back(m_names_map.get_mapped_name(f, false));
+        // Exactly: of two source columns "a" and "A" the second was renamed,
+        // and an index on "a" stays on "a".
+        for (const std::wstring& f : src.field_names) fields.push_back(m_names_map.get_mapped_name(f, true));
         m_indexes.add(udb_index(name, src.b_unique != 0, src.b_primary != 0, std::move(fields)));
         if (!acceptable) {
             tk_trace_w(2, L"Store generated index name '%s'", name.c_str());

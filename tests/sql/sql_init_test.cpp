@@ -214,7 +214,7 @@ TEST(SqlIndexClauses, FieldsFollowTheGeneratedColumnNames)
     const auto schema_ptr = make_schema({{L"a b", VT_I4}, {L"a`b", VT_I4}});
     const udb_schema& schema = *schema_ptr;
     udb_indexes indexes;
-    indexes.add(udb_index(L"two", false, false, {L"a b", L"A`B"}));
+    indexes.add(udb_index(L"two", false, false, {L"a b", L"a`b"}));
     EXPECT_EQ(build(server(5, 0, 45), schema, indexes).indexes,
               (std::vector<std::wstring>{L"INDEX `two` (`a b`, `a_b`)"}));
 }
