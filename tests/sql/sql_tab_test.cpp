@@ -8,6 +8,7 @@
 
 #include "sql/sql_exc.h"
 #include "sql_fixture.h"
+#include "support/own_servers.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 
@@ -197,5 +198,237 @@ INSTANTIATE_TEST_SUITE_P(Modes, sql_hostile_values_test,
                              return std::string(info.param.fast ? "fast" : "slow") +
                                     (*info.param.sql_mode ? "_hostile_mode" : "");
                          });
+
+// ---- columns, structure, batches --------------------------------------------------------------
+
+TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
+{
+    fast_insert_scope fast(*engine, true);
+    const auto schema = make_schema({{L"a", VT_I4}, {L"b", VT_BSTR, 10}, {L"c", VT_I4, 0, 0, true, false, ole_variant(L"9")}});
+    auto d = open();
+    udb_database& dest = *d;
+    auto rs = dest.create_table(L"t", *schema, udb_indexes());
+    udb_recordset& out = *rs;
+    out.append_record(make_record({{L"a", ole_variant(1)}, {L"b", ole_variant(L"one")}, {L"c", ole_variant(10)}}));
+    out.append_record(make_record({{L"c", ole_variant(20)}, {L"a", ole_variant(2)}, {L"b", ole_variant(L"two")}}));
+    out.append_record(make_record({{L"b", ole_variant(L"three")}, {L"c", ole_variant(30)}, {L"a", ole_variant(3)}}));
+    // More fields than columns: the others are left out.
+    out.append_record(make_record(
+        {{L"a", ole_variant(4)}, {L"x", ole_variant(L"extra")}, {L"b", ole_variant(L"four")}, {L"c", ole_variant(40)}}));
+    // Fewer: the rest take their defaults.
+    out.append_record(make_record({{L"b", ole_variant(L"five")}}));
+    // A NULL in a NOT NULL column with a default: the default stands in.
+    out.append_record(make_record({{L"a", ole_variant(6)}, {L"b", ole_variant(L"six")}, {L"c", ole_variant()}}));
+    // Names matched exactly: another case does not conform.
+    try {
+        out.append_record(make_record({{L"A", ole_variant(7)}, {L"b", ole_variant(L"x")}, {L"c", ole_variant(1)}}));
+        FAIL();
+    } catch (const sql_exception&) {
+        FAIL();
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.message().rfind("The structure of data source does not conform to the destination table.", 0), 0u);
+    }
+    EXPECT_THROW(out.append_record(make_record({{L"zz", ole_variant(1)}})), tk_exception);
+    out.complete();
+    EXPECT_EQ(out.rec_count(), 6);
+    EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY b"),
+              (db_rows{{std::nullopt, "five", "9"}, {"4", "four", "40"}, {"1", "one", "10"}, {"6", "six", "9"},
+                       {"3", "three", "30"}, {"2", "two", "20"}}));
+}
+
+class sql_refused_rows_test : public sql_rows_test, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
+{
+    const bool batches = GetParam();
+    fast_insert_scope fast(*engine, batches);
+    const auto schema = make_schema({{L"id", VT_I4, 0, 0, true}, {L"name", VT_BSTR, 10, 0, true}});
+    udb_indexes keys;
+    keys.add(udb_index(L"PRIMARY", true, true, {L"id"}));
+    auto d = open();
+    udb_database& dest = *d;
+    auto rs = dest.create_table(L"t", *schema, keys);
+    udb_recordset& out = *rs;
+    sql_reports reports;
+    int thrown = 0;
+    for (int i = 1; i <= 10; ++i) {
+        ole_variant id = ole_variant(i == 7 ? 5 : i);                  // a second 5
+        ole_variant name = i == 9 ? ole_variant() : ole_variant(L"n"); // NULL, no default
+        if (i == 4) name = ole_variant(L"much too long");
+        try {
+            out.append_record(make_record({{L"id", id}, {L"name", name}}));
+        } catch (const sql_exception& e) {
+            EXPECT_FALSE(batches) << e.what();
+            ++thrown;
+        }
+    }
+    out.complete();
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(id ORDER BY id) FROM t"), "1,2,3,5,6,8,10");
+    EXPECT_EQ(out.rec_count(), 7);
+    if (!batches) {
+        EXPECT_EQ(thrown, 3);
+        EXPECT_TRUE(reports.entries.empty());
+        return;
+    }
+    ASSERT_EQ(reports.entries.size(), 3u);
+    const struct {
+        const wchar_t* context;
+        int error;
+    } expected[] = {{L"t, record #4", 1406}, {L"t, record #7", 1062}, {L"t, record #9", 1048}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(reports.entries[i].context, expected[i].context);
+        EXPECT_EQ(reports.entries[i].code, sql_exception::code_base + expected[i].error) << reports.entries[i].message;
+        EXPECT_EQ(reports.entries[i].level, 0);
+        EXPECT_NE(reports.entries[i].message.find("Statement: INSERT INTO"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, sql_refused_rows_test, ::testing::Values(true, false),
+                         [](const auto& info) { return std::string(info.param ? "batches" : "single"); });
+
+TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
+{
+    // A refused multi-row INSERT may leave its first rows in such a table:
+    // sending them again would store them twice.
+    fast_insert_scope fast(*engine, true);
+    exec("CREATE TABLE `" + db + "`.m (id INT PRIMARY KEY) ENGINE=MyISAM");
+    auto d = open(udb_database::append_mode);
+    auto rs = d->create_table(L"m", udb_schema(), udb_indexes());
+    sql_reports reports;
+    const std::int64_t before = inserts(*d);
+    for (int id : {1, 2, 2, 3}) {
+        try {
+            rs->append_record(make_record({{L"id", ole_variant(id)}}));
+        } catch (const sql_exception& e) {
+            EXPECT_EQ(e.error_number(), 1062u);
+        }
+    }
+    rs->complete();
+    EXPECT_EQ(inserts(*d) - before, 4);
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(id ORDER BY id) FROM m"), "1,2,3");
+}
+
+TEST_F(sql_rows_test, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
+{
+    fast_insert_scope fast(*engine, true);
+    const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
+    auto d = open();
+    auto rs = d->create_table(L"t", *schema, udb_indexes());
+    const std::int64_t before = inserts(*d);
+    const std::wstring row_text(300000, L'x');
+    for (int i = 1; i <= 7; ++i) rs->append_record(make_record({{L"id", ole_variant(i)}, {L"txt", ole_variant(row_text)}}));
+    // Three rows fill a batch; the fourth would cross 1,000,000 bytes.
+    EXPECT_EQ(inserts(*d) - before, 2);
+    rs->append_record(make_record({{L"id", ole_variant(8)}, {L"txt", ole_variant(std::wstring(1500000, L'y'))}}));
+    EXPECT_EQ(inserts(*d) - before, 4);  // the pending row, then the big one on its own
+    rs->append_record(make_record({{L"id", ole_variant(9)}, {L"txt", ole_variant(L"z")}}));
+    EXPECT_EQ(inserts(*d) - before, 4);  // nothing is sent before it must be
+    rs->complete();
+    EXPECT_EQ(inserts(*d) - before, 5);
+    EXPECT_EQ(rows("SELECT COUNT(*), SUM(LENGTH(txt)) FROM t"), (db_rows{{"9", "3600001"}}));
+}
+
+TEST_F(sql_rows_test, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
+{
+    fast_insert_scope fast(*engine, true);
+    const auto schema = make_schema({{L"id", VT_I4}});
+    auto d = open();
+    engine->execute("SET SESSION sql_mode = 'ANSI_QUOTES'");
+    {
+        auto rs = d->create_table(L"t", *schema, udb_indexes());
+        rs->append_record(make_record({{L"id", ole_variant(1)}}));
+        EXPECT_NE(session_value(*d, "@@SESSION.sql_mode").find("NO_AUTO_VALUE_ON_ZERO"), std::string::npos);
+    }  // deleted without complete(): nothing is sent, nothing thrown
+    EXPECT_EQ(value("SELECT COUNT(*) FROM t"), "0");
+    EXPECT_EQ(session_value(*d, "@@SESSION.sql_mode"), "ANSI_QUOTES");
+}
+
+TEST_F(sql_rows_test, TextOfFourByteCharactersFillsItsBand)
+{
+    const auto schema = make_schema({{L"txt", VT_BSTR, 20000}});
+    auto d = open();
+    auto rs = d->create_table(L"t", *schema, udb_indexes());
+    std::wstring text;
+    for (int i = 0; i < 20000; ++i) text += (i % 2) ? L'\U0001F600' : L'\u26A1';
+    rs->append_record(make_record({{L"txt", ole_variant(text)}}));
+    rs->complete();
+    EXPECT_EQ(rows("SELECT CHAR_LENGTH(txt), HEX(txt) = " + std::string("'") + hex(tk_to_utf8(text)) + "' FROM t"),
+              (db_rows{{"20000", "1"}}));
+}
+
+// ---- update ------------------------------------------------------------------------------------
+
+TEST_F(sql_rows_test, UpdateChangesTheRowItsKeyNames)
+{
+    exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY, name VARCHAR(10), n INT, u INT UNIQUE)");
+    exec("INSERT INTO `" + db + "`.t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2)");
+    exec("CREATE TABLE `" + db + "`.nk (k INT NULL UNIQUE, v INT)");
+    exec("INSERT INTO `" + db + "`.nk VALUES (NULL, 1), (3, 3)");
+    exec("CREATE TABLE `" + db + "`.nokey (v INT)");
+    exec("INSERT INTO `" + db + "`.nokey VALUES (1)");
+    auto d = open(udb_database::append_mode);
+    udb_database& dest = *d;
+    auto rs = dest.create_table(L"t", udb_schema(), udb_indexes());
+    udb_recordset& t = *rs;
+    t.update(make_record({{L"id", ole_variant(2)}, {L"name", ole_variant(L"it's")}, {L"other", ole_variant(5)}}));
+    t.update(make_record({{L"id", ole_variant(1)}}));                           // nothing to set: nothing sent
+    t.update(make_record({{L"name", ole_variant(L"no key")}}));                // no key value: nothing sent
+    try {
+        t.update(make_record({{L"id", ole_variant(1)}, {L"u", ole_variant(2)}}));  // the server refuses
+        FAIL();
+    } catch (const sql_exception& e) {
+        EXPECT_EQ(e.error_number(), 1062u);
+        EXPECT_EQ(e.level(), 0);
+    }
+    EXPECT_EQ(rows("SELECT id, name, n, u FROM t ORDER BY id"), (db_rows{{"1", "a", "1", "1"}, {"2", "it's", "2", "2"}}));
+
+    auto nk = dest.create_table(L"nk", udb_schema(), udb_indexes());
+    nk->update(make_record({{L"k", ole_variant()}, {L"v", ole_variant(5)}}));  // a NULL key matches NULL
+    EXPECT_EQ(rows("SELECT k, v FROM nk ORDER BY v"), (db_rows{{"3", "3"}, {std::nullopt, "5"}}));
+
+    auto nokey = dest.create_table(L"nokey", udb_schema(), udb_indexes());
+    nokey->update(make_record({{L"v", ole_variant(9)}}));
+    EXPECT_EQ(value("SELECT v FROM nokey"), "1");
+}
+
+// ---- a server that takes small statements only ----------------------------------------------------
+
+TEST(sql_rows_small_packets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
+{
+    sql_engine& e = sql_test_engine();
+    // Back to the shared server once this test's own pair is gone.
+    struct reconnect {
+        sql_engine& e;
+        ~reconnect() { sql_test_connect(e); }
+    } back{e};
+    own_servers servers("--max-allowed-packet=1M");
+    sql_test_connect(e);
+    fast_insert_scope fast(e, true);
+    udb_engine& server = e;
+    auto d = server.create_db(L"w");
+    const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
+    auto rs = d->create_table(L"t", *schema, udb_indexes());
+    sql_reports reports;
+    rs->append_record(make_record({{L"id", ole_variant(1)}, {L"txt", ole_variant(L"a")}}));
+    try {
+        rs->append_record(make_record({{L"id", ole_variant(2)}, {L"txt", ole_variant(std::wstring(1100000, L'b'))}}));
+        FAIL() << "a row beyond max_allowed_packet was taken";
+    } catch (const sql_exception& ex) {
+        FAIL() << ex.what();
+    } catch (const tk_exception& ex) {
+        EXPECT_EQ(ex.level(), 0);
+        EXPECT_NE(ex.message().find("max_allowed_packet"), std::string::npos) << ex.message();
+    }
+    // Just below the server's limit: on its own.
+    rs->append_record(make_record({{L"id", ole_variant(3)}, {L"txt", ole_variant(std::wstring(1046000, L'c'))}}));
+    rs->append_record(make_record({{L"id", ole_variant(4)}, {L"txt", ole_variant(L"d")}}));
+    rs->complete();
+    EXPECT_TRUE(reports.entries.empty());
+    EXPECT_EQ(rs->rec_count(), 3);
+    auto check = d->query_rs(L"SELECT GROUP_CONCAT(id ORDER BY id), SUM(LENGTH(txt)) FROM t");
+    EXPECT_EQ((*check->get_item())[0].to_string(), "1,3,4");
+    EXPECT_EQ((*check->get_item())[1].to_string(), "1046002");
+}
 
 }  // namespace
