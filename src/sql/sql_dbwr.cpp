@@ -56,10 +56,8 @@ void sql_database::use()
 void sql_database::query_append(const std::string& utf8_sql)
 {
     tk_trace(2, "sql_database::query_append( q_len=%d)", static_cast<int>(utf8_sql.size()));
-    if (tk_trace_wanted(1)) {
-        tk_trace(2, "(%s)", utf8_sql.c_str());
-        tk_trace(1, "sql_database::do_query1(%s)", utf8_sql.c_str());
-    }
+    tk_trace(2, "(%s)", utf8_sql.c_str());
+    tk_trace(1, "sql_database::do_query1(%s)", utf8_sql.c_str());
     sql_run(m_mysql, utf8_sql);
 }
 

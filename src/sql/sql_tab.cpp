@@ -214,8 +214,10 @@ void sql_row_writer::append(const udb_record& record, std::int64_t record_no)
                                " bytes, more than the server takes (max_allowed_packet)",
                            0);
     if (!m_fast) {
-        tk_trace(2, "Run SQL query: %s", (head + m_row).c_str());
-        m_db.query_append(head + m_row);
+        m_statement.assign(head);
+        m_statement += m_row;
+        tk_trace(2, "Run SQL query: %s", m_statement.c_str());
+        m_db.query_append(m_statement);
         return;
     }
     if (!m_pending.empty() && m_pending.size() + 2 + m_row.size() > m_batch_limit) send_pending();

@@ -112,6 +112,7 @@ private:
     std::optional<plan> m_plan;
     std::string m_pending;  // head of the pending plan + rows joined by ", "
     std::vector<pending_row> m_rows;
-    std::string m_row;      // the row being built
+    std::string m_row;        // the row being built
+    std::string m_statement;  // a single-row INSERT
     std::int64_t m_refused = 0;
 };
