@@ -2,6 +2,8 @@
 
 #include <mysql.h>
 
+#include <string_view>
+
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
@@ -10,8 +12,6 @@
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
-
-#include <string_view>
 
 sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get())
 {
