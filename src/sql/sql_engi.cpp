@@ -65,6 +65,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     }
     if (!m_initialized) initialize();
     m_server_version = 0;
+    m_mariadb = false;
     m_fk_support = 0;
     m_case_sensitive_names = false;
     m_mariadb = false;
