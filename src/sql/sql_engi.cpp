@@ -68,7 +68,6 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     m_mariadb = false;
     m_fk_support = 0;
     m_case_sensitive_names = false;
-    m_mariadb = false;
     tk_trace(3, "Connecting to MySQL server...");
     if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
         sql_exception e(m_mysql);

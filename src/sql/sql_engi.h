@@ -55,7 +55,6 @@ public:
     void set_varchar_binary(bool on) { m_varchar_binary = on ? 1 : 0; }
     // The server keeps table names apart by letter case (lower_case_table_names 0).
     bool case_sensitive_names() const { return m_case_sensitive_names; }
-    bool is_mariadb() const { return m_mariadb; }
     // The server's facts for statement builders.
     sql_dialect dialect() const;
 
@@ -95,5 +94,4 @@ private:
     std::int32_t m_fk_support = 0;
     std::string m_charset;
     bool m_case_sensitive_names = false;
-    bool m_mariadb = false;
 };

@@ -48,8 +48,10 @@ sql_schema_initializer::sql_schema_initializer(const sql_dialect& dialect, const
         const std::wstring& src_name = src->name.str();
         const bool acceptable = m_validator->is_acceptable(src_name);
         const std::wstring name = acceptable ? src_name : m_validator->get_safe_name(src_name);
-        m_schema.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, src->b_not_null != 0,
-                                             src->b_auto_increment != 0, src->def_value, src->reserved));
+        t_ftd* col = m_schema.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype,
+                                                          src->b_not_null != 0, src->b_auto_increment != 0,
+                                                          src->def_value, src->reserved));
+        col->b_default_now = src->b_default_now;
         tk_trace_w(2, L"GOT FIELD: name=%s, type=%d, flags=%d", name.c_str(), static_cast<int>(src->vartype),
                    static_cast<int>(src->reserved));
         if (!acceptable) {
@@ -109,7 +111,7 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out)
         if (col.b_not_null || col.b_auto_increment || m_indexes.is_idx_field(src_name, true) || any_index_not_null)
             clause += L" NOT NULL";
         if (can_have_def_value(col)) {
-            const std::wstring def = make_mysql_def_val(col);
+            const std::wstring def = make_mysql_def_val(col, &m_dialect);
             tk_trace_w(1, L"got def value: %s", def.c_str());
             if (!def.empty()) clause += L" DEFAULT " + def;
         }

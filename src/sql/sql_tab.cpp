@@ -173,7 +173,8 @@ sql_row_writer::plan sql_row_writer::make_plan(const udb_record& record) const
     for (std::size_t c = 0; c < p.columns.size(); ++c) {
         if (c) p.head += ", ";
         p.head += m_dialect.quote(p.columns[c]->name.str());
-        p.defaults.push_back(p.columns[c]->b_not_null ? tk_to_utf8(make_mysql_def_val(*p.columns[c])) : std::string());
+        p.defaults.push_back(p.columns[c]->b_not_null ? tk_to_utf8(make_mysql_def_val(*p.columns[c], &m_dialect))
+                                                      : std::string());
     }
     p.head += ") VALUES ";
     return p;
@@ -200,6 +201,8 @@ void sql_row_writer::build_row(const udb_record& record)
 void sql_row_writer::append(const udb_record& record, std::int64_t record_no)
 {
     tk_trace(1, "sql_row_writer::append");
+    // A row its source could not read whole is not stored changed.
+    if (record.refused()) throw tk_exception(record.refusal(), 0);
     begin();
     if (!m_plan || !m_plan->matches(record)) {
         plan next = make_plan(record);

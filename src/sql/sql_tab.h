@@ -57,9 +57,10 @@ public:
     sql_row_writer& operator=(const sql_row_writer&) = delete;
 
     // record_no: the record's number for reports (from 1). Throws for this row
-    // only: tk_exception (level 0) for a record that does not fit the table or
-    // a value MySQL cannot take, sql_exception for a refused single INSERT or
-    // a connection that failed.
+    // only: tk_exception (level 0) for a record that does not fit the table, a
+    // record its source refused (udb_record::refusal) or a value MySQL cannot
+    // take; sql_exception for a refused single INSERT or a connection that
+    // failed.
     void append(const udb_record& record, std::int64_t record_no);
     // Sends what is pending and restores the session; sql_exception when the
     // connection fails.

@@ -380,8 +380,15 @@ std::string to_mysql_str(const ole_variant& value)
     return out;
 }
 
-std::wstring make_mysql_def_val(const t_ftd& column)
+std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
 {
+    if (column.b_default_now) {
+        tk_trace(1, "Got CURRENT_TIMESTAMP def value");
+        const bool date_and_time = column.vartype == VT_DATE && (column.reserved & 3) <= 1;
+        if (!date_and_time || !dialect || !dialect->datetime_default_now()) return {};
+        // The precision of the default is the column's.
+        return dialect->fractional_seconds() ? L"CURRENT_TIMESTAMP(6)" : L"CURRENT_TIMESTAMP";
+    }
     const std::wstring text = column.def_value.to_wstring();
     tk_trace_w(1, L"make_mysql_def_val(%d,%s)", static_cast<int>(column.vartype), text.c_str());
     if (text.empty()) {
@@ -416,12 +423,12 @@ std::wstring make_mysql_def_val(const t_ftd& column)
     return {};
 }
 
-std::string get_fld_append_str(const udb_field& field, const t_ftd& column)
+std::string get_fld_append_str(const udb_field& field, const t_ftd& column, const sql_dialect* dialect)
 {
     tk_trace(1, "get_fld_append_str");
     if (udb_custom_conversion::is_acceptable2(field)) return tk_to_utf8(udb_custom_conversion::handle2(field));
     std::string out;
-    const std::string def = column.b_not_null ? tk_to_utf8(make_mysql_def_val(column)) : std::string();
+    const std::string def = column.b_not_null ? tk_to_utf8(make_mysql_def_val(column, dialect)) : std::string();
     sql_append_field(out, field, column.b_not_null != 0, def);
     return out;
 }

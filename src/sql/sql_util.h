@@ -39,11 +39,13 @@ std::wstring to_mysql_wstr(std::wstring_view text, unsigned type_code);
 // Literal of a value (sql_append_literal into a new string).
 std::string to_mysql_str(const ole_variant& value);
 // The DEFAULT literal of a column; empty when the column gets none (no
-// default, or one that is not a whole value of the column's type).
-std::wstring make_mysql_def_val(const t_ftd& column);
+// default, or one that is not a whole value of the column's type). A default
+// of the insert's time (t_ftd::b_default_now) is CURRENT_TIMESTAMP for a
+// date-and-time column on a server that has it (dialect given), else none.
+std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect = nullptr);
 // Literal of one field of a row for a column: SQL NULL stays NULL unless the
 // column is NOT NULL and has a default, which then stands in.
-std::string get_fld_append_str(const udb_field& field, const t_ftd& column);
+std::string get_fld_append_str(const udb_field& field, const t_ftd& column, const sql_dialect* dialect = nullptr);
 
 // The per-cell forms behind the above: append to out. A value MySQL cannot
 // take as it is (NaN or infinity, an invalid date, a value type without a

@@ -52,6 +52,11 @@ struct sql_dialect {
     {
         return version >= (mariadb ? sql_version_number(5, 3, 0) : sql_version_number(5, 6, 4));
     }
+    // DATETIME DEFAULT CURRENT_TIMESTAMP: MySQL 5.6.5 and MariaDB 10.0.1 on.
+    bool datetime_default_now() const
+    {
+        return version >= (mariadb ? sql_version_number(10, 0, 1) : sql_version_number(5, 6, 5));
+    }
     // Bytes one character of a text column takes at most.
     unsigned bytes_per_char() const { return utf8mb4 ? 4 : 3; }
     const char* charset() const { return utf8mb4 ? "utf8mb4" : "utf8"; }

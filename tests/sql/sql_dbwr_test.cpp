@@ -142,7 +142,9 @@ TEST_F(sql_writer_test, CreateTableGivesEveryTypeCodeItsColumn)
     for (std::size_t i = 0; i < types.size(); ++i) {
         EXPECT_EQ(*got[i][0], tk_to_utf8(cols[i].name));
         EXPECT_EQ(*got[i][1], types[i]) << *got[i][0];
-        if (cols[i].type == VT_BSTR) EXPECT_EQ(got[i][2].value_or(""), "utf8mb4") << *got[i][0];
+        if (cols[i].type == VT_BSTR) {
+            EXPECT_EQ(got[i][2].value_or(""), "utf8mb4") << *got[i][0];
+        }
     }
     EXPECT_EQ(value("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
                     "TABLE_NAME = 'all types'"),
@@ -159,7 +161,11 @@ TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
         {L"a.b", VT_I4},
         {L"A", VT_I4},  // the twin of a in another case
         {L"bad default", VT_R8, 0, 0, false, false, ole_variant(L"1, evil INT")},
+        {L"made", VT_DATE, 0, 1, true},
+        {L"day", VT_DATE, 0, 2},
     });
+    // Defaults of the insert's time: a date-and-time column gets one.
+    for (std::size_t i : {7u, 8u}) (*schema)[i]->b_default_now = true;
     udb_indexes indexes;
     indexes.add(udb_index(L"PRIMARY", true, true, {L"id"}));
     indexes.add(udb_index(L"code", true, false, {L"code"}));
@@ -177,6 +183,8 @@ TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
         {"a.b", "YES", "NULL", ""},
         {"A00000", "YES", "NULL", ""},
         {"bad default", "YES", "NULL", ""},  // no column slipped in through a default
+        {"made", "NO", "current_timestamp(6)", ""},
+        {"day", "YES", "NULL", ""},
     };
     EXPECT_EQ(got, expected);
     EXPECT_EQ(rows("SELECT INDEX_NAME, NON_UNIQUE, COLUMN_NAME FROM information_schema.STATISTICS WHERE "
@@ -185,7 +193,7 @@ TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
                   {"code", "0", "code"}, {"pair", "1", "b"}, {"pair", "1", "a"}, {"PRIMARY", "0", "id"}}));
     EXPECT_EQ(dest.names_map().get_fn_mapped_name(L"keys", L"A", true), L"A00000");
     // The table opened for writing carries what the server made.
-    EXPECT_EQ(rs->schema().size(), 7u);
+    EXPECT_EQ(rs->schema().size(), 9u);
     EXPECT_EQ(rs->schema()[5]->name.str(), L"A00000");
     ASSERT_GE(rs->key_index_pos(), 0);
     EXPECT_TRUE(rs->indexes()[static_cast<std::size_t>(rs->key_index_pos())].b_primary);

@@ -40,6 +40,8 @@ void sql_server_test::TearDown()
     if (m_second) mysql_close(m_second);
     sql_engine& e = sql_test_engine();  // reconnects after a test that broke the connection
     e.execute("DROP DATABASE IF EXISTS `" + db + "`");
+    // The session as the engine's connect leaves it, for the next test in this process.
+    e.execute("SET SESSION FOREIGN_KEY_CHECKS = 0, SESSION sql_mode = DEFAULT");
 }
 
 void sql_server_test::exec(const std::string& sql)

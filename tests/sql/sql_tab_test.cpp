@@ -230,6 +230,16 @@ TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
         EXPECT_EQ(e.message().rfind("The structure of data source does not conform to the destination table.", 0), 0u);
     }
     EXPECT_THROW(out.append_record(make_record({{L"zz", ole_variant(1)}})), tk_exception);
+    // A row its source could not read whole is refused, not stored changed.
+    udb_record unreadable = make_record({{L"a", ole_variant(8)}, {L"b", ole_variant()}, {L"c", ole_variant(80)}});
+    unreadable.refuse(L"The value of column 'b' cannot be read");
+    try {
+        out.append_record(unreadable);
+        FAIL();
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.message(), "The value of column 'b' cannot be read");
+    }
     out.complete();
     EXPECT_EQ(out.rec_count(), 6);
     EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY b"),

@@ -253,6 +253,25 @@ TEST(SqlLiterals, DefaultsAreWholeValuesOfTheColumnsType)
         EXPECT_EQ(make_mysql_def_val(column(c.type, ole_variant(c.def))), c.literal) << c.def << " " << c.type;
     EXPECT_EQ(make_mysql_def_val(column(VT_R8, ole_variant(1.5))), L"1.5e+00");
     EXPECT_EQ(make_mysql_def_val(column(VT_I4, ole_variant())), L"");
+
+    // The time of the insert, where the server has it for the column's kind.
+    const sql_dialect mariadb = mariadb_10_11();
+    sql_dialect mysql_5_6_4 = mariadb;
+    mysql_5_6_4.mariadb = false;
+    mysql_5_6_4.version = sql_version_number(5, 6, 4);
+    sql_dialect mysql_5_6_5 = mysql_5_6_4;
+    mysql_5_6_5.version = sql_version_number(5, 6, 5);
+    const auto now = [](std::uint32_t kind) {
+        t_ftd c(0, udb_name(L"c"), VT_DATE, true, false, ole_variant(), kind);
+        c.b_default_now = true;
+        return c;
+    };
+    EXPECT_EQ(make_mysql_def_val(now(1), &mariadb), L"CURRENT_TIMESTAMP(6)");
+    EXPECT_EQ(make_mysql_def_val(now(0), &mysql_5_6_5), L"CURRENT_TIMESTAMP(6)");
+    EXPECT_EQ(make_mysql_def_val(now(1), &mysql_5_6_4), L"");
+    EXPECT_EQ(make_mysql_def_val(now(2), &mariadb), L"");
+    EXPECT_EQ(make_mysql_def_val(now(3), &mariadb), L"");
+    EXPECT_EQ(make_mysql_def_val(now(1)), L"");
 }
 
 TEST(SqlLiterals, NullStaysNullUnlessTheColumnsDefaultStandsIn)
