@@ -31,14 +31,12 @@
 
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/own_servers.h"
 #include "support/test_servers.h"
 
 namespace {
 
 using clock_type = std::chrono::steady_clock;
-
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-const std::string testservers = (source_root / "scripts" / "testservers").string();
 
 std::string show(const agent_result& r) {
     return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
@@ -50,88 +48,6 @@ std::string read_text(const std::string& file) {
     s << in.rdbuf();
     return s.str();
 }
-
-// A value as `printf %q` writes it; the script's values are paths, numbers
-// and plain words.
-std::string unquote(const std::string& v) {
-    if (v.size() >= 2 && v.front() == '\'' && v.back() == '\'') return v.substr(1, v.size() - 2);
-    std::string out;
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (v[i] == '\\' && i + 1 < v.size()) ++i;
-        out += v[i];
-    }
-    return out;
-}
-
-// A server pair of this test's own; while it lives, the VEK_* variables (and
-// with them mysql_admin, pg_query and agent_server_args) name it.
-class own_servers {
-public:
-    own_servers() {
-        char tmpl[] = "/tmp/vek-faults-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-        m_dir = tmpl;
-        m_env = m_dir + "/env";
-        const std::string log = m_dir + "/start.log";
-        if (std::system((testservers + " start " + m_env + " >" + log + " 2>&1").c_str()) != 0)
-            throw std::runtime_error("could not start a server pair:\n" + read_text(log));
-        std::istringstream lines(read_text(m_env));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("export ", 0) != 0) continue;
-            const std::size_t eq = line.find('=');
-            const std::string key = line.substr(7, eq - 7);
-            m_vars[key] = unquote(line.substr(eq + 1));
-            if (const char* old = std::getenv(key.c_str())) m_saved[key] = old;
-            setenv(key.c_str(), m_vars[key].c_str(), 1);
-        }
-    }
-    ~own_servers() {
-        std::system((testservers + " stop " + m_env + " >/dev/null 2>&1").c_str());
-        for (const auto& [key, value] : m_vars) {
-            auto old = m_saved.find(key);
-            if (old != m_saved.end())
-                setenv(key.c_str(), old->second.c_str(), 1);
-            else
-                unsetenv(key.c_str());
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    own_servers(const own_servers&) = delete;
-    own_servers& operator=(const own_servers&) = delete;
-
-    pid_t mysql_pid() const { return std::stoi(m_vars.at("VEK_MYSQL_PID")); }
-    pid_t pg_pid() const { return std::stoi(m_vars.at("VEK_PG_PID")); }
-
-    // Starts the killed PostgreSQL again on its data directory and port, so
-    // that the test can read what the destination kept; the stop at the end
-    // then finds the new postmaster.
-    void restart_pg() {
-        const std::string data = m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/data";
-        const std::string pg_ctl = "/usr/lib/postgresql/15/bin/pg_ctl -D " + data + " -l " +
-                                   m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log -w -t 60 start";
-        const std::string log = m_dir + "/restart.log";
-        const std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + pg_ctl + " >" + log + " 2>&1";
-        // The killed backends may still be leaving the shared memory.
-        bool started = false;
-        for (int attempt = 0; attempt < 20 && !started; ++attempt) {
-            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            started = std::system(cmd.c_str()) == 0;
-        }
-        if (!started)
-            throw std::runtime_error("could not restart PostgreSQL:\n" + read_text(log) +
-                                     read_text(m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log"));
-        std::istringstream pidfile(read_text(data + "/postmaster.pid"));
-        std::string pid;
-        std::getline(pidfile, pid);
-        m_vars["VEK_PG_PID"] = pid;
-        std::ofstream(m_env, std::ios::app) << "export VEK_PG_PID=" << pid << "\n";
-    }
-
-private:
-    std::string m_dir, m_env;
-    std::map<std::string, std::string> m_vars, m_saved;
-};
 
 // The process and every process it started (the PostgreSQL postmaster and its
 // backends), all with SIGKILL. The parent is stopped first so that it starts
