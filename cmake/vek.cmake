@@ -9,19 +9,15 @@ function(vek_library name)
   endif()
 endfunction()
 
-# vek_test(<name> SOURCES ... [DEPS ...] [LABELS ...] [RESOURCE_LOCK ...])
-#   A GoogleTest program; each test case becomes one ctest test. Tests that
-#   hold the same RESOURCE_LOCK never run at the same time.
+# vek_test(<name> SOURCES ... [DEPS ...] [LABELS ...])
+#   A GoogleTest program; each test case becomes one ctest test.
 function(vek_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
-  set(props LABELS "${A_LABELS}")
-  if(A_RESOURCE_LOCK)
-    list(APPEND props RESOURCE_LOCK "${A_RESOURCE_LOCK}")
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${A_LABELS}")
 endfunction()
 
 # vek_glob_library(<name> [DEPS ...]): every .cpp of the current folder.

@@ -30,7 +30,8 @@ constexpr const char* lock_class = "1986358016";
 
 }  // namespace
 
-pgs_database::pgs_database(const std::wstring& name) : udb_database(name, 1, true) {
+pgs_database::pgs_database(pgs_engine& engine, const std::wstring& name)
+    : udb_database(name, 1, true), m_engine(engine) {
     tk_trace_w(2, L"pgs_database::ctor(%s)", name.c_str());
     init_tables();
 }
@@ -174,9 +175,16 @@ std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& na
     return rs;
 }
 
-std::unique_ptr<udb_recordset> pgs_database::get_query(const std::wstring& name, const std::wstring&, int) {
+std::unique_ptr<udb_recordset> pgs_database::get_query(const std::wstring& name, const std::wstring& sql, int) {
     tk_trace_w(2, L"pgs_database::get_query(%s)", name.c_str());
-    throw pgs_exception(std::string("Reading queries from PostgreSQL is not available"));
+    return std::make_unique<pgs_recordset>(*this, name, sql);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::query_rs(const std::wstring&) { return nullptr; }
+
+void pgs_database::create_relationships(const udb_relationships&) {
+    tk_trace(2, "pgs_database::create_relationships");
+    if (mode() == append_mode) tk_trace(2, "Foreign Keys are not converted in append mode");
 }
 
 bool pgs_database::query(const std::wstring& sql) {

@@ -17,10 +17,12 @@ namespace pqxx {
 class dbtransaction;
 }  // namespace pqxx
 
+class pgs_engine;
+
 class pgs_database : public udb_database {
 public:
     // Loads the tables that exist on the server the engine is connected to.
-    explicit pgs_database(const std::wstring& name);
+    pgs_database(pgs_engine& engine, const std::wstring& name);
     ~pgs_database() override;
 
     // A new table from the source columns (an existing one is handed back
@@ -28,10 +30,19 @@ public:
     std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                                 const udb_indexes& indexes) override;
     bool delete_tab(const std::wstring& name) override;
+    // Mode 1 (pgs_recordset::read_mode) opens the table for reading: its
+    // columns, keys, foreign keys (into relationships()), count and rows in one
+    // snapshot that lasts as long as the recordset. Any other mode opens it for
+    // appending.
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
+    // The rows of a SELECT text, read like a table's (columns from its result).
     std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql,
                                              int mode) override;
     bool query(const std::wstring& sql) override;
+    // No recordset over a statement's result: always null.
+    std::unique_ptr<udb_recordset> query_rs(const std::wstring& sql) override;
+    // Foreign keys are not created on this side.
+    void create_relationships(const udb_relationships& relationships) override;
     bool is_table_exist(const std::wstring& name) const override;
 
     // A transaction for the table: a lock of this system's own, keyed on the
@@ -51,11 +62,15 @@ public:
     void init_tables();
     void register_table(const std::wstring& schema_name, const std::wstring& table_name);
 
+    // The server connection this database belongs to.
+    pgs_engine& engine() noexcept { return m_engine; }
+
 private:
     // The (schema, table) pair a key stands for: the registered one, or the
     // key split at its first ".".
     std::pair<std::wstring, std::wstring> parts_of(const std::wstring& key) const;
 
+    pgs_engine& m_engine;
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> m_tables;
     // The open table transaction until create_table hands it on.
     std::unique_ptr<pqxx::dbtransaction> m_work;

@@ -121,5 +121,5 @@ std::unique_ptr<pgs_database> pgs_engine::open_db(const std::wstring& name)
 {
     tk_trace_w(2, L"pgs_engine::open_db(%s)", name.c_str());
     connect(m_host, m_user, m_password, pgs_fold_name(name), m_port);
-    return std::make_unique<pgs_database>(name);
+    return std::make_unique<pgs_database>(*this, name);
 }

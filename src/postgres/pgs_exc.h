@@ -16,6 +16,24 @@ public:
     explicit pgs_exception(const std::string& text, int level = 0);
     explicit pgs_exception(const char* text, int level = 0);
     explicit pgs_exception(const std::wstring& text, int level = 0);
+
+    // A libpqxx failure: prefix + its text, with its cause kept: the server's
+    // SQLSTATE and the statement it refused, or the loss of the connection.
+    static pgs_exception from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix = {});
+
+    // Empty when the failure did not come from the server.
+    const std::string& sqlstate() const noexcept { return m_sqlstate; }
+    // The statement that failed, when known.
+    const std::string& statement() const noexcept { return m_statement; }
+    // The connection to the server broke.
+    bool connection_lost() const noexcept { return m_connection_lost; }
+
+    void set_statement(std::string statement) { m_statement = std::move(statement); }
+
+private:
+    std::string m_sqlstate;
+    std::string m_statement;
+    bool m_connection_lost = false;
 };
 
 // The text of a libpqxx exception (which is not a std::exception itself).
@@ -32,7 +50,7 @@ auto pgs_guard(F&& f, std::string_view prefix = {}) -> decltype(f())
     } catch (const tk_exception&) {
         throw;
     } catch (const pqxx::pqxx_exception& e) {
-        throw pgs_exception(std::string(prefix) + pgs_error_text(e));
+        throw pgs_exception::from_pqxx(e, prefix);
     } catch (const std::exception& e) {
         throw pgs_exception(std::string(prefix) + e.what());
     }

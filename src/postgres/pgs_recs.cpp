@@ -15,6 +15,7 @@
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_ftd.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_read.h"
 #include "postgres/pgs_util.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -41,6 +42,10 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_rela
     }
     // The map holds the names as the server stores them: quoted, never refolded.
     m_quoted = pgs_qualified(tk_to_utf8(m_schema_name), tk_to_utf8(m_bare_name));
+    if (mode == read_mode) {
+        open_reader(db);
+        return;
+    }
     init_schema();
     if (!m_schema.empty()) {
         // Mode 1 (keys and foreign keys) belongs to the reading side.
@@ -63,7 +68,7 @@ pgs_recordset::~pgs_recordset() {
 // Runs f with the recordset's own transaction, or with a read-only one of its
 // own that ends without commit.
 template <class F>
-auto pgs_recordset::read(const char* tx_name, F&& f) {
+auto pgs_recordset::with_transaction(const char* tx_name, F&& f) {
     if (m_transaction) return f(static_cast<pqxx::transaction_base&>(*m_transaction));
     read_committed_tx tx(pgs_engine::instance().connection(), tx_name);
     return f(static_cast<pqxx::transaction_base&>(tx));
@@ -79,7 +84,7 @@ std::optional<int> optional_int(const pqxx::field& f) {
 void pgs_recordset::init_schema() {
     tk_trace(2, "pgs_recordset::init_schema");
     pgs_guard([&] {
-        read("get_schema", [&](pqxx::transaction_base& tx) {
+        with_transaction("get_schema", [&](pqxx::transaction_base& tx) {
             const std::string statement =
                 "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
                 "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
@@ -109,7 +114,7 @@ std::int64_t pgs_recordset::get_rec_count() {
     tk_trace(2, "pgs_recordset::get_rec_count");
     return pgs_guard(
         [&] {
-            return read("init_indexes", [&](pqxx::transaction_base& tx) {
+            return with_transaction("init_indexes", [&](pqxx::transaction_base& tx) {
                 const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted, "get_rec_count");
                 return r[0][0].as<std::int64_t>();
             });
@@ -179,7 +184,11 @@ void pgs_recordset::append_record(const udb_record& record) {
     // A row its source could not read whole: refused alone, before the COPY,
     // which would otherwise fail for every row of the table.
     if (record.refused()) throw pgs_exception(record.refusal());
-    if (!m_writer) open_copy();
+    if (!m_writer) {
+        if (m_reader || is_query())
+            throw tk_exception("Table " + m_quoted + " is open for reading, not for appending", 0);
+        open_copy();
+    }
     m_lines.begin_row();
     try {
         for (std::size_t i = 0; i < n; ++i) m_lines.add(record[i]);

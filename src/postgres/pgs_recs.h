@@ -1,7 +1,8 @@
 #pragma once
 // One PostgreSQL table as a recordset. On the destination side it reads back
 // the table's columns and row count when opened and loads rows through one
-// COPY in one transaction; complete() ends the COPY and commits.
+// COPY in one transaction; complete() ends the COPY and commits. Opened for
+// reading (or over a SELECT text) it walks the rows of one snapshot.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,18 +18,42 @@ class dbtransaction;
 }  // namespace pqxx
 
 class pgs_database;
+class pgs_row_reader;
 
 class pgs_recordset : public udb_recordset {
 public:
+    // The mode that opens a table for reading.
+    static constexpr int read_mode = 1;
+
     // key: a table key of the database's table map ("schema.table"). With
-    // `work` (the transaction in which the table was made ready: dropped,
-    // created), the columns and the count are read in it, the COPY joins it
-    // and complete() commits it, so that other sessions see the table only
-    // whole.
+    // read_mode the table's columns, keys and count are read in the snapshot
+    // its rows are then read in (see pgs_row_reader); the snapshot holds the
+    // database's connection until the recordset is deleted. Any other mode
+    // opens it for appending; with `work` (the transaction in which the table
+    // was made ready: dropped, created) the columns and the count are read in
+    // it, the COPY joins it and complete() commits it, so that other sessions
+    // see the table only whole.
     pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
                   std::unique_ptr<pqxx::dbtransaction> work = nullptr);
-    // Never throws: a load that was not completed is rolled back.
+    // The rows of a SELECT text (a query recordset), read the same way.
+    pgs_recordset(pgs_database& db, const std::wstring& name, const std::wstring& sql);
+    // Never throws: a load that was not completed is rolled back, a read ended.
     ~pgs_recordset() override;
+
+    // Reading. The recordset is at its first row once opened. get_item gives
+    // the current row (owned by the recordset, valid until the cursor moves),
+    // null at the end; a value that cannot be carried unchanged (a date BC,
+    // after 9999 or infinite, a decimal NaN or beyond 80 digits) throws
+    // pgs_exception for that row, and next moves past it. next at the end stays
+    // there; reset goes back to the first row. On a table opened for appending
+    // reset and get_item throw pgs_exception and is_eof is true.
+    udb_record* get_item() override;
+    bool is_eof() override;
+    void next() override;
+    void reset() override;
+    bool reading() const noexcept { return m_reader != nullptr; }
+    // Adds the table's indexes and foreign keys (run when opened for reading).
+    void init_indexes();
 
     // One COPY line. The first record opens the transaction and the COPY.
     // Throws pgs_exception for a value that cannot be written or a record its
@@ -61,7 +86,9 @@ public:
 
 private:
     template <class F>
-    auto read(const char* tx_name, F&& f);
+    auto with_transaction(const char* tx_name, F&& f);
+    void open_reader(pgs_database& db);
+    pgs_row_reader& reader();
     void open_copy();
     void flush();
     void abandon() noexcept;
@@ -82,4 +109,5 @@ private:
     std::size_t m_fields = 0;  // fields taken from each record
     std::unique_ptr<pqxx::dbtransaction> m_transaction;
     std::unique_ptr<pqxx::tablewriter> m_writer;
+    std::unique_ptr<pgs_row_reader> m_reader;
 };

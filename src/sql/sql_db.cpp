@@ -11,8 +11,8 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-sql_database::sql_database(const std::wstring& name, MYSQL* connection, int mode)
-    : udb_database(name, mode, false), m_mysql(connection)
+sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mode)
+    : udb_database(name, mode, engine.case_sensitive_names()), m_engine(engine), m_mysql(engine.handle())
 {
     tk_trace_w(2, L"sql_database::sql_database(%s, mode=%d)", name.c_str(), mode);
     init_tables();
@@ -76,11 +76,11 @@ std::string sql_database::escape(const std::string& utf8) const
     return out;
 }
 
-std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int)
+std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int mode)
 {
     tk_trace_w(2, L"sql_database::get_table (%s)", name.c_str());
     if (!is_table_exist(name)) throw tk_mail_assertion("sql_db", 120);
-    return std::make_unique<sql_table>(*this, name, m_relationships);
+    return std::make_unique<sql_table>(*this, name, m_relationships, !opens_for_writing(mode));
 }
 
 std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int)

@@ -6,26 +6,34 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sql/sql_rec.h"
 #include "udb/udb_db.h"
 
 struct st_mysql;
 struct st_mysql_res;
+class sql_engine;
 class sql_tmp_recordset;
+class udb_validator;
 
 class sql_database : public udb_database {
 public:
     // Bit 7 of the mode's low byte: open without reading the views.
     static constexpr int no_views_mode = 0x80;
 
+    // Open modes of get_table: a table just created (2) and one that receives
+    // appended rows (append_mode, 8) are opened for writing: their columns,
+    // indexes and count are read, no rows and no snapshot. Any other mode reads.
+    static constexpr int created_mode = 2;
+    static bool opens_for_writing(int mode) { return mode == created_mode || mode == append_mode; }
+
     // Reads the table list (sql_exception leaves) and, unless no_views_mode,
-    // the views (a failure there opens the database without views).
-    sql_database(const std::wstring& name, st_mysql* connection, int mode);
+    // the views (a failure there opens the database without views). Table
+    // names compare as the server compares them.
+    sql_database(sql_engine& engine, const std::wstring& name, int mode);
     ~sql_database() override;
 
-    std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
-                                                const udb_indexes& indexes) override;
     // A sql_table; assertion (sql_db, 120) for a name not in the table list.
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
     // A sql_recordset over any SELECT text.
@@ -38,6 +46,30 @@ public:
     std::unique_ptr<udb_recordset> query_rs(const std::wstring& sql) override;
     std::unique_ptr<sql_tmp_recordset> query_tmp(const std::string& utf8_sql);
 
+    // ---- writing (sql_dbwr.cpp) ----
+    // In append mode an existing table is handed back opened for appending;
+    // otherwise it must not exist. sql_exception when the server refuses.
+    std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
+                                                const udb_indexes& indexes) override;
+    bool delete_tab(const std::wstring& name) override;
+    // Each view and each foreign key on its own: one that fails is reported
+    // (sql_report_value_error, level 0, with the item as context) and the
+    // next follows.
+    void create_views(const udb_queries& views) override;
+    void create_relationships(const udb_relationships& relationships) override;
+    // Adds an index that starts with the fields when the table has none.
+    void create_fk_index_if(const std::wstring& table, const std::vector<std::wstring>& fields);
+    // Runs one statement (sent whole, with its length) and discards any result.
+    void query_append(const std::string& utf8_sql);
+    // A portable view text in MySQL's form; names of the names map replaced.
+    std::wstring refine_view_in(const std::wstring& text) const;
+    // The name quoted for a statement, with this database in front:
+    // `db`.`name`. Statements of the writing side name their tables so, so
+    // that they do not depend on which database is current.
+    std::string qualified(const std::wstring& name) const;
+    // Makes this database the connection's current one.
+    void use();
+
     // The streamed result of the statement (null when it failed or has no rows).
     st_mysql_res* do_query2(const std::string& utf8_sql);
 
@@ -45,6 +77,7 @@ public:
     std::wstring refine_view_out(const std::wstring& text) const;
 
     st_mysql* connection() const { return m_mysql; }
+    sql_engine& engine() const { return m_engine; }
     // mysql_real_escape_string for a literal between single quotes (UTF-8).
     std::string escape(const std::string& utf8) const;
 
@@ -89,6 +122,9 @@ public:
 private:
     void init_tables();
     void init_views();
+    void create_relationship(const udb_relationship& rel);
+    void create_view(const std::wstring& name, const std::wstring& sql, udb_validator& validator);
 
+    sql_engine& m_engine;
     st_mysql* m_mysql;  // the engine's, not owned
 };

@@ -7,6 +7,7 @@
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
+#include "sql/sql_sess.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
@@ -66,6 +67,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     m_server_version = 0;
     m_mariadb = false;
     m_fk_support = 0;
+    m_case_sensitive_names = false;
     tk_trace(3, "Connecting to MySQL server...");
     if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
         sql_exception e(m_mysql);
@@ -92,6 +94,31 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // A table is read as one stream: the server must wait while the
     // destination (or a question to the user) holds the reader up.
     try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
+    read_name_rules();
+}
+
+void sql_engine::read_name_rules()
+{
+    // 0: names are stored and compared as given; 1 and 2 compare them in
+    // lower case. Servers that do not have the variable compare as given.
+    try {
+        const auto value = sql_read_value(m_mysql, "SELECT @@lower_case_table_names");
+        m_case_sensitive_names = !value || *value == "0";
+    } catch (const sql_exception& e) {
+        tk_trace(2, "Cannot read lower_case_table_names: %s", e.what());
+        m_case_sensitive_names = true;
+    }
+}
+
+sql_dialect sql_engine::dialect() const
+{
+    sql_dialect d;
+    d.version = m_server_version;
+    d.mariadb = m_mariadb;
+    d.fk_support = m_fk_support == 1;
+    d.varchar_binary = m_varchar_binary != 0;
+    d.utf8mb4 = m_charset != "utf8";
+    return d;
 }
 
 void sql_engine::set_charset()
@@ -125,9 +152,7 @@ bool sql_engine::try_statement(const char* sql, const char* failure_format)
 void sql_engine::execute(const std::string& utf8_sql)
 {
     tk_trace(1, "sql_engine::execute(%s)", utf8_sql.c_str());
-    if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) throw sql_exception(m_mysql);
-    if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
-    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+    sql_run(m_mysql, utf8_sql);
 }
 
 std::vector<std::wstring> sql_engine::get_contents()
@@ -161,7 +186,7 @@ std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int 
     tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
     const std::string utf8 = tk_to_utf8(name);
     if (mysql_select_db(m_mysql, utf8.c_str()) != 0) throw sql_exception(m_mysql);
-    return std::make_unique<sql_database>(name, m_mysql, mode);
+    return std::make_unique<sql_database>(*this, name, mode);
 }
 
 std::string sql_engine::quote(const std::string& utf8_name) const

@@ -5,11 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_ver.h"
 #include "tk/tk_singl.h"
 #include "udb/udb_engi.h"
 
 struct st_mysql;
 class udb_database;
+class udb_indexes;
+class udb_record;
+class udb_schema;
+class udb_validator;
 
 class sql_engine : public udb_engine, public tk_singleton<sql_engine> {
 public:
@@ -44,6 +49,22 @@ public:
     bool fast_insert() const { return m_fast_insert != 0; }
     bool blob_as_text() const { return m_blob_as_text != 0; }
     bool varchar_binary() const { return m_varchar_binary != 0; }
+    // The row writer's choice between multi-row and single-row INSERT, and the
+    // text type written for short text columns; fixed for a run, set by tests.
+    void set_fast_insert(bool on) { m_fast_insert = on ? 1 : 0; }
+    void set_varchar_binary(bool on) { m_varchar_binary = on ? 1 : 0; }
+    // The server keeps table names apart by letter case (lower_case_table_names 0).
+    bool case_sensitive_names() const { return m_case_sensitive_names; }
+    // The server's facts for statement builders.
+    sql_dialect dialect() const;
+
+    // Name validators for the server's identifier rules (old rules before
+    // 4.1.0); owned by the caller.
+    std::unique_ptr<udb_validator> create_tn_validator(const std::vector<std::wstring>& names1,
+                                                       const std::vector<std::wstring>& names2) const;
+    std::unique_ptr<udb_validator> create_fn_validator(const udb_schema& schema) const;
+    std::unique_ptr<udb_validator> create_fn_validator(const udb_record& record) const;
+    std::unique_ptr<udb_validator> create_in_validator(const udb_indexes& indexes) const;
     // The character set the connection ended up with ("utf8mb4", or "utf8" on a
     // server that refuses it); empty before a connect.
     const std::string& charset() const { return m_charset; }
@@ -56,6 +77,7 @@ public:
 private:
     void close() noexcept;
     void set_charset();
+    void read_name_rules();
     bool try_statement(const char* sql, const char* failure_format);
 
     std::uint8_t m_connected = 0;
@@ -71,4 +93,5 @@ private:
     bool m_initialized = false;
     std::int32_t m_fk_support = 0;
     std::string m_charset;
+    bool m_case_sensitive_names = false;
 };

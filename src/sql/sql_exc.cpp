@@ -9,8 +9,33 @@ sql_exception::sql_exception(MYSQL* connection)
 {
 }
 
+namespace {
+
+// The first max bytes of UTF-8 text, cut before a character, not inside one.
+std::string_view utf8_prefix(std::string_view text, std::size_t max)
+{
+    if (text.size() <= max) return text;
+    std::size_t n = max;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    return text.substr(0, n);
+}
+
+constexpr std::size_t kept_statement = 64 * 1024;
+constexpr std::size_t shown_statement = 1024;
+
+}  // namespace
+
+sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection)
+{
+    m_statement = utf8_prefix(statement, kept_statement);
+    const std::string_view shown = utf8_prefix(statement, shown_statement);
+    m_message += "\nStatement: ";
+    m_message += shown;
+    if (shown.size() < statement.size()) m_message += "...";
+}
+
 sql_exception::sql_exception(const std::string& message, unsigned error_number)
-    : tk_exception(message, 0)
+    : tk_exception(message, 0), m_server_text(message)
 {
     m_level = 0;  // an empty library text must not become "Unknown exception" with another level
     m_code = code_base + static_cast<int>(error_number & 0xFFFFu);

@@ -1,6 +1,7 @@
 #pragma once
 // Errors of the MySQL client library, carried as toolkit exceptions.
 #include <string>
+#include <string_view>
 
 #include "tk/tk_exc.h"
 
@@ -14,10 +15,24 @@ public:
 
     // The connection's last error (mysql_error / mysql_errno).
     explicit sql_exception(st_mysql* connection);
+    // The same, naming the statement that failed: the message ends with a line
+    // "Statement: " and the statement's start.
+    sql_exception(st_mysql* connection, std::string_view statement);
     sql_exception(const std::string& message, unsigned error_number);
 
     // The MySQL error number (code without the base).
     unsigned error_number() const noexcept { return static_cast<unsigned>(m_code - code_base); }
+    // The failing statement (its first 64 KB), empty when not named.
+    const std::string& statement() const noexcept { return m_statement; }
+    // The server's own text, without the statement.
+    const std::string& server_text() const noexcept { return m_server_text; }
+    // True when the connection itself failed (client errors 2000 and above:
+    // server gone, lost, out of sync), as opposed to a refused statement.
+    bool connection_failed() const noexcept { return error_number() >= 2000 && error_number() < 3000; }
+
+private:
+    std::string m_statement;
+    std::string m_server_text;
 };
 
 // A 4.1.0 server asks for its old authentication protocol.

@@ -9,6 +9,7 @@
 #include "sql/sql_dflt.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
+#include "sql/sql_tab.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
@@ -245,7 +246,8 @@ void sql_recordset::start_reading()
 
 void sql_recordset::open_stream()
 {
-    m_stream = std::make_unique<sql_database::sql_limited_query>(*m_db, source_sql());
+    m_stream = std::make_unique<sql_database::sql_limited_query>(
+        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql());
     for (const float_column& fc : m_float_columns)
         if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
             m_stream->read_float_exact(fc.index);
@@ -353,12 +355,15 @@ void sql_recordset::reset()
 
 // ---- sql_table --------------------------------------------------------------------------
 
-sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships)
+sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships,
+                     bool read_rows)
     : sql_recordset(deferred{}, db, table_name, relationships)
 {
     tk_trace(2, "sql_table::ctor");
     tk_trace(2, "sql_table::initialize");
-    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    m_catalogue_only = !read_rows;
+    // A read-only snapshot would refuse the rows a writer sends.
+    if (read_rows) m_snapshot = std::make_unique<sql_snapshot>(db.connection());
     // The catalogue first: once the rows stream, the connection carries nothing else.
     const std::string name = tk_to_utf8(table_name);
     const std::uint32_t v = server_version();

@@ -14,6 +14,7 @@
 
 struct st_mysql;
 struct st_mysql_res;
+class sql_row_writer;
 
 // One read-only consistent snapshot (REPEATABLE READ) on the connection, so
 // that a table's count and its rows come from the same moment on InnoDB.
@@ -73,6 +74,9 @@ protected:
     void mark_not_null_columns();
     // Reads the next window from the stream.
     void load_window();
+    // A table opened for writing reads its columns from a statement that
+    // returns no rows.
+    bool m_catalogue_only = false;
 
     // A FLOAT column of a table read through its exact double, described as
     // the FLOAT it is (the expression's metadata says DOUBLE and drops flags).
@@ -101,10 +105,15 @@ protected:
 // from SHOW INDEX.
 class sql_table : public sql_recordset {
 public:
-    sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
+    // read_rows clear: a table opened for writing (sql_database::opens_for_writing):
+    // its columns, indexes and count, no rows, no snapshot.
+    sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships,
+              bool read_rows = true);
     ~sql_table() override;
 
+    // Writing (sql_tab.cpp, through sql_row_writer).
     void append_record(const udb_record& record) override;
+    void update(const udb_record& record) override;
     void complete() override;
 
 private:
@@ -120,7 +129,8 @@ private:
     void refine_default(t_ftd& col, const std::wstring& def, const std::string& extra, const quoted_defaults& defaults);
     void read_indexes(sql_tmp_recordset& indexes);
 
-    std::string m_pending_insert;  // multi-row INSERT text not sent yet
+    std::unique_ptr<sql_row_writer> m_writer;  // made by the first write
+    std::int64_t m_appended = 0;               // append_record calls, for record numbers
 };
 
 // Every row of one result in memory (server lists, counts, SHOW statements).

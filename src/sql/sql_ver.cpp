@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "tk/tk_utils.h"
+
 std::optional<std::uint32_t> sql_parse_version(std::string_view text)
 {
     // MariaDB 10 and later may present themselves as "5.5.5-10.x.y-MariaDB" to old clients.
@@ -124,4 +126,14 @@ std::string sql_snapshot_stmt(std::uint32_t version)
     if (version >= sql_gate::read_only_trx) return "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY";
     if (version >= sql_gate::snapshot) return "START TRANSACTION WITH CONSISTENT SNAPSHOT";
     return {};
+}
+
+std::string sql_dialect::quote(std::string_view utf8_name) const
+{
+    return sql_quote_name(utf8_name, version);
+}
+
+std::string sql_dialect::quote(std::wstring_view name) const
+{
+    return sql_quote_name(tk_to_utf8(name), version);
 }

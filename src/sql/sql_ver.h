@@ -36,6 +36,35 @@ inline bool lists_full_tables(std::uint32_t v) { return v >= full_tables; }
 inline bool quotes_literal_defaults(std::uint32_t v, bool mariadb) { return mariadb && v >= quoted_defaults; }
 }  // namespace sql_gate
 
+// What the writing side needs to know about the server it writes to. The
+// engine hands out its own; statement builders take one, so every server's
+// form can be built and checked without that server.
+struct sql_dialect {
+    std::uint32_t version = 0;
+    bool mariadb = false;
+    bool fk_support = false;      // foreign keys: InnoDB tables
+    bool varchar_binary = false;  // short text columns as VARCHAR(n) BINARY
+    bool utf8mb4 = true;          // the connection's character set holds 4-byte characters
+
+    bool quotes_names() const { return sql_gate::quotes_names(version); }
+    // DATETIME(6) and TIME(6): MySQL 5.6.4 and MariaDB 5.3 on.
+    bool fractional_seconds() const
+    {
+        return version >= (mariadb ? sql_version_number(5, 3, 0) : sql_version_number(5, 6, 4));
+    }
+    // DATETIME DEFAULT CURRENT_TIMESTAMP: MySQL 5.6.5 and MariaDB 10.0.1 on.
+    bool datetime_default_now() const
+    {
+        return version >= (mariadb ? sql_version_number(10, 0, 1) : sql_version_number(5, 6, 5));
+    }
+    // Bytes one character of a text column takes at most.
+    unsigned bytes_per_char() const { return utf8mb4 ? 4 : 3; }
+    const char* charset() const { return utf8mb4 ? "utf8mb4" : "utf8"; }
+    // A name for a statement (UTF-8), as sql_quote_name.
+    std::string quote(std::string_view utf8_name) const;
+    std::string quote(std::wstring_view name) const;
+};
+
 // A table name for a statement: in backquotes with every inner backquote
 // doubled from 4.1.0 on; bare before (those servers have no quoting). UTF-8.
 std::string sql_quote_name(std::string_view name, std::uint32_t version);

@@ -4,6 +4,8 @@
 
 #include "platform/pf_text.h"
 #include "tk/tk_log.h"
+#include "udb/udb_nmap.h"
+#include "udb/udb_text.h"
 
 namespace {
 
@@ -279,4 +281,103 @@ std::wstring sql_refine_view_out(const std::wstring& db_name, const std::wstring
     remove_first_comment(t);
     t = remove_db_qualifiers(t, db_name);
     return sql_view_converter(std::move(t)).convert_to_ansi();
+}
+
+namespace {
+
+// [name] outside quotes becomes `name` (a backquote inside doubled); an
+// unmatched bracket stays as it is.
+std::wstring brackets_to_backquotes(const std::wstring& t) {
+    const std::vector<kind> k = classify(t);
+    std::wstring out;
+    out.reserve(t.size());
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (k[i] == kind::code && t[i] == L'[') {
+            const size_t close = t.find(L']', i + 1);
+            if (close != std::wstring::npos) {
+                out += L'`';
+                for (size_t j = i + 1; j < close; ++j) {
+                    if (t[j] == L'`') out += L'`';
+                    out += t[j];
+                }
+                out += L'`';
+                i = close;
+                continue;
+            }
+        }
+        out += t[i];
+    }
+    return out;
+}
+
+std::wstring isnull_to_ifnull(std::wstring t) {
+    for (size_t i = 0; i + 6 <= t.size(); ++i) {
+        if (!keyword_at(t, i, L"ISNULL")) continue;
+        if (sql_view_converter::check_isnull_for_replace(t, static_cast<std::ptrdiff_t>(i))) {
+            t.replace(i, 6, L"ifnull");
+            i += 5;
+        }
+    }
+    return t;
+}
+
+// The destination name of a quoted name: a table's, else the first column's
+// of that name; the name itself when none is mapped.
+const std::wstring* mapped_identifier(const std::wstring& name, const udb_names_map& names) {
+    for (const auto& [from, to] : names.table_map())
+        if (udb_eq_nocase(from, name)) return &to;
+    for (const auto& [table, columns] : names.field_maps())
+        for (const auto& [from, to] : columns)
+            if (udb_eq_nocase(from, name)) return &to;
+    return nullptr;
+}
+
+std::wstring replace_names(const std::wstring& t, const udb_names_map& names) {
+    const std::vector<kind> k = classify(t);
+    std::wstring out;
+    out.reserve(t.size());
+    size_t i = 0;
+    while (i < t.size()) {
+        size_t j = i;
+        if (k[i] == kind::code) {
+            while (j < t.size() && k[j] == kind::code) ++j;
+            out += names.do_global_replace1(t.substr(i, j - i), L"`", L"`");
+            i = j;
+            continue;
+        }
+        // A quoted stretch: its opening quote and every quoted character after it.
+        ++j;
+        while (j < t.size() && k[j] == kind::quoted) ++j;
+        const std::wstring_view stretch(t.data() + i, j - i);
+        if (t[i] == L'`' && stretch.size() >= 2 && stretch.back() == L'`') {
+            std::wstring name;
+            for (size_t p = 1; p + 1 < stretch.size(); ++p) {
+                name += stretch[p];
+                if (stretch[p] == L'`') ++p;  // a doubled backquote is one character
+            }
+            if (const std::wstring* to = mapped_identifier(name, names)) {
+                out += L'`';
+                for (wchar_t c : *to) {
+                    if (c == L'`') out += L'`';
+                    out += c;
+                }
+                out += L'`';
+                i = j;
+                continue;
+            }
+        }
+        out += stretch;
+        i = j;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::wstring sql_refine_view_in(const std::wstring& text, const udb_names_map& names) {
+    tk_trace_w(1, L"sql_database::refine_view_in(%s)", text.c_str());
+    std::wstring t = sql_view_converter::collapse_blanks(text);
+    t = brackets_to_backquotes(t);
+    t = isnull_to_ifnull(std::move(t));
+    return replace_names(t, names);
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+class udb_names_map;
+
 class sql_view_converter {
 public:
     // Copies the text and builds its skeleton.
@@ -50,3 +52,10 @@ private:
 // Traces "sql_database::refine_view_out(%s)" itself; sql_database's member of
 // that name just forwards here.
 std::wstring sql_refine_view_out(const std::wstring& db_name, const std::wstring& text);
+
+// The way back, for a view created on a MySQL destination: blanks collapsed,
+// [name] written `name`, two-argument isnull() written ifnull(), and every
+// table or column name of the names map replaced by its destination name in
+// backquotes (a backquoted name is replaced as a whole). Text in quotes is
+// never changed. Traces "sql_database::refine_view_in(%s)" itself.
+std::wstring sql_refine_view_in(const std::wstring& text, const udb_names_map& names);

@@ -21,7 +21,11 @@ TEST_F(sql_database_test, TablesInServerOrderWithoutViewsAndAwkwardNames)
     std::vector<std::wstring> names = d->table_names();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"MixedCase", L"order items", L"select", L"we`ird"}));
-    EXPECT_TRUE(d->is_table_exist(L"mixedcase"));
+    // Names compare as the server compares them (lower_case_table_names=0:
+    // exactly), so a table named in another case is not this one.
+    ASSERT_TRUE(engine->case_sensitive_names());
+    EXPECT_TRUE(d->is_table_exist(L"MixedCase"));
+    EXPECT_FALSE(d->is_table_exist(L"mixedcase"));
     EXPECT_FALSE(d->is_table_exist(L"v1"));
     EXPECT_THROW(d->get_table(L"v1", 1), tk_mail_assertion);
 

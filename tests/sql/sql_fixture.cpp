@@ -40,6 +40,8 @@ void sql_server_test::TearDown()
     if (m_second) mysql_close(m_second);
     sql_engine& e = sql_test_engine();  // reconnects after a test that broke the connection
     e.execute("DROP DATABASE IF EXISTS `" + db + "`");
+    // The session as the engine's connect leaves it, for the next test in this process.
+    e.execute("SET SESSION FOREIGN_KEY_CHECKS = 0, SESSION sql_mode = DEFAULT");
 }
 
 void sql_server_test::exec(const std::string& sql)
@@ -64,6 +66,35 @@ MYSQL* sql_server_test::second_connection()
             ADD_FAILURE() << mysql_error(m_second);
     }
     return m_second;
+}
+
+std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const std::string& sql)
+{
+    std::vector<std::vector<std::optional<std::string>>> out;
+    MYSQL* m = second_connection();
+    if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
+        ADD_FAILURE() << sql << ": " << mysql_error(m);
+        return out;
+    }
+    MYSQL_RES* res = mysql_store_result(m);
+    if (!res) return out;
+    const unsigned n = mysql_num_fields(res);
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        const unsigned long* len = mysql_fetch_lengths(res);
+        std::vector<std::optional<std::string>> r;
+        for (unsigned i = 0; i < n; ++i)
+            r.push_back(row[i] ? std::optional<std::string>(std::string(row[i], len[i])) : std::nullopt);
+        out.push_back(std::move(r));
+    }
+    mysql_free_result(res);
+    return out;
+}
+
+std::string sql_server_test::value(const std::string& sql)
+{
+    const auto r = rows(sql);
+    if (r.empty() || r[0].empty() || !r[0][0]) return {};
+    return *r[0][0];
 }
 
 std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column)

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sql/sql_db.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_recs.h"
+#include "sql/sql_rpt.h"
 #include "support/test_servers.h"
 
 // The one engine (a singleton) of the test program, connected to the test server.
@@ -26,6 +29,11 @@ protected:
     std::unique_ptr<sql_database> open(int mode = 0);
     // A raw second connection to the server, in the test's database.
     MYSQL* second_connection();
+    // Rows of a statement on the second connection (nullopt for SQL NULL);
+    // a failing statement fails the test.
+    std::vector<std::vector<std::optional<std::string>>> rows(const std::string& sql);
+    // The first cell of the first row ("" when there is none or it is NULL).
+    std::string value(const std::string& sql);
 
     sql_engine* engine = nullptr;
     std::string db;  // unique per test
@@ -37,3 +45,28 @@ private:
 
 // All rows of a recordset as the text of one column, walking from reset to the end.
 std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column);
+
+// Errors the MySQL side reports without throwing (refused rows of a batch,
+// foreign keys and views that could not be created), collected while it lives.
+class sql_reports : public sql_value_reporter {
+public:
+    struct entry {
+        std::string message;
+        std::wstring context;
+        int code;
+        int level;
+    };
+    sql_reports() : m_previous(sql_get_value_reporter()) { sql_set_value_reporter(this); }
+    ~sql_reports() override { sql_set_value_reporter(m_previous); }
+    sql_reports(const sql_reports&) = delete;
+    sql_reports& operator=(const sql_reports&) = delete;
+
+    void report(const tk_exception& error, const std::wstring& context) override
+    {
+        entries.push_back({error.message(), context, error.code(), error.level()});
+    }
+    std::vector<entry> entries;
+
+private:
+    sql_value_reporter* m_previous;
+};

@@ -7,6 +7,7 @@
 
 #include "tk/tk_log.h"
 #include "tk/tk_tmpdir.h"
+#include "udb/udb_nmap.h"
 
 namespace {
 
@@ -197,6 +198,30 @@ TEST(SqlViewConverter, SurvivesArbitraryText) {
         for (std::ptrdiff_t p = -1; p <= static_cast<std::ptrdiff_t>(text.size()); ++p)
             sql_view_converter::check_isnull_for_replace(text, p);
     }
+}
+
+TEST(SqlRefineViewIn, PortableTextBecomesMySqlTextOutsideQuotesOnly) {
+    udb_names_map names;
+    names.add_tn_mapping(L"t1", L"t9");
+    names.add_fn_map(L"t9", {{L"a b", L"a_b"}, {L"old", L"new"}});
+    const text_case cases[] = {
+        // blanks collapsed, brackets to backquotes, two-argument isnull to ifnull
+        {L"select  isnull(a,0)\r\nfrom [t]", L"select ifnull(a,0) from `t`"},
+        {L"select isnull(a) from t", L"select isnull(a) from t"},
+        // nothing inside quotes changes: brackets, names, isnull, blanks
+        {L"select '[x]  isnull(a,0) t1' from t", L"select '[x]  isnull(a,0) t1' from t"},
+        {L"select \"[t1]\" from t", L"select \"[t1]\" from t"},
+        {L"select 'it''s [t1]', 'a\\'[t1]' from t", L"select 'it''s [t1]', 'a\\'[t1]' from t"},
+        // names of the map: bare ones get backquotes, quoted ones are replaced whole
+        {L"select t1.old from T1, t10", L"select `t9`.`new` from `t9`, t10"},
+        {L"select `old`, `a b` from `t1`", L"select `new`, `a_b` from `t9`"},
+        {L"select [a b] from [t1]", L"select `a_b` from `t9`"},
+        {L"select `t1x` from t1", L"select `t1x` from `t9`"},
+        // a bracketed name with a backquote in it
+        {L"select [a`b] from t", L"select `a``b` from t"},
+        {L"select a[ from t", L"select a[ from t"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sql_refine_view_in(c.in, names), c.out) << c.in;
 }
 
 }  // namespace

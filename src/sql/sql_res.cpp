@@ -1,0 +1,8 @@
+#include "sql/sql_res.h"
+
+#include <mysql.h>
+
+void sql_result_free::operator()(MYSQL_RES* result) const noexcept
+{
+    mysql_free_result(result);
+}
