@@ -200,7 +200,8 @@ bool pgs_settings_page_impl::page_init() {
     } else {
         show_mode(true);
         controls().set_text(conn_id::host, m_settings.host);
-        controls().set_text(conn_id::port, std::to_string(m_settings.port));
+        // Port 0 is the client library's default: an empty box says so.
+        controls().set_text(conn_id::port, m_settings.port ? std::to_string(m_settings.port) : std::string());
     }
     return true;
 }
