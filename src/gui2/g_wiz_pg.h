@@ -45,7 +45,8 @@ public:
     virtual bool on_cancel();
     // A tick of the shell's timer while this page is shown.
     virtual void on_timer() {}
-    // The control that gets the keyboard focus when the page is shown.
+    // The control that gets the keyboard focus when the page is shown; null
+    // leaves it to the sheet's default button.
     virtual QWidget* first_focus();
 
     g_controls& controls() noexcept { return m_controls; }

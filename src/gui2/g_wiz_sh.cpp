@@ -181,7 +181,15 @@ void wizard_shell::show_current() {
     const wizard_page_style& s = p.style();
     m_sheet->show_page(&p, s.exterior, QString::fromStdWString(s.header_title),
                        QString::fromStdWString(s.header_subtitle), s.has_help);
-    if (QWidget* w = p.first_focus()) w->setFocus(Qt::TabFocusReason);
+    // Enter always means Next (or Finish), also when a button of the page has
+    // the focus; Space presses that button.
+    for (QPushButton* b : p.findChildren<QPushButton*>()) b->setAutoDefault(false);
+    QWidget* focus = p.first_focus();
+    if (!focus) {
+        const int id = (m_sheet->buttons() & wiz_finish) ? g_sheet_id::finish : g_sheet_id::next;
+        focus = &m_sheet->controls().at(id);
+    }
+    focus->setFocus(Qt::TabFocusReason);
 }
 
 bool wizard_shell::move_to(int target, int step) {

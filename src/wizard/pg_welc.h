@@ -19,6 +19,8 @@ public:
 
     bool page_init() override;
     void on_help() override;
+    // Next has the focus: Enter starts the wizard.
+    QWidget* first_focus() override { return nullptr; }
 
     // Loads the profile; a profile that does not load is reported with why.
     // True when it loaded.

@@ -25,7 +25,12 @@ TEST_F(wizard_test, opens_on_the_welcome_page_with_the_watermark_and_next_only) 
     EXPECT_EQ(controls(welcome_index).text(welcome_id::title), "Welcome to the Database\nConversion Wizard\n");
     EXPECT_TRUE(controls(welcome_index).at(welcome_id::title).font().bold());
     EXPECT_EQ(controls(welcome_index).text(welcome_id::load_profile), "Load profile");
+    EXPECT_EQ(shell->sheet().focusWidget(), &shell->sheet().controls().at(g_sheet_id::next));
     save_shot(shell->sheet(), "page_welcome");
+    // Enter goes on, also from the page's own button.
+    QTest::keyClick(&controls(welcome_index).at(welcome_id::load_profile), Qt::Key_Return);
+    EXPECT_EQ(shell->current_index(), mysql_index);
+    EXPECT_TRUE(gui.presenter.file_requests.empty());
 }
 
 TEST_F(wizard_test, connection_pages_show_their_step_in_the_header) {
