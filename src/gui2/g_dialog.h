@@ -7,7 +7,7 @@
 
 #include "gui2/g_ctrls.h"
 
-class QAbstractButton;
+class QLabel;
 class g_dispatcher;
 
 class g_dialog : public QDialog {
@@ -34,6 +34,5 @@ private:
     bool m_initialized = false;
 };
 
-// The platform's icon for a message kind, at the size message boxes use.
-class QLabel;
+// The platform's icon for an error (or a warning), at the size message boxes use.
 QLabel* g_message_icon(QWidget* parent, bool warning);

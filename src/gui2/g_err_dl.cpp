@@ -1,7 +1,7 @@
 #include "gui2/g_err_dl.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>

@@ -15,6 +15,7 @@
 //   on_finish       true: the wizard ends as finished
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui2/g_presen.h"
