@@ -138,6 +138,9 @@ void pgs_recordset::append_record(const udb_record& record) {
                            0);
     }
     fail_if_broken();
+    // A row its source could not read whole: refused alone, before the COPY,
+    // which would otherwise fail for every row of the table.
+    if (record.refused()) throw pgs_exception(record.refusal());
     if (!m_writer) open_copy();
     m_lines.begin_row();
     try {

@@ -25,8 +25,9 @@ public:
     ~pgs_recordset() override;
 
     // One COPY line. The first record opens the transaction and the COPY.
-    // Throws pgs_exception for a value that cannot be written (the row is not
-    // sent, later rows still are) and tk_exception (level 0) when the COPY
+    // Throws pgs_exception for a value that cannot be written or a record its
+    // source refused (udb_record::refusal): the row is not sent, later rows
+    // still are; and tk_exception (level 0) when the COPY
     // itself fails or the record is shorter than the table: then the load is
     // lost and the recordset should be deleted.
     void append_record(const udb_record& record) override;

@@ -27,10 +27,11 @@ pgs_schema_initializer::pgs_schema_initializer(const std::wstring& table_name, c
             tk_trace(2, "Field is a part of Primary Key");
             not_null = true;
         }
-        m_columns.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, not_null,
-                                              src->b_auto_increment != 0,
-                                              src->b_auto_increment ? ole_variant() : src->def_value,
-                                              src->reserved));
+        t_ftd* col = m_columns.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, not_null,
+                                                           src->b_auto_increment != 0,
+                                                           src->b_auto_increment ? ole_variant() : src->def_value,
+                                                           src->reserved));
+        col->b_default_now = src->b_default_now && !src->b_auto_increment;
         if (name != src_name) {
             tk_trace_w(2, L"Store generated column name '%s'", name.c_str());
             m_rules.add_existing_name(name);

@@ -140,6 +140,11 @@ std::uint16_t get_vartype_by_pgs_type(std::string_view name)
 std::wstring make_pgs_def_val(const t_ftd* column)
 {
     if (!column) throw tk_mail_assertion("pgs_util", 261);
+    if (column->b_default_now) {
+        // The time of the insert, for date and time columns alone.
+        tk_trace(1, "Got CURRENT_TIMESTAMP def value");
+        return column->vartype == VT_DATE ? L"CURRENT_TIMESTAMP" : std::wstring();
+    }
     std::wstring text = column->def_value.to_wstring();
     tk_trace_w(1, L"make_pgs_def_val(%s)", text.c_str());
     if (text.empty()) {

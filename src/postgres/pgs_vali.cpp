@@ -67,6 +67,24 @@ pgs_fn_validator::pgs_fn_validator(const udb_schema& source)
         add_existing_name(col->name.str());
 }
 
+bool pgs_is_system_column(const std::wstring& name)
+{
+    static const wchar_t* const system_columns[] = {L"tableoid", L"xmin", L"cmin", L"xmax", L"cmax", L"ctid"};
+    for (const wchar_t* s : system_columns)
+        if (name == s) return true;
+    return false;
+}
+
+bool pgs_fn_validator::is_acceptable(const std::wstring& name) const
+{
+    // CREATE TABLE refuses these; the column gets a safe name instead.
+    if (pgs_is_system_column(name)) {
+        tk_trace_w(2, L"Name of a system column: '%s'", name.c_str());
+        return false;
+    }
+    return pgs_validator::is_acceptable(name);
+}
+
 pgs_tn_validator::pgs_tn_validator(const std::vector<std::wstring>& first,
                                    const std::vector<std::wstring>& second)
 {

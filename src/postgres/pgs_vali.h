@@ -19,11 +19,18 @@ public:
     std::wstring get_safe_name(const std::wstring& name) const override;
 };
 
-// Column names of one table: every source column name is already in use.
+// Column names of one table: every source column name is already in use, and
+// the names of the server's system columns (xmin, ctid, ...) cannot be taken.
 class pgs_fn_validator : public pgs_validator {
 public:
     explicit pgs_fn_validator(const udb_schema& source);
+
+    bool is_acceptable(const std::wstring& name) const override;
 };
+
+// True for the name of a column every PostgreSQL table has (exactly as the
+// server spells it: a quoted "XMIN" is an ordinary name).
+bool pgs_is_system_column(const std::wstring& name);
 
 // Destination table names: the selected source tables and the tables of the
 // destination database are already in use.

@@ -65,6 +65,8 @@ public:
         const sql_columns& columns() const { return m_columns; }
         // Column i is a FLOAT read through its exact double (sql_select_columns_stmt).
         void read_float_exact(unsigned i) { m_columns.at(i).how = sql_column::path::float_exact; }
+        // Column i cannot be left empty (sql_column::not_null).
+        void set_not_null(unsigned i, bool not_null) { m_columns.at(i).not_null = not_null; }
         const struct st_mysql_field* fields() const { return m_fields; }
         unsigned field_count() const { return m_field_count; }
         // Fills slots 0.. with the next rows (reusing the slots' records) and

@@ -2,6 +2,8 @@
 
 #include <mysql.h>
 
+#include <string_view>
+
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
@@ -62,6 +64,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     }
     if (!m_initialized) initialize();
     m_server_version = 0;
+    m_mariadb = false;
     m_fk_support = 0;
     tk_trace(3, "Connecting to MySQL server...");
     if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
@@ -81,6 +84,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         throw tk_mail_assertion("sql_engi", 112);
     }
     m_server_version = *version;
+    m_mariadb = std::string_view(info).find("MariaDB") != std::string_view::npos;
     tk_trace(1, "Hex version: %08X", m_server_version);
     if (sql_gate::has_fk_support(m_server_version)) m_fk_support = 1;
     if (sql_gate::refuses_password(m_server_version, !password.empty())) throw sql_auth_not_supported_exception();

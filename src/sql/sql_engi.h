@@ -38,6 +38,8 @@ public:
 
     bool connected() const { return m_connected != 0; }
     std::uint32_t server_version() const { return m_server_version; }
+    // The server names itself MariaDB (its catalogue differs from MySQL's in places).
+    bool is_mariadb() const { return m_mariadb; }
     bool fk_support() const { return m_fk_support != 0; }
     bool fast_insert() const { return m_fast_insert != 0; }
     bool blob_as_text() const { return m_blob_as_text != 0; }
@@ -61,6 +63,7 @@ private:
     std::uint8_t m_blob_as_text = 0;
     std::uint8_t m_varchar_binary = 0;
     std::uint32_t m_server_version = 0;
+    bool m_mariadb = false;
     // The handle keeps its address for the engine's life (databases hold it);
     // a reconnect closes and initialises it in place.
     std::unique_ptr<st_mysql> m_mysql_storage;

@@ -53,14 +53,20 @@ bool is_string_type(int t)
            t == MYSQL_TYPE_GEOMETRY;
 }
 
-// TIME in the text protocol: [-]H+:MM:SS[.ffffff]. Only a time of day fits
-// the value's time kind without turning into another time.
+// TIME in the text protocol: [-]H+:MM:SS[.ffffff]. Only a time of day, the
+// end of the day 24:00:00 included, fits a PostgreSQL time as it is.
 bool is_time_of_day(std::string_view s)
 {
     if (s.empty() || s[0] == '-') return false;
     unsigned hours = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), hours);
-    return ec == std::errc() && p != s.data() + s.size() && *p == ':' && hours < 24;
+    if (ec != std::errc() || p == s.data() + s.size() || *p != ':') return false;
+    if (hours < 24) return true;
+    if (hours > 24) return false;
+    const std::string_view rest = s.substr(static_cast<std::size_t>(p - s.data()));
+    if (rest.substr(0, 6) != ":00:00") return false;
+    if (rest.size() == 6) return true;
+    return rest[6] == '.' && rest.find_first_not_of('0', 7) == std::string_view::npos;
 }
 
 // MySQL's zero date ("0000-00-00", "0000-00-00 00:00:00[.000000]") stands for
@@ -143,7 +149,7 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
         return ole_variant::from_string(text, VT_DATE);
     case sql_column::path::date: {
         ole_variant v = ole_variant::from_string(text, VT_DATE);
-        if (v.is_empty() && !is_zero_date(text) && bad) *bad = true;
+        if (v.is_empty() && (col.not_null || !is_zero_date(text)) && bad) *bad = true;
         return v;
     }
     case sql_column::path::float_exact:
@@ -162,22 +168,28 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
 
 namespace {
 
+// What is wrong with a cell that cannot be carried.
+std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned long len)
+{
+    const std::wstring shown = L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
+                               col.name.str() + L"'";
+    if (col.how == sql_column::path::time)
+        return L"The TIME value " + shown + L" is not a time of day (00:00:00 to 24:00:00)";
+    if (col.how == sql_column::path::date) {
+        if (is_zero_date(std::string_view(cell, len)))
+            return L"The date value " + shown + L" is MySQL's zero date, which stands for no date";
+        return L"The date value " + shown + L" is not a calendar date";
+    }
+    return L"The text of column '" + col.name.str() + L"' holds a NUL character at byte " +
+           std::to_wstring(static_cast<const char*>(std::memchr(cell, 0, len)) - cell) +
+           L", which a PostgreSQL text cannot hold";
+}
+
 void report_bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin)
 {
-    std::wstring msg;
-    if (col.how == sql_column::path::time)
-        msg = L"The TIME value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
-              col.name.str() + L"' is not a time of day (00:00:00 to 23:59:59); the cell is left empty.";
-    else if (col.how == sql_column::path::date)
-        msg = L"The date value '" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
-              col.name.str() + L"' is not a calendar date; the cell is left empty.";
-    else
-        msg = L"The text of column '" + col.name.str() + L"' holds a NUL character at byte " +
-              std::to_wstring(static_cast<const char*>(std::memchr(cell, 0, len)) - cell) +
-              L", which a PostgreSQL text cannot hold; the cell is left empty.";
     std::wstring context = origin.table ? *origin.table : std::wstring();
     context += L", record #" + std::to_wstring(origin.record_number);
-    sql_report_value_error(tk_exception(msg, 0), context);
+    sql_report_value_error(tk_exception(bad_cell_text(col, cell, len) + L"; the cell is left empty.", 0), context);
 }
 
 }  // namespace
@@ -203,7 +215,12 @@ int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char
         emplace(col.name, static_cast<std::uint32_t>(len), sql_cell_value(col, cell, len, &bad), false, false);
         if (bad) {
             ++bad_cells;
-            report_bad_cell(col, cell, len, origin);
+            // An empty cell would fail the whole table's load on the column's
+            // constraint: the row alone is refused where it is stored.
+            if (col.not_null)
+                refuse(bad_cell_text(col, cell, len) + L"; the column is NOT NULL, so the row is not copied.");
+            else
+                report_bad_cell(col, cell, len, origin);
         }
     }
     return bad_cells;

@@ -44,6 +44,10 @@ struct sql_column {
     udb_name name;
     VARTYPE vt = VT_BSTR;      // type code of the column and of its values
     path how = path::text;
+    // The column cannot be left empty (NOT NULL where it is copied to): a
+    // value that cannot be carried refuses its row instead, and so does
+    // MySQL's zero date, which otherwise stands for no date.
+    bool not_null = false;
     int mysql_type = 0;
     unsigned flags = 0;
     unsigned long length = 0;  // metadata length (bytes; bits for BIT)
@@ -73,11 +77,13 @@ public:
                const sql_row_origin& origin = {});
 
     // Replaces the fields by those of the row, reusing the field storage.
-    // Returns the number of cells left empty because their value cannot be
-    // carried (each reported through sql_report_value_error).
+    // Returns the number of cells whose value cannot be carried: each is left
+    // empty and reported through sql_report_value_error, or, in a not_null
+    // column, refuses the row (udb_record::refusal) without a report of its own.
     int fill(const sql_columns& columns, const unsigned long* lengths, char** row,
              const sql_row_origin& origin);
 };
 
-// One cell's value; sets *bad when the cell cannot be carried (value empty).
+// One cell's value; sets *bad when the cell cannot be carried (value empty),
+// in a not_null column also for the zero date.
 ole_variant sql_cell_value(const sql_column& column, const char* cell, unsigned long length, bool* bad);

@@ -2,9 +2,11 @@
 
 #include <mysql.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
+#include "sql/sql_dflt.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_ver.h"
@@ -63,6 +65,16 @@ bool parse_bit_literal(const std::wstring& s, std::uint64_t& out)
         out = (out << 1) | (s[i] == L'1' ? 1u : 0u);
     }
     return true;
+}
+
+// CHAR, ENUM and SET: the metadata length counts bytes, the characters times
+// the longest character of the result's character set; the column holds
+// characters (as VARCHAR's declared length does).
+std::uint32_t length_in_characters(const MYSQL_FIELD& f)
+{
+    const MARIADB_CHARSET_INFO* cs = mariadb_get_charset_by_nr(f.charsetnr);
+    const unsigned long per_char = cs && cs->char_maxlen > 1 ? cs->char_maxlen : 1;
+    return static_cast<std::uint32_t>((f.length + per_char - 1) / per_char);
 }
 
 // The metadata length of a FLOAT column.
@@ -171,6 +183,12 @@ std::int64_t sql_recordset::get_rec_count()
 
 void sql_recordset::initialize()
 {
+    describe();
+    start_reading();
+}
+
+void sql_recordset::describe()
+{
     tk_trace(2, "sql_recordset::initialize");
     clean();
     m_rec_count = get_rec_count();
@@ -190,6 +208,7 @@ void sql_recordset::initialize()
         else if (col.vt == VT_I8) subtype = 1;
         else if (col.vt == VT_UI8) subtype = 2;
         std::uint32_t size = static_cast<std::uint32_t>(f.length);
+        if (f.type == MYSQL_TYPE_STRING && col.how == sql_column::path::text) size = length_in_characters(f);
         VARTYPE vt = col.vt;
         bool not_null = (f.flags & sql_mysql::not_null_flag) != 0;
         bool auto_increment = (f.flags & sql_mysql::auto_increment_flag) != 0;
@@ -215,6 +234,11 @@ void sql_recordset::initialize()
         }
         m_schema.add(std::make_unique<t_ftd>(size, col.name, vt, not_null, auto_increment, ole_variant(), subtype));
     }
+}
+
+void sql_recordset::start_reading()
+{
+    mark_not_null_columns();
     load_window();
     m_first_window = true;
 }
@@ -225,6 +249,17 @@ void sql_recordset::open_stream()
     for (const float_column& fc : m_float_columns)
         if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
             m_stream->read_float_exact(fc.index);
+    mark_not_null_columns();
+}
+
+void sql_recordset::mark_not_null_columns()
+{
+    if (!m_stream) return;
+    const std::size_t n = std::min<std::size_t>(m_stream->field_count(), m_schema.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const t_ftd& col = *m_schema[i];
+        m_stream->set_not_null(static_cast<unsigned>(i), col.b_not_null || col.b_auto_increment);
+    }
 }
 
 void sql_recordset::clean()
@@ -338,10 +373,33 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
             sql_fk_parser(table_name, row[row.size() - 1].to_string()).do_parse(relationships);
         }
     }
-    if (columns) plan_float_reads(*columns, name, v);
-    initialize();
-    if (columns) refine_columns(*columns);
+    const quoted_defaults defaults = read_quoted_defaults(db, name, v);
+    if (columns) plan_reads(*columns, name, v);
+    describe();
+    if (columns) refine_columns(*columns, defaults);
     if (indexes) read_indexes(*indexes);
+    start_reading();
+}
+
+sql_table::quoted_defaults sql_table::read_quoted_defaults(sql_database& db, const std::string& name,
+                                                            std::uint32_t version)
+{
+    quoted_defaults defaults;
+    if (!sql_gate::quotes_literal_defaults(version, sql_engine::instance().is_mariadb())) return defaults;
+    std::unique_ptr<sql_tmp_recordset> rows;
+    try {
+        rows = db.query_tmp(sql_column_defaults_stmt(db.escape(tk_to_utf8(db.name())), db.escape(name)));
+    } catch (const sql_exception& e) {
+        // SHOW COLUMNS alone then decides, as on other servers.
+        tk_trace(2, "Cannot read the column defaults: %s", e.what());
+        return defaults;
+    }
+    for (; rows && !rows->is_eof(); rows->next()) {
+        const udb_record& row = *rows->get_item();
+        if (row.size() < 2) continue;
+        defaults.emplace_back(row[0].to_wstring(), row[1].to_wstring());
+    }
+    return defaults;
 }
 
 sql_table::~sql_table()
@@ -349,7 +407,7 @@ sql_table::~sql_table()
     tk_trace(2, "sql_table::dtor");
 }
 
-void sql_table::plan_float_reads(sql_tmp_recordset& rows, const std::string& name, std::uint32_t version)
+void sql_table::plan_reads(sql_tmp_recordset& rows, const std::string& name, std::uint32_t version)
 {
     std::vector<sql_read_column> read;
     std::vector<float_column> floats;
@@ -357,26 +415,25 @@ void sql_table::plan_float_reads(sql_tmp_recordset& rows, const std::string& nam
         const udb_record& row = *rows.get_item();
         if (row.size() < 6) return;  // not Field, Type, Null, Key, Default, Extra: SELECT * stays
         const std::string extra = lower_ascii(row[5].to_string());
-        // SELECT * leaves invisible columns out; the named list does too.
-        if (extra.find("invisible") != std::string::npos) continue;
         const bool full_float = is_float_type(lower_ascii(row[1].to_string()));
         if (full_float)
             floats.push_back({static_cast<unsigned>(read.size()), row[2].to_string() == "NO",
                               extra.find("auto_increment") != std::string::npos});
         read.push_back({tk_to_utf8(row[0].to_wstring()), full_float});
     }
-    if (floats.empty()) return;
+    if (read.empty()) return;
+    // By name: SELECT * leaves invisible columns out.
     m_select_sql = sql_select_columns_stmt(name, read, version);
     m_float_columns = std::move(floats);
-    tk_trace(2, "Reading FLOAT columns at full precision: %s", m_select_sql.c_str());
+    tk_trace(2, "Reading the columns by name: %s", m_select_sql.c_str());
 }
 
-void sql_table::refine_columns(sql_tmp_recordset& rows)
+void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& defaults)
 {
     for (rows.reset(); !rows.is_eof(); rows.next()) {
         const udb_record& row = *rows.get_item();
         if (row.size() < 3) continue;
-        // By name: SELECT * leaves invisible columns out, SHOW COLUMNS lists them.
+        // By name, in case the two lists ever differ in order.
         const std::wstring field = row[0].to_wstring();
         t_ftd* col = nullptr;
         for (t_ftd* c : m_schema.columns())
@@ -409,26 +466,54 @@ void sql_table::refine_columns(sql_tmp_recordset& rows)
         tk_trace_w(2, L"Got default value: %s", def.c_str());
         if (!col->b_not_null && def.empty()) continue;
         tk_trace(2, "Default value's type: %08X", static_cast<unsigned>(col->vartype));
-        if (col->vartype == VT_DATE && is_zero_date_default(def)) {
-            tk_trace(2, "Skip empty def.values for date column");
-            col->b_not_null = 0;
-            continue;
+        refine_default(*col, def, row.size() >= 6 ? row[5].to_string() : std::string(), defaults);
+    }
+}
+
+void sql_table::refine_default(t_ftd& col, const std::wstring& def, const std::string& extra,
+                               const quoted_defaults& defaults)
+{
+    if (!def.empty()) {
+        const bool date = col.vartype == VT_DATE;
+        sql_default_kind kind = sql_default_from_show_columns(def, extra, date);
+        if (!defaults.empty()) {
+            kind = sql_default_kind::literal;  // a column missing there has no default to judge
+            for (const auto& [name, text] : defaults)
+                if (udb_eq_nocase(name, col.name.str())) {
+                    kind = sql_default_from_quoted(text);
+                    break;
+                }
         }
-        std::uint64_t bits = 0;
-        if (col->vartype == VT_BSTR || col->vartype == VT_DATE) {
-            col->def_value = ole_variant(def);
-        } else if (col->vartype == VT_BLOB) {
-            // A binary default is its bytes, not hexadecimal digits.
-            const std::string bytes = tk_to_utf8(def);
-            col->def_value = ole_variant();
-            if (!bytes.empty()) col->def_value.attach_binary(bytes.data(), bytes.size());
-        } else if (parse_bit_literal(def, bits)) {
-            if (col->vartype == VT_BOOL) col->def_value = ole_variant(bits != 0);
-            else if (col->vartype == VT_UI8) col->def_value = ole_variant(static_cast<unsigned long long>(bits));
-            else col->def_value = ole_variant(static_cast<long long>(bits));
-        } else {
-            col->def_value = ole_variant::from_wstring(def, col->vartype);
+        if (kind == sql_default_kind::current_timestamp && date) {
+            tk_trace(2, "Default is the current time");
+            col.b_default_now = true;
+            return;
         }
+        if (kind != sql_default_kind::literal) {
+            // Computed at insert time: no value of it may stand in for it.
+            tk_trace_w(2, L"Default expression left out: %s", def.c_str());
+            return;
+        }
+    }
+    if (col.vartype == VT_DATE && is_zero_date_default(def)) {
+        tk_trace(2, "Skip empty def.values for date column");
+        col.b_not_null = 0;
+        return;
+    }
+    std::uint64_t bits = 0;
+    if (col.vartype == VT_BSTR || col.vartype == VT_DATE) {
+        col.def_value = ole_variant(def);
+    } else if (col.vartype == VT_BLOB) {
+        // A binary default is its bytes, not hexadecimal digits.
+        const std::string bytes = tk_to_utf8(def);
+        col.def_value = ole_variant();
+        if (!bytes.empty()) col.def_value.attach_binary(bytes.data(), bytes.size());
+    } else if (parse_bit_literal(def, bits)) {
+        if (col.vartype == VT_BOOL) col.def_value = ole_variant(bits != 0);
+        else if (col.vartype == VT_UI8) col.def_value = ole_variant(static_cast<unsigned long long>(bits));
+        else col.def_value = ole_variant(static_cast<long long>(bits));
+    } else {
+        col.def_value = ole_variant::from_wstring(def, col.vartype);
     }
 }
 

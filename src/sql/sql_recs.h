@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sql/sql_db.h"
@@ -59,10 +60,17 @@ protected:
     struct deferred {};
     // For derived tables that read their catalogue first and then call initialize.
     sql_recordset(deferred, sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
+    // describe, then start_reading.
     void initialize();
+    // The count, the stream and the column descriptors from its result.
+    void describe();
+    // The first window, once the descriptors are final.
+    void start_reading();
     std::string source_sql() const;
     // Opens the statement of source_sql as the stream.
     void open_stream();
+    // Tells the stream which columns cannot be left empty (from the schema).
+    void mark_not_null_columns();
     // Reads the next window from the stream.
     void load_window();
 
@@ -100,9 +108,16 @@ public:
     void complete() override;
 
 private:
-    // Names the columns in the statement when FLOAT columns need reading at full precision.
-    void plan_float_reads(sql_tmp_recordset& columns, const std::string& name, std::uint32_t version);
-    void refine_columns(sql_tmp_recordset& columns);
+    // Names every column in the statement (invisible ones too), FLOAT columns
+    // read at full precision.
+    void plan_reads(sql_tmp_recordset& columns, const std::string& name, std::uint32_t version);
+    // Defaults as information_schema gives them, by column name, where the
+    // server quotes literal defaults there; empty elsewhere.
+    using quoted_defaults = std::vector<std::pair<std::wstring, std::wstring>>;
+    quoted_defaults read_quoted_defaults(sql_database& db, const std::string& name, std::uint32_t version);
+    void refine_columns(sql_tmp_recordset& columns, const quoted_defaults& defaults);
+    // The column's default from its catalogue texts.
+    void refine_default(t_ftd& col, const std::wstring& def, const std::string& extra, const quoted_defaults& defaults);
     void read_indexes(sql_tmp_recordset& indexes);
 
     std::string m_pending_insert;  // multi-row INSERT text not sent yet

@@ -80,6 +80,16 @@ std::string sql_show_create_stmt(std::string_view table, std::uint32_t version)
     return "SHOW CREATE TABLE " + sql_quote_name(table, version);
 }
 
+std::string sql_column_defaults_stmt(std::string_view escaped_db_name, std::string_view escaped_table)
+{
+    std::string s = "SELECT COLUMN_NAME, COLUMN_DEFAULT FROM information_schema.COLUMNS WHERE TABLE_SCHEMA='";
+    s += escaped_db_name;
+    s += "' AND TABLE_NAME='";
+    s += escaped_table;
+    s += '\'';
+    return s;
+}
+
 std::string sql_full_tables_stmt()
 {
     return "show full tables where Table_type='BASE TABLE'";

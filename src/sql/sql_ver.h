@@ -25,12 +25,15 @@ constexpr std::uint32_t backquotes = sql_version_number(4, 1, 0);
 constexpr std::uint32_t full_tables = sql_version_number(5, 0, 1);
 constexpr std::uint32_t snapshot = sql_version_number(4, 1, 8);        // WITH CONSISTENT SNAPSHOT
 constexpr std::uint32_t read_only_trx = sql_version_number(5, 6, 5);   // START TRANSACTION READ ONLY
+// MariaDB: information_schema quotes literal defaults, so expressions stand apart.
+constexpr std::uint32_t quoted_defaults = sql_version_number(10, 2, 7);
 
 inline bool has_fk_support(std::uint32_t v) { return v >= fk_support; }
 inline bool reads_create_table(std::uint32_t v) { return v >= fk_support; }
 inline bool refuses_password(std::uint32_t v, bool has_password) { return v == old_auth_only && has_password; }
 inline bool quotes_names(std::uint32_t v) { return v >= backquotes; }
 inline bool lists_full_tables(std::uint32_t v) { return v >= full_tables; }
+inline bool quotes_literal_defaults(std::uint32_t v, bool mariadb) { return mariadb && v >= quoted_defaults; }
 }  // namespace sql_gate
 
 // A table name for a statement: in backquotes with every inner backquote
@@ -54,6 +57,9 @@ std::string sql_count_query_stmt(std::string_view query);
 std::string sql_show_columns_stmt(std::string_view table, std::uint32_t version);
 std::string sql_show_index_stmt(std::string_view table, std::uint32_t version);
 std::string sql_show_create_stmt(std::string_view table, std::uint32_t version);
+// Column names and defaults of one table from information_schema; both names
+// must already be escaped for a literal.
+std::string sql_column_defaults_stmt(std::string_view escaped_db_name, std::string_view escaped_table);
 // The base-table list of 5.0.1 and later (older servers use mysql_list_tables).
 std::string sql_full_tables_stmt();
 // The views of a database; the name must already be escaped for a literal.

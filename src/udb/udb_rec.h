@@ -2,6 +2,7 @@
 // One row: its fields in the producer's column order, held by value so a
 // row costs one allocation for its field vector, none per cell.
 #include <cstddef>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,22 @@ public:
     }
     void reserve(std::size_t n) { m_fields.reserve(n); }
     // Drops the fields and keeps the vector's room, for a row to be refilled.
-    void clear() { m_fields.clear(); }
+    void clear()
+    {
+        m_fields.clear();
+        m_refusal.clear();
+    }
+
+    // Why the row cannot be stored as it was read (a value that could not be
+    // read in a column that cannot be left empty); empty when it can. A
+    // destination refuses such a row instead of storing it changed. The first
+    // reason given is kept.
+    const std::wstring& refusal() const { return m_refusal; }
+    bool refused() const { return !m_refusal.empty(); }
+    void refuse(std::wstring why)
+    {
+        if (m_refusal.empty()) m_refusal = std::move(why);
+    }
 
     std::size_t size() const { return m_fields.size(); }
     bool empty() const { return m_fields.empty(); }
@@ -38,4 +54,5 @@ public:
 
 private:
     std::vector<udb_field> m_fields;
+    std::wstring m_refusal;
 };

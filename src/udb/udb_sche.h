@@ -30,6 +30,8 @@ struct t_ftd {
     std::uint8_t b_not_null;
     ole_variant def_value;
     std::uint32_t reserved;  // subtype word: date kind, 64-bit sign, precision << 8 | scale
+    // The default is the time of the insert (CURRENT_TIMESTAMP); def_value is then empty.
+    bool b_default_now = false;
 };
 
 bool udb_is_numeric_type(unsigned vartype);

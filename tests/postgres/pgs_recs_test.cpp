@@ -197,6 +197,17 @@ TEST_F(pgs_copy_test, record_shape_and_value_errors) {
     big.hour = 100;
     EXPECT_THROW(rs->append_record(record_of(rs->schema(), {ole_variant(2), ole_variant(big)})), pgs_exception);
     rs->append_record(record_of(rs->schema(), {ole_variant(3), ole_variant(L"c")}));
+    // A record its source refused: this row alone, with the source's reason,
+    // before anything is sent (here the empty value would fail the NOT NULL).
+    udb_record refused = record_of(rs->schema(), {ole_variant(5), ole_variant()});
+    refused.refuse(L"The text of column 's' could not be read");
+    try {
+        rs->append_record(refused);
+        FAIL();
+    } catch (const pgs_exception& e) {
+        EXPECT_EQ(e.message(), "The text of column 's' could not be read");
+    }
+    rs->append_record(record_of(rs->schema(), {ole_variant(6), ole_variant(L"f")}));
     // A record shorter than the table is no row of it.
     udb_record short_rec(1);
     short_rec.emplace(rs->schema()[0]->name, 0, ole_variant(4), false, false);
@@ -209,9 +220,10 @@ TEST_F(pgs_copy_test, record_shape_and_value_errors) {
     }
     rs->complete();
     const auto r = peer("SELECT id, s FROM shape ORDER BY id");
-    ASSERT_EQ(r.size(), 2u);
+    ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(std::string(r[0][1].c_str()), "a");
     EXPECT_EQ(r[1][0].as<int>(), 3);
+    EXPECT_EQ(r[2][0].as<int>(), 6);
 }
 
 TEST_F(pgs_copy_test, merge_appends_to_the_existing_table) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include <pqxx/pqxx>
 
@@ -139,6 +140,12 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
     add(L"zero_ts", 7, 0, 0, ole_variant(L"0000-00-00 00:00:00"));
     add(L"now_ts", 7, 0, 0, ole_variant(L"CURRENT_TIMESTAMP"));
     add(L"u", 8, 10, 0, ole_variant(L"\u00e9\u4e2d\U0001F600"));
+    // The time of the insert, for any date kind.
+    const std::pair<const wchar_t*, std::uint32_t> now_columns[] = {{L"cur_ts", 0}, {L"cur_day", 2}, {L"cur_tm", 3}};
+    for (const auto& [name, kind] : now_columns) {
+        add(name, 7, 0, kind);
+        schema[schema.size() - 1]->b_default_now = true;
+    }
 
     pgs_schema_initializer init(L"defs", schema, indexes);
     ASSERT_NO_THROW(init.get_init_str());
@@ -155,6 +162,10 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
     };
     for (const auto& [col, value] : expected)
         EXPECT_EQ(scalar("SELECT \"" + col + "\"::text FROM defs"), value) << col;
+    EXPECT_EQ(scalar("SELECT cur_ts IS NOT NULL AND cur_day IS NOT NULL AND cur_tm IS NOT NULL FROM defs"), "t");
+    EXPECT_EQ(scalar("SELECT string_agg(column_default, ',') FROM information_schema.columns "
+                     "WHERE table_name = 'defs' AND column_name LIKE 'cur%'"),
+              "CURRENT_TIMESTAMP,CURRENT_TIMESTAMP,CURRENT_TIMESTAMP");
 }
 
 // Values that the type map must hold unchanged.

@@ -125,6 +125,20 @@ TEST(PgsUtil, DefaultValues)
     EXPECT_THROW(make_pgs_def_val(nullptr), tk_mail_assertion);
 }
 
+// A default that is the time of the insert stays one, on date and time
+// columns of every kind; other columns get none.
+TEST(PgsUtil, CurrentTimeDefault)
+{
+    for (std::uint32_t kind : {0u, 1u, 2u, 3u}) {
+        t_ftd column = col(7, 0, kind);
+        column.b_default_now = true;
+        EXPECT_EQ(make_pgs_def_val(&column), L"CURRENT_TIMESTAMP") << kind;
+    }
+    t_ftd text = col(8, 30, 0, ole_variant(L"x"));
+    text.b_default_now = true;
+    EXPECT_EQ(make_pgs_def_val(&text), L"");
+}
+
 TEST(PgsUtil, TextNamingAGuidKeepsTheWholeText)
 {
     const std::wstring text = L"default guid value {12345678-1234-1234-1234-123456789012} here";

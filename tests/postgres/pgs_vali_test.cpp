@@ -108,6 +108,24 @@ TEST(PgsValidator, PreloadedNames)
     EXPECT_FALSE(tn.is_duplicated(L"t2"));
 }
 
+TEST(PgsValidator, SystemColumnNamesGetSafeColumnNames)
+{
+    udb_schema s;
+    for (const wchar_t* n : {L"xmin", L"xmax", L"cmin", L"cmax", L"ctid", L"tableoid", L"XMIN", L"oid"})
+        s.add(std::make_unique<t_ftd>(4, udb_name(n), 3, false, false, ole_variant(), 0));
+    pgs_fn_validator fn(s);
+    for (const wchar_t* n : {L"xmin", L"xmax", L"cmin", L"cmax", L"ctid", L"tableoid"}) {
+        EXPECT_FALSE(fn.is_acceptable(n));
+        EXPECT_EQ(fn.get_safe_name(n), std::wstring(n) + L"00000");
+    }
+    // Quoted, another spelling is another name; oid is no system column since 12.
+    EXPECT_TRUE(fn.is_acceptable(L"XMIN"));
+    EXPECT_TRUE(fn.is_acceptable(L"Ctid"));
+    EXPECT_TRUE(fn.is_acceptable(L"oid"));
+    // Table names are not column names.
+    EXPECT_TRUE(pgs_tn_validator({}, {}).is_acceptable(L"xmin"));
+}
+
 TEST(PgsValidator, NameValidatorIsASingleton)
 {
     {

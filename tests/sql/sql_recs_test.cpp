@@ -191,7 +191,7 @@ TEST_F(sql_recordset_test, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
 {
     exec(std::string("USE `") + db + "`");
     exec("SET SESSION sql_mode = ''");
-    exec("CREATE TABLE t (hidden INT INVISIBLE, a INT NOT NULL, b VARCHAR(30) DEFAULT 'x''y',"
+    exec("CREATE TABLE t (a INT NOT NULL, b VARCHAR(30) DEFAULT 'x''y',"
          " c DATETIME NOT NULL DEFAULT '0000-00-00 00:00:00', e BIT(3) DEFAULT b'101', g BIT(1) DEFAULT b'1',"
          " h FLOAT(7,4), k INT DEFAULT 42, n BINARY(2) DEFAULT 'ab',"
          " PRIMARY KEY (a), UNIQUE KEY ub (b, a), KEY kc (k))");
@@ -199,7 +199,7 @@ TEST_F(sql_recordset_test, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
     auto d = open();
     auto rs = as_sql(d->get_table(L"t", 1));
     const udb_schema& s = rs->schema();
-    ASSERT_EQ(s.size(), 8u);  // the invisible column is not in SELECT *
+    ASSERT_EQ(s.size(), 8u);
     EXPECT_EQ(s[0]->name.str(), L"a");
     EXPECT_EQ(s.get_field(L"b").size, 30u);
     EXPECT_EQ(s.get_field(L"b").def_value.to_string(), "x'y");
@@ -221,6 +221,93 @@ TEST_F(sql_recordset_test, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
     EXPECT_FALSE(ix[1].b_primary);
     EXPECT_EQ(ix[1].field_names, (std::vector<std::wstring>{L"b", L"a"}));
     EXPECT_FALSE(ix[2].b_unique);
+}
+
+// SELECT * leaves invisible columns out; a table is read by its column names,
+// so they arrive with their values, whatever their type.
+TEST_F(sql_recordset_test, InvisibleColumnsAreReadWithTheirValues)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("CREATE TABLE inv (h1 INT INVISIBLE DEFAULT 7, id INT PRIMARY KEY, `h 2` VARCHAR(10) INVISIBLE,"
+         " f FLOAT INVISIBLE, v VARCHAR(5), d DATETIME INVISIBLE NULL)");
+    exec("INSERT INTO inv (h1, id, `h 2`, f, v, d) SELECT seq, seq, CONCAT('h', seq), seq + 0.5, 'v',"
+         " '2021-02-03 04:05:06' FROM seq_1_to_300");
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"inv", 1));
+    const udb_schema& s = rs->schema();
+    ASSERT_EQ(s.size(), 6u);
+    const wchar_t* names[] = {L"h1", L"id", L"h 2", L"f", L"v", L"d"};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(s[i]->name.str(), names[i]);
+    EXPECT_EQ(s.get_field(L"h1").def_value.to_string(), "7");
+    EXPECT_EQ(s.get_field(L"h 2").size, 10u);
+    EXPECT_EQ(s.get_field(L"f").vartype, VT_R4);
+    EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
+    EXPECT_EQ(column_texts(*rs, 2).back(), "h300");
+    EXPECT_EQ(column_texts(*rs, 3).front(), "1.5e+00");
+    EXPECT_EQ(column_texts(*rs, 5).front(), "2021-02-03 04:05:06");
+}
+
+// Sizes count characters, as VARCHAR's declared length does, whatever the
+// character set; binary strings count bytes.
+TEST_F(sql_recordset_test, CharEnumAndSetSizesCountCharacters)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("CREATE TABLE cs (c CHAR(4), c1 CHAR(1) CHARACTER SET latin1, e ENUM('a','it''s','\u00e9\u20ac\u20ac'),"
+         " s SET('x','yy','z''z') CHARACTER SET latin1, v VARCHAR(7), b BINARY(3), c0 CHAR(0)) CHARACTER SET utf8mb4");
+    auto d = open();
+    const struct {
+        const wchar_t* name;
+        std::uint32_t size;
+    } want[] = {{L"c", 4}, {L"c1", 1}, {L"e", 4}, {L"s", 8}, {L"v", 7}, {L"b", 3}, {L"c0", 0}};
+    {
+        auto rs = d->get_table(L"cs", 1);
+        for (const auto& w : want) EXPECT_EQ(rs->schema().get_field(w.name).size, w.size) << tk_to_utf8(w.name);
+    }
+    auto rs = d->get_query(L"q", L"SELECT c, e, s FROM cs", 1);
+    const std::uint32_t query_sizes[] = {4, 4, 8};
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(rs->schema()[i]->size, query_sizes[i]) << i;
+}
+
+// A default the server computes at insert time has no value to carry: the
+// current time is kept as such, any other expression left out; literals of
+// every kind (a text that reads like a function call too) stay as they were.
+TEST_F(sql_recordset_test, ExpressionDefaultsAreNoValues)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("CREATE TABLE dv (u VARCHAR(40) DEFAULT (uuid()), r DOUBLE DEFAULT (rand() * 10), k INT DEFAULT (1 + 2),"
+         " cc VARCHAR(20) DEFAULT (concat('a','b')), us VARCHAR(80) DEFAULT (user()),"
+         " ts TIMESTAMP(3) NULL DEFAULT current_timestamp(3) ON UPDATE current_timestamp(3),"
+         " dt DATETIME DEFAULT now(), lt DATETIME NOT NULL DEFAULT localtimestamp, lt2 DATETIME DEFAULT localtime(),"
+         " tm TIME DEFAULT current_timestamp, dd DATE DEFAULT (curdate()), tx VARCHAR(30) DEFAULT current_timestamp(),"
+         " q VARCHAR(10) DEFAULT 'now()', q2 VARCHAR(10) DEFAULT 'uuid()', n INT DEFAULT 5, neg INT DEFAULT -5,"
+         " dec1 DECIMAL(5,2) DEFAULT 1.50, ld DATE DEFAULT '2020-01-02', t24 TIME DEFAULT '24:00:00',"
+         " b BIT(3) DEFAULT b'101', s VARCHAR(10) DEFAULT 'it''s', e VARCHAR(5) DEFAULT '', nl VARCHAR(5) DEFAULT 'NULL')");
+    trace_capture trace(2);
+    auto d = open();
+    auto rs = d->get_table(L"dv", 1);
+    const udb_schema& s = rs->schema();
+    for (const wchar_t* n : {L"u", L"r", L"k", L"cc", L"us", L"dd", L"tx"}) {
+        EXPECT_TRUE(s.get_field(n).def_value.is_empty()) << tk_to_utf8(n) << ": " << s.get_field(n).def_value.to_string();
+        EXPECT_FALSE(s.get_field(n).b_default_now) << tk_to_utf8(n);
+    }
+    for (const char* e : {"uuid()", "(rand() * 10)", "(1 + 2)", "concat('a','b')", "user()", "curdate()"})
+        EXPECT_NE(trace.text().find(std::string("Default expression left out: ") + e), std::string::npos) << e;
+    for (const wchar_t* n : {L"ts", L"dt", L"lt", L"lt2", L"tm"}) {
+        EXPECT_TRUE(s.get_field(n).b_default_now) << tk_to_utf8(n);
+        EXPECT_TRUE(s.get_field(n).def_value.is_empty()) << tk_to_utf8(n);
+    }
+    EXPECT_TRUE(s.get_field(L"lt").b_not_null);
+    const struct {
+        const wchar_t* name;
+        const char* text;
+    } literals[] = {{L"q", "now()"},   {L"q2", "uuid()"},   {L"n", "5"},     {L"neg", "-5"},
+                    {L"dec1", "1.50"}, {L"ld", "2020-01-02"}, {L"t24", "24:00:00"}, {L"s", "it's"},
+                    {L"e", ""},        {L"nl", "NULL"}};
+    for (const auto& l : literals) {
+        EXPECT_EQ(s.get_field(l.name).def_value.to_string(), l.text) << tk_to_utf8(l.name);
+        EXPECT_FALSE(s.get_field(l.name).b_default_now) << tk_to_utf8(l.name);
+    }
+    EXPECT_EQ(s.get_field(L"b").def_value.get_i8(), 5);
 }
 
 TEST_F(sql_recordset_test, QueriesOfAnyShape)
@@ -309,7 +396,7 @@ TEST_F(sql_recordset_test, RowsComeFromOneSnapshotWhileOthersWrite)
 TEST_F(sql_recordset_test, FloatColumnsArriveWithEveryBitOfTheStoredValue)
 {
     exec(std::string("USE `") + db + "`");
-    exec("CREATE TABLE ft (id INT PRIMARY KEY, hidden FLOAT INVISIBLE, `we``ird f` FLOAT NOT NULL,"
+    exec("CREATE TABLE ft (id INT PRIMARY KEY, `we``ird f` FLOAT NOT NULL,"
          " u FLOAT UNSIGNED, p FLOAT(20), h FLOAT(7,4), db DOUBLE, k FLOAT NOT NULL AUTO_INCREMENT, KEY (k))");
     const struct {
         const char* literal;
@@ -329,7 +416,7 @@ TEST_F(sql_recordset_test, FloatColumnsArriveWithEveryBitOfTheStoredValue)
     int id = 0;
     for (const auto& c : cases) {
         ++id;
-        exec("INSERT INTO ft (id, hidden, `we``ird f`, u, p, h, db, k) VALUES (" + std::to_string(id) + ", 1, " +
+        exec("INSERT INTO ft (id, `we``ird f`, u, p, h, db, k) VALUES (" + std::to_string(id) + ", " +
              c.literal + ", ABS(" + c.literal + "), " + c.literal + ", 1.2345, " + c.literal + ", " +
              std::to_string(id) + ".5)");
     }
@@ -393,7 +480,7 @@ TEST_F(sql_recordset_test, FloatColumnsArriveWithEveryBitOfTheStoredValue)
     }
 }
 
-TEST_F(sql_recordset_test, TablesWithoutFloatColumnsAndQueriesReadAsTheyStand)
+TEST_F(sql_recordset_test, TablesWithoutFloatColumnsByNameAndQueriesAsTheyStand)
 {
     exec(std::string("USE `") + db + "`");
     exec("CREATE TABLE nf (id INT, d DOUBLE, h FLOAT(7,4))");
@@ -402,12 +489,52 @@ TEST_F(sql_recordset_test, TablesWithoutFloatColumnsAndQueriesReadAsTheyStand)
     trace_capture trace(1);
     auto d = open();
     auto rs = as_sql(d->get_table(L"nf", 1));
-    EXPECT_NE(trace.text().find("sql_limited_query(SELECT * FROM `nf`)"), std::string::npos);
+    EXPECT_NE(trace.text().find("sql_limited_query(SELECT `id`, `d`, `h` FROM `nf`)"), std::string::npos);
     rs.reset();
     // A user's SELECT is sent as written: its FLOAT keeps the server's six digits.
     rs = as_sql(d->get_query(L"q", L"SELECT f FROM fl", 1));
     EXPECT_EQ(rs->schema()[0]->vartype, VT_R4);
     EXPECT_EQ(rs->get_item()->operator[](0).to_string(), "1.23457e+00");
+}
+
+// A value that cannot be carried refuses its row where the column is NOT NULL
+// in the copy, through every window and after reset; a NOT NULL date column
+// whose default is the zero date is nullable there, so its zero dates are NULL.
+TEST_F(sql_recordset_test, BadCellsRefuseTheirRowOnlyInNotNullColumns)
+{
+    exec(std::string("USE `") + db + "`");
+    exec("SET SESSION sql_mode = ''");
+    // nt: a NOT NULL date or time column without a default is nullable in the
+    // copy (as one whose default is the zero date), so it reports instead.
+    exec("CREATE TABLE nn (id INT PRIMARY KEY, t TIME NOT NULL DEFAULT '00:00:00', d DATE NOT NULL DEFAULT"
+         " '2000-01-01', z DATE NOT NULL DEFAULT '0000-00-00', s VARCHAR(5) NOT NULL, nt TIME NOT NULL)");
+    exec("INSERT INTO nn SELECT seq, '10:00:00', '2021-01-01', '0000-00-00', 'ok', '30:00:00' FROM seq_1_to_600");
+    exec("UPDATE nn SET t = '24:00:01' WHERE id = 5");
+    exec("UPDATE nn SET d = '2021-02-00' WHERE id = 300");
+    exec("UPDATE nn SET d = '0000-00-00' WHERE id = 301");
+    exec("UPDATE nn SET s = CONCAT('a', CHAR(0)) WHERE id = 599");
+    exec("SET SESSION sql_mode = DEFAULT");
+    capture_reporter rep;
+    sql_set_value_reporter(&rep);
+    auto d = open();
+    auto rs = d->get_table(L"nn", 1);
+    EXPECT_FALSE(rs->schema().get_field(L"z").b_not_null);
+    EXPECT_FALSE(rs->schema().get_field(L"nt").b_not_null);
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<int> refused;
+        int n = 0;
+        for (rs->reset(); !rs->is_eof(); rs->next()) {
+            const udb_record& r = *rs->get_item();
+            ++n;
+            if (r.refused()) refused.push_back(n);
+            EXPECT_TRUE(r[3].is_empty()) << n;  // the zero date: no date
+        }
+        EXPECT_EQ(n, 600);
+        EXPECT_EQ(refused, (std::vector<int>{5, 300, 301, 599})) << pass;
+    }
+    sql_set_value_reporter(nullptr);
+    // Only the cells of the column that is nullable in the copy are reported (two passes).
+    EXPECT_EQ(rep.contexts.size(), 1200u);
 }
 
 }  // namespace

@@ -44,6 +44,11 @@ TEST(SqlVersion, GatesFollowTheVersionNumber)
     EXPECT_FALSE(sql_gate::lists_full_tables(0x050000));
     EXPECT_TRUE(sql_gate::lists_full_tables(0x050001));
     EXPECT_TRUE(sql_gate::lists_full_tables(0x05002D));
+
+    EXPECT_FALSE(sql_gate::quotes_literal_defaults(sql_version_number(10, 2, 6), true));
+    EXPECT_TRUE(sql_gate::quotes_literal_defaults(sql_version_number(10, 2, 7), true));
+    EXPECT_FALSE(sql_gate::quotes_literal_defaults(sql_version_number(10, 2, 7), false));
+    EXPECT_FALSE(sql_gate::quotes_literal_defaults(sql_version_number(8, 0, 30), false));
 }
 
 TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled)

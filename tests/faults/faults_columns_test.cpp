@@ -1,0 +1,120 @@
+// vekagent with columns the catalogue describes in its own way: invisible
+// columns, character lengths of CHAR, ENUM and SET, and defaults that are
+// expressions. Every column arrives, with its values, its length in
+// characters, and a default only where one can be carried.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/agent_db.h"
+#include "support/agent_proc.h"
+
+namespace {
+
+std::string show(const agent_result& r) {
+    return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out.substr(0, 4000) + "--- stderr\n" +
+           r.err.substr(0, 4000);
+}
+
+class column_dbs : public scratch_dbs {
+public:
+    explicit column_dbs(const std::string& tag) : scratch_dbs("fcol_" + tag, {.unique = true}) {}
+
+    agent_result convert() { return run_agent(agent_args({"--mode=0"}), 120); }
+    db_rows pg(const std::string& sql) { return pg_query(name(), sql); }
+    // Name, type and default of every column of a destination table, in order.
+    db_rows pg_columns(const std::string& table) {
+        return pg("SELECT column_name, format_type(atttypid, atttypmod), column_default FROM "
+                  "information_schema.columns JOIN pg_attribute ON attrelid = ('public.' || table_name)::regclass "
+                  "AND attname = column_name WHERE table_schema = 'public' AND table_name = '" + table +
+                  "' ORDER BY ordinal_position");
+    }
+};
+
+// SELECT * does not return them: they are read by name like every column.
+TEST(FaultsColumns, InvisibleColumnsArriveWithTheirValues) {
+    column_dbs db("invisible");
+    db.my.exec("CREATE TABLE inv (h1 INT INVISIBLE DEFAULT 7, id INT PRIMARY KEY, h2 VARCHAR(10) INVISIBLE, "
+               "f FLOAT INVISIBLE, v VARCHAR(5), d DATETIME(6) INVISIBLE NULL)");
+    db.my.exec("INSERT INTO inv (h1, id, h2, f, v, d) SELECT seq * 3, seq, CONCAT('h', seq), seq + 0.25, "
+               "'v', '2021-02-03 04:05:06.789' FROM seq_1_to_600");
+    db.my.exec("INSERT INTO inv (id, v) VALUES (1000, 'w')");
+
+    const agent_result r = db.convert();
+    ASSERT_EQ(r.status, 0) << show(r);
+    const db_rows cols = db.pg_columns("inv");
+    ASSERT_EQ(cols.size(), 6u);
+    EXPECT_EQ(cols[0][0], db_cell("h1"));
+    EXPECT_EQ(cols[0][2], db_cell("7"));
+    EXPECT_EQ(cols[2][0], db_cell("h2"));
+    EXPECT_EQ(db.pg("SELECT h1, id, h2, f::float8, v, to_char(d, 'YYYY-MM-DD HH24:MI:SS.US') FROM inv "
+                    "ORDER BY id"),
+              db.my.query("SELECT h1, id, h2, CAST(f AS DOUBLE), v, d FROM inv ORDER BY id"));
+}
+
+// Sizes count characters, as a VARCHAR's declared length does.
+TEST(FaultsColumns, CharEnumAndSetKeepTheirLengthInCharacters) {
+    column_dbs db("charlen");
+    db.my.exec("CREATE TABLE cl (id INT PRIMARY KEY, c CHAR(4), l CHAR(3) CHARACTER SET latin1, "
+               "e ENUM('a','it''s','\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC'), s SET('x','yy','z''z'), v VARCHAR(7)) "
+               "CHARACTER SET utf8mb4");
+    db.my.exec("INSERT INTO cl VALUES (1, '\xE2\x82\xAC\xC3\xA9\xF0\x9F\x98\x80z', 'abc', "
+               "'\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC', 'x,yy,z''z', 'seven77'), (2, 'a', 'b', 'it''s', '', '')");
+
+    const agent_result r = db.convert();
+    ASSERT_EQ(r.status, 0) << show(r);
+    const db_rows cols = db.pg_columns("cl");
+    ASSERT_EQ(cols.size(), 6u);
+    const char* types[] = {"integer", "character varying(4)", "character varying(3)", "character varying(4)",
+                           "character varying(8)", "character varying(7)"};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(cols[i][1], db_cell(types[i])) << *cols[i][0];
+    EXPECT_EQ(db.pg("SELECT id, c, l, e, s, v FROM cl ORDER BY id"),
+              (db_rows{{"1", "\xE2\x82\xAC\xC3\xA9\xF0\x9F\x98\x80z", "abc", "\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC",
+                        "x,yy,z'z", "seven77"},
+                       {"2", "a", "b", "it's", "", ""}}));
+}
+
+// A default computed at insert time has no value: the current time stays the
+// current time, every other expression is left out; literals stay as they were,
+// a text that reads like a function call too.
+TEST(FaultsColumns, ExpressionDefaultsInventNoLiteral) {
+    column_dbs db("defaults");
+    db.my.exec("CREATE TABLE dv (id INT PRIMARY KEY, u VARCHAR(40) DEFAULT (uuid()), r DOUBLE DEFAULT (rand() * 10), "
+               "k INT DEFAULT (1 + 2), cc VARCHAR(20) DEFAULT (concat('a','b')), us VARCHAR(80) DEFAULT (user()), "
+               "ts TIMESTAMP(3) NULL DEFAULT current_timestamp(3), dt DATETIME DEFAULT now(), "
+               "lt DATETIME NOT NULL DEFAULT localtimestamp, dd DATE DEFAULT (curdate()), "
+               "q VARCHAR(10) DEFAULT 'now()', q2 VARCHAR(10) DEFAULT 'uuid()', n INT DEFAULT 5, "
+               "neg INT DEFAULT -5, dc DECIMAL(5,2) DEFAULT 1.50, ld DATE DEFAULT '2020-01-02', "
+               "tm TIME DEFAULT '24:00:00', s VARCHAR(10) DEFAULT 'it''s', e VARCHAR(5) DEFAULT '')");
+    db.my.exec("INSERT INTO dv (id, tm) VALUES (1, '12:00:00')");
+
+    const agent_result r = db.convert();
+    ASSERT_EQ(r.status, 0) << show(r);
+    const db_rows want = {
+        {"id", "integer", std::nullopt},
+        {"u", "character varying(40)", std::nullopt},
+        {"r", "double precision", std::nullopt},
+        {"k", "integer", std::nullopt},
+        {"cc", "character varying(20)", std::nullopt},
+        {"us", "character varying(80)", std::nullopt},
+        {"ts", "timestamp without time zone", "CURRENT_TIMESTAMP"},
+        {"dt", "timestamp without time zone", "CURRENT_TIMESTAMP"},
+        {"lt", "timestamp without time zone", "CURRENT_TIMESTAMP"},
+        {"dd", "date", std::nullopt},
+        {"q", "character varying(10)", "'now()'::character varying"},
+        {"q2", "character varying(10)", "'uuid()'::character varying"},
+        {"n", "integer", "5"},
+        {"neg", "integer", "'-5'::integer"},
+        {"dc", "numeric(5,2)", "1.50"},
+        {"ld", "date", "'2020-01-02'::date"},
+        {"tm", "time without time zone", "'24:00:00'::time without time zone"},
+        {"s", "character varying(10)", "'it''s'::character varying"},
+        {"e", "character varying(5)", std::nullopt},  // an empty default is none
+    };
+    EXPECT_EQ(db.pg_columns("dv"), want);
+    // The row copied keeps its own values, whatever the defaults.
+    EXPECT_EQ(db.pg("SELECT k, cc, q, n, s FROM dv"), (db_rows{{"3", "ab", "now()", "5", "it's"}}));
+}
+
+}  // namespace
