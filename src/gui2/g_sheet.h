@@ -54,6 +54,7 @@ public:
     void start_timer(int period_ms);
     void stop_timer();
     bool timer_active() const { return m_timer.isActive(); }
+    int timer_period() const { return m_timer.interval(); }
 
     // The header's texts as shown (for tests and captures).
     QString header_title() const;
