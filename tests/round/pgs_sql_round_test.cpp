@@ -49,8 +49,8 @@ ALTER TABLE every_type DROP COLUMN gone;
 CREATE UNIQUE INDEX every_vc ON every_type (vc);
 CREATE INDEX every_i8_d ON every_type (i8, d);
 CREATE INDEX every_vl ON every_type (vl);
-CREATE TABLE other_child (id int PRIMARY KEY, code varchar(12),
-  CONSTRAINT every_parent FOREIGN KEY (code) REFERENCES parent (code));
+CREATE TABLE other_child (id int PRIMARY KEY, "parent's code" varchar(12),
+  CONSTRAINT every_parent FOREIGN KEY ("parent's code") REFERENCES parent (code));
 INSERT INTO parent VALUES ('p1', 'one'), ('p2', NULL), ('p3', E'it''s'), ('P1', 'upper');
 INSERT INTO other_child VALUES (1, 'P1'), (2, NULL);
 )";
@@ -77,14 +77,17 @@ INSERT INTO every_type (i2, i4, i8, n, nw, nu, r4, r8, m, b, d, t, ts, tz, tx, v
   NULL, NULL, NULL, NULL, NULL, NULL, 0, ''),
  (NULL, 7, NULL, NULL, NULL, NULL, '-0', '-0', NULL, NULL, NULL, NULL, NULL, NULL,
   E'\u4e2d\u6587 \U0001F4A9', 'v4', E'\u00e9', 'x', '\x0000', NULL, 3, E'k\u00e9'),
- (NULL, 8, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, 'V4', NULL, NULL, NULL, 'P1', 1, 'A'),
- (NULL, 9, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, 'v4 ', NULL, NULL, NULL, NULL, 1, 'a ');
+ (NULL, 8, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
+  NULL, 'V4', NULL, NULL, NULL, 'P1', 1, 'A'),
+ (NULL, 9, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
+  NULL, 'v4 ', NULL, NULL, NULL, NULL, 1, 'a ');
 UPDATE every_type SET u = 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', j = '{"a": [1, "\u00e9\"q"], "b": null}',
   iv = '1 year 2 mons -3 days 04:05:06.789', ar = '{1,NULL,-3}', nm = E'Name \u00e9', tt = '13:05:06.5+05:30'
   WHERE k1 = 1 AND k2 = 'a';
 UPDATE every_type SET j = '[]', iv = '-00:00:00.000001', ar = '{}', nm = '', tt = '24:00:00-15:59'
   WHERE k1 = 2 AND k2 = 'a';
-INSERT INTO every_type (i2, i4, i8, n, nw, nu, r4, r8, m, b, d, t, ts, tz, tx, vc, ch, vl, bin, code, k1, k2, u, j, iv, ar, nm, tt)
+INSERT INTO every_type
+  (i2, i4, i8, n, nw, nu, r4, r8, m, b, d, t, ts, tz, tx, vc, ch, vl, bin, code, k1, k2, u, j, iv, ar, nm, tt)
 SELECT (g * 97 % 65536) - 32768, g * 7919 * (1 - 2 * (g % 2)), g::int8 * 30000000000037, g * 1.000001,
        g / 7.0, g / 3.0, g / 7.0, 1.0 / g, g * 1.01, CASE WHEN g % 3 = 0 THEN NULL ELSE g % 2 = 0 END,
        date '2000-01-01' + g, time '00:00:00' + g * interval '1 minute 1.000001 second',
@@ -110,7 +113,8 @@ struct compared_column {
 
 // Text as the hexadecimal of its UTF-8 bytes, in the form the server outputs
 // it (format keeps the blanks that pad a char(n), and prints NULL as '').
-#define PG_TEXT_HEX(c) "CASE WHEN " c " IS NOT NULL THEN upper(encode(convert_to(format('%s', " c "), 'UTF8'), 'hex')) END"
+#define PG_TEXT_HEX(c) \
+    "CASE WHEN " c " IS NOT NULL THEN upper(encode(convert_to(format('%s', " c "), 'UTF8'), 'hex')) END"
 
 const compared_column compared[] = {
     {"i2", "i2::text", "i2"},
@@ -303,9 +307,9 @@ TEST_F(pgs_sql_round_trip_test, every_value_key_and_foreign_key_arrives)
               "P1=7570706572,p1=6F6E65,p2=2D,p3=69742773");
 
     // The keys in their order, the indexes and the foreign key.
-    const auto keys = rows("SELECT INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, NON_UNIQUE FROM information_schema.STATISTICS "
-                           "WHERE TABLE_SCHEMA = '" + copy + "' AND TABLE_NAME = 'public_every_type' "
-                           "ORDER BY INDEX_NAME, SEQ_IN_INDEX");
+    const auto keys = rows("SELECT INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, NON_UNIQUE FROM "
+                           "information_schema.STATISTICS WHERE TABLE_SCHEMA = '" + copy +
+                           "' AND TABLE_NAME = 'public_every_type'");
     std::vector<std::string> key_text;
     for (const auto& k : keys) key_text.push_back(*k[0] + "." + *k[1] + "=" + *k[2] + (*k[3] == "0" ? " unique" : ""));
     std::sort(key_text.begin(), key_text.end());
@@ -321,6 +325,17 @@ TEST_F(pgs_sql_round_trip_test, every_value_key_and_foreign_key_arrives)
                     "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" + copy +
                     "' AND REFERENCED_TABLE_NAME = 'public_parent'"),
               "2 2");
+    // The second child's key column, whose name MySQL does not take, arrives
+    // under a safe name, and its foreign key with it.
+    const std::string code_column = value("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
+                                           copy + "' AND TABLE_NAME = 'public_other_child' AND ORDINAL_POSITION = 2");
+    EXPECT_NE(code_column, "parent's code");
+    EXPECT_EQ(value("SELECT COLUMN_NAME FROM information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = '" + copy +
+                    "' AND TABLE_NAME = 'public_other_child' AND REFERENCED_COLUMN_NAME = 'code'"),
+              code_column);
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(id, '=', COALESCE(`" + code_column + "`, '-') ORDER BY id) FROM " +
+                    other.name),
+              "1=P1,2=-");
     // The foreign key holds: a child row without its parent is refused.
     MYSQL* m = second_connection();
     const std::string orphan = "INSERT INTO " + child.name + " (i4, code, k1, k2) VALUES (1, 'nope', 99, 'z')";
@@ -329,7 +344,8 @@ TEST_F(pgs_sql_round_trip_test, every_value_key_and_foreign_key_arrives)
 
     // The column types each source type became, and NOT NULL where it was.
     const auto types = rows("SELECT COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE FROM information_schema.COLUMNS WHERE "
-                            "TABLE_SCHEMA = '" + copy + "' AND TABLE_NAME = 'public_every_type' ORDER BY ORDINAL_POSITION");
+                            "TABLE_SCHEMA = '" + copy +
+                            "' AND TABLE_NAME = 'public_every_type' ORDER BY ORDINAL_POSITION");
     std::vector<std::string> type_text;
     for (const auto& t : types) type_text.push_back(*t[0] + " " + *t[1] + (*t[2] == "NO" ? " not null" : ""));
     EXPECT_EQ(type_text, (std::vector<std::string>{
@@ -349,7 +365,9 @@ TEST_F(pgs_sql_round_trip_test, what_cannot_arrive_unchanged_is_the_error_of_its
                "(5, NULL, NULL, '0044-03-15 BC', NULL), (6, NULL, NULL, 'infinity', NULL), "
                "(7, NULL, NULL, NULL, 'NaN'), (8, -0.5, -1e-300, '9999-12-31', -99999999.99)",
                "CREATE TABLE wide (id int, big numeric(300,2))", "INSERT INTO wide VALUES (1, 1.5)",
-               "CREATE TABLE deep (id int, scale numeric(50,40))"});
+               "CREATE TABLE deep (id int, scale numeric(50,40))",
+               "CREATE TABLE text_key (t text PRIMARY KEY, v int)",
+               "INSERT INTO text_key VALUES ('a', 1), ('A', 2), ('a ', 3)"});
     // MySQL has no NaN or infinity; a date value no date before the year 1,
     // and none infinite; a DECIMAL no NaN. Each costs its own row only.
     const copied_table odd = copy_table(L"public.odd");
@@ -379,8 +397,22 @@ TEST_F(pgs_sql_round_trip_test, what_cannot_arrive_unchanged_is_the_error_of_its
                 << e.message();
         }
     }
-    EXPECT_EQ(value("SELECT GROUP_CONCAT(TABLE_NAME) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + copy + "'"),
-              "public_odd");
+
+    // Text without a length becomes LONGTEXT, which MySQL indexes only by a
+    // prefix: the rows arrive, the key on it does not (NOT NULL stays).
+    const copied_table text_key = copy_table(L"public.text_key");
+    EXPECT_EQ(text_key.written, 3);
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(HEX(t), '=', v ORDER BY v) FROM " + text_key.name), "61=1,41=2,6120=3");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = '" + copy +
+                    "' AND TABLE_NAME = 'public_text_key'"),
+              "0");
+    EXPECT_EQ(value("SELECT CONCAT(COLUMN_TYPE, ' ', IS_NULLABLE) FROM information_schema.COLUMNS WHERE "
+                    "TABLE_SCHEMA = '" + copy + "' AND TABLE_NAME = 'public_text_key' AND COLUMN_NAME = 't'"),
+              "longtext NO");
+
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(TABLE_NAME ORDER BY TABLE_NAME) FROM information_schema.TABLES WHERE "
+                    "TABLE_SCHEMA = '" + copy + "'"),
+              "public_odd,public_text_key");
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ TEST(SqlColumnClauses, FormsOfOldAndNewServers)
 
     sql_dialect utf8_only = mariadb;
     utf8_only.utf8mb4 = false;
-    EXPECT_EQ(build(utf8_only, schema, none).columns[1], L"`title` VARCHAR(40) CHARACTER SET utf8 COLLATE utf8_nopad_bin ");
+    EXPECT_EQ(build(utf8_only, schema, none).columns[1],
+              L"`title` VARCHAR(40) CHARACTER SET utf8 COLLATE utf8_nopad_bin ");
     // Servers without a NO PAD collation: binary still.
     EXPECT_EQ(build(server(5, 5, 62), schema, none).columns[1],
               L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin ");
