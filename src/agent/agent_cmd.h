@@ -5,6 +5,7 @@
 #include <string>
 
 #include "agent/agent_targ.h"
+#include "converter/err_map.h"
 
 // The usage text, lines joined by line feeds, no line end after the last.
 std::string agent_usage_text();
@@ -17,8 +18,7 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target);
 
 // Ends the program when a profile file exists but does not load (text before
 // its first section, a read error) or its path does not convert.
-inline constexpr const char* agent_profile_unloadable_text =
-    "Profile cannot be loaded. Please verify the file is a conversion profile.";
+inline constexpr const char* agent_profile_unloadable_text = profile_unloadable_text;
 
 // The decimal value of the leading digits after an optional sign, as atoi
 // reads them, without overflow (saturates); 0 when there are none.

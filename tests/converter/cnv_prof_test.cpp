@@ -6,6 +6,7 @@
 
 #include "converter/cnv_my.h"
 #include "converter/cnv_udb.h"
+#include "support/trace_capture.h"
 #include "tk/tk_exc.h"
 
 namespace {
@@ -132,6 +133,18 @@ TEST(profile_keys, mysql_host_and_password_always_apply_user_and_port_only_when_
     EXPECT_EQ(m.port, "3306");
     EXPECT_TRUE(m.dump_options.dump_create_database);
     EXPECT_FALSE(m.dump_options.dump_new_version);  // only "1" is true here
+}
+
+TEST(mysql_settings, the_settings_trace_masks_the_password) {
+    trace_capture trace(1);
+    mysql_converter_impl m;
+    m.store_mysql_settings("db.local", "bob", "s3cret pass", "3307");
+    m.store_mysql_settings("db.local", "bob", "", "");
+    const std::string text = trace.text();
+    EXPECT_NE(text.find("mysql_converter_impl::store_mysql_settings(db.local,bob,********,3307)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("mysql_converter_impl::store_mysql_settings(db.local,bob,,)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
 }
 
 TEST(mysql_settings, port_text_reads_its_leading_number) {

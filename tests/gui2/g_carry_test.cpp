@@ -1,0 +1,96 @@
+// Calls from a worker thread that need the screen are made on the GUI thread.
+#include <QTest>
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "gui2/g_fixture.h"
+
+namespace {
+
+// Runs `work` on a worker thread while this (GUI) thread serves the carrier.
+template <class F>
+void on_worker(F work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    worker.join();
+}
+
+TEST_F(shell_test, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
+    make_shell({probe_spec{1}});
+    shell->open();
+    gui.presenter.box_answers = {g_button::ok, g_button::yes};
+    bool answer = false;
+    on_worker([&] {
+        shell->error(L"from the worker");
+        answer = shell->question(L"go on?");
+    });
+    ASSERT_EQ(gui.presenter.boxes.size(), 2u);
+    for (const shown_box& b : gui.presenter.boxes) EXPECT_EQ(b.thread, std::this_thread::get_id());
+    EXPECT_EQ(gui.presenter.boxes[0].caption, "Tessaline 1.0 Error");
+    EXPECT_TRUE(answer);
+}
+
+TEST(carrier, runs_at_once_on_the_gui_thread_and_carries_results_and_exceptions) {
+    g_carrier carrier;
+    EXPECT_TRUE(carrier.on_gui_thread());
+    EXPECT_EQ(carrier.call([] { return 7; }, 0), 7);
+
+    int result = 0;
+    std::thread::id ran_on;
+    bool thrown = false;
+    on_worker([&] {
+        result = carrier.call(
+            [&] {
+                ran_on = std::this_thread::get_id();
+                return 42;
+            },
+            0);
+        try {
+            carrier.run([] { throw std::runtime_error("refused"); });
+        } catch (const std::runtime_error& e) {
+            thrown = std::string(e.what()) == "refused";
+        }
+    });
+    EXPECT_EQ(result, 42);
+    EXPECT_EQ(ran_on, std::this_thread::get_id());
+    EXPECT_TRUE(thrown);
+}
+
+TEST(carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
+    g_carrier carrier;
+    carrier.close();
+    bool ran = false;
+    int result = -5;
+    std::thread worker([&] { result = carrier.call([&] { ran = true; return 1; }, 9); });
+    worker.join();  // no events served: it must not wait for them
+    EXPECT_EQ(result, 9);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ran);
+    // The GUI thread itself still runs its calls.
+    EXPECT_EQ(carrier.call([] { return 3; }, 0), 3);
+}
+
+TEST(carrier, closing_releases_a_worker_that_waits) {
+    g_carrier carrier;
+    std::atomic<bool> waiting{false};
+    bool ran = false;
+    int result = 0;
+    std::thread worker([&] {
+        waiting = true;
+        result = carrier.call([&] { ran = true; return 1; }, 2);
+    });
+    while (!waiting) std::this_thread::yield();
+    QTest::qSleep(20);  // the call is queued, not served
+    carrier.close();
+    worker.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(result, 2);
+    EXPECT_FALSE(ran);
+}
+
+}  // namespace

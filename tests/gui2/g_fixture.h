@@ -1,0 +1,95 @@
+#pragma once
+// A shell on the scripted presenter, and probe pages whose answers a test
+// chooses and whose calls it can read back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui2/g_carry.h"
+#include "gui2/g_disp.h"
+#include "gui2/g_fake_pres.h"
+#include "gui2/g_wiz_pg.h"
+#include "gui2/g_wiz_sh.h"
+
+struct probe_spec {
+    int id;
+    bool init = true;   // page_init
+    int next = 0;       // on_next
+    int back = 0;       // store_settings
+    bool kill = true;   // on_kill_active
+    unsigned buttons = wiz_back | wiz_next;
+    bool has_help = true;
+};
+
+class probe_page : public wizard_page {
+public:
+    probe_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log)
+        : wizard_page(shell, style_for(spec)), m_spec(spec), m_log(log) {}
+
+    bool page_init() override { return record("init", m_spec.init); }
+    bool on_kill_active() override { return record("kill", m_spec.kill); }
+    int on_next() override {
+        record("next", true);
+        return m_spec.next;
+    }
+    int store_settings() override {
+        record("back", true);
+        return m_spec.back;
+    }
+    void on_help() override { record("help", true); }
+    void on_timer() override { ++ticks; }
+    bool on_finish() override { return record("finish", finish_answer); }
+
+    int ticks = 0;
+    bool finish_answer = true;
+
+private:
+    static wizard_page_style style_for(const probe_spec& s) {
+        wizard_page_style style;
+        style.dialog_id = s.id;
+        style.buttons = s.buttons;
+        style.header_title = L"Step " + std::to_wstring(s.id);
+        style.header_subtitle = L"Probe page";
+        style.has_help = s.has_help;
+        return style;
+    }
+    bool record(const char* what, bool answer) {
+        m_log.push_back(what + std::string(" ") + std::to_string(m_spec.id));
+        return answer;
+    }
+
+    probe_spec m_spec;
+    std::vector<std::string>& m_log;
+};
+
+// The services a shell needs, with a dispatcher whose error box is the
+// shell's (or a bare presenter box before there is one).
+struct gui_services {
+    fake_presenter presenter;
+    g_carrier carrier;
+    g_dispatcher dispatcher{nullptr, nullptr};
+
+    gui_services() {
+        dispatcher.set_error_box([this](const std::string& text) {
+            if (wizard_shell* shell = wizard_shell::find()) return shell->error(text);
+            presenter.show_box({nullptr, "Error", QString::fromStdString(text), g_icon::error});
+        });
+    }
+    wizard_services services() { return {presenter, carrier, dispatcher}; }
+};
+
+class shell_test : public ::testing::Test {
+protected:
+    gui_services gui;
+    std::unique_ptr<wizard_shell> shell;
+    std::vector<std::string> log;
+
+    wizard_shell& make_shell(const std::vector<probe_spec>& pages = {}) {
+        shell = std::make_unique<wizard_shell>(L"Tessaline 1.0", 0, 0, 0, gui.services());
+        for (const probe_spec& p : pages) shell->emplace_page<probe_page>(p, log);
+        return *shell;
+    }
+    probe_page& probe(int index) { return static_cast<probe_page&>(shell->page(index)); }
+};

@@ -1,0 +1,82 @@
+#pragma once
+// The wizard as the program builds it (converter in its wizard form, the
+// program's shell and pages) on the scripted presenter, with a registry of
+// its own for each test.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <filesystem>
+#include <memory>
+
+#include "converter/dr_conv.h"
+#include "converter/err_hand.h"
+#include "converter/err_map.h"
+#include "converter/fake_dlg.h"
+#include "gui2/g_fixture.h"
+#include "gui2/g_shot.h"
+#include "wizard/pg_conn.h"
+#include "wizard/pg_welc.h"
+#include "wizard/vek_ids.h"
+#include "wizard/vek_shel.h"
+
+class wizard_test : public ::testing::Test {
+protected:
+    static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2;
+
+    wizard_test() : handler(pgs_error_map) {
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        registry = std::filesystem::temp_directory_path() /
+                   ("wz_reg_" + std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000));
+        std::filesystem::remove_all(registry);
+        setenv("VEK_REGISTRY_DIR", registry.c_str(), 1);
+        handler.load_err_map(mysql_error_map);
+        handler.set_dialogs(&dialogs);
+        gui.dispatcher.set_error_handler(&handler);
+    }
+    ~wizard_test() override {
+        shell.reset();
+        conv.reset();
+        unsetenv("VEK_REGISTRY_DIR");
+        std::filesystem::remove_all(registry);
+    }
+
+    // Builds the converter (which reads the registry), the shell and the
+    // pages, and shows the welcome page.
+    void start() {
+        conv = std::make_unique<dravik_convertor>(converter_form::wizard);
+        shell = std::make_unique<vek_shell>(gui.services());
+        shell->set_help_dir(VEK_HELP_DIR);
+        vek_add_pages(*shell, *conv);
+        shell->sheet().resize(shell->sheet().minimumSizeHint().expandedTo(QSize(620, 460)));
+        ASSERT_TRUE(shell->open());
+    }
+
+    wizard_page& page(int index) { return shell->page(index); }
+    g_controls& controls(int index) { return page(index).controls(); }
+    // Goes from the welcome page to a connection page (set_cur_sel_id: no
+    // connection is made on the way).
+    void go_to(int index) { ASSERT_TRUE(shell->set_cur_sel_id(page(index).dialog_id())); }
+
+    // Fills a connection page as a user would.
+    void fill(int index, bool remote, const std::string& host, const std::string& port, const std::string& user,
+              const std::string& password) {
+        g_controls& c = controls(index);
+        c.as<QRadioButton>(remote ? conn_id::remote : conn_id::local).click();
+        c.set_text(conn_id::host, host);
+        c.set_text(conn_id::port, port);
+        c.set_text(conn_id::user, user);
+        c.set_text(conn_id::password, password);
+    }
+
+    std::vector<QString> box_texts() const { return gui.presenter.texts(); }
+
+    std::filesystem::path registry;
+    gui_services gui;
+    scripted_dialogs dialogs;
+    error_handler handler;
+    std::unique_ptr<dravik_convertor> conv;
+    std::unique_ptr<vek_shell> shell;
+};

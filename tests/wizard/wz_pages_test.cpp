@@ -1,0 +1,367 @@
+// The welcome page and the two connection pages, driven as a user would,
+// against the private test servers.
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "sql/sql_engi.h"
+#include "support/test_servers.h"
+#include "wz_fixture.h"
+
+namespace {
+
+TEST_F(wizard_test, opens_on_the_welcome_page_with_the_watermark_and_next_only) {
+    start();
+    EXPECT_EQ(shell->current_index(), welcome_index);
+    EXPECT_EQ(shell->sheet().windowTitle(), "Tessaline 1.0");
+    EXPECT_TRUE(shell->sheet().watermark_visible());
+    EXPECT_FALSE(shell->sheet().header_visible());
+    const g_controls& b = shell->sheet().controls();
+    EXPECT_FALSE(b.is_enabled(g_sheet_id::back));
+    EXPECT_TRUE(b.is_enabled(g_sheet_id::next));
+    EXPECT_TRUE(b.is_enabled(g_sheet_id::help));
+    EXPECT_EQ(controls(welcome_index).text(welcome_id::title), "Welcome to the Database\nConversion Wizard\n");
+    EXPECT_TRUE(controls(welcome_index).at(welcome_id::title).font().bold());
+    EXPECT_EQ(controls(welcome_index).text(welcome_id::load_profile), "Load profile");
+    EXPECT_EQ(shell->sheet().focusWidget(), &shell->sheet().controls().at(g_sheet_id::next));
+    save_shot(shell->sheet(), "page_welcome");
+    // Enter goes on, also from the page's own button.
+    QTest::keyClick(&controls(welcome_index).at(welcome_id::load_profile), Qt::Key_Return);
+    EXPECT_EQ(shell->current_index(), mysql_index);
+    EXPECT_TRUE(gui.presenter.file_requests.empty());
+}
+
+TEST_F(wizard_test, connection_pages_show_their_step_in_the_header) {
+    start();
+    const struct {
+        int index;
+        const char* title;
+        const char* subtitle;
+        const char* shot;
+    } pages[] = {{mysql_index, "Step 1 of 6", "Connect to MySQL server", "page_mysql"},
+                 {pgs_index, "Step 2 of 6", "Connect to PostgreSQL server", "page_pgs"}};
+    for (const auto& p : pages) {
+        go_to(p.index);
+        fill(p.index, true, "db1.example.org", p.index == mysql_index ? "3306" : "5432", "converter", "secret");
+        EXPECT_TRUE(shell->sheet().header_visible());
+        EXPECT_FALSE(shell->sheet().watermark_visible());
+        EXPECT_EQ(shell->sheet().header_title(), p.title);
+        EXPECT_EQ(shell->sheet().header_subtitle(), p.subtitle);
+        EXPECT_TRUE(shell->sheet().controls().is_enabled(g_sheet_id::back));
+        EXPECT_EQ(controls(p.index).as<QLineEdit>(conn_id::password).echoMode(), QLineEdit::Password);
+        save_shot(shell->sheet(), p.shot);
+    }
+}
+
+TEST_F(wizard_test, local_and_remote_switch_the_host_and_port_boxes) {
+    start();
+    for (int index : {mysql_index, pgs_index}) {
+        go_to(index);
+        g_controls& c = controls(index);
+        c.as<QRadioButton>(conn_id::remote).click();
+        EXPECT_TRUE(c.is_enabled(conn_id::host));
+        EXPECT_TRUE(c.is_enabled(conn_id::port));
+        EXPECT_EQ(shell->sheet().focusWidget(), &c.at(conn_id::port)) << index;
+        c.as<QRadioButton>(conn_id::local).click();
+        EXPECT_FALSE(c.is_enabled(conn_id::host));
+        EXPECT_FALSE(c.is_enabled(conn_id::port));
+    }
+}
+
+TEST_F(wizard_test, the_tab_order_goes_down_the_page_then_to_the_buttons) {
+    start();
+    go_to(mysql_index);
+    const int ids[] = {conn_id::local, conn_id::remote, conn_id::user, conn_id::password, conn_id::host, conn_id::port};
+    g_controls& c = controls(mysql_index);
+    std::vector<int> order;
+    QWidget* w = &c.at(conn_id::local);
+    for (int step = 0; step < 200 && order.size() < std::size(ids); ++step, w = w->nextInFocusChain())
+        for (int id : ids)
+            if (w == &c.at(id)) order.push_back(id);
+    EXPECT_EQ(order, std::vector<int>(std::begin(ids), std::end(ids)));
+    // After the port box the focus leaves the page for the sheet's buttons.
+    QWidget* after = c.at(conn_id::port).nextInFocusChain();
+    while (after && !(after->isVisible() && after->isEnabled() && (after->focusPolicy() & Qt::TabFocus)))
+        after = after->nextInFocusChain();
+    EXPECT_FALSE(page(mysql_index).isAncestorOf(after));
+}
+
+TEST_F(wizard_test, the_mysql_page_stores_what_local_and_remote_mean) {
+    start();
+    const struct {
+        bool remote;
+        const char* host;
+        const char* port;
+        const char* stored_host;
+        const char* stored_port;
+    } cases[] = {
+        {false, "ignored.example", "1234", "", "3306"},
+        {true, "db1.example.org", "", "db1.example.org", "3306"},
+        {true, " db1 ", " 3307 ", "db1", "3307"},
+    };
+    for (const auto& c : cases) {
+        go_to(mysql_index);
+        fill(mysql_index, c.remote, c.host, c.port, " reader ", "pass word");
+        shell->press_back();  // stores without connecting
+        EXPECT_EQ(shell->current_index(), welcome_index);
+        EXPECT_EQ(conv->mysql_converter_impl::host, c.stored_host);
+        EXPECT_EQ(conv->mysql_converter_impl::port, c.stored_port);
+        EXPECT_EQ(conv->mysql_converter_impl::user, "reader");
+        EXPECT_EQ(conv->mysql_converter_impl::password, "pass word");
+    }
+}
+
+TEST_F(wizard_test, the_postgresql_port_is_empty_for_the_default_or_1_to_65535) {
+    start();
+    const struct {
+        const char* text;
+        int stored;  // -1: refused
+    } cases[] = {{"", 0},       {"  ", 0},       {"5433", 5433}, {" 5433 ", 5433}, {"65535", 65535}, {"1", 1},
+                 {"abc", -1},   {"-1", -1},      {"0", -1},      {"65536", -1},    {"5432x", -1},    {"+5432", -1},
+                 {"99999999999", -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        go_to(pgs_index);
+        conv->pgs_converter_impl::port = 7;
+        gui.presenter.boxes.clear();
+        fill(pgs_index, true, "db2.example.org", c.text, "loader", "pw");
+        shell->press_back();
+        if (c.stored >= 0) {
+            EXPECT_EQ(shell->current_index(), mysql_index);
+            EXPECT_EQ(conv->pgs_converter_impl::port, static_cast<unsigned>(c.stored));
+            EXPECT_TRUE(gui.presenter.boxes.empty());
+        } else {
+            EXPECT_EQ(shell->current_index(), pgs_index);
+            EXPECT_EQ(conv->pgs_converter_impl::port, 7u);  // nothing stored
+            EXPECT_EQ(box_texts(), std::vector<QString>{invalid_pg_port_text});
+            EXPECT_EQ(shell->sheet().focusWidget(), &controls(pgs_index).at(conn_id::port));
+            // Next refuses it the same way, before any connection is tried.
+            shell->press_next();
+            EXPECT_EQ(shell->current_index(), pgs_index);
+            EXPECT_EQ(box_texts().size(), 2u);
+        }
+    }
+    // Local: no host, the default port, whatever the boxes hold.
+    go_to(pgs_index);
+    fill(pgs_index, false, "ignored.example", "abc", "loader", "pw");
+    shell->press_back();
+    EXPECT_EQ(conv->pgs_converter_impl::host, "");
+    EXPECT_EQ(conv->pgs_converter_impl::port, 0u);
+}
+
+TEST_F(wizard_test, long_entries_reach_the_converter_whole) {
+    start();
+    const std::string host(300, 'h'), user(270, 'u'), password = std::string(400, 'p') + "\xc3\xa9";
+    for (int index : {mysql_index, pgs_index}) {
+        go_to(index);
+        fill(index, true, host, "", user, password);
+        shell->press_back();
+    }
+    EXPECT_EQ(conv->mysql_converter_impl::host, host);
+    EXPECT_EQ(conv->mysql_converter_impl::user, user);
+    EXPECT_EQ(conv->mysql_converter_impl::password, password);
+    EXPECT_EQ(conv->pgs_converter_impl::host, host);
+    EXPECT_EQ(conv->pgs_converter_impl::user, user);
+    EXPECT_EQ(conv->pgs_converter_impl::password, password);
+}
+
+TEST_F(wizard_test, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_page) {
+    const server_address my = mysql_test_server();
+    start();
+    go_to(mysql_index);
+    fill(mysql_index, true, my.host, std::to_string(my.port), my.user, my.password + "-wrong");
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), mysql_index);
+    ASSERT_EQ(box_texts().size(), 1u);
+    EXPECT_EQ(box_texts()[0].toStdString(), tk_error_converter(mysql_error_map).convert(0x400000 + 1045));
+    EXPECT_EQ(gui.presenter.boxes[0].caption, "Tessaline 1.0 Error");
+    EXPECT_TRUE(gui.presenter.help_files.empty());
+    // The settings were stored before the attempt.
+    EXPECT_EQ(conv->mysql_converter_impl::password, my.password + "-wrong");
+
+    // A port that is no number is refused before connecting.
+    fill(mysql_index, true, my.host, "abc", my.user, my.password);
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), mysql_index);
+    EXPECT_EQ(box_texts().back(), "Invalid port number");
+
+    fill(mysql_index, true, my.host, std::to_string(my.port), my.user, my.password);
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), pgs_index);
+    EXPECT_EQ(box_texts().size(), 2u);
+    EXPECT_TRUE(conv->mysql_converter_impl::engine.connected());
+}
+
+TEST_F(wizard_test, a_wrong_postgresql_password_shows_the_server_text_and_keeps_the_page) {
+    const server_address pg = pg_test_server();
+    start();
+    go_to(pgs_index);
+    fill(pgs_index, true, pg.host, std::to_string(pg.port), pg.user, pg.password + "-wrong");
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), pgs_index);
+    ASSERT_EQ(box_texts().size(), 1u);
+    EXPECT_NE(box_texts()[0].indexOf("password authentication failed"), -1) << box_texts()[0].toStdString();
+    EXPECT_FALSE(conv->pgs_converter_impl::engine.is_connected());
+
+    fill(pgs_index, true, pg.host, std::to_string(pg.port), pg.user, pg.password);
+    shell->press_next();
+    EXPECT_EQ(box_texts().size(), 1u);
+    EXPECT_TRUE(conv->pgs_converter_impl::engine.is_connected());
+    EXPECT_EQ(conv->pgs_converter_impl::port, static_cast<unsigned>(pg.port));
+}
+
+TEST_F(wizard_test, f1_and_help_open_each_page_topic) {
+    start();
+    const struct {
+        int index;
+        int topic;
+    } pages[] = {{welcome_index, vek_topic::welcome}, {mysql_index, vek_topic::mysql}, {pgs_index, vek_topic::pgs}};
+    for (const auto& p : pages) {
+        ASSERT_TRUE(shell->set_cur_sel_id(page(p.index).dialog_id()));
+        gui.presenter.help_files.clear();
+        shell->press_help();
+        QTest::keyClick(&shell->sheet(), Qt::Key_F1);
+        const QString topic = QString(VEK_HELP_DIR) + "/" + QString::number(p.topic) + ".html";
+        EXPECT_EQ(gui.presenter.help_files, (std::vector<QString>{topic, topic}));
+        EXPECT_TRUE(QFile::exists(topic)) << topic.toStdString();
+    }
+    EXPECT_TRUE(box_texts().empty());
+
+    shell->set_help_dir("/nonexistent/dravik.help");
+    shell->press_help();
+    EXPECT_EQ(box_texts(), std::vector<QString>{"Help file does not exist. Reinstall the program."});
+}
+
+// A profile file with the given text.
+std::string write_profile(const std::filesystem::path& dir, const std::string& text) {
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path path = dir / "settings.vek";
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+TEST_F(wizard_test, a_loaded_profile_fills_the_pages) {
+    const server_address my = mysql_test_server();
+    start();
+    const std::string path = write_profile(registry / "profiles",
+                                           "[Generic settings]\r\nsrc=shop\r\ndest=shop_pg\r\nmode=1\r\n"
+                                           "[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
+                                               "\r\nuser=" + my.user + "\r\npassword=" + my.password +
+                                               "\r\n[pgs settings]\r\nhost=db2.example.org\r\nuser=loader\r\n"
+                                               "password=pg secret\r\n[Selected Tables]\r\n[Available Queries]\r\n");
+    gui.presenter.file_answers.push_back(QString::fromStdString(path));
+    controls(welcome_index).as<QPushButton>(welcome_id::load_profile).click();
+    ASSERT_EQ(gui.presenter.file_requests.size(), 1u);
+    EXPECT_EQ(gui.presenter.file_requests[0].title, "Select Profile File");
+    EXPECT_EQ(gui.presenter.file_requests[0].filters[0].pattern, "*.vek");
+    EXPECT_TRUE(box_texts().empty());
+    EXPECT_EQ(conv->src, L"shop");
+    EXPECT_EQ(conv->n_mode, 1);
+
+    shell->press_next();
+    ASSERT_EQ(shell->current_index(), mysql_index);
+    g_controls& m = controls(mysql_index);
+    EXPECT_TRUE(m.is_checked(conn_id::remote));
+    EXPECT_EQ(m.text_a(conn_id::host), my.host);
+    EXPECT_EQ(m.text_a(conn_id::port), std::to_string(my.port));
+    EXPECT_EQ(m.text_a(conn_id::user), my.user);
+    EXPECT_EQ(m.text_a(conn_id::password), my.password);
+
+    shell->press_next();  // connects with the profile's settings
+    ASSERT_EQ(shell->current_index(), pgs_index) << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+    g_controls& p = controls(pgs_index);
+    EXPECT_TRUE(p.is_checked(conn_id::remote));
+    EXPECT_EQ(p.text_a(conn_id::host), "db2.example.org");
+    EXPECT_EQ(p.text_a(conn_id::port), "");  // profiles carry no port: the default
+    EXPECT_EQ(p.text_a(conn_id::user), "loader");
+    EXPECT_EQ(p.text_a(conn_id::password), "pg secret");
+}
+
+TEST_F(wizard_test, a_profile_that_does_not_load_says_why_and_changes_nothing) {
+    start();
+    conv->src = L"before";
+    const struct {
+        const char* text;  // null: no file
+        std::string shown;
+    } cases[] = {
+        {"host=db1\r\n[MySQL settings]\r\n", profile_unloadable_text},
+        {"", profile_unloadable_text},
+        {"[Generic settings]\r\nsrc=x\r\nmode=7\r\n", "Invalid merge/overwrite mode"},
+        {nullptr, "Profile does not exist. Please verify the correct path/name was given."},
+    };
+    for (const auto& c : cases) {
+        gui.presenter.boxes.clear();
+        const std::string path = c.text ? write_profile(registry / "bad", c.text) : (registry / "none.vek").string();
+        gui.presenter.file_answers.push_back(QString::fromStdString(path));
+        controls(welcome_index).as<QPushButton>(welcome_id::load_profile).click();
+        EXPECT_EQ(box_texts(), std::vector<QString>{QString::fromStdString(c.shown)}) << (c.text ? c.text : "none");
+        EXPECT_EQ(conv->src, L"before");
+    }
+    // Cancelling the dialog changes nothing and says nothing.
+    gui.presenter.boxes.clear();
+    controls(welcome_index).as<QPushButton>(welcome_id::load_profile).click();
+    EXPECT_TRUE(box_texts().empty());
+    EXPECT_EQ(conv->src, L"before");
+    EXPECT_EQ(shell->current_index(), welcome_index);
+}
+
+TEST_F(wizard_test, the_pages_open_with_the_last_used_settings) {
+    {
+        dravik_convertor last(converter_form::wizard);
+        last.store_mysql_settings("db1.example.org", "reader", "my secret", "3307");
+        last.store_pgs_settings("db2.example.org", "loader", "pg secret", 5433);
+    }  // stored in the registry here
+    start();
+    go_to(mysql_index);
+    g_controls& m = controls(mysql_index);
+    EXPECT_TRUE(m.is_checked(conn_id::remote));
+    EXPECT_EQ(m.text_a(conn_id::host), "db1.example.org");
+    EXPECT_EQ(m.text_a(conn_id::port), "3307");
+    EXPECT_EQ(m.text_a(conn_id::password), "my secret");
+    go_to(pgs_index);
+    g_controls& p = controls(pgs_index);
+    EXPECT_EQ(p.text_a(conn_id::host), "db2.example.org");
+    EXPECT_EQ(p.text_a(conn_id::port), "5433");
+    EXPECT_EQ(p.text_a(conn_id::user), "loader");
+}
+
+TEST_F(wizard_test, a_first_start_shows_local_servers) {
+    start();
+    go_to(mysql_index);
+    EXPECT_TRUE(controls(mysql_index).is_checked(conn_id::local));
+    EXPECT_FALSE(controls(mysql_index).is_enabled(conn_id::host));
+    go_to(pgs_index);
+    EXPECT_TRUE(controls(pgs_index).is_checked(conn_id::local));
+}
+
+TEST_F(wizard_test, a_run_starts_the_progress_timer_from_its_thread_with_an_empty_error_list) {
+    start();
+    handler.note(coded_exception(0, "from an earlier step", 0));
+    ASSERT_EQ(handler.errors().size(), 1u);
+    vek_run_hooks hooks(handler);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        hooks.on_run_started();
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
+    worker.join();
+    EXPECT_TRUE(shell->timer_running());
+    EXPECT_TRUE(shell->sheet().timer_active());
+    EXPECT_EQ(shell->sheet().timer_period(), 200);
+    EXPECT_TRUE(handler.errors().empty());
+    EXPECT_EQ(handler.error_count(), 0u);
+}
+
+TEST(wizard_exit_code, is_0_only_after_a_clean_finished_run) {
+    error_handler eh(pgs_error_map);
+    dravik_convertor conv;
+    EXPECT_EQ(vek_exit_code(wizard_shell::end::cancelled, conv, eh), -1);
+    EXPECT_EQ(vek_exit_code(wizard_shell::end::finished, conv, eh), -1);  // nothing ran
+}
+
+}  // namespace
