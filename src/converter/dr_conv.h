@@ -61,6 +61,8 @@ public:
     // it reads back unchanged (profile_fault() tells which). A missing file
     // and a mode outside 0 to 4 are level-1 tk_exceptions.
     bool load_profile(const std::wstring& path);
+    // Applies a profile already read; false when a part does not apply.
+    bool load_profile(const udb_profile& profile);
     bool store_profile(const std::wstring& path);
     const udb_profile_fault& profile_fault() const { return m_profile_fault; }
 

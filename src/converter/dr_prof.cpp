@@ -15,6 +15,10 @@ bool dravik_convertor::store_profile(const std::wstring& path) {
 bool dravik_convertor::load_profile(const std::wstring& path) {
     udb_profile profile;
     if (!profile.load(path)) return false;
+    return load_profile(profile);
+}
+
+bool dravik_convertor::load_profile(const udb_profile& profile) {
     return udb_converter::load_profile(profile) && mysql_converter_impl::load_profile(profile) &&
            pgs_converter_impl::load_profile(profile);
 }

@@ -158,13 +158,14 @@ void dravik_convertor::run_steps(error_handler& eh) {
     if (m_hooks && selected_tables.empty() && selected_queries.empty() && m_hooks->select_all_when_empty())
         selected_tables = src_db->table_names();
 
-    n_tables.store(static_cast<std::uint32_t>(selected_tables.size()), std::memory_order_relaxed);
     tk_trace_w(3, L"Converting database %s (%d tables)", src.c_str(), static_cast<int>(selected_tables.size()));
     if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
 
     // A query keeps its text when a table of the same name is selected: the
     // query wins.
     for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
+    // Progress counts every entry the run takes, tables and queries alike.
+    n_tables.store(static_cast<std::uint32_t>(selected_queries.size()), std::memory_order_relaxed);
     const std::map<std::wstring, cnv_dest_name> targets =
         plan_dest_names(src_db->table_names(), selected_queries, dst_db->table_names());
 

@@ -4,6 +4,8 @@
 #include "converter/err_hand.h"
 #include "tk/tk_log.h"
 #include "wizard/pg_conn.h"
+#include "wizard/pg_fin.h"
+#include "wizard/pg_prog.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
 
@@ -19,16 +21,16 @@ std::wstring vek_title() {
 vek_shell::vek_shell(wizard_services services)
     : wizard_shell(vek_title(), vek_res::icon, vek_res::watermark, vek_res::header, services) {}
 
-void vek_add_pages(wizard_shell& shell, dravik_convertor& conv) {
+void vek_add_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors) {
     shell.emplace_page<welcome_page>(conv, vek_profile_extension);
     shell.emplace_page<sql_settings_page2>(static_cast<mysql_converter_impl&>(conv));
     shell.emplace_page<pgs_settings_page_impl>(static_cast<pgs_converter_impl&>(conv));
+    vek_add_run_pages(shell, conv, errors);
 }
 
-void vek_run_hooks::on_run_started() {
-    m_errors.clear_errors();
-    m_errors.reset_error_count();
-    if (wizard_shell* shell = wizard_shell::find()) shell->start_timer(timer_period_ms);
+void vek_add_run_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors) {
+    shell.emplace_page<progress_page>(conv, errors);
+    shell.emplace_page<vek_finish_page>(conv, errors, vek_profile_extension);
 }
 
 int vek_exit_code(wizard_shell::end how, const dravik_convertor& conv, const error_handler& errors) {

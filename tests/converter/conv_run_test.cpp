@@ -214,10 +214,15 @@ TEST_F(conversion_test, a_failed_table_or_a_missing_one_is_reported_and_the_next
     select({L"b_missing", L"good"});
     recording_hooks hooks;
     conv->set_run_hooks(&hooks);
-    std::uint32_t done_before_good = 0;
-    hooks.at_table = [&](const std::wstring&) { done_before_good = conv->n_tables_done.load(); };
+    std::uint32_t done_before_good = 0, entries = 0;
+    hooks.at_table = [&](const std::wstring&) {
+        done_before_good = conv->n_tables_done.load();
+        entries = conv->n_tables.load();
+    };
     run();
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    // The progress total counts the query with the tables.
+    EXPECT_EQ(entries, 3u);
     ASSERT_EQ(handler.errors().size(), 2u);
     EXPECT_EQ(handler.errors()[0].rfind("a_bad: ", 0), 0u) << handler.errors()[0];
     EXPECT_EQ(handler.errors()[1], "b_missing: Table b_missing not exists");
