@@ -3,6 +3,7 @@
 // database, the run's pages shown as the program shows them, and the screen
 // served (timer ticks, the worker's boxes) while a test waits.
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QTest>
 #include <chrono>
 #include <functional>
