@@ -57,6 +57,9 @@ TEST_F(run_test, a_run_follows_its_progress_and_ends_on_the_finish_page) {
     EXPECT_TRUE(b.is_enabled(g_sheet_id::cancel));
     // The finish page reports this run alone.
     EXPECT_EQ(handler.error_count(), 0u);
+    // Help opens the contents: the page has no topic of its own.
+    shell->press_help();
+    EXPECT_EQ(gui.presenter.help_files, std::vector<QString>{QString(VEK_HELP_DIR) + "/index.html"});
 
     wait_for_finish_page();
     EXPECT_FALSE(shell->timer_running());
