@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "converter/cnv_hook.h"
@@ -52,7 +53,9 @@ public:
 
     // Mode 0 only, when the destination exists: the source database must open
     // first (its error passes to the caller and nothing is dropped), then the
-    // destination database is dropped.
+    // destination database is dropped. The run does the same itself once its
+    // source has opened, so a caller that only chose the mode (the wizard)
+    // loses nothing before the run starts.
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
@@ -73,7 +76,15 @@ public:
     run_outcome last_outcome() const { return m_outcome.load(std::memory_order_acquire); }
 
 private:
+    // What a run converts: (name, SQL text; empty for a table).
+    using run_entry = std::pair<std::wstring, std::wstring>;
+
     void run_steps(error_handler& eh);
+    // The selected tables and queries, and the selected views as queries over
+    // the view, in name order.
+    std::vector<run_entry> run_entries() const;
+    // Mode 0: drops the destination database when it exists.
+    void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        udb_validator& validator, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);

@@ -1,5 +1,8 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+#include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
@@ -84,6 +87,9 @@ void dravik_convertor::run_steps(error_handler& eh) {
     check_stop();
     run_value_reporter reporter(eh);
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
+    // Overwriting the entire database starts here, now that the source is
+    // known to open.
+    drop_dest_to_overwrite();
     pgs_engine& pg = pgs_converter_impl::engine;
     std::unique_ptr<udb_database> dst_db;
     if (pg.is_db_exist(dest))
@@ -99,15 +105,18 @@ void dravik_convertor::run_steps(error_handler& eh) {
     if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
 
     pgs_tn_validator validator(selected_tables, dst_db->table_names());
-    for (const auto& entry : selected_queries) {
-        tk_trace_w(1, L"udb_validator::add_existing_name(%s)", entry.first.c_str());
-        validator.add_existing_name(entry.first);
-    }
+    auto add_existing = [&validator](const std::wstring& name) {
+        tk_trace_w(1, L"udb_validator::add_existing_name(%s)", name.c_str());
+        validator.add_existing_name(name);
+    };
+    for (const auto& entry : selected_queries) add_existing(entry.first);
+    for (const auto& view : views) add_existing(view.first);
     // A query keeps its text when a table of the same name is selected: the
     // query wins.
     for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
+    const std::vector<run_entry> entries = run_entries();
 
-    for (const auto& [name, sql] : selected_queries) {
+    for (const auto& [name, sql] : entries) {
         check_stop();
         set_cur_table(name);
         n_records_done.store(0, std::memory_order_relaxed);
@@ -119,6 +128,21 @@ void dravik_convertor::run_steps(error_handler& eh) {
     eh.set_context(L"");
     n_tables_done.store(0, std::memory_order_relaxed);
     n_tables.store(0, std::memory_order_relaxed);
+}
+
+std::vector<dravik_convertor::run_entry> dravik_convertor::run_entries() const {
+    std::vector<run_entry> entries(selected_queries.begin(), selected_queries.end());
+    // A selected view is read through the view itself: its table holds the
+    // rows the view shows, whatever its definition (which an account without
+    // SHOW VIEW cannot even read).
+    for (const auto& view : views)
+        entries.emplace_back(view.first,
+                             L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first)));
+    // Name order; a view named like a query comes after it and gets a
+    // generated name, so neither is lost.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const run_entry& a, const run_entry& b) { return udb_utf16_less()(a.first, b.first); });
+    return entries;
 }
 
 // Ends the table's COPY and commits it. Its failure (a row the server

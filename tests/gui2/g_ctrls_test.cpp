@@ -78,12 +78,15 @@ TEST_F(controls_test, list_boxes_stay_sorted_ignoring_case) {
     EXPECT_EQ(c.list_item(5, 9), QString());
 }
 
-TEST_F(controls_test, combo_boxes_find_by_prefix_and_keep_the_typed_text) {
+TEST_F(controls_test, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     g_controls& c = page().controls();
     c.set_text(6, std::string("shop"));
-    for (const char* name : {"mysql", "Shop_2024", "shop"}) c.combo_add(6, name);
-    EXPECT_EQ(c.combo_find_prefix(6, "SHOP"), 1);
-    EXPECT_EQ(c.combo_find_prefix(6, "none"), -1);
+    for (const char* name : {"mysql", "Shop_2024", "SHOP", "shop"}) c.combo_add(6, name);
+    EXPECT_EQ(c.combo_find_name(6, "shop"), 3);   // the exact name first
+    EXPECT_EQ(c.combo_find_name(6, "Shop"), 2);   // else the same name in another case
+    EXPECT_EQ(c.combo_find_name(6, "shop_"), -1);
+    EXPECT_EQ(c.combo_find_name(6, "Shop_20"), -1);  // a beginning is not the name
+    EXPECT_EQ(c.combo_find_name(6, "none"), -1);
     EXPECT_EQ(c.text_a(6), "shop");  // adding items leaves the typed text
     c.combo_clear(6);
     EXPECT_EQ(c.combo_count(6), 0);
