@@ -1,5 +1,7 @@
 #include "wizard/pg_tabs.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -57,6 +59,12 @@ sel_tables_page::sel_tables_page(wizard_shell& shell, wizard_page_style style, s
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     }
+
+    // One width for the column of buttons, with room around the widest text.
+    int button_width = 0;
+    for (QPushButton* b : {add, add_all, remove, remove_all, add_query})
+        button_width = std::max(button_width, b->sizeHint().width());
+    for (QPushButton* b : {add, add_all, remove, remove_all, add_query}) b->setFixedWidth(button_width + 16);
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(6);

@@ -33,7 +33,8 @@ public:
     }
 
     bool page_init() override {
-        shell().set_wizard_buttons(wiz_back);
+        // As during a run: neither Back nor Next.
+        shell().set_wizard_buttons(0);
         m_summary->setText(QString("Convert MySQL database %1 into PostgreSQL database %2: %3 tables, %4 queries, "
                                    "%5 views.")
                                .arg(QString::fromStdWString(m_conv.src), QString::fromStdWString(m_conv.dest))

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShowEvent>
 
 #include "gui2/g_presen.h"
 #include "gui2/g_wiz_sh.h"
@@ -84,11 +85,15 @@ void please_wait_dlg::next_frame() {
 }
 
 void please_wait_dlg::on_init() {
-    m_timer.start();
     raise();
     activateWindow();
+}
+
+void please_wait_dlg::showEvent(QShowEvent* event) {
+    g_dialog::showEvent(event);
+    if (!m_ended) return m_timer.start();
     // The job ended before the dialog appeared.
-    if (m_ended) QMetaObject::invokeMethod(this, [this] { done(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { done(0); }, Qt::QueuedConnection);
 }
 
 void please_wait_dlg::end_wait() {

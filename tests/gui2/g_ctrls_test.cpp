@@ -1,10 +1,13 @@
 // Controls by id: the typed operations pages use.
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 
+#include "gui2/g_combo.h"
 #include "gui2/g_fixture.h"
 #include "tk/tk_exc.h"
 
@@ -91,6 +94,36 @@ TEST_F(controls_test, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     c.combo_clear(6);
     EXPECT_EQ(c.combo_count(6), 0);
     EXPECT_EQ(c.text_a(6), "shop");
+}
+
+TEST_F(controls_test, a_drop_down_runs_its_hook_first_and_opens_only_when_it_agrees) {
+    make_shell();
+    auto& p = shell->emplace_page<control_page>(log);
+    auto* combo = new g_combo_box(gui.dispatcher, &p);
+    shell->open();
+    int calls = 0;
+    bool agree = false;
+    combo->set_on_dropdown([&] {
+        ++calls;
+        if (calls == 3) throw std::runtime_error("hook failed");
+        if (agree) combo->addItem("filled");
+        return agree;
+    });
+    combo->showPopup();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(combo->view()->isVisible());
+    agree = true;
+    combo->showPopup();
+    EXPECT_TRUE(combo->view()->isVisible());
+    combo->hidePopup();
+    EXPECT_EQ(combo->count(), 1);
+    // A failing hook is reported and the list stays closed.
+    combo->showPopup();
+    EXPECT_FALSE(combo->view()->isVisible());
+    EXPECT_EQ(gui.presenter.texts(), std::vector<QString>{"hook failed"});
+    // Typing never completes into an item's name.
+    EXPECT_EQ(combo->completer(), nullptr);
+    EXPECT_TRUE(combo->isEditable());
 }
 
 TEST_F(controls_test, enable_ctrl_gives_the_focus_and_a_wrong_id_is_an_internal_error) {
