@@ -314,6 +314,26 @@ TEST_F(databases_page_test, shows_the_converter_names_and_options_and_stores_the
     EXPECT_EQ(gui.presenter.help_files, std::vector<QString>{QString(VEK_HELP_DIR) + "/1016.html"});
 }
 
+TEST_F(databases_page_test, tab_goes_down_the_page_and_enter_in_the_name_box_means_next) {
+    scratch_dbs s("wz_keys_src", scratch_options{.create_dest = false, .unique = true});
+    open_page();
+    const int ids[] = {dbs_id::source, dbs_id::dest, dbs_id::tab_def, dbs_id::skip_idx};
+    std::vector<int> order;
+    QWidget* w = &c().at(dbs_id::source);
+    for (int step = 0; step < 200 && order.size() < std::size(ids); ++step, w = w->nextInFocusChain())
+        for (int id : ids)
+            if (w == &c().at(id) || (id == dbs_id::source && w == combo().lineEdit())) {
+                if (order.empty() || order.back() != id) order.push_back(id);
+            }
+    EXPECT_EQ(order, std::vector<int>(std::begin(ids), std::end(ids)));
+
+    c().set_text(dbs_id::source, s.src());
+    c().set_text(dbs_id::dest, s.dest());
+    QTest::keyClick(combo().lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(shell->current_index(), tables_index);
+    EXPECT_EQ(combo().count(), 0);  // Enter adds nothing to the list
+}
+
 class overwrite_test : public databases_page_test {
 protected:
     void SetUp() override {
