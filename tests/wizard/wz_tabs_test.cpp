@@ -306,6 +306,17 @@ TEST_F(query_dialog_test, ok_wants_a_name_and_a_select) {
             EXPECT_EQ(d->name(), tk_utf8_to_unicode(tk_trim(k.name)));
         }
     }
+    // Names and statements of any length are taken whole.
+    {
+        const std::wstring name(300, L'n');
+        const std::wstring query = L"SELECT '" + std::wstring(5000, L'x') + L"' AS long_text";
+        auto d = dialog();
+        d->controls().set_text(query_id::name, name);
+        d->controls().set_text(query_id::query, query);
+        d->controls().as<QPushButton>(query_id::ok).click();
+        EXPECT_EQ(d->name(), name);
+        EXPECT_EQ(d->query(), query);
+    }
     // Escape cancels.
     auto d = dialog(L"x", L"SELECT 1");
     QTest::keyClick(d.get(), Qt::Key_Escape);
