@@ -5,7 +5,6 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "converter/cnv_hook.h"
@@ -18,7 +17,7 @@
 
 class udb_database;
 class udb_recordset;
-class udb_validator;
+struct cnv_dest_name;
 class error_handler;
 
 // The wizard keeps its settings in the registry; the agent never touches it.
@@ -76,17 +75,15 @@ public:
     run_outcome last_outcome() const { return m_outcome.load(std::memory_order_acquire); }
 
 private:
-    // What a run converts: (name, SQL text; empty for a table).
-    using run_entry = std::pair<std::wstring, std::wstring>;
-
     void run_steps(error_handler& eh);
-    // The selected tables and queries, and the selected views as queries over
-    // the view, in name order.
-    std::vector<run_entry> run_entries() const;
+    // What a run converts: the selected tables (empty texts) and queries,
+    // and the selected views as queries over the view. A view named exactly
+    // like a query is reported and left out.
+    cnv_query_map run_entries(error_handler& eh) const;
     // Mode 0: drops the destination database when it exists.
     void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
-                       udb_validator& validator, udb_database& src_db, udb_database& dst_db);
+                       const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);
     void check_stop();
 

@@ -1,8 +1,7 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
-#include <algorithm>
+#include <map>
 #include <memory>
-#include <utility>
-#include <vector>
+#include <set>
 
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
@@ -41,6 +40,68 @@ private:
     error_handler& m_eh;
     sql_value_reporter* m_previous;
 };
+}  // namespace
+
+// The destination table of an entry; `generated` when the entry's own name
+// was not acceptable.
+struct cnv_dest_name {
+    std::wstring name;
+    bool generated = false;
+};
+
+namespace {
+
+// Destination names as a run over the whole source gives them: every table of
+// the source in the run's order, then tables listed but not in the source,
+// then the queries. A table therefore lands in the same destination table
+// whatever else is selected, and never in one a full run gives another table.
+std::map<std::wstring, cnv_dest_name> plan_dest_names(const std::vector<std::wstring>& source_tables,
+                                                      const cnv_query_map& entries,
+                                                      const std::vector<std::wstring>& dest_tables) {
+    pgs_tn_validator validator(source_tables, dest_tables);
+    std::map<std::wstring, cnv_dest_name> plan;
+    auto decide = [&](const std::wstring& name) {
+        if (plan.count(name)) return;
+        cnv_dest_name target{name, false};
+        if (!validator.is_acceptable(name)) {
+            target.name = validator.get_safe_name(name);
+            target.generated = true;
+            tk_trace_w(1, L"udb_validator::add_existing_name(%s)", target.name.c_str());
+            validator.add_existing_name(target.name);
+        }
+        // A later name equal to it ignoring case gets a safe name.
+        validator.add_restricted_name(target.name);
+        plan.emplace(name, std::move(target));
+    };
+    // The order in which the run takes its entries.
+    for (const std::wstring& table :
+         std::set<std::wstring, udb_utf16_less>(source_tables.begin(), source_tables.end()))
+        decide(table);
+    for (const auto& [name, sql] : entries)
+        if (sql.empty()) decide(name);
+    for (const auto& entry : entries) {
+        if (entry.second.empty()) continue;
+        tk_trace_w(1, L"udb_validator::add_existing_name(%s)", entry.first.c_str());
+        validator.add_existing_name(entry.first);
+    }
+    for (const auto& [name, sql] : entries)
+        if (!sql.empty()) decide(name);
+    return plan;
+}
+
+// Ends the destination's table unit on every way out that did not hand it to
+// a recordset.
+class table_unit {
+public:
+    explicit table_unit(udb_database& db) : m_db(db) {}
+    ~table_unit() { m_db.end_table(); }
+    table_unit(const table_unit&) = delete;
+    table_unit& operator=(const table_unit&) = delete;
+
+private:
+    udb_database& m_db;
+};
+
 }  // namespace
 
 void dravik_convertor::check_stop() {
@@ -104,24 +165,19 @@ void dravik_convertor::run_steps(error_handler& eh) {
     tk_trace_w(3, L"Converting database %s (%d tables)", src.c_str(), static_cast<int>(selected_tables.size()));
     if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
 
-    pgs_tn_validator validator(selected_tables, dst_db->table_names());
-    auto add_existing = [&validator](const std::wstring& name) {
-        tk_trace_w(1, L"udb_validator::add_existing_name(%s)", name.c_str());
-        validator.add_existing_name(name);
-    };
-    for (const auto& entry : selected_queries) add_existing(entry.first);
-    for (const auto& view : views) add_existing(view.first);
     // A query keeps its text when a table of the same name is selected: the
     // query wins.
     for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
-    const std::vector<run_entry> entries = run_entries();
+    const cnv_query_map entries = run_entries(eh);
+    const std::map<std::wstring, cnv_dest_name> targets =
+        plan_dest_names(src_db->table_names(), entries, dst_db->table_names());
 
     for (const auto& [name, sql] : entries) {
         check_stop();
         set_cur_table(name);
         n_records_done.store(0, std::memory_order_relaxed);
         n_records.store(0, std::memory_order_relaxed);
-        convert_entry(eh, name, sql, validator, *src_db, *dst_db);
+        convert_entry(eh, name, sql, targets.at(name), *src_db, *dst_db);
         n_tables_done.fetch_add(1, std::memory_order_relaxed);
     }
 
@@ -130,18 +186,19 @@ void dravik_convertor::run_steps(error_handler& eh) {
     n_tables.store(0, std::memory_order_relaxed);
 }
 
-std::vector<dravik_convertor::run_entry> dravik_convertor::run_entries() const {
-    std::vector<run_entry> entries(selected_queries.begin(), selected_queries.end());
+cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
+    cnv_query_map entries = selected_queries;
     // A selected view is read through the view itself: its table holds the
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
-    for (const auto& view : views)
-        entries.emplace_back(view.first,
-                             L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first)));
-    // Name order; a view named like a query comes after it and gets a
-    // generated name, so neither is lost.
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const run_entry& a, const run_entry& b) { return udb_utf16_less()(a.first, b.first); });
+    for (const auto& view : views) {
+        const std::wstring sql =
+            L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
+        if (entries.try_emplace(view.first, sql).second) continue;
+        // The table of that name is the query's: the view is not lost silently.
+        eh.set_context(view.first);
+        eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);
+    }
     return entries;
 }
 
@@ -157,7 +214,7 @@ void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
 }
 
 void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
-                                     udb_validator& validator, udb_database& src_db, udb_database& dst_db) {
+                                     const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db) {
     static const udb_indexes no_indexes;
     std::unique_ptr<udb_recordset> src_rs;
     std::unique_ptr<udb_recordset> dst_rs;
@@ -176,10 +233,11 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             throw missing;
         }
 
-        std::wstring dest_name = name;
-        const bool replaced = !validator.is_acceptable(name);
-        if (replaced) dest_name = validator.get_safe_name(name);
-
+        const std::wstring& dest_name = target.name;
+        // Until the table's rows are committed no other run works on it, and
+        // nobody sees it half made.
+        table_unit unit(dst_db);
+        dst_db.begin_table(dest_name);
         const bool exists = dst_db.is_table_exist(dest_name);
         if (exists && n_mode == mode_skip_existing) {
             tk_trace_w(2, L"Skipping existing table '%s'", dest_name.c_str());
@@ -193,13 +251,10 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         if (n_mode == mode_merge && !src_rs->schema().conform_to(dst_rs->schema()))
             throw tk_exception(tk_to_ansi(not_conforming), 0);
 
-        if (replaced) {
+        if (target.generated) {
             tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
-            tk_trace_w(1, L"udb_validator::add_existing_name(%s)", dest_name.c_str());
-            validator.add_existing_name(dest_name);
             dst_db.names_map().add_tn_mapping(name, dest_name);
         }
-        validator.add_restricted_name(dest_name);
 
         const std::int64_t count = src_rs->rec_count();
         n_records.store(count, std::memory_order_relaxed);

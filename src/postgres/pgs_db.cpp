@@ -24,6 +24,10 @@ std::pair<std::wstring, std::wstring> split_name(const std::wstring& name) {
 
 std::wstring folded(const std::wstring& part) { return tk_utf8_to_unicode(pgs_fold_name(part)); }
 
+// First key of the advisory locks this system takes ("vek\0"); the second is
+// a hash of the table's name.
+constexpr const char* lock_class = "1986358016";
+
 }  // namespace
 
 pgs_database::pgs_database(pgs_engine& engine, const std::wstring& name)
@@ -32,7 +36,51 @@ pgs_database::pgs_database(pgs_engine& engine, const std::wstring& name)
     init_tables();
 }
 
-pgs_database::~pgs_database() { m_tables.clear(); }
+pgs_database::~pgs_database() {
+    end_table();
+    m_tables.clear();
+}
+
+std::pair<std::wstring, std::wstring> pgs_database::parts_of(const std::wstring& key) const {
+    if (const auto* entry = find_table(key)) return *entry;
+    return split_name(key);
+}
+
+void pgs_database::begin_table(const std::wstring& name) {
+    end_table();
+    const std::wstring key = qualify(name);
+    const auto [schema_name, table_name] = parts_of(key);
+    const std::string schema = tk_to_utf8(schema_name);
+    const std::string table = tk_to_utf8(table_name);
+    tk_trace_w(2, L"pgs_database::begin_table(%s)", key.c_str());
+    pqxx::connection& conn = pgs_engine::instance().connection();
+    pgs_guard([&] {
+        auto work = std::make_unique<read_committed_tx>(conn, "insert records");
+        const std::string lock_key = pgs_qualified(schema, table);
+        if (!work->exec_params("SELECT pg_try_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))",
+                               lock_key)[0][0]
+                 .as<bool>()) {
+            tk_trace(2, "Waiting for another session working on table %s", lock_key.c_str());
+            work->exec_params("SELECT pg_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))", lock_key);
+        }
+        // Another session may have made or dropped it since the list was read.
+        const bool exists =
+            !work->exec_params("SELECT 1 FROM pg_tables WHERE schemaname = $1 AND tablename = $2", schema, table)
+                 .empty();
+        if (exists && !udb_database::is_table_exist(key)) register_table(schema_name, table_name);
+        if (!exists && udb_database::is_table_exist(key)) udb_database::delete_tab(key);
+        m_work = std::move(work);
+    });
+}
+
+void pgs_database::end_table() noexcept {
+    if (!m_work) return;
+    tk_trace(2, "pgs_database::end_table: rolled back");
+    try {
+        m_work.reset();  // the transaction's destructor rolls back
+    } catch (...) {
+    }
+}
 
 void pgs_database::init_tables() {
     tk_trace_w(2, L"schema_pattern=%s, table_pattern=%s", m_name.c_str(), L"%");
@@ -74,17 +122,16 @@ bool pgs_database::is_table_exist(const std::wstring& name) const {
 bool pgs_database::delete_tab(const std::wstring& name) {
     const std::wstring q = qualify(name);
     tk_trace_w(2, L"pgs_database::delete_tab(%s)", q.c_str());
-    pqxx::connection& conn = pgs_engine::instance().connection();
-    std::pair<std::wstring, std::wstring> parts;
-    if (const auto* entry = find_table(q)) {
-        parts = *entry;
-    } else {
-        parts = split_name(q);
-    }
+    const auto parts = parts_of(q);
     const std::string statement = "DROP TABLE " + pgs_qualified(tk_to_utf8(parts.first), tk_to_utf8(parts.second));
     pgs_guard(
         [&] {
-            read_committed_tx tx(conn, "drop_table");
+            if (m_work) {
+                // Kept only when the table's new rows are committed with it.
+                m_work->exec(statement, "drop_table");
+                return;
+            }
+            read_committed_tx tx(pgs_engine::instance().connection(), "drop_table");
             tx.exec(statement, "drop_table");
             tx.commit();
         },
@@ -103,17 +150,29 @@ std::unique_ptr<udb_recordset> pgs_database::get_table(const std::wstring& name,
 std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& name, const udb_schema& schema,
                                                           const udb_indexes& indexes) {
     tk_trace_w(2, L"pgs_database::create_table(%s)", name.c_str());
-    if (is_table_exist(name)) return get_table(qualify(name), 2);  // merge: append to the existing table
-    const auto [schema_name, table_name] = split_name(name);
-    const std::wstring s = folded(schema_name);
-    const std::wstring t = folded(table_name);
-    {
+    std::wstring key;
+    const bool existing = is_table_exist(name);
+    if (existing) {
+        // Merge: the existing table, opened for appending the source's fields.
+        key = qualify(name);
+    } else {
+        const auto [schema_name, table_name] = split_name(name);
+        const std::wstring s = folded(schema_name);
+        const std::wstring t = folded(table_name);
         pgs_schema_initializer init(name, schema, indexes);
-        init.get_init_str();
+        if (m_work)
+            init.get_init_str(*m_work);
+        else
+            init.get_init_str();
         register_table(s, t);
         names_map().add_fn_map(name, init.mapped_pairs());
+        key = s + L"." + t;
     }
-    return get_table(s + L"." + t, 2);
+    tk_trace_w(2, L"pgs_database::get_table(%s)", key.c_str());
+    if (!udb_database::is_table_exist(key)) throw tk_mail_assertion("pgs_db", 122);
+    auto rs = std::make_unique<pgs_recordset>(*this, key, relationships(), 2, std::move(m_work));
+    if (existing) rs->take_fields_of(schema);
+    return rs;
 }
 
 std::unique_ptr<udb_recordset> pgs_database::get_query(const std::wstring& name, const std::wstring& sql, int) {

@@ -13,6 +13,10 @@
 
 #include "udb/udb_db.h"
 
+namespace pqxx {
+class dbtransaction;
+}  // namespace pqxx
+
 class pgs_engine;
 
 class pgs_database : public udb_database {
@@ -41,6 +45,14 @@ public:
     void create_relationships(const udb_relationships& relationships) override;
     bool is_table_exist(const std::wstring& name) const override;
 
+    // A transaction for the table: a lock of this system's own, keyed on the
+    // table's name, lets one session at a time make the table ready and load
+    // it (a second one waits here until the first commits or rolls back);
+    // then whether the table exists is read again. The drop, the CREATE TABLE
+    // and the COPY run in that transaction and the recordset commits it.
+    void begin_table(const std::wstring& name) override;
+    void end_table() noexcept override;
+
     // The table key for a name: "public." in front of a name without ".", both
     // parts folded.
     std::wstring qualify(const std::wstring& name) const;
@@ -54,6 +66,12 @@ public:
     pgs_engine& engine() noexcept { return m_engine; }
 
 private:
+    // The (schema, table) pair a key stands for: the registered one, or the
+    // key split at its first ".".
+    std::pair<std::wstring, std::wstring> parts_of(const std::wstring& key) const;
+
     pgs_engine& m_engine;
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> m_tables;
+    // The open table transaction until create_table hands it on.
+    std::unique_ptr<pqxx::dbtransaction> m_work;
 };

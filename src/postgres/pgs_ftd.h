@@ -1,14 +1,27 @@
 #pragma once
 // A column read back from a PostgreSQL table: the shared descriptor plus the
-// type name as information_schema.columns gives it.
+// type name, precision and scale as information_schema.columns gives them.
+#include <optional>
 #include <string>
 
 #include "udb/udb_sche.h"
 
 struct pgs_ftd : t_ftd {
-    pgs_ftd(std::uint32_t size, udb_name name, std::uint16_t vartype, bool b_not_null, std::string pgs_type)
+    pgs_ftd(std::uint32_t size, udb_name name, std::uint16_t vartype, bool b_not_null, std::string pgs_type,
+            std::optional<int> numeric_precision = {}, std::optional<int> numeric_scale = {},
+            std::optional<int> datetime_precision = {})
         : t_ftd(size, std::move(name), vartype, b_not_null, false, ole_variant(), 0),
-          pgs_type(std::move(pgs_type)) {}
+          pgs_type(std::move(pgs_type)),
+          numeric_precision(numeric_precision),
+          numeric_scale(numeric_scale),
+          datetime_precision(datetime_precision) {}
+
+    // The type code alone cannot tell real from double precision or numeric,
+    // nor a date from a timestamp: the type name can.
+    udb_value_domain domain() const override;
 
     std::string pgs_type;
+    std::optional<int> numeric_precision;  // empty: not given (NULL)
+    std::optional<int> numeric_scale;
+    std::optional<int> datetime_precision;
 };

@@ -1,6 +1,7 @@
 #include "postgres/pgs_recs.h"
 
 #include <limits>
+#include <optional>
 
 #include <pqxx/except>
 #include <pqxx/pqxx>
@@ -23,8 +24,9 @@
 using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
 
 pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships,
-                             int mode)
-    : udb_recordset(key, true), m_db_name(db.name()), m_relationships(relationships) {
+                             int mode, std::unique_ptr<pqxx::dbtransaction> work)
+    : udb_recordset(key, true), m_db_name(db.name()), m_relationships(relationships),
+      m_transaction(std::move(work)) {
     tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", key.c_str());
     if (const auto* entry = db.find_table(key)) {
         m_schema_name = entry->first;
@@ -53,6 +55,7 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_rela
         tk_trace(2, "Empty table");
     }
     m_rec_count = get_rec_count();
+    m_fields = m_schema.size();
 }
 
 pgs_recordset::~pgs_recordset() {
@@ -62,55 +65,90 @@ pgs_recordset::~pgs_recordset() {
     }
 }
 
+// Runs f with the recordset's own transaction, or with a read-only one of its
+// own that ends without commit.
+template <class F>
+auto pgs_recordset::with_transaction(const char* tx_name, F&& f) {
+    if (m_transaction) return f(static_cast<pqxx::transaction_base&>(*m_transaction));
+    read_committed_tx tx(pgs_engine::instance().connection(), tx_name);
+    return f(static_cast<pqxx::transaction_base&>(tx));
+}
+
+namespace {
+std::optional<int> optional_int(const pqxx::field& f) {
+    if (f.is_null()) return std::nullopt;
+    return f.as<int>();
+}
+}  // namespace
+
 void pgs_recordset::init_schema() {
     tk_trace(2, "pgs_recordset::init_schema");
-    pqxx::connection& conn = pgs_engine::instance().connection();
     pgs_guard([&] {
-        read_committed_tx tx(conn, "get_schema");
-        const std::string statement =
-            "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
-            "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
-            "FROM information_schema.columns  WHERE table_schema = " +
-            pgs_quote_literal(tk_to_utf8(m_schema_name)) +
-            " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
-            " order by table_name, ordinal_position ";
-        const pqxx::result r = tx.exec(statement, "get_schema");
-        for (const auto& row : r) {
-            std::uint32_t size = 0;
-            if (!row[3].is_null()) {
-                const long long n = row[3].as<long long>();
-                size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
+        with_transaction("get_schema", [&](pqxx::transaction_base& tx) {
+            const std::string statement =
+                "SELECT ordinal_position, column_name,  data_type, character_maximum_length, column_default, "
+                "is_nullable, numeric_precision, numeric_precision_radix, numeric_scale, datetime_precision "
+                "FROM information_schema.columns  WHERE table_schema = " +
+                pgs_quote_literal(tk_to_utf8(m_schema_name)) +
+                " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
+                " order by table_name, ordinal_position ";
+            const pqxx::result r = tx.exec(statement, "get_schema");
+            for (const auto& row : r) {
+                std::uint32_t size = 0;
+                if (!row[3].is_null()) {
+                    const long long n = row[3].as<long long>();
+                    size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
+                }
+                const std::string type = row[2].c_str();
+                m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
+                                                       get_vartype_by_pgs_type(type),
+                                                       std::string_view(row[5].c_str()) != "YES", type,
+                                                       optional_int(row[6]), optional_int(row[8]),
+                                                       optional_int(row[9])));
             }
-            const std::string type = row[2].c_str();
-            m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
-                                                   get_vartype_by_pgs_type(type),
-                                                   std::string_view(row[5].c_str()) != "YES", type));
-        }
-        // Read only: ended without commit.
+        });
     });
 }
 
 std::int64_t pgs_recordset::get_rec_count() {
     tk_trace(2, "pgs_recordset::get_rec_count");
-    pqxx::connection& conn = pgs_engine::instance().connection();
     return pgs_guard(
         [&] {
-            read_committed_tx tx(conn, "init_indexes");
-            const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted, "get_rec_count");
-            return r[0][0].as<std::int64_t>();
+            return with_transaction("init_indexes", [&](pqxx::transaction_base& tx) {
+                const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted, "get_rec_count");
+                return r[0][0].as<std::int64_t>();
+            });
         },
         "Cannot get number of records (" + tk_to_ansi(m_table_name) + "): ");
+}
+
+void pgs_recordset::take_fields_of(const udb_schema& source) {
+    const std::vector<std::size_t> pairs = source.pair_by_name(m_schema);
+    m_copy_columns.clear();
+    m_fields = m_schema.size();
+    if (pairs.empty()) {
+        tk_trace(2, "Columns paired by position");
+        return;
+    }
+    tk_trace(2, "Columns paired by name");
+    for (std::size_t dest : pairs) m_copy_columns.push_back(pgs_quote_ident(tk_to_utf8(m_schema[dest]->name.str())));
+    m_fields = pairs.size();
 }
 
 void pgs_recordset::open_copy() {
     pqxx::connection& conn = pgs_engine::instance().connection();
     try {
-        m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
+        if (!m_transaction) m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        // Starts COPY "schema"."table" FROM STDIN; lines are escaped here, so
-        // the writer's own NULL text and escaping are never used.
-        m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, std::string());
+        // Starts COPY "schema"."table" [(columns)] FROM STDIN; lines are
+        // escaped here, so the writer's own NULL text and escaping are never
+        // used.
+        if (m_copy_columns.empty())
+            m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, std::string());
+        else
+            m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, m_copy_columns.begin(),
+                                                           m_copy_columns.end(), std::string());
 #pragma GCC diagnostic pop
     } catch (const pqxx::pqxx_exception& e) {
         const std::string text = pgs_error_text(e);
@@ -135,7 +173,7 @@ void pgs_recordset::flush() {
 
 void pgs_recordset::append_record(const udb_record& record) {
     tk_trace(1, "pgs_recordset::append_record");
-    const std::size_t n = m_schema.size();
+    const std::size_t n = m_fields;
     if (record.size() < n) {
         // Inventing NULLs for missing fields would store a different row.
         throw tk_exception("The record has " + std::to_string(record.size()) + " fields, the table " +
@@ -165,13 +203,15 @@ void pgs_recordset::append_record(const udb_record& record) {
 void pgs_recordset::complete() {
     tk_trace(2, "pgs_recordset::complete");
     fail_if_broken();
-    if (!m_writer) return;  // nothing appended: no transaction, no COPY
+    if (!m_transaction) return;  // nothing appended, nothing made: no transaction, no COPY
     try {
-        if (!m_lines.empty()) m_writer->write_raw_line(m_lines.text());
-        m_lines.clear();
-        // The server reports a refused row when the COPY ends.
-        m_writer->complete();
-        m_writer.reset();
+        if (m_writer) {
+            if (!m_lines.empty()) m_writer->write_raw_line(m_lines.text());
+            m_lines.clear();
+            // The server reports a refused row when the COPY ends.
+            m_writer->complete();
+            m_writer.reset();
+        }
         m_transaction->commit();
         m_transaction.reset();
     } catch (const pqxx::pqxx_exception& e) {

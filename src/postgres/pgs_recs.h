@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "postgres/pgs_cline.h"
 #include "udb/udb_recs.h"
@@ -27,8 +28,13 @@ public:
     // key: a table key of the database's table map ("schema.table"). With
     // read_mode the table's columns, keys and count are read in the snapshot
     // its rows are then read in (see pgs_row_reader); the snapshot holds the
-    // database's connection until the recordset is deleted.
-    pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode);
+    // database's connection until the recordset is deleted. Any other mode
+    // opens it for appending; with `work` (the transaction in which the table
+    // was made ready: dropped, created) the columns and the count are read in
+    // it, the COPY joins it and complete() commits it, so that other sessions
+    // see the table only whole.
+    pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
+                  std::unique_ptr<pqxx::dbtransaction> work = nullptr);
     // The rows of a SELECT text (a query recordset), read the same way.
     pgs_recordset(pgs_database& db, const std::wstring& name, const std::wstring& sql);
     // Never throws: a load that was not completed is rolled back, a read ended.
@@ -59,8 +65,14 @@ public:
     // Ends the COPY and commits; rows become visible to other sessions here. A
     // row the server refused shows up here as pgs_exception with the server's
     // text, and none of the table's rows are kept. Nothing happens when no
-    // record was appended.
+    // record was appended and the recordset holds no transaction.
     void complete() override;
+
+    // Records will bring the fields of `source`, in its order. When the table
+    // has a column of each of their names (udb_schema::pair_by_name), each
+    // field goes to the column of its name (COPY with a column list);
+    // otherwise field i goes to column i.
+    void take_fields_of(const udb_schema& source);
 
     const std::wstring& db_name() const noexcept { return m_db_name; }
     const std::wstring& schema_name() const noexcept { return m_schema_name; }
@@ -73,6 +85,8 @@ public:
     std::int64_t get_rec_count();
 
 private:
+    template <class F>
+    auto with_transaction(const char* tx_name, F&& f);
     void open_reader(pgs_database& db);
     pgs_row_reader& reader();
     void open_copy();
@@ -89,6 +103,10 @@ private:
     std::wstring m_bare_name;
     std::string m_quoted;
     pgs_copy_buffer m_lines;
+    // The columns the COPY names, in record order (UTF-8, quoted); empty: all
+    // of them in table order.
+    std::vector<std::string> m_copy_columns;
+    std::size_t m_fields = 0;  // fields taken from each record
     std::unique_ptr<pqxx::dbtransaction> m_transaction;
     std::unique_ptr<pqxx::tablewriter> m_writer;
     std::unique_ptr<pgs_row_reader> m_reader;

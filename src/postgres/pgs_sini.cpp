@@ -86,3 +86,10 @@ void pgs_schema_initializer::get_init_str()
         },
         "Cannot create table: " + text + ". ");
 }
+
+void pgs_schema_initializer::get_init_str(pqxx::transaction_base& tx)
+{
+    tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
+    const std::string text = statement();
+    pgs_guard([&] { tx.exec(text); }, "Cannot create table: " + text + ". ");
+}

@@ -9,6 +9,10 @@
 #include "udb/udb_nmap.h"
 #include "udb/udb_sche.h"
 
+namespace pqxx {
+class transaction_base;
+}  // namespace pqxx
+
 class pgs_schema_initializer {
 public:
     // table_name: "schema.table" or a bare table name (schema "public").
@@ -18,6 +22,8 @@ public:
 
     // Runs the statement on the engine's connection; pgs_exception on failure.
     void get_init_str();
+    // The same inside a transaction the caller ends.
+    void get_init_str(pqxx::transaction_base& tx);
 
     // The statement get_init_str sends (UTF-8).
     std::string statement() const;

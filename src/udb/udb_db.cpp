@@ -53,3 +53,7 @@ bool udb_database::is_table_exist(const std::wstring& name) const
     tk_trace(1, "table not found");
     return false;
 }
+
+void udb_database::begin_table(const std::wstring&) {}
+
+void udb_database::end_table() noexcept {}

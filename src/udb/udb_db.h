@@ -42,6 +42,16 @@ public:
     // Searches the table list, exactly or ignoring case by b_case_sensitive.
     virtual bool is_table_exist(const std::wstring& name) const;
 
+    // Work on one destination table as one unit: begin_table keeps other
+    // sessions off that table until the unit ends and brings is_table_exist
+    // up to date for it; delete_tab and create_table then belong to the unit,
+    // the recordset create_table hands out carries it on, and its complete()
+    // makes everything visible at once. end_table drops a unit that no
+    // recordset took over (a skipped table, a failure before the table was
+    // created): nothing of it is kept. Both do nothing by default.
+    virtual void begin_table(const std::wstring& name);
+    virtual void end_table() noexcept;
+
     const std::wstring& name() const { return m_name; }
     int mode() const { return m_mode; }
     bool case_sensitive() const { return m_case_sensitive != 0; }

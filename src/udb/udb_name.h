@@ -16,6 +16,8 @@ public:
     const wchar_t* c_str() const { return p_->c_str(); }
     std::size_t size() const { return p_->size(); }
     bool empty() const { return p_->empty(); }
+    // How many descriptors and fields share this name.
+    long use_count() const { return p_.use_count(); }
 
     friend bool operator==(const udb_name& a, const udb_name& b) { return a.str() == b.str(); }
     friend bool operator==(const udb_name& a, std::wstring_view b) { return a.str() == b; }

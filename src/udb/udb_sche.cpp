@@ -31,7 +31,64 @@ bool is_numeric_dest(unsigned vt)
     return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 23);
 }
 
+// A bound of a domain (-1: none) that holds the source's (-1: none).
+bool within(int src, int dest)
+{
+    return dest < 0 || (src >= 0 && src <= dest);
+}
+
+// Digits of a fraction of a second from the text width of a date column.
+int fraction_digits(std::uint32_t size, std::uint32_t whole_width)
+{
+    if (size == 0)
+        return -1;
+    return size > whole_width + 1 ? int(size - whole_width - 1) : 0;
+}
+
 } // namespace
+
+bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
+{
+    using kind = udb_value_domain::kind;
+    if (src.k == kind::unknown || dest.k == kind::unknown)
+        return true;
+    switch (dest.k) {
+    case kind::real:
+        // A real keeps so many significant digits and no more.
+        if (src.k == kind::integer || src.k == kind::real)
+            return src.digits >= 0 && src.digits <= dest.digits;
+        if (src.k == kind::decimal)
+            return src.digits >= 0 && src.scale >= 0 && src.digits + src.scale <= dest.digits;
+        return true;
+    case kind::decimal:
+        if (src.k == kind::integer)
+            return within(src.digits, dest.digits);
+        if (src.k == kind::decimal)
+            return within(src.digits, dest.digits) && within(src.scale, dest.scale);
+        if (src.k == kind::real)  // any bound rounds some binary fraction
+            return dest.digits < 0 && dest.scale < 0;
+        return true;
+    case kind::date:
+        // A date keeps no time of day.
+        return src.k == kind::date;
+    case kind::date_time:
+        if (src.k == kind::time)
+            return false;
+        if (src.k == kind::date_time)
+            return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
+        return true;
+    case kind::time:
+        if (src.k == kind::date || src.k == kind::date_time)
+            return false;
+        if (src.k == kind::time)
+            return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
+        return true;
+    default:
+        // Integers and text: a value that does not fit is refused by the
+        // destination, never changed; the type codes decide the rest.
+        return true;
+    }
+}
 
 bool udb_is_numeric_type(unsigned vt)
 {
@@ -67,27 +124,72 @@ bool t_ftd::operator==(const t_ftd& other) const
     return a != vt_bstr || size == other.size;
 }
 
-bool t_ftd::conform_to(const t_ftd& dest) const
+udb_value_domain t_ftd::domain() const
 {
-    tk_trace(1, "t_ftd::conform_to");
-    if (*this == dest)
+    using kind = udb_value_domain::kind;
+    switch (vartype) {
+    case 11: return {kind::integer, 1, 0};
+    case 16: case 17: return {kind::integer, 3, 0};
+    case 2: case 18: return {kind::integer, 5, 0};
+    case 3: case 19: case 22: case 23: return {kind::integer, 10, 0};
+    case 20: return {kind::integer, 19, 0};
+    case 21: return {kind::integer, 20, 0};
+    case 4: return {kind::real, 6, -1};
+    case 5: return {kind::real, 15, -1};
+    case vt_cy: return {kind::decimal, 15, 4};
+    case vt_decimal: {
+        const int precision = int(reserved >> 8), scale = int(reserved & 0xff);
+        if (reserved == 0 || scale > precision)
+            return {};  // precision not given
+        return {kind::decimal, precision - scale, scale};
+    }
+    case vt_date:
+        if (reserved == 2)
+            return {kind::date, -1, 0};
+        if (reserved == 3)
+            return {kind::time, -1, fraction_digits(size, 10)};
+        return {kind::date_time, -1, fraction_digits(size, 19)};
+    case vt_bstr: case vt_lpstr: case vt_lpwstr:
+        return {kind::text, -1, -1};
+    default:
+        return {};
+    }
+}
+
+namespace {
+
+bool conforms_by_type(const t_ftd& s, const t_ftd& dest)
+{
+    if (s == dest)
         return true;
     const unsigned d = dest.vartype;
     if (is_numeric_dest(d))
-        return is_numeric();
+        return s.is_numeric();
     if (d == vt_date)
-        return vartype == vt_date || (vartype == vt_bstr && size == 19);
+        return s.vartype == vt_date || (s.vartype == vt_bstr && s.size == 19);
     if (is_text_type(d)) {
-        if (is_text_type(vartype))
-            return fits(size, dest.size);
-        return !is_binary();
+        if (is_text_type(s.vartype))
+            return fits(s.size, dest.size);
+        return !s.is_binary();
     }
     if (udb_is_binary_type(d)) {
-        if (is_text_type(vartype) || is_binary())
-            return fits(size, dest.size);
+        if (is_text_type(s.vartype) || s.is_binary())
+            return fits(s.size, dest.size);
         return true;
     }
     return false;
+}
+
+} // namespace
+
+bool t_ftd::conform_to(const t_ftd& dest) const
+{
+    tk_trace(1, "t_ftd::conform_to");
+    if (!conforms_by_type(*this, dest))
+        return false;
+    // Same type codes can still round: a smaller scale, fewer fraction
+    // digits, a single real for a double, a date for a date and time.
+    return udb_keeps_values(domain(), dest.domain());
 }
 
 t_ftd* udb_schema::add(std::unique_ptr<t_ftd> col)
@@ -98,6 +200,34 @@ t_ftd* udb_schema::add(std::unique_ptr<t_ftd> col)
     return p;
 }
 
+std::vector<std::size_t> udb_schema::pair_by_name(const udb_schema& dest) const
+{
+    std::vector<std::size_t> pairs;
+    std::vector<bool> taken(dest.cols_.size(), false);
+    pairs.reserve(cols_.size());
+    for (const t_ftd* col : cols_) {
+        const std::wstring& name = col->name.str();
+        std::size_t found = dest.cols_.size();
+        for (std::size_t j = 0; j < dest.cols_.size() && found == dest.cols_.size(); ++j)
+            if (dest.cols_[j]->name.str() == name)
+                found = j;
+        if (found == dest.cols_.size()) {
+            for (std::size_t j = 0; j < dest.cols_.size(); ++j) {
+                if (!udb_eq_nocase(dest.cols_[j]->name.str(), name))
+                    continue;
+                if (found != dest.cols_.size())
+                    return {};  // two candidates: no way to tell
+                found = j;
+            }
+        }
+        if (found == dest.cols_.size() || taken[found])
+            return {};
+        taken[found] = true;
+        pairs.push_back(found);
+    }
+    return pairs;
+}
+
 bool udb_schema::conform_to(const udb_schema& dest) const
 {
     tk_trace(1, "udb_schema::conform_to");
@@ -106,9 +236,24 @@ bool udb_schema::conform_to(const udb_schema& dest) const
                  int(dest.cols_.size()));
         return false;
     }
+    std::vector<std::size_t> pairs = pair_by_name(dest);
+    if (pairs.empty() && !cols_.empty()) {
+        // By position; a column whose name stands elsewhere in the
+        // destination would receive another column's values.
+        for (std::size_t i = 0; i < cols_.size(); ++i) {
+            for (std::size_t j = 0; j < dest.cols_.size(); ++j) {
+                if (j != i && udb_eq_nocase(dest.cols_[j]->name.str(), cols_[i]->name.str()) &&
+                    !udb_eq_nocase(dest.cols_[i]->name.str(), cols_[i]->name.str())) {
+                    tk_trace(2, "Column #%d is named like destination column #%d", int(i + 1), int(j + 1));
+                    return false;
+                }
+            }
+            pairs.push_back(i);
+        }
+    }
     for (std::size_t i = 0; i < cols_.size(); ++i) {
         const t_ftd& s = *cols_[i];
-        const t_ftd& d = *dest.cols_[i];
+        const t_ftd& d = *dest.cols_[pairs[i]];
         if (!s.conform_to(d)) {
             tk_trace(2, "Column #%d doesn't conform (src_vt=%d, src_size=%d, dest_vt=%d, dest_size=%d)",
                      int(i + 1), int(s.vartype), int(s.size), int(d.vartype), int(d.size));

@@ -8,6 +8,24 @@
 #include "udb/udb_name.h"
 #include "variant/ole_var.h"
 
+// The values a column holds, finer than its type code: what appending into an
+// existing column needs so that no value is rounded or cut on the way.
+struct udb_value_domain {
+    enum class kind : std::uint8_t { unknown, text, integer, real, decimal, date, date_time, time };
+    kind k = kind::unknown;
+    // integer: decimal digits of the widest value; real: significant digits
+    // that survive a round trip (6 single, 15 double); decimal: digits before
+    // the point. -1: unbounded.
+    int digits = -1;
+    // decimal: digits after the point (-1: unbounded); date_time and time:
+    // digits of the fraction of a second (-1: not known).
+    int scale = -1;
+};
+
+// True when every value of `src` arrives unchanged in a column of `dest`, or
+// when one of them is unknown (the type codes decide alone).
+bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest);
+
 // One column. A plain descriptor; the virtual destructor lets a server side
 // add its own details in a derived descriptor owned through this type.
 struct t_ftd {
@@ -20,8 +38,13 @@ struct t_ftd {
     bool is_binary() const;
     bool is_numeric() const;
     bool operator==(const t_ftd& other) const;
-    // Called on the source column: can its values go into `dest`?
+    // Called on the source column: can its values go into `dest` unchanged?
     bool conform_to(const t_ftd& dest) const;
+    // From the type code, the subtype word and the size (a date column's
+    // size is its text width: 19 for a date and time, 10 for a time, then a
+    // point and one place per digit of the fraction). A server side that
+    // knows its column types better says so here.
+    virtual udb_value_domain domain() const;
 
     std::uint32_t size;
     udb_name name;
@@ -58,8 +81,16 @@ public:
     const std::vector<t_ftd*>& columns() const { return cols_; }
     bool owns_fields() const { return owns_fields_; }
 
-    // Called on the source schema; columns are compared by position.
+    // Called on the source schema. Column counts must be equal. Each column
+    // is paired with the destination column of its name (pair_by_name) when
+    // the destination has them all, otherwise with the column at its
+    // position, unless a destination column elsewhere has its name.
     bool conform_to(const udb_schema& dest) const;
+    // For each column of this schema, the position in `dest` of the column
+    // of the same name: spelled exactly so, or else the only one equal
+    // ignoring case. Empty when a column has no such partner or two columns
+    // would share one.
+    std::vector<std::size_t> pair_by_name(const udb_schema& dest) const;
     bool find_field(const std::wstring& name) const;
     // These three are internal errors when no column has that name.
     const t_ftd& get_field(const std::wstring& name) const;

@@ -4,7 +4,9 @@
 // holding exactly what the report says.
 //
 // A test that kills a server starts a server pair of its own (ctest runs the
-// tests in parallel against the shared pair).
+// tests in parallel against the shared pair), with durable commits. The kill
+// comes while the agent is held (SIGSTOP) at an observed point in the middle
+// of the large table, so it lands there whatever the machine's load.
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,6 @@
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <map>
 #include <ostream>
 #include <sstream>
@@ -106,29 +107,32 @@ void expect_rows_intact(const std::string& db, const std::string& table, long lo
     EXPECT_EQ(*r[0][3], "0") << table << ": rows changed on the way";
 }
 
-// Waits until the agent's COPY into `table` runs on the destination server.
-bool wait_for_copy(const std::string& db, const std::string& table, std::future<agent_result>& run) {
+// Polls `ready` every 20 ms for at most two minutes.
+template <class F>
+bool wait_until(F ready) {
     const auto deadline = clock_type::now() + std::chrono::seconds(120);
     while (clock_type::now() < deadline) {
-        if (run.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) return false;
-        if (!pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + db +
-                                      "' AND state = 'active' AND query ILIKE 'COPY %" + table + "%'")
-                 .empty())
-            return true;
+        if (ready()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
 }
 
-std::future<agent_result> start_agent(std::vector<std::string> args) {
-    return std::async(std::launch::async, [args = std::move(args)] { return run_agent(args, 180); });
+// Rows of `table` that the destination's COPY has taken so far; -1 when no
+// COPY into it runs.
+long long copied_so_far(const std::string& db, const std::string& table) {
+    const db_rows r = pg_query("postgres", "SELECT p.tuples_processed FROM pg_stat_progress_copy p "
+                                           "JOIN pg_stat_activity a ON a.pid = p.pid WHERE p.datname = '" +
+                                               db + "' AND a.query LIKE 'COPY %\"" + table + "\"%'");
+    return r.empty() ? -1 : std::stoll(*r[0][0]);
 }
 
-// The seconds from now until the run ends (at most 180).
-double seconds_until_done(std::future<agent_result>& run) {
-    const auto start = clock_type::now();
-    run.wait();
-    return std::chrono::duration<double>(clock_type::now() - start).count();
+// True while the MySQL server still runs the statement that reads `table`.
+bool mysql_still_reading(const std::string& table) {
+    return !mysql_admin()
+                .query("SELECT 1 FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND "
+                       "COMMAND = 'Query' AND INFO LIKE '%`" + table + "`%'")
+                .empty();
 }
 
 // The text of every "Error:" block and every standard-error line.
@@ -136,26 +140,32 @@ std::string reported(const agent_result& r) { return r.out + "\n" + r.err; }
 
 constexpr int big_rows = 1000000;
 
-// The run that a kill interrupts: three tables, and the agent inside the
-// COPY of the large one when `kill_it` is called.
+// The run that a kill interrupts: three tables; the agent is held once the
+// COPY of the large one has taken some rows, `kill_it` runs when `ready` says
+// the moment is right, and then the agent goes on.
 struct killed_run {
-    double seconds = 0;
+    double seconds = 0;  // from the agent's release to its end
     agent_result result;
 };
 
-template <class Kill>
-void run_and_kill_inside_big(scratch_dbs& dbs, Kill kill_it, killed_run& out) {
+template <class Ready, class Kill>
+void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed_run& out) {
     fill_rows(dbs.my, "a_done", 1000);
     fill_rows(dbs.my, "big", big_rows);
     fill_rows(dbs.my, "c_after", 10);
 
-    auto run = start_agent(dbs.agent_args({"--mode=0"}));
-    ASSERT_TRUE(wait_for_copy(dbs.name(), "big", run)) << "big was done before the kill; make it bigger\n"
-                                                       << show(run.get());
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    kill_it();
-    out.seconds = seconds_until_done(run);
-    out.result = run.get();
+    agent_process run(dbs.agent_args({"--mode=0"}), 180);
+    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; }));
+    ASSERT_FALSE(run.finished()) << "big was done before the kill; make it bigger\n" << show(run.wait());
+    kill(run.pid(), SIGSTOP);
+    const long long copied = copied_so_far(dbs.name(), "big");
+    const bool ok = ready();
+    if (ok) kill_it();
+    kill(run.pid(), SIGCONT);
+    ASSERT_TRUE(ok) << "not in the middle of big (" << copied << " rows copied): make it bigger";
+    const auto start = clock_type::now();
+    out.result = run.wait();
+    out.seconds = std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
 // ---------------------------------------------------------------- killed servers
@@ -164,7 +174,8 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
     own_servers servers;
     scratch_dbs dbs("fsrv_mykill");
     killed_run k;
-    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(dbs, [&] { kill_server(servers.mysql_pid()); }, k));
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
+        dbs, [] { return mysql_still_reading("big"); }, [&] { kill_server(servers.mysql_pid()); }, k));
     const double seconds = k.seconds;
     const agent_result& r = k.result;
     dbs.keep();  // the servers go away with their own pair
@@ -187,7 +198,8 @@ TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
     own_servers servers;
     scratch_dbs dbs("fsrv_pgkill");
     killed_run k;
-    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(dbs, [&] { kill_server(servers.pg_pid()); }, k));
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
+        dbs, [&] { return copied_so_far(dbs.name(), "big") > 0; }, [&] { kill_server(servers.pg_pid()); }, k));
     const double seconds = k.seconds;
     const agent_result& r = k.result;
 
@@ -195,12 +207,10 @@ TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_NE(reported(r).find("big: "), std::string::npos) << show(r);
 
-    // The COPY never ended: none of big's rows were committed.
+    // The COPY never ended: nothing of big was committed, not even the table.
     servers.restart_pg();
     expect_rows_intact(dbs.name(), "a_done", 1000);
-    if (pg_table_exists(dbs.name(), "big")) {
-        EXPECT_EQ(pg_count(dbs.name(), "big"), 0);
-    }
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "big")) << show(r);
     EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
 }
 

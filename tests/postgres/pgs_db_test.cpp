@@ -115,3 +115,41 @@ TEST_F(pgs_database_test, failures_carry_their_texts) {
     EXPECT_FALSE(m_db->is_table_exist(L"unseen"));
     EXPECT_THROW(m_db->get_table(L"nowhere", 2), tk_mail_assertion);
 }
+
+// One table's drop, CREATE and rows are one transaction: dropped by a unit
+// that ends without a recordset, the table is still there; created in one,
+// it exists for others once the recordset completes. A unit reads afresh
+// whether its table exists.
+TEST_F(pgs_database_test, a_table_unit_keeps_all_or_nothing) {
+    peer("CREATE TABLE keep (x int); INSERT INTO keep VALUES (1)");
+    reopen();
+    m_db->begin_table(L"keep");
+    EXPECT_TRUE(m_db->delete_tab(L"keep"));
+    EXPECT_TRUE(server_has("public", "keep"));  // the drop is not committed
+    m_db->end_table();
+    EXPECT_EQ(peer_count("keep"), 1);
+
+    peer("CREATE TABLE later (x int); DROP TABLE keep");
+    EXPECT_FALSE(m_db->is_table_exist(L"later"));
+    m_db->begin_table(L"later");
+    EXPECT_TRUE(m_db->is_table_exist(L"later"));
+    m_db->end_table();
+
+    m_db->begin_table(L"keep");
+    EXPECT_FALSE(m_db->is_table_exist(L"keep"));
+    udb_schema s;
+    s.add(column(L"x", VT_I4));
+    auto rs = m_db->create_table(L"keep", s, udb_indexes());
+    rs->append_record(record_of(rs->schema(), {ole_variant(5)}));
+    EXPECT_FALSE(server_has("public", "keep"));
+    rs->complete();
+    EXPECT_EQ(peer_count("keep"), 1);
+    rs.reset();
+
+    // Dropped and created again, then abandoned: the old table stays whole.
+    m_db->begin_table(L"keep");
+    m_db->delete_tab(L"keep");
+    auto again = m_db->create_table(L"keep", s, udb_indexes());
+    again.reset();
+    EXPECT_EQ(peer("SELECT x FROM keep")[0][0].as<int>(), 5);
+}

@@ -20,7 +20,12 @@ struct identity {
     unsigned uid, gid;
 };
 
-agent_result run(const std::vector<std::string>& args, int timeout_seconds, const identity* as) {
+struct child {
+    pid_t pid;
+    int out_fd, err_fd;
+};
+
+child spawn(const std::vector<std::string>& args, const identity* as) {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> store{VEKAGENT_PATH};
@@ -41,9 +46,13 @@ agent_result run(const std::vector<std::string>& args, int timeout_seconds, cons
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
+    return {pid, out_pipe[0], err_pipe[0]};
+}
 
+agent_result collect(child c, int timeout_seconds) {
+    const pid_t pid = c.pid;
     agent_result r;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{c.out_fd, POLLIN, 0}, {c.err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open_count = 2;
     const time_t deadline = time(nullptr) + timeout_seconds;
@@ -81,10 +90,23 @@ agent_result run(const std::vector<std::string>& args, int timeout_seconds, cons
 }  // namespace
 
 agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds) {
-    return run(args, timeout_seconds, nullptr);
+    return collect(spawn(args, nullptr), timeout_seconds);
 }
 
 agent_result run_agent_as(unsigned uid, unsigned gid, const std::vector<std::string>& args, int timeout_seconds) {
     const identity who{uid, gid};
-    return run(args, timeout_seconds, &who);
+    return collect(spawn(args, &who), timeout_seconds);
+}
+
+agent_process::agent_process(const std::vector<std::string>& args, int timeout_seconds) {
+    const child c = spawn(args, nullptr);
+    m_pid = c.pid;
+    m_result = std::async(std::launch::async, [c, timeout_seconds] { return collect(c, timeout_seconds); });
+}
+
+agent_process::~agent_process() {
+    if (!m_result.valid()) return;
+    // A test that gave up on it (stopped, perhaps): it must not outlive the test.
+    if (!finished()) kill(m_pid, SIGKILL);
+    m_result.wait();
 }

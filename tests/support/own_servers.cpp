@@ -1,8 +1,11 @@
 #include "support/own_servers.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -39,14 +42,38 @@ std::string unquote(const std::string& v)
 
 }  // namespace
 
+#ifndef VEK_OWN_SERVERS_LOCK
+#error "VEK_OWN_SERVERS_LOCK must name the lock file of the build's own server pairs"
+#endif
+
 own_servers::own_servers(const std::string& mysqld_options)
+{
+    // One pair at a time: tests that start servers (and kill them) must not
+    // run beside each other.
+    m_lock_fd = open(VEK_OWN_SERVERS_LOCK, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (m_lock_fd < 0) throw std::runtime_error("cannot open " + std::string(VEK_OWN_SERVERS_LOCK));
+    while (flock(m_lock_fd, LOCK_EX) != 0)
+        if (errno != EINTR) {
+            close(m_lock_fd);
+            throw std::runtime_error("cannot lock " + std::string(VEK_OWN_SERVERS_LOCK));
+        }
+    try {
+        start(mysqld_options);
+    } catch (...) {
+        close(m_lock_fd);
+        throw;
+    }
+}
+
+void own_servers::start(const std::string& mysqld_options)
 {
     char tmpl[] = "/tmp/vek-own-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     m_dir = tmpl;
     m_env = m_dir + "/env";
     const std::string log = m_dir + "/start.log";
-    std::string command = testservers + " start " + m_env + " >" + log + " 2>&1";
+    // Durable commits: what was committed before a kill is there after it.
+    std::string command = "VEK_TESTSERVERS_DURABLE=1 " + testservers + " start " + m_env + " >" + log + " 2>&1";
     if (!mysqld_options.empty()) command = "VEK_TESTSERVERS_MYSQLD_OPTIONS='" + mysqld_options + "' " + command;
     if (std::system(command.c_str()) != 0) throw std::runtime_error("could not start a server pair:\n" + read_text(log));
     std::istringstream lines(read_text(m_env));
@@ -72,6 +99,7 @@ own_servers::~own_servers()
     }
     std::error_code ec;
     std::filesystem::remove_all(m_dir, ec);
+    close(m_lock_fd);  // the next pair may start
 }
 
 pid_t own_servers::mysql_pid() const { return std::stoi(m_vars.at("VEK_MYSQL_PID")); }

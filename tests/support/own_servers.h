@@ -2,7 +2,9 @@
 // A server pair of a test's own (scripts/testservers), for a test that kills a
 // server or needs one set up otherwise than the shared pair. While it lives,
 // the VEK_* variables name it, so mysql_test_server() and the other helpers
-// reach it.
+// reach it. Its commits are durable (a server killed after a commit keeps
+// it), and no two such pairs of one build's tests live at the same time: the
+// constructor waits for the one before to be gone.
 #include <sys/types.h>
 
 #include <map>
@@ -25,6 +27,9 @@ public:
     void restart_pg();
 
 private:
+    void start(const std::string& mysqld_options);
+
+    int m_lock_fd = -1;
     std::string m_dir, m_env;
     std::map<std::string, std::string> m_vars, m_saved;
 };

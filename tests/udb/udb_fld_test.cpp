@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "udb/udb_sche.h"
 
 TEST(UdbField, CarriesValueAndSharesColumnName)
@@ -33,13 +36,23 @@ TEST(UdbRecord, ReservedVectorDoesNotMoveFields)
     EXPECT_TRUE(row.empty());
 }
 
+// Deleted through the base: the derived part and every field go with it (each
+// field held the column's name).
 TEST(UdbRecord, DeletedThroughBaseWithTextCells)
 {
     struct derived_record : udb_record {
-        using udb_record::udb_record;
+        derived_record(std::size_t n, bool& gone) : udb_record(n), gone(gone) {}
+        ~derived_record() override { gone = true; }
+        bool& gone;
     };
-    std::unique_ptr<udb_record> r = std::make_unique<derived_record>(1);
-    r->emplace(L"t", 3u, ole_variant(std::string("abc")), false, false);
+    const t_ftd column(3, L"t", 8, false, false, ole_variant(), 0);
+    bool gone = false;
+    std::unique_ptr<udb_record> r = std::make_unique<derived_record>(2, gone);
+    r->emplace(column.name, 3u, ole_variant(std::string("abc")), false, false);
+    r->emplace(column.name, 3u, ole_variant(std::string("def")), false, false);
     EXPECT_EQ((*r)[0].to_wstring(), L"abc");
+    EXPECT_EQ(column.name.use_count(), 3);
     r.reset();
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(column.name.use_count(), 1);
 }

@@ -69,9 +69,29 @@ TEST(UdbRecordset, AddIndexKeepsFirstNameAndFirstKey)
     }
 }
 
+// Deleted through the base: the derived part and the columns its schema owns
+// go with it.
 TEST(UdbRecordset, DeletedThroughBase)
 {
-    std::unique_ptr<udb_recordset> p = std::make_unique<fake_recordset>(L"t", true);
-    p->schema().add(std::make_unique<t_ftd>(4, L"id", 3, false, false, ole_variant(), 0));
+    struct counted_column : t_ftd {
+        explicit counted_column(int& alive) : t_ftd(4, L"id", 3, false, false, ole_variant(), 0), alive(alive)
+        {
+            ++alive;
+        }
+        ~counted_column() override { --alive; }
+        int& alive;
+    };
+    struct counted_recordset : fake_recordset {
+        explicit counted_recordset(bool& gone) : fake_recordset(L"t", true), gone(gone) {}
+        ~counted_recordset() override { gone = true; }
+        bool& gone;
+    };
+    int columns = 0;
+    bool gone = false;
+    std::unique_ptr<udb_recordset> p = std::make_unique<counted_recordset>(gone);
+    p->schema().add(std::make_unique<counted_column>(columns));
+    EXPECT_EQ(columns, 1);
     p.reset();
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(columns, 0);
 }

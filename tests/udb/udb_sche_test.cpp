@@ -6,10 +6,12 @@
 
 namespace {
 
-std::unique_ptr<t_ftd> col(std::uint16_t vt, std::uint32_t size, const wchar_t* name = L"c")
+std::unique_ptr<t_ftd> col(std::uint16_t vt, std::uint32_t size, const wchar_t* name = L"c", std::uint32_t reserved = 0)
 {
-    return std::make_unique<t_ftd>(size, name, vt, false, false, ole_variant(), 0);
+    return std::make_unique<t_ftd>(size, name, vt, false, false, ole_variant(), reserved);
 }
+
+constexpr std::uint32_t dec(std::uint32_t precision, std::uint32_t scale) { return precision << 8 | scale; }
 
 } // namespace
 
@@ -70,7 +72,45 @@ TEST(TFtd, ConformanceTable)
             << c.src_vt << "/" << c.src_size << " -> " << c.dst_vt << "/" << c.dst_size;
 }
 
-TEST(UdbSchema, ConformanceIsByCountThenPosition)
+// Same type codes whose values would still change on the way: a smaller
+// scale, fewer integer digits, fewer significant digits of a real, fewer
+// digits of a second, a date for a date and time.
+TEST(TFtd, ConformanceRefusesDestinationsThatChangeValues)
+{
+    struct Case {
+        std::uint16_t src_vt; std::uint32_t src_size, src_res;
+        std::uint16_t dst_vt; std::uint32_t dst_size, dst_res;
+        bool want;
+    } cases[] = {
+        // decimals: scale and integer digits
+        {14, 0, dec(10, 2), 14, 0, dec(10, 2), true}, {14, 0, dec(10, 2), 14, 0, dec(12, 4), true},
+        {14, 0, dec(10, 2), 14, 0, dec(10, 1), false}, {14, 0, dec(10, 2), 14, 0, dec(9, 2), false},
+        {14, 0, dec(10, 2), 14, 0, 0, true},  // precision not given: the type codes decide
+        {3, 4, 0, 14, 0, dec(12, 2), true}, {3, 4, 0, 14, 0, dec(11, 2), false},
+        {21, 8, 2, 14, 0, dec(20, 0), true}, {20, 8, 1, 14, 0, dec(18, 0), false},
+        {5, 8, 0, 14, 0, dec(30, 10), false},  // binary fractions round
+        {14, 0, dec(10, 2), 6, 0, 0, true}, {14, 0, dec(20, 6), 6, 0, 0, false},
+        // reals keep so many significant digits
+        {4, 4, 0, 5, 8, 0, true}, {5, 8, 0, 4, 4, 0, false}, {2, 2, 0, 4, 4, 0, true}, {3, 4, 0, 4, 4, 0, false},
+        {3, 4, 0, 5, 8, 0, true}, {20, 8, 1, 5, 8, 0, false}, {14, 0, dec(15, 2), 5, 8, 0, true},
+        {14, 0, dec(16, 2), 5, 8, 0, false},
+        // integers: a value out of range is refused by the server, not changed
+        {20, 8, 1, 2, 2, 0, true}, {5, 8, 0, 3, 4, 0, true},
+        // dates: 1 date and time, 2 date, 3 time; the size tells the fraction digits
+        {7, 26, 1, 7, 26, 1, true}, {7, 19, 1, 7, 26, 1, true}, {7, 26, 1, 7, 22, 1, false},
+        {7, 26, 0, 7, 19, 1, false}, {7, 26, 1, 7, 0, 1, true},
+        {7, 19, 1, 7, 10, 2, false}, {7, 10, 2, 7, 19, 1, true}, {7, 10, 2, 7, 10, 2, true},
+        {7, 14, 3, 7, 10, 3, false}, {7, 14, 3, 7, 15, 3, true}, {7, 19, 1, 7, 10, 3, false},
+        {7, 10, 3, 7, 19, 1, false}, {8, 19, 0, 7, 10, 2, false}, {8, 19, 0, 7, 19, 1, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(col(c.src_vt, c.src_size, L"c", c.src_res)->conform_to(*col(c.dst_vt, c.dst_size, L"c", c.dst_res)),
+                  c.want)
+            << c.src_vt << "/" << c.src_size << "/" << c.src_res << " -> " << c.dst_vt << "/" << c.dst_size << "/"
+            << c.dst_res;
+}
+
+TEST(UdbSchema, ConformancePairsColumnsByNameWhenTheDestinationHasThemAll)
 {
     udb_schema empty1, empty2, one;
     one.add(col(3, 4));
@@ -78,15 +118,47 @@ TEST(UdbSchema, ConformanceIsByCountThenPosition)
     EXPECT_FALSE(empty1.conform_to(one));
     EXPECT_FALSE(one.conform_to(empty1));
 
-    udb_schema src, same, swapped;
+    udb_schema src;
     src.add(col(3, 4, L"id"));
     src.add(col(8, 20, L"name"));
-    same.add(col(20, 8, L"ID"));
-    same.add(col(8, 0, L"other"));
-    swapped.add(col(8, 0, L"name"));
-    swapped.add(col(3, 4, L"id"));
-    EXPECT_TRUE(src.conform_to(same));
-    EXPECT_FALSE(src.conform_to(swapped));
+    // The same columns in another order: by position the text would go into
+    // the integer column.
+    udb_schema swapped;
+    swapped.add(col(8, 0, L"NAME"));
+    swapped.add(col(3, 4, L"Id"));
+    EXPECT_TRUE(src.conform_to(swapped));
+    EXPECT_EQ(src.pair_by_name(swapped), (std::vector<std::size_t>{1, 0}));
+    // Other names: by position.
+    udb_schema renamed;
+    renamed.add(col(20, 8, L"ID"));
+    renamed.add(col(8, 0, L"other"));
+    EXPECT_TRUE(src.pair_by_name(renamed).empty());
+    EXPECT_TRUE(src.conform_to(renamed));
+    // By position, but a name stands elsewhere: its values would land in
+    // another column.
+    udb_schema three, crossed;
+    for (const wchar_t* n : {L"a", L"b", L"c"}) three.add(col(3, 4, n));
+    for (const wchar_t* n : {L"b", L"a", L"x"}) crossed.add(col(3, 4, n));
+    EXPECT_FALSE(three.conform_to(crossed));
+}
+
+TEST(UdbSchema, PairByNamePrefersTheExactSpellingAndNeverSharesAColumn)
+{
+    udb_schema src, twins, only_twins, one_dest;
+    src.add(col(3, 4, L"Id"));
+    twins.add(col(3, 4, L"ID"));
+    twins.add(col(3, 4, L"Id"));
+    EXPECT_EQ(src.pair_by_name(twins), std::vector<std::size_t>{1});
+    only_twins.add(col(3, 4, L"ID"));
+    only_twins.add(col(3, 4, L"id"));
+    EXPECT_TRUE(src.pair_by_name(only_twins).empty());  // which one?
+
+    udb_schema two;
+    two.add(col(3, 4, L"k"));
+    two.add(col(3, 4, L"K"));
+    one_dest.add(col(3, 4, L"k"));
+    one_dest.add(col(3, 4, L"z"));
+    EXPECT_TRUE(two.pair_by_name(one_dest).empty());
 }
 
 TEST(UdbSchema, LookupsIgnoreCaseFirstMatchWins)

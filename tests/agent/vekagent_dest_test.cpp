@@ -1,0 +1,253 @@
+// End-to-end: vekagent and a destination that already holds tables: merging
+// into them, the names tables get whatever is selected, and two runs into one
+// destination at once.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/agent_db.h"
+#include "support/agent_proc.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+std::string show(const agent_result& r) {
+    return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
+}
+
+const std::string not_conforming = "The structure of data source does not conform to the destination table.";
+
+db_cell cell(const char* text) { return text ? db_cell(text) : db_cell(); }
+
+bool pg_has_table(const std::string& db, const std::string& table) {
+    return !pg_query(db, "SELECT 1 FROM pg_tables WHERE schemaname = 'public' AND tablename = '" + table + "'")
+                .empty();
+}
+
+long long pg_count(const std::string& db, const std::string& table) {
+    return std::stoll(*pg_query(db, "SELECT count(*) FROM " + pg_quote_ident(table))[0][0]);
+}
+
+// A table-list file of these names, removed with the object.
+class table_list {
+public:
+    explicit table_list(const std::vector<std::string>& names)
+        : m_path("/tmp/vkd_tables_" + std::to_string(getpid()) + "_" + std::to_string(++s_count) + ".txt") {
+        FILE* f = std::fopen(m_path.c_str(), "wb");
+        for (const std::string& n : names) std::fprintf(f, "%s\n", n.c_str());
+        std::fclose(f);
+    }
+    ~table_list() { std::remove(m_path.c_str()); }
+    std::string option() const { return "--tab_file=" + m_path; }
+
+private:
+    static inline int s_count = 0;
+    std::string m_path;
+};
+
+// True when reading the table waits for another session's transaction.
+bool reading_waits(const std::string& db, const std::string& table) {
+    try {
+        pg_query(db, "SET lock_timeout = '300ms'; SELECT count(*) FROM " + pg_quote_ident(table));
+        return false;
+    } catch (const std::exception& e) {
+        return std::string(e.what()).find("lock timeout") != std::string::npos;
+    }
+}
+
+// Polls `ready` every 20 ms for at most a minute.
+template <class F>
+bool wait_until(F ready) {
+    const auto deadline = clock_type::now() + std::chrono::seconds(60);
+    while (clock_type::now() < deadline) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- merging
+
+// The destination has the source's columns in another order (one spelled in
+// capitals): each value lands in the column of its name. Mode 4 pairs by name
+// too, so there a destination column the source lacks gets its default.
+TEST(vekagent_dest, merge_pairs_columns_by_name) {
+    scratch_dbs dbs("vkd_merge_names");
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(10), b VARCHAR(10))");
+    dbs.my.exec("INSERT INTO t VALUES (1,'a1','b1'),(2,'a2',NULL)");
+    pg_exec(dbs.dest(), "CREATE TABLE t (id integer, b varchar(10), \"A\" varchar(10))");
+    const db_rows want = {{cell("1"), cell("a1"), cell("b1")}, {cell("2"), cell("a2"), cell(nullptr)}};
+
+    agent_result r = run_agent(dbs.agent_args({"--mode=3"}));
+    EXPECT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, \"A\", b FROM t ORDER BY id"), want);
+
+    pg_exec(dbs.dest(), "DELETE FROM t; ALTER TABLE t ADD COLUMN note text DEFAULT 'kept'");
+    r = run_agent(dbs.agent_args({"--mode=4"}));
+    EXPECT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, \"A\", b FROM t ORDER BY id"), want);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT DISTINCT note FROM t"), (db_rows{{cell("kept")}}));
+}
+
+struct domain_case {
+    const char* label;
+    const char* mysql_type;
+    const char* value;
+    const char* pg_type;
+    bool refused;  // the values would change on the way
+};
+
+// Each source column merged into a destination column of a close type: where
+// the destination would round or cut the value the table is refused and left
+// as it was; the others are appended.
+TEST(vekagent_dest, merge_refuses_a_destination_that_would_change_values) {
+    const domain_case cases[] = {
+        {"dec_scale", "DECIMAL(10,2)", "'12.34'", "numeric(10,1)", true},
+        {"dec_digits", "DECIMAL(10,2)", "'12345678.90'", "numeric(9,2)", true},
+        {"dec_wider", "DECIMAL(10,2)", "'12345678.90'", "numeric(12,3)", false},
+        {"dec_any", "DECIMAL(10,2)", "'12.34'", "numeric", false},
+        {"int_numeric", "INT", "2000000000", "numeric(5)", true},
+        {"double_real", "DOUBLE", "0.1", "real", true},
+        {"bigint_double", "BIGINT", "9007199254740993", "double precision", true},
+        {"float_double", "FLOAT", "0.5", "double precision", false},
+        {"dt6_ts3", "DATETIME(6)", "'2021-01-02 03:04:05.123456'", "timestamp(3)", true},
+        {"dt_ts0", "DATETIME", "'2021-01-02 03:04:05'", "timestamp(0)", false},
+        {"dt_date", "DATETIME", "'2021-01-02 03:04:05'", "date", true},
+        {"dt_time", "DATETIME", "'2021-01-02 03:04:05'", "time", true},
+        {"time3_time0", "TIME(3)", "'10:00:00.125'", "time(0)", true},
+        {"date_ts", "DATE", "'2021-01-02'", "timestamp", false},
+    };
+    scratch_dbs dbs("vkd_merge_domains");
+    for (const domain_case& c : cases) {
+        const std::string table = std::string("c_") + c.label;
+        dbs.my.exec("CREATE TABLE " + table + " (id INT PRIMARY KEY, v " + c.mysql_type + ")");
+        dbs.my.exec("INSERT INTO " + table + " VALUES (1, " + c.value + ")");
+        pg_exec(dbs.dest(), "CREATE TABLE " + table + " (id integer, v " + c.pg_type + ")");
+    }
+    const agent_result r = run_agent(dbs.agent_args({"--mode=3"}));
+    EXPECT_EQ(r.status, 255) << show(r);
+    for (const domain_case& c : cases) {
+        const std::string table = std::string("c_") + c.label;
+        const bool reported = r.out.find("Error:\n" + table + ": " + not_conforming) != std::string::npos;
+        EXPECT_EQ(reported, c.refused) << table << "\n" << show(r);
+        EXPECT_EQ(pg_count(dbs.dest(), table), c.refused ? 0 : 1) << table;
+    }
+}
+
+// ---------------------------------------------------------------- names
+
+// Two source tables share their first 29 characters: the first in name order
+// gets the cut name, the second a counter form, in a full run and when only
+// the second is converted, so converting it alone never replaces the first.
+TEST(vekagent_dest, a_table_keeps_its_destination_name_whatever_else_is_selected) {
+    scratch_dbs dbs("vkd_names_cut");
+    const std::string first = "customer_order_line_item_hist_2023";
+    const std::string second = "customer_order_line_item_hist_2024";
+    for (const std::string& t : {first, second}) {
+        dbs.my.exec("CREATE TABLE " + t + " (id INT PRIMARY KEY, src VARCHAR(40))");
+        dbs.my.exec("INSERT INTO " + t + " VALUES (1, '" + t + "'), (2, '" + t + "')");
+    }
+    const std::string cut = "customer_order_line_item_hist";
+    const std::string counted = "customer_order_line_item00000";
+
+    agent_result r = run_agent(dbs.agent_args({"--mode=1"}));
+    ASSERT_EQ(r.status, 0) << show(r);
+    const db_rows first_rows = {{cell("1"), cell(first.c_str())}, {cell("2"), cell(first.c_str())}};
+    const db_rows second_rows = {{cell("1"), cell(second.c_str())}, {cell("2"), cell(second.c_str())}};
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM " + cut + " ORDER BY id"), first_rows);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM " + counted + " ORDER BY id"), second_rows);
+
+    const table_list only_second({second});
+    r = run_agent(dbs.agent_args({"--mode=1", only_second.option()}));
+    ASSERT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM " + cut + " ORDER BY id"), first_rows);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM " + counted + " ORDER BY id"), second_rows);
+}
+
+// order-items and order_items meet on one safe name; merging only order-items
+// appends into its own copy, never into that of order_items.
+TEST(vekagent_dest, merging_one_table_appends_into_its_own_copy) {
+    scratch_dbs dbs("vkd_names_merge");
+    for (const char* t : {"order-items", "order_items"}) {
+        dbs.my.exec(std::string("CREATE TABLE `") + t + "` (id INT PRIMARY KEY, src VARCHAR(20))");
+        dbs.my.exec(std::string("INSERT INTO `") + t + "` VALUES (1, '" + t + "')");
+    }
+    agent_result r = run_agent(dbs.agent_args({"--mode=1"}));
+    ASSERT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT src FROM order_items00000"), (db_rows{{cell("order-items")}}));
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT src FROM order_items"), (db_rows{{cell("order_items")}}));
+
+    dbs.my.exec("UPDATE `order-items` SET id = 2");
+    const table_list only_dashed({"order-items"});
+    r = run_agent(dbs.agent_args({"--mode=3", only_dashed.option()}));
+    ASSERT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM order_items00000 ORDER BY id"),
+              (db_rows{{cell("1"), cell("order-items")}, {cell("2"), cell("order-items")}}));
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM order_items"), (db_rows{{cell("1"), cell("order_items")}}));
+}
+
+// ---------------------------------------------------------------- two runs at once
+
+// The first run is held (SIGSTOP) in the middle of its COPY: the table it
+// replaces is still the one in the catalogue and a reader waits for the new
+// one instead of seeing part of it; the table it has not reached does not
+// exist. A second run started then waits for the first, and each table ends
+// up holding its rows once.
+TEST(vekagent_dest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half_made) {
+    scratch_dbs dbs("vkd_two_runs");
+    const int big = 300000;
+    dbs.my.exec("CREATE TABLE a_big (id INT PRIMARY KEY, s VARCHAR(40) NOT NULL)");
+    dbs.my.exec("INSERT INTO a_big SELECT seq, CONCAT('row-', seq) FROM seq_1_to_" + std::to_string(big));
+    dbs.my.exec("CREATE TABLE b_small (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO b_small SELECT seq FROM seq_1_to_10");
+    pg_exec(dbs.dest(), "CREATE TABLE a_big (id integer, s varchar(40)); INSERT INTO a_big VALUES (-1, 'old')");
+    const std::string oid_of_a_big = "SELECT 'a_big'::regclass::oid";
+    const db_rows old_table = pg_query(dbs.dest(), oid_of_a_big);
+
+    agent_process first(dbs.agent_args({"--mode=1"}), 300);
+    ASSERT_TRUE(wait_until([&] {
+        return first.finished() ||
+               !pg_query("postgres", "SELECT 1 FROM pg_stat_progress_copy p JOIN pg_stat_activity a ON a.pid = p.pid "
+                                     "WHERE p.datname = '" + dbs.dest() +
+                                         "' AND a.query LIKE '%a_big%' AND p.tuples_processed > 0")
+                    .empty();
+    }));
+    ASSERT_FALSE(first.finished()) << show(first.wait());
+    kill(first.pid(), SIGSTOP);
+
+    EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
+    EXPECT_TRUE(reading_waits(dbs.dest(), "a_big"));
+    EXPECT_FALSE(pg_has_table(dbs.dest(), "b_small"));
+
+    agent_process second(dbs.agent_args({"--mode=1"}), 300);
+    const bool waited = wait_until([&] {
+        return second.finished() ||
+               !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
+                                         "' AND wait_event_type = 'Lock'")
+                    .empty();
+    });
+    EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
+    EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
+    kill(first.pid(), SIGCONT);
+
+    const agent_result r1 = first.wait();
+    const agent_result r2 = second.wait();
+    EXPECT_EQ(r1.status, 0) << show(r1);
+    EXPECT_EQ(r2.status, 0) << show(r2);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*), count(DISTINCT id), min(id), max(id) FROM a_big"),
+              (db_rows{{cell(std::to_string(big).c_str()), cell(std::to_string(big).c_str()), cell("1"),
+                        cell(std::to_string(big).c_str())}}));
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*), count(DISTINCT id) FROM b_small"),
+              (db_rows{{cell("10"), cell("10")}}));
+}
+
+}  // namespace
