@@ -4,8 +4,10 @@
 #include "converter/err_hand.h"
 #include "tk/tk_log.h"
 #include "wizard/pg_conn.h"
+#include "wizard/pg_dbs.h"
 #include "wizard/pg_fin.h"
 #include "wizard/pg_prog.h"
+#include "wizard/pg_tabs.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
 
@@ -25,6 +27,9 @@ void vek_add_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& e
     shell.emplace_page<welcome_page>(conv, vek_profile_extension);
     shell.emplace_page<sql_settings_page2>(static_cast<mysql_converter_impl&>(conv));
     shell.emplace_page<pgs_settings_page_impl>(static_cast<pgs_converter_impl&>(conv));
+    shell.emplace_page<sel_file_page>(conv);
+    shell.emplace_page<vek_sel_tables_page>(conv);
+    shell.emplace_page<vek_sel_views_page>(conv);
     vek_add_run_pages(shell, conv, errors);
 }
 

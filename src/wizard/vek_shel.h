@@ -20,8 +20,8 @@ public:
     explicit vek_shell(wizard_services services);
 };
 
-// The pages of a normal start, in order: welcome, MySQL, PostgreSQL, then
-// the run's pages.
+// The pages of a normal start, in order: welcome, MySQL, PostgreSQL,
+// databases, tables, views, then the run's pages.
 void vek_add_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors);
 // The run's pages: progress (the run starts when it is shown) and finish.
 // A quick launch shows these alone.

@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <QLineEdit>
+#include <QTest>
 #include <QRadioButton>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "converter/dr_conv.h"
@@ -17,6 +20,7 @@
 #include "converter/fake_dlg.h"
 #include "gui2/g_fixture.h"
 #include "gui2/g_shot.h"
+#include "support/test_servers.h"
 #include "wizard/pg_conn.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
@@ -24,7 +28,8 @@
 
 class wizard_test : public ::testing::Test {
 protected:
-    static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2;
+    static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2, databases_index = 3, tables_index = 4,
+                         views_index = 5, run_index = 6;
 
     wizard_test() : handler(pgs_error_map) {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -72,6 +77,43 @@ protected:
     }
 
     std::vector<QString> box_texts() const { return gui.presenter.texts(); }
+
+    // Connects both test servers as the connection pages would.
+    void connect_servers() {
+        const server_address my = mysql_test_server();
+        const server_address pg = pg_test_server();
+        conv->store_mysql_settings(my.host, my.user, my.password, std::to_string(my.port));
+        conv->store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
+        conv->connect_mysql_server();
+        conv->connect_pgs_server();
+    }
+
+    // Runs every dialog the presenter is handed modally, as the program does.
+    void exec_next_dialog() {
+        gui.presenter.dialog_script.push_back([](QDialog& d) { return d.exec(); });
+    }
+
+    // Serves the screen (timer ticks, the worker's boxes) until `done` holds;
+    // false when `seconds` passed first.
+    static bool serve_until(const std::function<bool()>& done, int seconds = 120) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    // The dialog id of the page shown; 0 when none.
+    int current_id() const {
+        const wizard_page* p = shell ? shell->current_page() : nullptr;
+        return p ? p->dialog_id() : 0;
+    }
+
+    // Waits for the run that the progress page started to end on the finish page.
+    void wait_for_finish_page() {
+        ASSERT_TRUE(serve_until([this] { return current_id() == vek_page::finish; })) << "the run did not end";
+    }
 
     std::filesystem::path registry;
     gui_services gui;

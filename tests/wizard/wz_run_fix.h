@@ -54,20 +54,10 @@ protected:
         handler.set_dialogs(&dialogs);
     }
 
-    // Connects both test servers as the connection pages do.
-    void connect_test_servers() {
-        const server_address my = mysql_test_server();
-        const server_address pg = pg_test_server();
-        conv->store_mysql_settings(my.host, my.user, my.password, std::to_string(my.port));
-        conv->store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
-        conv->connect_mysql_server();
-        conv->connect_pgs_server();
-    }
-
     // The wizard, its converter connected and set to convert `dbs`.
     void start_for(const scratch_dbs& dbs, const std::vector<std::wstring>& tables) {
         start();
-        connect_test_servers();
+        connect_servers();
         conv->src = tk_utf8_to_unicode(dbs.src());
         conv->dest = tk_utf8_to_unicode(dbs.dest());
         conv->n_mode = 1;
@@ -77,28 +67,9 @@ protected:
     // Shows the progress page as the tables page's Next does: the run starts.
     void start_run() { ASSERT_TRUE(shell->set_cur_sel_id(vek_page::progress)); }
 
-    // Serves the screen until `done` holds; false when `seconds` passed first.
-    static bool serve_until(const std::function<bool()>& done, int seconds = 120) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            QTest::qWait(10);
-        }
-        return true;
-    }
-
-    int current_id() const {
-        const wizard_page* p = shell ? shell->current_page() : nullptr;
-        return p ? p->dialog_id() : 0;
-    }
     progress_page& progress() { return static_cast<progress_page&>(page(shell->index_of_id(vek_page::progress))); }
     g_controls& finish_controls() { return page(shell->index_of_id(vek_page::finish)).controls(); }
     vek_finish_page& finish() { return static_cast<vek_finish_page&>(page(shell->index_of_id(vek_page::finish))); }
-
-    // Waits for the run to end on the finish page.
-    void wait_for_finish_page() {
-        ASSERT_TRUE(serve_until([this] { return current_id() == vek_page::finish; })) << "the run did not end";
-    }
 
     gui_error_dialogs screen_dialogs;
 };
