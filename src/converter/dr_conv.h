@@ -82,6 +82,9 @@ private:
     // and the selected views as queries over the view. A view named exactly
     // like a query is reported and left out.
     cnv_query_map run_entries(error_handler& eh) const;
+    // The query a selected view is read with (by the run, and by a run from
+    // a saved profile).
+    std::wstring view_query(const std::wstring& view) const;
     // Mode 0: drops the destination database when it exists.
     void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,

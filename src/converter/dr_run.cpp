@@ -193,14 +193,16 @@ cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
     for (const auto& view : views) {
-        const std::wstring sql =
-            L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
-        if (entries.try_emplace(view.first, sql).second) continue;
+        if (entries.try_emplace(view.first, view_query(view.first)).second) continue;
         // The table of that name is the query's: the view is not lost silently.
         eh.set_context(view.first);
         eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);
     }
     return entries;
+}
+
+std::wstring dravik_convertor::view_query(const std::wstring& view) const {
+    return L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view));
 }
 
 // Ends the table's COPY and commits it. Its failure (a row the server

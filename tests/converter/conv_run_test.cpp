@@ -174,9 +174,21 @@ TEST_F(conversion_test, selected_views_become_tables_of_the_rows_they_show) {
     EXPECT_EQ(dest("SELECT id, twice FROM cheap ORDER BY id"),
               (rows{{opt("1"), opt("9.00")}, {opt("3"), opt("19.98")}}));
     EXPECT_EQ(dest("SELECT id FROM twin"), (rows{{opt("2")}}));
-    // The views are not entered among the queries (a saved profile lists none).
+    // The run does not enter the views among the queries.
     EXPECT_EQ(conv->selected_queries.count(L"cheap"), 0u);
     EXPECT_EQ(conv->selected_queries.at(L"twin"), L"SELECT id FROM items WHERE id = 2");
+
+    // A saved profile lists each view as the query that reads it, so a run
+    // from it converts the same; the query named like a view keeps its place.
+    const std::wstring path = tk_utf8_to_unicode("/tmp/" + src_name + "_views.vek");
+    ASSERT_TRUE(conv->store_profile(path));
+    udb_profile saved;
+    ASSERT_TRUE(saved.load(path));
+    std::remove(tk_to_utf8(path).c_str());
+    const udb_profile::section_map want{{L"cheap", L"SELECT * FROM `cheap`"},
+                                        {L"items", L""},
+                                        {L"twin", L"SELECT id FROM items WHERE id = 2"}};
+    EXPECT_EQ(saved.get_selected_tables(), want);
 }
 
 TEST_F(conversion_test, check_dest_never_drops_in_the_other_modes) {
