@@ -74,6 +74,15 @@ protected:
     gui_error_dialogs screen_dialogs;
 };
 
+// Runs f when the scope is left, however.
+template <class F>
+struct at_scope_end {
+    F f;
+    ~at_scope_end() { f(); }
+};
+template <class F>
+at_scope_end(F) -> at_scope_end<F>;
+
 // A dialog script step: click the button and end with the dialog's result.
 inline std::function<int(QDialog&)> click_in_dialog(int id, std::function<void()> before = {}) {
     return [id, before](QDialog& d) {

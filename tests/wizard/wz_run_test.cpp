@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "wz_run_fix.h"
@@ -208,13 +209,46 @@ void load_large_table(mysql_admin& my) {
             "FROM seq_1_to_600000");
 }
 
+// Holds the worker at the run's first Continue/Abort question (away from the
+// screen) until the test lets it continue; later questions go to the screen.
+class holding_dialogs : public gui_error_dialogs {
+public:
+    using gui_error_dialogs::gui_error_dialogs;
+    answer ask_continue(const std::string& text, bool& dont_show_again) override {
+        if (m_asked.exchange(true)) return gui_error_dialogs::ask_continue(text, dont_show_again);
+        held.set_value();
+        m_release.get_future().wait();
+        return answer::continue_run;
+    }
+    void release() {
+        if (!m_released.exchange(true)) m_release.set_value();
+    }
+
+    std::promise<void> held;
+
+private:
+    std::atomic<bool> m_asked{false}, m_released{false};
+    std::promise<void> m_release;
+};
+
 TEST_F(run_test, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_ends_with_minus_one) {
     scratch_dbs dbs("wz_run_cancel", scratch_options{.create_dest = false, .unique = true});
     load_large_table(dbs.my);
     start_for(dbs, {L"a_small", L"big"});
-    handler.set_suppress(true);  // the refused row 5000 asks nothing here
+    holding_dialogs holding(gui.presenter, gui.carrier, gui.dispatcher);
+    handler.set_dialogs(&holding);
+    // However the test ends, the worker is let go and waited for first.
+    const at_scope_end cleanup{[&] {
+        holding.release();
+        shell.reset();
+        handler.set_dialogs(&screen_dialogs);
+    }};
+    std::future<void> held = holding.held.get_future();
     start_run();
-    ASSERT_TRUE(serve_until([&] { return conv->cur_table() == L"big" && conv->n_records_done.load() > 10000; }));
+    // The worker waits at the refused row 5000 of 600000, in the middle of big.
+    ASSERT_TRUE(serve_until([&] { return held.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_EQ(conv->cur_table(), L"big");
+    EXPECT_GT(conv->n_records_done.load(), 0);
 
     // No: the run goes on.
     gui.presenter.box_answers = {g_button::no};
@@ -236,10 +270,12 @@ TEST_F(run_test, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_en
     shell->press_cancel();  // a disabled Cancel does nothing
     EXPECT_EQ(gui.presenter.boxes.size(), 2u);
 
+    // The worker goes on and stops before its next row.
+    holding.release();
     ASSERT_TRUE(serve_until([&] { return shell->ended(); }, 60)) << "the run did not stop";
     EXPECT_EQ(shell->how_ended(), wizard_shell::end::cancelled);
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::stopped);
-    EXPECT_LT(conv->n_records_done.load(), 600000);
+    EXPECT_LT(conv->n_records_done.load(), 10000);
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
     // As after Abort: the finished table stays, the one being copied is not kept.
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT table_name::text FROM information_schema.tables WHERE "
