@@ -17,7 +17,7 @@
 
 namespace {
 
-class whole_wizard_test : public run_test {
+class WholeWizardTest : public RunTest {
 protected:
     std::vector<QString> list(int index, int id) {
         std::vector<QString> out;
@@ -35,7 +35,7 @@ protected:
 
 const char* const query_sql = "SELECT o.id, c.name, o.total FROM orders o JOIN customers c ON c.id = o.customer_id";
 
-TEST_F(whole_wizard_test, converts_from_its_pages_saves_a_profile_and_vekagent_converts_the_same_from_it) {
+TEST_F(WholeWizardTest, converts_from_its_pages_saves_a_profile_and_vekagent_converts_the_same_from_it) {
     scratch_dbs dbs("wz_e2e", "wz_e2e_pg", scratch_options{.unique = true});
     load_shop(dbs.my);
     pg_exec(dbs.dest(), "CREATE TABLE stale (id int)");  // the destination exists: the overwrite dialog asks

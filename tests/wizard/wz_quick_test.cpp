@@ -11,7 +11,7 @@
 
 namespace {
 
-class quick_launch_test : public run_test {
+class QuickLaunchTest : public RunTest {
 protected:
     // The program as its entry runs it, on this test's screen. Finish is
     // pressed once the finish page shows; `pages` gets every page seen.
@@ -69,7 +69,7 @@ protected:
     }
 };
 
-TEST_F(quick_launch_test, a_good_profile_converts_at_once_and_ends_with_0) {
+TEST_F(QuickLaunchTest, a_good_profile_converts_at_once_and_ends_with_0) {
     scratch_dbs dbs("wz_quick_ok", scratch_options{.unique = true});
     load_shop(dbs.my);
     pg_exec(dbs.dest(), "CREATE TABLE stale (id int)");
@@ -94,7 +94,7 @@ TEST_F(quick_launch_test, a_good_profile_converts_at_once_and_ends_with_0) {
               (db_rows{{"1", "32.40"}, {"4", "49.80"}}));
 }
 
-TEST_F(quick_launch_test, a_profile_that_cannot_run_is_refused_before_anything_is_connected_or_dropped) {
+TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_connected_or_dropped) {
     scratch_dbs dbs("wz_quick_bad", scratch_options{.unique = true});
     dbs.my.exec("CREATE TABLE t (id INT)");
     pg_exec(dbs.dest(), "CREATE TABLE keep_me (id int)");

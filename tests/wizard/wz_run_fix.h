@@ -45,10 +45,10 @@ inline void load_shop(mysql_admin& my) {
     my.exec("CREATE VIEW paid_orders AS SELECT id, customer_id, total FROM orders WHERE status <> 'new'");
 }
 
-class run_test : public wizard_test {
+class RunTest : public wizard_test {
 protected:
-    run_test() : screen_dialogs(gui.presenter, gui.carrier, gui.dispatcher) { handler.set_dialogs(&screen_dialogs); }
-    ~run_test() override {
+    RunTest() : screen_dialogs(gui.presenter, gui.carrier, gui.dispatcher) { handler.set_dialogs(&screen_dialogs); }
+    ~RunTest() override {
         // The worker may still report while the shell waits for it.
         shell.reset();
         handler.set_dialogs(&dialogs);

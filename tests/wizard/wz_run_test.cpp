@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(progress_position, counts_entries_and_the_current_entrys_records_in_64_bits) {
+TEST(ProgressPosition, counts_entries_and_the_current_entrys_records_in_64_bits) {
     const struct {
         std::uint64_t entries, done, records, records_done;
         int position;
@@ -38,7 +38,7 @@ std::string read_file(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST_F(run_test, a_run_follows_its_progress_and_ends_on_the_finish_page) {
+TEST_F(RunTest, a_run_follows_its_progress_and_ends_on_the_finish_page) {
     scratch_dbs dbs("wz_run_ok", scratch_options{.create_dest = false, .unique = true});
     load_shop(dbs.my);
     start_for(dbs, {L"customers", L"products", L"attachments"});
@@ -145,7 +145,7 @@ void load_refused_rows(mysql_admin& my, int rows, int bad_from, int bad_count) {
             std::to_string(rows));
 }
 
-TEST_F(run_test, a_refused_row_is_listed_on_the_finish_page_and_the_exit_code_is_minus_one) {
+TEST_F(RunTest, a_refused_row_is_listed_on_the_finish_page_and_the_exit_code_is_minus_one) {
     scratch_dbs dbs("wz_run_refused", scratch_options{.create_dest = false, .unique = true});
     load_refused_rows(dbs.my, 3000, 1500, 1);
     start_for(dbs, {L"a_first", L"dates"});
@@ -184,7 +184,7 @@ TEST_F(run_test, a_refused_row_is_listed_on_the_finish_page_and_the_exit_code_is
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
 }
 
-TEST_F(run_test, beyond_twenty_errors_the_finish_page_says_how_many_more) {
+TEST_F(RunTest, beyond_twenty_errors_the_finish_page_says_how_many_more) {
     scratch_dbs dbs("wz_run_many", scratch_options{.create_dest = false, .unique = true});
     load_refused_rows(dbs.my, 100, 10, 25);
     start_for(dbs, {L"dates"});
@@ -231,7 +231,7 @@ private:
     std::promise<void> m_release;
 };
 
-TEST_F(run_test, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_ends_with_minus_one) {
+TEST_F(RunTest, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_ends_with_minus_one) {
     scratch_dbs dbs("wz_run_cancel", scratch_options{.create_dest = false, .unique = true});
     load_large_table(dbs.my);
     start_for(dbs, {L"a_small", L"big"});
@@ -284,7 +284,7 @@ TEST_F(run_test, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_en
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text FROM a_small"), (db_rows{{"3"}}));
 }
 
-TEST_F(run_test, cancel_while_the_run_waits_for_continue_or_abort_answers_abort) {
+TEST_F(RunTest, cancel_while_the_run_waits_for_continue_or_abort_answers_abort) {
     scratch_dbs dbs("wz_run_pending", scratch_options{.create_dest = false, .unique = true});
     load_large_table(dbs.my);
     start_for(dbs, {L"a_small", L"big"});
@@ -309,7 +309,7 @@ TEST_F(run_test, cancel_while_the_run_waits_for_continue_or_abort_answers_abort)
               (db_rows{{"a_small"}}));
 }
 
-TEST_F(run_test, a_run_with_nothing_selected_ends_on_the_finish_page_with_the_bar_at_100) {
+TEST_F(RunTest, a_run_with_nothing_selected_ends_on_the_finish_page_with_the_bar_at_100) {
     scratch_dbs dbs("wz_run_empty", scratch_options{.create_dest = false, .unique = true});
     start_for(dbs, {});
     start_run();
@@ -318,7 +318,7 @@ TEST_F(run_test, a_run_with_nothing_selected_ends_on_the_finish_page_with_the_ba
     EXPECT_EQ(finish_controls().text_w(finish_id::text), vek_success_text);
 }
 
-TEST_F(run_test, a_source_that_does_not_open_ends_the_run_and_the_finish_page_says_it_did_not_complete) {
+TEST_F(RunTest, a_source_that_does_not_open_ends_the_run_and_the_finish_page_says_it_did_not_complete) {
     scratch_dbs dbs("wz_run_nosrc", scratch_options{.create_dest = false, .unique = true});
     start_for(dbs, {L"t"});
     conv->src = L"wz_no_such_database";
