@@ -284,6 +284,11 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         finish_copy(eh, *dst_rs);
         dst_rs.reset();
         src_rs.reset();
+    } catch (const tk_final_exception&) {
+        // The run ends here (a stop, Abort, an error that ends the run): the
+        // rest of the source table is not read only to be dropped.
+        if (src_rs) src_rs->abandon();
+        throw;
     } catch (const tk_exception& e) {
         // The rows appended before the failure are kept: the COPY is ended
         // and committed before the error is shown.

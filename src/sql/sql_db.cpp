@@ -126,7 +126,7 @@ MYSQL_RES* sql_database::do_query2(const std::string& utf8_sql)
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
-    : m_mysql(db.connection())
+    : m_mysql(db.connection()), m_engine(db.engine())
 {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     m_result = db.do_query2(utf8_sql);
@@ -151,6 +151,17 @@ void sql_database::sql_limited_query::finish() noexcept
         mysql_free_result(m_result);
         m_result = nullptr;
     }
+}
+
+void sql_database::sql_limited_query::abandon() noexcept
+{
+    if (!m_result) return;
+    tk_trace(2, "sql_database::sql_limited_query::abandon");
+    // Reading the rest of a large table only to drop it would keep a stopped
+    // run waiting. Should the server not be reached, the rows are read
+    // after all.
+    m_engine.interrupt_statement();
+    finish();
 }
 
 std::size_t sql_database::sql_limited_query::store_to(window* win, const std::wstring& source,

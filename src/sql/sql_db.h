@@ -108,11 +108,16 @@ public:
         // first_record: number (from 1) of the first row, for value reports.
         std::size_t store_to(window* win, const std::wstring& source, std::int64_t first_record);
         bool at_end() const { return m_result == nullptr; }
+        // Ends the statement without reading the rows not fetched yet: the
+        // server is asked to stop sending them, and only what is already on
+        // its way is read and dropped. The connection stays usable.
+        void abandon() noexcept;
 
     private:
         void finish() noexcept;
 
         st_mysql* m_mysql;
+        sql_engine& m_engine;
         st_mysql_res* m_result = nullptr;
         const struct st_mysql_field* m_fields = nullptr;
         unsigned m_field_count = 0;

@@ -78,6 +78,10 @@ public:
     // Sends one statement and throws sql_exception when it fails; any result is
     // read and freed.
     void execute(const std::string& utf8_sql);
+    // Asks the server, over a short connection of its own, to end the
+    // statement this connection runs (KILL QUERY); the connection itself
+    // stays. False when that could not be asked. Never throws.
+    bool interrupt_statement() noexcept;
 
 private:
     void close() noexcept;
@@ -99,4 +103,7 @@ private:
     std::int32_t m_fk_support = 0;
     std::string m_charset;
     bool m_case_sensitive_names = false;
+    // Where the connection goes, for interrupt_statement.
+    std::string m_host, m_user, m_password;
+    unsigned m_port = 0;
 };
