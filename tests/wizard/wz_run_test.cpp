@@ -269,6 +269,10 @@ TEST_F(RunTest, cancel_in_the_middle_of_a_large_table_asks_stops_the_run_and_end
         EXPECT_FALSE(b.is_enabled(id)) << id;
     shell->press_cancel();  // a disabled Cancel does nothing
     EXPECT_EQ(gui.presenter.boxes.size(), 2u);
+    progress().on_timer();  // a tick while the run stops keeps the line
+    EXPECT_EQ(progress().controls().text(progress_id::status), "Stopping the conversion...");
+    EXPECT_GE(progress().controls().pos(progress_id::bar), 50);
+    save_shot(shell->sheet(), "page_progress_stopping");
 
     // The worker goes on and stops before its next row.
     holding.release();
