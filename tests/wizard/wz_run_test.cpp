@@ -335,6 +335,7 @@ TEST_F(RunTest, a_source_that_does_not_open_ends_the_run_and_the_finish_page_say
     EXPECT_EQ(f.text(finish_id::title), "Conversion is Not Completed");
     EXPECT_EQ(f.text_w(finish_id::text), vek_incomplete_text);
     EXPECT_TRUE(f.is_visible(finish_id::errors));
+    save_shot(shell->sheet(), "page_finish_incomplete");
     EXPECT_FALSE(pg_db_exists(dbs.dest()));
     shell->press_finish();
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
