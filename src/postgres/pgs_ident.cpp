@@ -2,15 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/pf_utf8.h"
 #include "tk/tk_utils.h"
 
 std::size_t pgs_utf8_size(std::wstring_view name) noexcept
 {
     std::size_t n = 0;
-    for (wchar_t c : name) {
-        const auto u = static_cast<std::uint32_t>(c);
-        n += u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
-    }
+    for (wchar_t c : name) n += pf_utf8::length(static_cast<std::uint32_t>(c));
     return n;
 }
 
@@ -19,13 +17,7 @@ std::string pgs_fold_name(std::wstring_view name)
     std::string s = tk_to_utf8(name);
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (s.size() > pgs_max_ident_bytes) {
-        std::size_t n = pgs_max_ident_bytes;
-        // Step back over continuation bytes so no character is split.
-        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
-            --n;
-        s.resize(n);
-    }
+    s.resize(pf_utf8::prefix_length(s, pgs_max_ident_bytes));
     return s;
 }
 

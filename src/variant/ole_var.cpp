@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/pf_num.h"
+#include "platform/pf_utf8.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -29,31 +30,7 @@ std::wstring_view up_to_nul(std::wstring_view t) {
     return z ? t.substr(0, static_cast<std::size_t>(z - t.data())) : t;
 }
 
-bool valid_code_point(wchar_t c) {
-    const auto u = static_cast<std::uint32_t>(c);
-    return u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
-}
-
-std::size_t utf8_length(std::uint32_t u) { return u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4; }
-
-char* put_utf8(char* o, std::uint32_t u) {
-    if (u < 0x80) {
-        *o++ = static_cast<char>(u);
-    } else if (u < 0x800) {
-        *o++ = static_cast<char>(0xC0 | (u >> 6));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        *o++ = static_cast<char>(0xE0 | (u >> 12));
-        *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        *o++ = static_cast<char>(0xF0 | (u >> 18));
-        *o++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    }
-    return o;
-}
+bool valid_code_point(wchar_t c) { return pf_utf8::is_scalar(static_cast<std::uint32_t>(c)); }
 
 // Wide to UTF-8. Strict: a character without a UTF-8 form fails (false). Lenient:
 // such a character becomes '?', the code page's default character.
@@ -71,7 +48,7 @@ bool append_wide_as_utf8(std::wstring_view w, std::string& out, bool strict) {
     std::size_t n = 0;
     for (wchar_t c : w) {
         if (valid_code_point(c))
-            n += utf8_length(static_cast<std::uint32_t>(c));
+            n += pf_utf8::length(static_cast<std::uint32_t>(c));
         else if (strict)
             return false;
         else
@@ -79,7 +56,7 @@ bool append_wide_as_utf8(std::wstring_view w, std::string& out, bool strict) {
     }
     out.resize(old + n);
     char* o = out.data() + old;
-    for (wchar_t c : w) o = valid_code_point(c) ? put_utf8(o, static_cast<std::uint32_t>(c)) : (*o++ = '?', o);
+    for (wchar_t c : w) o = valid_code_point(c) ? pf_utf8::put(o, static_cast<std::uint32_t>(c)) : (*o++ = '?', o);
     return true;
 }
 
@@ -89,29 +66,16 @@ pf_bstr utf8_to_bstr(std::string_view s) {
     const auto* end = p + s.size();
     std::size_t count = 0;
     bool ascii = true;
-    for (const auto* q = p; q < end;) {
-        const unsigned b = *q;
-        std::size_t len;
-        std::uint32_t min;
-        if (b < 0x80) {
+    for (const auto* q = p; q < end; ++count) {
+        if (*q < 0x80) {
             ++q;
-            ++count;
             continue;
         }
         ascii = false;
-        if (b >= 0xC2 && b <= 0xDF) len = 2, min = 0x80;
-        else if (b >= 0xE0 && b <= 0xEF) len = 3, min = 0x800;
-        else if (b >= 0xF0 && b <= 0xF4) len = 4, min = 0x10000;
-        else return nullptr;
-        if (static_cast<std::size_t>(end - q) < len) return nullptr;
-        std::uint32_t u = b & (0xFF >> (len + 1));
-        for (std::size_t i = 1; i < len; ++i) {
-            if ((q[i] & 0xC0) != 0x80) return nullptr;
-            u = (u << 6) | (q[i] & 0x3F);
-        }
-        if (u < min || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return nullptr;
+        std::uint32_t u;
+        const std::size_t len = pf_utf8::decode(q, end, u);
+        if (len == 0) return nullptr;
         q += len;
-        ++count;
     }
     pf_bstr b = pf_bstr_alloc_len(count);
     if (ascii) {
@@ -120,17 +84,9 @@ pf_bstr utf8_to_bstr(std::string_view s) {
     }
     std::size_t i = 0;
     for (const auto* q = p; q < end; ++i) {
-        const unsigned c = *q;
-        if (c < 0x80) {
-            b[i] = static_cast<wchar_t>(c);
-            ++q;
-            continue;
-        }
-        const std::size_t len = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::uint32_t u = c & (0xFF >> (len + 1));
-        for (std::size_t k = 1; k < len; ++k) u = (u << 6) | (q[k] & 0x3F);
+        std::uint32_t u;
+        q += pf_utf8::decode_valid(q, u);
         b[i] = static_cast<wchar_t>(u);
-        q += len;
     }
     return b;
 }
