@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/pf_utf8.h"
+#include "tk/tk_quote.h"
 #include "tk/tk_utils.h"
 
 std::size_t pgs_utf8_size(std::wstring_view name) noexcept
@@ -21,18 +22,7 @@ std::string pgs_fold_name(std::wstring_view name)
     return s;
 }
 
-std::string pgs_quote_ident(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    out.push_back('"');
-    for (char c : utf8) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
+std::string pgs_quote_ident(std::string_view utf8) { return tk_quoted(utf8, '"'); }
 
 std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_utf8)
 {
@@ -40,28 +30,6 @@ std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_u
     return pgs_quote_ident(schema_utf8) + "." + pgs_quote_ident(table_utf8);
 }
 
-std::string pgs_quote_literal(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    out.push_back('\'');
-    for (char c : utf8) {
-        if (c == '\'') out.push_back('\'');
-        out.push_back(c);
-    }
-    out.push_back('\'');
-    return out;
-}
+std::string pgs_quote_literal(std::string_view utf8) { return tk_quoted(utf8, '\''); }
 
-std::string pgs_conn_value(std::string_view value)
-{
-    std::string out;
-    out.reserve(value.size() + 2);
-    out.push_back('\'');
-    for (char c : value) {
-        if (c == '\'' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    out.push_back('\'');
-    return out;
-}
+std::string pgs_conn_value(std::string_view value) { return tk_quoted(value, '\'', '\\'); }

@@ -22,15 +22,6 @@
 
 namespace {
 
-std::string pg_lit(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
 std::string show(const agent_result& r) {
     return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
 }
@@ -63,7 +54,7 @@ std::set<std::string> pg_all_tables(const std::string& db) {
 std::vector<std::string> pg_columns(const std::string& db, const std::string& table) {
     std::vector<std::string> names;
     for (const auto& row : pg_query(db, "SELECT column_name FROM information_schema.columns WHERE table_schema = "
-                                        "'public' AND table_name = " + pg_lit(table) + " ORDER BY ordinal_position"))
+                                        "'public' AND table_name = " + pg_literal(table) + " ORDER BY ordinal_position"))
         names.push_back(*row[0]);
     return names;
 }

@@ -105,24 +105,6 @@ bool pg_db_exists(const std::string& dbname) {
     return !t.exec("SELECT 1 FROM pg_database WHERE datname = " + t.quote(dbname)).empty();
 }
 
-std::string mysql_ident(const std::string& name) {
-    std::string out = "`";
-    for (char c : name) {
-        if (c == '`') out += '`';
-        out += c;
-    }
-    return out + "`";
-}
-
-std::string pg_quote_ident(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 void pg_drop_db(const std::string& dbname) {
     pg_exec("postgres", "DROP DATABASE IF EXISTS " + pg_quote_ident(dbname) + " WITH (FORCE)");
 }

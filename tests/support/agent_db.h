@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/sql_quote.h"
+
 using db_cell = std::optional<std::string>;  // nullopt is SQL NULL; bytes otherwise
 using db_rows = std::vector<std::vector<db_cell>>;
 
@@ -30,10 +32,6 @@ db_rows pg_query(const std::string& dbname, const std::string& sql);
 bool pg_db_exists(const std::string& dbname);
 void pg_drop_db(const std::string& dbname);
 void pg_create_db(const std::string& dbname);
-
-// Quoted identifiers, for any name.
-std::string mysql_ident(const std::string& name);
-std::string pg_quote_ident(const std::string& name);
 
 // The arguments that name both test servers, followed by `extra`.
 std::vector<std::string> agent_server_args(const std::vector<std::string>& extra = {});
