@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_rpt.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_singl.h"
 #include "udb/udb_engi.h"
@@ -74,6 +75,11 @@ public:
     // read and freed.
     void execute(const std::string& utf8_sql);
 
+    // Where the databases, recordsets and writers of this engine report the
+    // values they cannot carry.
+    sql_value_reports& value_reports() noexcept { return m_value_reports; }
+    const sql_value_reports& value_reports() const noexcept { return m_value_reports; }
+
 private:
     void close() noexcept;
     void set_charset();
@@ -94,4 +100,5 @@ private:
     std::int32_t m_fk_support = 0;
     std::string m_charset;
     bool m_case_sensitive_names = false;
+    sql_value_reports m_value_reports;
 };

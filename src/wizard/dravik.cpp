@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
     int code = -1;
     try {
-        dravik_convertor conv(converter_form::wizard);
+        dravik_convertor conv(eh, converter_form::wizard);
         conv.set_run_hooks(&hooks);
         vek_shell shell({presenter, carrier, dispatcher});
         vek_add_pages(shell, conv);

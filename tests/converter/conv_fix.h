@@ -84,7 +84,7 @@ protected:
         my.exec("USE " + src_name);
         drop_dest();
 
-        conv = std::make_unique<dravik_convertor>(converter_form::agent);
+        conv = std::make_unique<dravik_convertor>(handler, converter_form::agent);
         const server_address m = mysql_test_server();
         const server_address p = pg_test_server();
         conv->store_mysql_settings(m.host, m.user, m.password, std::to_string(m.port));

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "converter/dr_conv.h"
+#include "converter/err_hand.h"
+#include "converter/err_map.h"
 #include "tk/tk_regk.h"
 
 namespace {
@@ -19,10 +21,11 @@ fs::path fresh_dir(const char* name) {
 }
 
 TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
+    error_handler errors(pgs_error_map);
     const fs::path dir = fresh_dir("dr_prof");
     const std::wstring path = (dir / "p.vek").wstring();
     {
-        dravik_convertor c;
+        dravik_convertor c(errors);
         c.src = L"shop";
         c.dest = L"shop_pg";
         c.set_mode(2);
@@ -36,7 +39,7 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
         c.store_pgs_settings("pg.host", "pguser", "pg pass", 5433);
         ASSERT_TRUE(c.store_profile(path));
     }
-    dravik_convertor back;
+    dravik_convertor back(errors);
     ASSERT_TRUE(back.load_profile(path));
     EXPECT_EQ(back.src, L"shop");
     EXPECT_EQ(back.dest, L"shop_pg");
@@ -61,9 +64,10 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
 }
 
 TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
+    error_handler errors(pgs_error_map);
     const fs::path dir = fresh_dir("dr_prof_bad");
     const std::wstring path = (dir / "p.vek").wstring();
-    dravik_convertor c;
+    dravik_convertor c(errors);
     c.available_queries[L"multi"] = L"SELECT 1\nFROM dual";
     EXPECT_FALSE(c.store_profile(path));
     EXPECT_EQ(c.profile_fault().what, udb_profile_fault::kind::line_break);
@@ -73,7 +77,8 @@ TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
 }
 
 TEST(converter_profile, a_missing_file_is_a_level_one_error) {
-    dravik_convertor c;
+    error_handler errors(pgs_error_map);
+    dravik_convertor c(errors);
     try {
         c.load_profile(L"/nonexistent/dir/p.vek");
         FAIL();
@@ -90,10 +95,11 @@ protected:
         fs::remove_all(dir);
     }
     fs::path dir;
+    error_handler errors{pgs_error_map};
 };
 
 TEST_F(registry_test, first_start_gives_the_defaults) {
-    dravik_convertor c(converter_form::wizard);
+    dravik_convertor c(errors, converter_form::wizard);
     EXPECT_TRUE(c.convert_views);
     EXPECT_EQ(c.mysql_converter_impl::port, "3306");
     EXPECT_EQ(c.pgs_converter_impl::port, 0u);
@@ -105,7 +111,7 @@ TEST_F(registry_test, first_start_gives_the_defaults) {
 
 TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
     {
-        dravik_convertor c(converter_form::wizard);
+        dravik_convertor c(errors, converter_form::wizard);
         c.src = L"shöp";
         c.dest = L"dest";
         c.store_mysql_settings("h", "u", "p", "3310");
@@ -114,7 +120,7 @@ TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_m
         c.convert_views = false;
         c.set_mode(3);
     }
-    dravik_convertor c(converter_form::wizard);
+    dravik_convertor c(errors, converter_form::wizard);
     EXPECT_EQ(c.src, L"shöp");
     EXPECT_EQ(c.dest, L"dest");
     EXPECT_EQ(c.mysql_converter_impl::host, "h");
@@ -136,7 +142,7 @@ TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
         ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
         ASSERT_EQ(key.set_value(DWORD{2}, "tab_def"), 0);
     }
-    { dravik_convertor c(converter_form::wizard); EXPECT_TRUE(c.tab_def); }
+    { dravik_convertor c(errors, converter_form::wizard); EXPECT_TRUE(c.tab_def); }
     tk_reg_key key(dravik_convertor::registry_path);
     ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
     DWORD v = 0;
@@ -146,12 +152,12 @@ TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
 
 TEST_F(registry_test, the_agent_never_touches_the_key) {
     {
-        dravik_convertor c(converter_form::agent);
+        dravik_convertor c(errors, converter_form::agent);
         c.src = L"x";
         c.tab_def = true;
     }
     EXPECT_TRUE(fs::is_empty(dir));
-    dravik_convertor w(converter_form::wizard);
+    dravik_convertor w(errors, converter_form::wizard);
     EXPECT_TRUE(w.src.empty());
     EXPECT_FALSE(w.tab_def);
 }

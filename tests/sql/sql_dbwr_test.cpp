@@ -289,7 +289,7 @@ TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
     };
     auto d = open();
     udb_database& dest = *d;
-    sql_reports reports;
+    sql_reports reports(*engine);
     dest.create_views(views);
     EXPECT_EQ(rows("SELECT TABLE_NAME FROM information_schema.VIEWS WHERE TABLE_SCHEMA = DATABASE() ORDER BY 1"),
               (std::vector<std::vector<std::optional<std::string>>>{{"v_dot"}, {"v_ok"}, {"w_uses_dot"}}));
@@ -320,7 +320,7 @@ TEST_F(sql_writer_test, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks
     engine->execute("SET FOREIGN_KEY_CHECKS = 1");
     auto d = open();
     udb_database& dest = *d;
-    sql_reports reports;
+    sql_reports reports(*engine);
     dest.create_relationships(rels);
     EXPECT_EQ(rows("SELECT TABLE_NAME, REFERENCED_TABLE_NAME, CONSTRAINT_NAME LIKE 'fk%' FROM "
                    "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE() ORDER BY 1"),

@@ -46,8 +46,9 @@ private:
 // All rows of a recordset as the text of one column, walking from reset to the end.
 std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column);
 
-// Errors the MySQL side reports without throwing (refused rows of a batch,
-// foreign keys and views that could not be created), collected while it lives.
+// Errors the engine's MySQL side reports without throwing (refused rows of a
+// batch, foreign keys and views that could not be created), collected while
+// it lives.
 class sql_reports : public sql_value_reporter {
 public:
     struct entry {
@@ -56,8 +57,9 @@ public:
         int code;
         int level;
     };
-    sql_reports() : m_previous(sql_get_value_reporter()) { sql_set_value_reporter(this); }
-    ~sql_reports() override { sql_set_value_reporter(m_previous); }
+    explicit sql_reports(sql_engine& engine)
+        : m_reports(engine.value_reports()), m_previous(m_reports.install(this)) {}
+    ~sql_reports() override { m_reports.install(m_previous); }
     sql_reports(const sql_reports&) = delete;
     sql_reports& operator=(const sql_reports&) = delete;
 
@@ -68,5 +70,6 @@ public:
     std::vector<entry> entries;
 
 private:
+    sql_value_reports& m_reports;
     sql_value_reporter* m_previous;
 };

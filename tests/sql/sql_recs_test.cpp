@@ -350,10 +350,10 @@ TEST_F(sql_recordset_test, TimeOutsideADayIsReportedWithTableAndRecord)
     exec("INSERT INTO `" + db + "`.shifts VALUES (1, '08:00:00'), (2, '838:59:59'), (3, '-00:00:01'), (4, NULL)");
     auto d = open();
     capture_reporter rep;
-    sql_set_value_reporter(&rep);
+    engine->value_reports().install(&rep);
     auto rs = d->get_query(L"shifts", L"SELECT * FROM shifts ORDER BY id", 1);
     const std::vector<std::string> times = column_texts(*rs, 1);
-    sql_set_value_reporter(nullptr);
+    engine->value_reports().install(nullptr);
     EXPECT_EQ(times, (std::vector<std::string>{"0000-00-00 08:00:00", "", "", ""}));
     EXPECT_EQ(rep.contexts, (std::vector<std::wstring>{L"shifts, record #2", L"shifts, record #3"}));
 }
@@ -515,7 +515,7 @@ TEST_F(sql_recordset_test, BadCellsRefuseTheirRowOnlyInNotNullColumns)
     exec("UPDATE nn SET s = CONCAT('a', CHAR(0)) WHERE id = 599");
     exec("SET SESSION sql_mode = DEFAULT");
     capture_reporter rep;
-    sql_set_value_reporter(&rep);
+    engine->value_reports().install(&rep);
     auto d = open();
     auto rs = d->get_table(L"nn", 1);
     EXPECT_FALSE(rs->schema().get_field(L"z").b_not_null);
@@ -532,7 +532,7 @@ TEST_F(sql_recordset_test, BadCellsRefuseTheirRowOnlyInNotNullColumns)
         EXPECT_EQ(n, 600);
         EXPECT_EQ(refused, (std::vector<int>{5, 300, 301, 599})) << pass;
     }
-    sql_set_value_reporter(nullptr);
+    engine->value_reports().install(nullptr);
     // Only the cells of the column that is nullable in the copy are reported (two passes).
     EXPECT_EQ(rep.contexts.size(), 1200u);
 }

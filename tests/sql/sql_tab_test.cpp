@@ -260,7 +260,7 @@ TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
     udb_database& dest = *d;
     auto rs = dest.create_table(L"t", *schema, keys);
     udb_recordset& out = *rs;
-    sql_reports reports;
+    sql_reports reports(*engine);
     int thrown = 0;
     for (int i = 1; i <= 10; ++i) {
         ole_variant id = ole_variant(i == 7 ? 5 : i);                  // a second 5
@@ -305,7 +305,7 @@ TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
     exec("CREATE TABLE `" + db + "`.m (id INT PRIMARY KEY) ENGINE=MyISAM");
     auto d = open(udb_database::append_mode);
     auto rs = d->create_table(L"m", udb_schema(), udb_indexes());
-    sql_reports reports;
+    sql_reports reports(*engine);
     const std::int64_t before = inserts(*d);
     for (int id : {1, 2, 2, 3}) {
         try {
@@ -419,7 +419,7 @@ TEST(sql_rows_small_packets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthe
     auto d = server.create_db(L"w");
     const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
     auto rs = d->create_table(L"t", *schema, udb_indexes());
-    sql_reports reports;
+    sql_reports reports(e);
     rs->append_record(make_record({{L"id", ole_variant(1)}, {L"txt", ole_variant(L"a")}}));
     try {
         rs->append_record(make_record({{L"id", ole_variant(2)}, {L"txt", ole_variant(std::wstring(1100000, L'b'))}}));

@@ -46,7 +46,7 @@ protected:
     // Builds the converter (which reads the registry), the shell and the
     // pages, and shows the welcome page.
     void start() {
-        conv = std::make_unique<dravik_convertor>(converter_form::wizard);
+        conv = std::make_unique<dravik_convertor>(handler, converter_form::wizard);
         shell = std::make_unique<vek_shell>(gui.services());
         shell->set_help_dir(VEK_HELP_DIR);
         vek_add_pages(*shell, *conv);

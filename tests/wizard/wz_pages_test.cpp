@@ -311,7 +311,7 @@ TEST_F(wizard_test, a_profile_that_does_not_load_says_why_and_changes_nothing) {
 
 TEST_F(wizard_test, the_pages_open_with_the_last_used_settings) {
     {
-        dravik_convertor last(converter_form::wizard);
+        dravik_convertor last(handler, converter_form::wizard);
         last.store_mysql_settings("db1.example.org", "reader", "my secret", "3307");
         last.store_pgs_settings("db2.example.org", "loader", "pg secret", 5433);
     }  // stored in the registry here
@@ -359,7 +359,7 @@ TEST_F(wizard_test, a_run_starts_the_progress_timer_from_its_thread_with_an_empt
 
 TEST(wizard_exit_code, is_0_only_after_a_clean_finished_run) {
     error_handler eh(pgs_error_map);
-    dravik_convertor conv;
+    dravik_convertor conv(eh);
     EXPECT_EQ(vek_exit_code(wizard_shell::end::cancelled, conv, eh), -1);
     EXPECT_EQ(vek_exit_code(wizard_shell::end::finished, conv, eh), -1);  // nothing ran
 }
