@@ -6,6 +6,7 @@
 
 #include "converter/cnv_my.h"
 #include "converter/cnv_udb.h"
+#include "support/test_dir.h"
 #include "support/trace_capture.h"
 #include "tk/tk_exc.h"
 
@@ -91,10 +92,10 @@ TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing
     c.available_queries[L"big"] = L"SELECT * FROM items WHERE price > 10 ";
     udb_profile p;
     ASSERT_TRUE(c.store_profile(p));
-    const auto path = std::filesystem::temp_directory_path() / "cnv_prof_test.vek";
+    const test_dir tmp("cnv_prof");
+    const std::filesystem::path path = tmp.file("p.vek");
     ASSERT_TRUE(p.store(path.wstring())) << static_cast<int>(p.fault().what);
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = test_dir::read(path);
     EXPECT_NE(text.find("[Selected Tables]\r\nbig=SELECT * FROM items WHERE price > 10\r\nitems\r\n"),
               std::string::npos)
         << text;
@@ -105,7 +106,6 @@ TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing
     udb_profile loaded;
     ASSERT_TRUE(loaded.load(path.wstring()));
     back.load_profile(loaded);
-    std::filesystem::remove(path);
     EXPECT_EQ(back.selected_tables, std::vector<std::wstring>{L"items"});
     EXPECT_EQ(back.selected_queries.at(L"big"), L"SELECT * FROM items WHERE price > 10");
     EXPECT_EQ(back.src, L"shop");

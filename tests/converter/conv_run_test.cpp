@@ -166,7 +166,7 @@ TEST_F(existing_table_test, mode_1_drops_and_creates_the_existing_table) {
 
 TEST_F(existing_table_test, mode_2_leaves_the_existing_table_without_touching_the_source_table) {
     // Any statement on the source table would wait for this lock and fail.
-    mysql_session locker;
+    mysql_admin locker;
     locker.exec("USE " + src_name);
     locker.exec("LOCK TABLES t WRITE");
     conv->mysql_converter_impl::engine.execute("SET SESSION lock_wait_timeout = 2");

@@ -7,22 +7,17 @@
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
+#include "support/test_dir.h"
 #include "tk/tk_regk.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path fresh_dir(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
 TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
     error_handler errors(pgs_error_map);
-    const fs::path dir = fresh_dir("dr_prof");
+    const test_dir tmp("dr_prof");
+    const fs::path dir = tmp.path();
     const std::wstring path = (dir / "p.vek").wstring();
     {
         dravik_convertor c(errors);
@@ -60,12 +55,12 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
     EXPECT_EQ(back.pgs_converter_impl::user, "pguser");
     EXPECT_EQ(back.pgs_converter_impl::password, "pg pass");
     EXPECT_EQ(back.pgs_converter_impl::port, 0u);  // profiles do not carry the PostgreSQL port
-    fs::remove_all(dir);
 }
 
 TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
     error_handler errors(pgs_error_map);
-    const fs::path dir = fresh_dir("dr_prof_bad");
+    const test_dir tmp("dr_prof_bad");
+    const fs::path dir = tmp.path();
     const std::wstring path = (dir / "p.vek").wstring();
     dravik_convertor c(errors);
     c.available_queries[L"multi"] = L"SELECT 1\nFROM dual";
@@ -73,7 +68,6 @@ TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
     EXPECT_EQ(c.profile_fault().what, udb_profile_fault::kind::line_break);
     EXPECT_EQ(c.profile_fault().key, L"multi");
     EXPECT_FALSE(fs::exists(dir / "p.vek"));
-    fs::remove_all(dir);
 }
 
 TEST(converter_profile, a_missing_file_is_a_level_one_error) {
@@ -89,11 +83,9 @@ TEST(converter_profile, a_missing_file_is_a_level_one_error) {
 
 class registry_test : public ::testing::Test {
 protected:
-    registry_test() : dir(fresh_dir("dr_reg")) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
-    ~registry_test() override {
-        unsetenv("VEK_REGISTRY_DIR");
-        fs::remove_all(dir);
-    }
+    registry_test() : dir(tmp.path()) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
+    ~registry_test() override { unsetenv("VEK_REGISTRY_DIR"); }
+    test_dir tmp{"dr_reg"};
     fs::path dir;
     error_handler errors{pgs_error_map};
 };

@@ -8,6 +8,7 @@
 #include "sql/sql_exc.h"
 #include "sql/sql_ver.h"
 #include "sql_fixture.h"
+#include "support/test_dir.h"
 #include "tk/tk_utils.h"
 #include <algorithm>
 #include "tk/tk_log.h"
@@ -49,7 +50,8 @@ TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
 
 TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("vek_sql_trace_" + db + ".log");
+    const test_dir tmp("vek_sql_trace");
+    const std::string path = tmp.file("trace.log");
     const server_address s = mysql_test_server();
     {
         tk_log log(path.c_str(), true, 1, false);
@@ -66,11 +68,7 @@ TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
         sql_test_connect(*engine);
         EXPECT_TRUE(engine->connected());
     }
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::filesystem::remove(path);
-    const std::string trace = text.str();
+    const std::string trace = test_dir::read(path);
     EXPECT_NE(trace.find("sql_engine::connect("), std::string::npos);
     EXPECT_NE(trace.find("Connection was established already - disconnecting..."), std::string::npos);
     EXPECT_EQ(trace.find("Wr0ngSecret!"), std::string::npos);

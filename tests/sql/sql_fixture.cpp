@@ -76,17 +76,16 @@ std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const
         ADD_FAILURE() << sql << ": " << mysql_error(m);
         return out;
     }
-    MYSQL_RES* res = mysql_store_result(m);
+    const sql_result res(mysql_store_result(m));
     if (!res) return out;
-    const unsigned n = mysql_num_fields(res);
-    while (MYSQL_ROW row = mysql_fetch_row(res)) {
-        const unsigned long* len = mysql_fetch_lengths(res);
+    const unsigned n = mysql_num_fields(res.get());
+    while (MYSQL_ROW row = mysql_fetch_row(res.get())) {
+        const unsigned long* len = mysql_fetch_lengths(res.get());
         std::vector<std::optional<std::string>> r;
         for (unsigned i = 0; i < n; ++i)
             r.push_back(row[i] ? std::optional<std::string>(std::string(row[i], len[i])) : std::nullopt);
         out.push_back(std::move(r));
     }
-    mysql_free_result(res);
     return out;
 }
 

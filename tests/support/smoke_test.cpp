@@ -13,13 +13,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "sql/sql_res.h"
+
 namespace {
 
 struct mysql_closer {
     void operator()(MYSQL* db) const { mysql_close(db); }
-};
-struct result_freer {
-    void operator()(MYSQL_RES* res) const { mysql_free_result(res); }
 };
 
 TEST(TestServers, MariaDbAnswersOverTcpWithPassword) {
@@ -34,7 +33,7 @@ TEST(TestServers, MariaDbAnswersOverTcpWithPassword) {
 
     ASSERT_EQ(mysql_query(db.get(), "SELECT VERSION(), @@character_set_server, @@max_allowed_packet"), 0)
         << mysql_error(db.get());
-    std::unique_ptr<MYSQL_RES, result_freer> res(mysql_store_result(db.get()));
+    const sql_result res(mysql_store_result(db.get()));
     ASSERT_TRUE(res) << mysql_error(db.get());
     MYSQL_ROW row = mysql_fetch_row(res.get());
     ASSERT_NE(row, nullptr);

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -53,8 +53,8 @@ public:
 
 class TkSendBug : public testing::Test {
 protected:
-    std::string trace() const { return tk_tmpdir::read(path); }
-    tk_tmpdir dir;
+    std::string trace() const { return test_dir::read(path); }
+    test_dir dir;
     std::string path = dir.file("trace.log");
     tk_log log{path.c_str(), true, 2, false};
 };
