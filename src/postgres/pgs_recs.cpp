@@ -151,10 +151,10 @@ void pgs_recordset::open_copy() {
                                                            m_copy_columns.end(), std::string());
 #pragma GCC diagnostic pop
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_load_failure failure(e, m_engine.connection());
         abandon();
         m_failed = true;
-        throw tk_exception(text, 0);
+        throw failure;
     }
 }
 
@@ -164,10 +164,10 @@ void pgs_recordset::flush() {
         m_writer->write_raw_line(m_lines.text());
         m_lines.clear();
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_load_failure failure(e, m_engine.connection());
         abandon();
         m_failed = true;
-        throw tk_exception(text, 0);
+        throw failure;
     }
 }
 
@@ -215,10 +215,10 @@ void pgs_recordset::complete() {
         m_transaction->commit();
         m_transaction.reset();
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_exception failure = pgs_exception::from_pqxx(e, {}, &m_engine.connection());
         abandon();
         m_failed = true;
-        throw pgs_exception(text);
+        throw failure;
     }
 }
 

@@ -108,7 +108,7 @@ std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql)
 std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql)
 {
     sql_result res = do_query2(utf8_sql);
-    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
     if (!res) return nullptr;
     return std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
 }
@@ -123,12 +123,12 @@ sql_result sql_database::do_query2(const std::string& utf8_sql)
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
-    : m_mysql(db.connection()), m_reports(db.engine().value_reports())
+    : m_mysql(db.connection()), m_reports(db.engine().value_reports()), m_statement(utf8_sql)
 {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     m_result = db.do_query2(utf8_sql);
     if (!m_result) {
-        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
         throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
     }
     m_field_count = mysql_num_fields(m_result.get());
@@ -152,7 +152,7 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
         MYSQL_ROW row = mysql_fetch_row(m_result.get());
         if (!row) {
             // The end of the rows, or a connection that broke off mid-table.
-            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(m_statement);
             m_result.reset();
             break;
         }

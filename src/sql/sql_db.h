@@ -112,6 +112,7 @@ public:
     private:
         st_mysql* m_mysql;
         const sql_value_reports& m_reports;
+        std::string m_statement;  // for the report of a failure while streaming
         sql_result m_result;
         const struct st_mysql_field* m_fields = nullptr;
         unsigned m_field_count = 0;

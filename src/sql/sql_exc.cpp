@@ -25,11 +25,18 @@ constexpr std::size_t shown_statement = 1024;
 
 sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection)
 {
-    m_statement = utf8_prefix(statement, kept_statement);
+    set_statement(statement);
     const std::string_view shown = utf8_prefix(statement, shown_statement);
     m_message += "\nStatement: ";
     m_message += shown;
     if (shown.size() < statement.size()) m_message += "...";
+}
+
+sql_exception& sql_exception::set_statement(std::string_view statement)
+{
+    m_statement = utf8_prefix(statement, kept_statement);
+    tk_trace_failed_query(m_server_text, m_statement);
+    return *this;
 }
 
 sql_exception::sql_exception(const std::string& message, unsigned error_number)

@@ -25,12 +25,12 @@ std::int64_t count_rows(sql_database& db, const std::string& sql)
     MYSQL* m = db.connection();
     const sql_result res = db.do_query2(sql);
     if (!res) {
-        if (mysql_errno(m)) throw sql_exception(m);
+        if (mysql_errno(m)) throw sql_exception(m).set_statement(sql);
         return 0;
     }
     std::int64_t n = 0;
     while (mysql_fetch_row(res.get())) ++n;
-    if (mysql_errno(m)) throw sql_exception(m);
+    if (mysql_errno(m)) throw sql_exception(m).set_statement(sql);
     return n;
 }
 

@@ -178,6 +178,46 @@ TEST_F(pgs_copy_test, refused_row_fails_the_table_at_complete_and_keeps_none) {
     EXPECT_EQ(peer_count("after"), 1);
 }
 
+// A load that fails as a whole says why: the server's SQLSTATE and the
+// statement, or the lost connection; and it is no row error.
+TEST_F(pgs_copy_test, a_failed_load_keeps_its_cause) {
+    udb_schema s;
+    auto made = simple_table(L"gone", s);
+    made->complete();
+    made.reset();
+    auto rs = m_db->get_table(L"gone", 0);
+    peer("DROP TABLE gone");
+    try {
+        rs->append_record(record_of(rs->schema(), {ole_variant(1), ole_variant(L"a")}));
+        FAIL() << "a COPY into a dropped table opened";
+    } catch (const pgs_exception& e) {
+        FAIL() << "a row error: " << e.what();
+    } catch (const pgs_load_failure& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.cause().sqlstate, "42P01") << e.what();
+        EXPECT_NE(e.cause().statement.find("COPY"), std::string::npos) << e.cause().statement;
+        EXPECT_FALSE(e.cause().connection_lost);
+    }
+    rs.reset();
+
+    udb_schema s2;
+    auto load = simple_table(L"cut_off", s2);
+    load->append_record(record_of(load->schema(), {ole_variant(1), ole_variant(L"a")}));
+    peer("SELECT pg_terminate_backend(" + std::to_string(m_engine->connection().backendpid()) + ")");
+    try {
+        // Enough lines for several batches: one of them meets the closed connection.
+        for (int i = 2; i < 20000; ++i)
+            load->append_record(record_of(load->schema(), {ole_variant(i), ole_variant(std::wstring(40, L'x'))}));
+        load->complete();
+        FAIL() << "the load went on without its connection";
+    } catch (const pgs_load_failure& e) {
+        EXPECT_TRUE(e.cause().connection_lost || e.cause().sqlstate == "57P01") << e.what();
+    } catch (const pgs_exception& e) {
+        // The end of the COPY met the closed connection.
+        EXPECT_TRUE(e.connection_lost() || e.sqlstate() == "57P01") << e.what();
+    }
+}
+
 TEST_F(pgs_copy_test, delete_without_complete_rolls_back) {
     udb_schema s;
     auto rs = simple_table(L"dropped_load", s);

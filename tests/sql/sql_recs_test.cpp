@@ -335,6 +335,23 @@ TEST_F(sql_recordset_test, QueriesOfAnyShape)
     EXPECT_EQ(column_texts(*d->get_table(L"t", 1), 0).size(), 600u);
 }
 
+// A statement the server refuses while a table or query is read: the
+// server's own text as the message, the statement and the error number kept.
+TEST_F(sql_recordset_test, AFailedReadKeepsItsStatementAndErrorNumber)
+{
+    exec("CREATE TABLE `" + db + "`.t (a INT)");
+    auto d = open();
+    try {
+        d->get_query(L"bad", L"SELECT nope FROM t", 1);
+        FAIL() << "a query of a missing column opened";
+    } catch (const sql_exception& e) {
+        EXPECT_EQ(e.error_number(), 1054u) << e.what();  // unknown column
+        EXPECT_FALSE(e.connection_failed());
+        EXPECT_EQ(e.message(), e.server_text());
+        EXPECT_NE(e.statement().find("nope"), std::string::npos) << e.statement();
+    }
+}
+
 struct capture_reporter : sql_value_reporter {
     std::vector<std::wstring> contexts;
     void report(const tk_exception& e, const std::wstring& context) override
