@@ -80,7 +80,7 @@ bool wait_until(F ready) {
 // The destination has the source's columns in another order (one spelled in
 // capitals): each value lands in the column of its name. Mode 4 pairs by name
 // too, so there a destination column the source lacks gets its default.
-TEST(vekagent_dest, merge_pairs_columns_by_name) {
+TEST(VekagentDest, merge_pairs_columns_by_name) {
     scratch_dbs dbs("vkd_merge_names");
     dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(10), b VARCHAR(10))");
     dbs.my.exec("INSERT INTO t VALUES (1,'a1','b1'),(2,'a2',NULL)");
@@ -109,7 +109,7 @@ struct domain_case {
 // Each source column merged into a destination column of a close type: where
 // the destination would round or cut the value the table is refused and left
 // as it was; the others are appended.
-TEST(vekagent_dest, merge_refuses_a_destination_that_would_change_values) {
+TEST(VekagentDest, merge_refuses_a_destination_that_would_change_values) {
     const domain_case cases[] = {
         {"dec_scale", "DECIMAL(10,2)", "'12.34'", "numeric(10,1)", true},
         {"dec_digits", "DECIMAL(10,2)", "'12345678.90'", "numeric(9,2)", true},
@@ -148,7 +148,7 @@ TEST(vekagent_dest, merge_refuses_a_destination_that_would_change_values) {
 // Two source tables share their first 29 characters: the first in name order
 // gets the cut name, the second a counter form, in a full run and when only
 // the second is converted, so converting it alone never replaces the first.
-TEST(vekagent_dest, a_table_keeps_its_destination_name_whatever_else_is_selected) {
+TEST(VekagentDest, a_table_keeps_its_destination_name_whatever_else_is_selected) {
     scratch_dbs dbs("vkd_names_cut");
     const std::string first = "customer_order_line_item_hist_2023";
     const std::string second = "customer_order_line_item_hist_2024";
@@ -175,7 +175,7 @@ TEST(vekagent_dest, a_table_keeps_its_destination_name_whatever_else_is_selected
 
 // order-items and order_items meet on one safe name; merging only order-items
 // appends into its own copy, never into that of order_items.
-TEST(vekagent_dest, merging_one_table_appends_into_its_own_copy) {
+TEST(VekagentDest, merging_one_table_appends_into_its_own_copy) {
     scratch_dbs dbs("vkd_names_merge");
     for (const char* t : {"order-items", "order_items"}) {
         dbs.my.exec(std::string("CREATE TABLE `") + t + "` (id INT PRIMARY KEY, src VARCHAR(20))");
@@ -202,7 +202,7 @@ TEST(vekagent_dest, merging_one_table_appends_into_its_own_copy) {
 // one instead of seeing part of it; the table it has not reached does not
 // exist. A second run started then waits for the first, and each table ends
 // up holding its rows once.
-TEST(vekagent_dest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half_made) {
+TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half_made) {
     scratch_dbs dbs("vkd_two_runs");
     const int big = 300000;
     dbs.my.exec("CREATE TABLE a_big (id INT PRIMARY KEY, s VARCHAR(40) NOT NULL)");

@@ -21,9 +21,9 @@
 using cells = std::vector<db_cell>;  // nullopt: SQL NULL
 using rows = db_rows;
 
-class conversion_test : public ::testing::Test {
+class ConversionTest : public ::testing::Test {
 protected:
-    conversion_test() : handler(pgs_error_map) {
+    ConversionTest() : handler(pgs_error_map) {
         handler.load_err_map(mysql_error_map);
         handler.set_dialogs(&dlg);
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -45,7 +45,7 @@ protected:
         conv->src = tk_utf8_to_unicode(src_name);
         conv->dest = tk_utf8_to_unicode(dest_name);
     }
-    ~conversion_test() override {
+    ~ConversionTest() override {
         conv.reset();
         try {
             my.exec("DROP DATABASE IF EXISTS " + src_name);

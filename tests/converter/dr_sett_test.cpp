@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
+TEST(ConverterProfile, every_key_survives_a_round_trip_through_the_file) {
     error_handler errors(pgs_error_map);
     const test_dir tmp("dr_prof");
     const fs::path dir = tmp.path();
@@ -57,7 +57,7 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
     EXPECT_EQ(back.pgs_converter_impl::port, 0u);  // profiles do not carry the PostgreSQL port
 }
 
-TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
+TEST(ConverterProfile, an_item_that_would_not_load_back_is_refused_and_named) {
     error_handler errors(pgs_error_map);
     const test_dir tmp("dr_prof_bad");
     const fs::path dir = tmp.path();
@@ -70,7 +70,7 @@ TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
     EXPECT_FALSE(fs::exists(dir / "p.vek"));
 }
 
-TEST(converter_profile, a_missing_file_is_a_level_one_error) {
+TEST(ConverterProfile, a_missing_file_is_a_level_one_error) {
     error_handler errors(pgs_error_map);
     dravik_convertor c(errors);
     try {
@@ -81,16 +81,16 @@ TEST(converter_profile, a_missing_file_is_a_level_one_error) {
     }
 }
 
-class registry_test : public ::testing::Test {
+class RegistryTest : public ::testing::Test {
 protected:
-    registry_test() : dir(tmp.path()) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
-    ~registry_test() override { unsetenv("VEK_REGISTRY_DIR"); }
+    RegistryTest() : dir(tmp.path()) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
+    ~RegistryTest() override { unsetenv("VEK_REGISTRY_DIR"); }
     test_dir tmp{"dr_reg"};
     fs::path dir;
     error_handler errors{pgs_error_map};
 };
 
-TEST_F(registry_test, first_start_gives_the_defaults) {
+TEST_F(RegistryTest, first_start_gives_the_defaults) {
     dravik_convertor c(errors, converter_form::wizard);
     EXPECT_TRUE(c.convert_views);
     EXPECT_EQ(c.mysql_converter_impl::port, "3306");
@@ -101,7 +101,7 @@ TEST_F(registry_test, first_start_gives_the_defaults) {
     EXPECT_FALSE(c.skip_idx);
 }
 
-TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
+TEST_F(RegistryTest, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
     {
         dravik_convertor c(errors, converter_form::wizard);
         c.src = L"shöp";
@@ -128,7 +128,7 @@ TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_m
     EXPECT_EQ(c.n_mode, 0);
 }
 
-TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
+TEST_F(RegistryTest, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
     {
         tk_reg_key key(dravik_convertor::registry_path);
         ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
@@ -142,7 +142,7 @@ TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
     EXPECT_EQ(v, 1u);
 }
 
-TEST_F(registry_test, the_agent_never_touches_the_key) {
+TEST_F(RegistryTest, the_agent_never_touches_the_key) {
     {
         dravik_convertor c(errors, converter_form::agent);
         c.src = L"x";

@@ -170,7 +170,7 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
 
 // ---------------------------------------------------------------- killed servers
 
-TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
+TEST(FaultsServers, mysql_killed_in_the_middle_of_a_table) {
     own_servers servers;
     scratch_dbs dbs("fsrv_mykill");
     killed_run k;
@@ -194,7 +194,7 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
     EXPECT_NE(reported(r).find("c_after"), std::string::npos) << "the table not converted is not named\n" << show(r);
 }
 
-TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
+TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
     own_servers servers;
     scratch_dbs dbs("fsrv_pgkill");
     killed_run k;
@@ -269,10 +269,10 @@ struct start_case {
 
 void PrintTo(const start_case& c, std::ostream* os) { *os << c.label; }
 
-class faults_start : public ::testing::TestWithParam<start_case> {};
+class FaultsStart : public ::testing::TestWithParam<start_case> {};
 
 // Nothing is converted and, in mode 0, the destination is not dropped.
-TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
+TEST_P(FaultsStart, ends_at_once_and_leaves_the_destination) {
     const start_case& c = GetParam();
     scratch_dbs dbs(std::string("fsrv_start_") + c.label);
     fill_rows(dbs.my, "t", 10);
@@ -301,7 +301,7 @@ TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    faults_servers, faults_start,
+    FaultsServers, FaultsStart,
     ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
                       start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
                       start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
@@ -323,9 +323,9 @@ struct refused_case {
 
 void PrintTo(const refused_case& c, std::ostream* os) { *os << c.label; }
 
-class faults_refused : public ::testing::TestWithParam<refused_case> {};
+class FaultsRefused : public ::testing::TestWithParam<refused_case> {};
 
-TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
+TEST_P(FaultsRefused, ends_the_run_with_the_servers_text) {
     const refused_case& c = GetParam();
     scratch_dbs dbs(std::string("fsrv_refused_") + c.label);
     fill_rows(dbs.my, "a_done", 500);
@@ -348,7 +348,7 @@ TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    faults_servers, faults_refused,
+    FaultsServers, FaultsRefused,
     ::testing::Values(
         refused_case{"out_of_range", "(id INT PRIMARY KEY, v BIGINT)", "(1, 5), (2, 100000), (3, 6)",
                      "(id integer PRIMARY KEY, v smallint)", "(10, 1)", "out of range for type smallint"},

@@ -80,7 +80,7 @@ struct gui_services {
     wizard_services services() { return {presenter, carrier, dispatcher}; }
 };
 
-class shell_test : public ::testing::Test {
+class ShellTest : public ::testing::Test {
 protected:
     gui_services gui;
     std::unique_ptr<wizard_shell> shell;

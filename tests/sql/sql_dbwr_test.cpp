@@ -9,7 +9,7 @@
 
 namespace {
 
-using sql_writer_test = sql_server_test;
+using SqlWriterTest = sql_server_test;
 
 struct column {
     const wchar_t* name;
@@ -32,7 +32,7 @@ std::unique_ptr<udb_schema> make_schema(const std::vector<column>& cols)
 
 std::string literal(const std::string& s) { return "'" + s + "'"; }
 
-TEST_F(sql_writer_test, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
+TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
 {
     udb_engine& e = *engine;
     const std::vector<std::string> names = {db + "_with blank", db + "_q`uote",
@@ -71,7 +71,7 @@ TEST_F(sql_writer_test, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
     }
 }
 
-TEST_F(sql_writer_test, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
+TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
 {
     auto d = open();
     const auto checks = [&] { return (*d->query_tmp("SELECT @@SESSION.foreign_key_checks")->get_item())[0].to_string(); };
@@ -85,7 +85,7 @@ TEST_F(sql_writer_test, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
     }
 }
 
-TEST_F(sql_writer_test, CreateTableGivesEveryTypeCodeItsColumn)
+TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
 {
     const std::vector<column> cols = {
         {L"c2", VT_I2},
@@ -151,7 +151,7 @@ TEST_F(sql_writer_test, CreateTableGivesEveryTypeCodeItsColumn)
               "InnoDB");
 }
 
-TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
+TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames)
 {
     const auto schema = make_schema({
         {L"id", VT_I4, 11, 0, true, true},
@@ -199,7 +199,7 @@ TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
     EXPECT_TRUE(rs->indexes()[static_cast<std::size_t>(rs->key_index_pos())].b_primary);
 }
 
-TEST_F(sql_writer_test, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated)
+TEST_F(SqlWriterTest, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated)
 {
     const auto schema = make_schema({{L"id", VT_I4}, {L"price", VT_DECIMAL, 0, (70 << 8) | 2}});
     auto d = open();
@@ -219,7 +219,7 @@ TEST_F(sql_writer_test, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreat
     EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
 }
 
-TEST_F(sql_writer_test, TableNamesCompareAsTheServerComparesThem)
+TEST_F(SqlWriterTest, TableNamesCompareAsTheServerComparesThem)
 {
     const auto schema = make_schema({{L"id", VT_I4}});
     auto d = open();
@@ -240,7 +240,7 @@ TEST_F(sql_writer_test, TableNamesCompareAsTheServerComparesThem)
     EXPECT_THROW(open(1)->delete_tab(L"T"), tk_mail_assertion);
 }
 
-TEST_F(sql_writer_test, AppendModeHandsBackAnExistingTable)
+TEST_F(SqlWriterTest, AppendModeHandsBackAnExistingTable)
 {
     exec("CREATE TABLE `" + db + "`.`old` (id INT PRIMARY KEY, name VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.`old` VALUES (1, 'a'), (2, 'b')");
@@ -260,7 +260,7 @@ TEST_F(sql_writer_test, AppendModeHandsBackAnExistingTable)
     EXPECT_TRUE(dest.is_table_exist(L"new"));
 }
 
-TEST_F(sql_writer_test, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
+TEST_F(SqlWriterTest, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
 {
     exec("CREATE TABLE `" + db + "`.t (s VARBINARY(10))");
     auto d = open();
@@ -276,7 +276,7 @@ TEST_F(sql_writer_test, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
     }
 }
 
-TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
+TEST_F(SqlWriterTest, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
 {
     exec("CREATE TABLE `" + db + "`.t (a INT, b VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.t VALUES (1, '[x]'), (2, 'y')");
@@ -302,7 +302,7 @@ TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
     EXPECT_NE(reports.entries[0].message.find("nope"), std::string::npos) << reports.entries[0].message;
 }
 
-TEST_F(sql_writer_test, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
+TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
 {
     for (const char* t : {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)", "CREATE TABLE `%`.child (id INT, pid INT)",
                           "CREATE TABLE `%`.child2 (pid INT)",

@@ -15,9 +15,9 @@
 
 namespace {
 
-using sql_engine_test = sql_server_test;
+using SqlEngineTest = sql_server_test;
 
-TEST_F(sql_engine_test, ConnectLearnsVersionAndUsesUtf8mb4)
+TEST_F(SqlEngineTest, ConnectLearnsVersionAndUsesUtf8mb4)
 {
     EXPECT_TRUE(engine->connected());
     EXPECT_GE(engine->server_version(), sql_version_number(10, 0, 0));
@@ -31,7 +31,7 @@ TEST_F(sql_engine_test, ConnectLearnsVersionAndUsesUtf8mb4)
     EXPECT_EQ((*rs->get_item())[2].to_string(), "0");
 }
 
-TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
+TEST_F(SqlEngineTest, ListsDatabasesAndTestsThem)
 {
     const auto names = engine->get_contents();
     EXPECT_NE(std::find(names.begin(), names.end(), wdb), names.end());
@@ -48,7 +48,7 @@ TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
     }
 }
 
-TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
+TEST_F(SqlEngineTest, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
 {
     const test_dir tmp("vek_sql_trace");
     const std::string path = tmp.file("trace.log");
@@ -75,7 +75,7 @@ TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
     EXPECT_EQ(trace.find(s.password), std::string::npos);
 }
 
-TEST_F(sql_engine_test, ConnectionRefusedIsSqlException)
+TEST_F(SqlEngineTest, ConnectionRefusedIsSqlException)
 {
     try {
         engine->connect("127.0.0.1", "vek", "x", 1);  // nothing listens on port 1

@@ -8,7 +8,7 @@
 
 namespace {
 
-using sql_round_trip_test = sql_server_test;
+using SqlRoundTripTest = sql_server_test;
 
 std::string row_values(int i)
 {
@@ -47,7 +47,7 @@ std::string row_values(int i)
     return r + ")";
 }
 
-TEST_F(sql_round_trip_test, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
+TEST_F(SqlRoundTripTest, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
 {
     exec("CREATE TABLE `" + db +
          "`.src (id INT AUTO_INCREMENT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, "

@@ -61,7 +61,7 @@ private:
     bool m_old;
 };
 
-class sql_rows_test : public sql_server_test {
+class SqlRowsTest : public sql_server_test {
 protected:
     std::string session_value(sql_database& d, const std::string& what)
     {
@@ -82,9 +82,9 @@ struct mode_case {
     const char* sql_mode;  // the session's own; empty keeps the server's
 };
 
-class sql_hostile_values_test : public sql_rows_test, public ::testing::WithParamInterface<mode_case> {};
+class SqlHostileValuesTest : public SqlRowsTest, public ::testing::WithParamInterface<mode_case> {};
 
-TEST_P(sql_hostile_values_test, ArriveByteForByte)
+TEST_P(SqlHostileValuesTest, ArriveByteForByte)
 {
     const mode_case param = GetParam();
     fast_insert_scope fast(*engine, param.fast);
@@ -190,7 +190,7 @@ TEST_P(sql_hostile_values_test, ArriveByteForByte)
             EXPECT_EQ(got[r][c], expected[r][c]) << "row " << r << " column " << c;
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, sql_hostile_values_test,
+INSTANTIATE_TEST_SUITE_P(Modes, SqlHostileValuesTest,
                          ::testing::Values(mode_case{true, ""}, mode_case{false, ""},
                                            mode_case{true, "ANSI_QUOTES,NO_BACKSLASH_ESCAPES"},
                                            mode_case{false, "ANSI,NO_BACKSLASH_ESCAPES,EMPTY_STRING_IS_NULL"}),
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, sql_hostile_values_test,
 
 // ---- columns, structure, batches --------------------------------------------------------------
 
-TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
+TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"a", VT_I4}, {L"b", VT_BSTR, 10}, {L"c", VT_I4, 0, 0, true, false, ole_variant(L"9")}});
@@ -247,9 +247,9 @@ TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
                        {"3", "three", "30"}, {"2", "two", "20"}}));
 }
 
-class sql_refused_rows_test : public sql_rows_test, public ::testing::WithParamInterface<bool> {};
+class SqlRefusedRowsTest : public SqlRowsTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
+TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
 {
     const bool batches = GetParam();
     fast_insert_scope fast(*engine, batches);
@@ -294,10 +294,10 @@ TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, sql_refused_rows_test, ::testing::Values(true, false),
+INSTANTIATE_TEST_SUITE_P(Ways, SqlRefusedRowsTest, ::testing::Values(true, false),
                          [](const auto& info) { return std::string(info.param ? "batches" : "single"); });
 
-TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
+TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow)
 {
     // A refused multi-row INSERT may leave its first rows in such a table:
     // sending them again would store them twice.
@@ -319,7 +319,7 @@ TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
     EXPECT_EQ(value("SELECT GROUP_CONCAT(id ORDER BY id) FROM m"), "1,2,3");
 }
 
-TEST_F(sql_rows_test, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
+TEST_F(SqlRowsTest, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
@@ -339,7 +339,7 @@ TEST_F(sql_rows_test, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
     EXPECT_EQ(rows("SELECT COUNT(*), SUM(LENGTH(txt)) FROM t"), (db_rows{{"9", "3600001"}}));
 }
 
-TEST_F(sql_rows_test, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
+TEST_F(SqlRowsTest, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}});
@@ -354,7 +354,7 @@ TEST_F(sql_rows_test, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
     EXPECT_EQ(session_value(*d, "@@SESSION.sql_mode"), "ANSI_QUOTES");
 }
 
-TEST_F(sql_rows_test, TextOfFourByteCharactersFillsItsBand)
+TEST_F(SqlRowsTest, TextOfFourByteCharactersFillsItsBand)
 {
     const auto schema = make_schema({{L"txt", VT_BSTR, 20000}});
     auto d = open();
@@ -369,7 +369,7 @@ TEST_F(sql_rows_test, TextOfFourByteCharactersFillsItsBand)
 
 // ---- update ------------------------------------------------------------------------------------
 
-TEST_F(sql_rows_test, UpdateChangesTheRowItsKeyNames)
+TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
 {
     exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY, name VARCHAR(10), n INT, u INT UNIQUE)");
     exec("INSERT INTO `" + db + "`.t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2)");
@@ -404,7 +404,7 @@ TEST_F(sql_rows_test, UpdateChangesTheRowItsKeyNames)
 
 // ---- a server that takes small statements only ----------------------------------------------------
 
-TEST(sql_rows_small_packets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
+TEST(SqlRowsSmallPackets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
 {
     sql_engine& e = sql_test_engine();
     // Back to the shared server once this test's own pair is gone.

@@ -22,11 +22,11 @@
 #include "wizard/vek_ids.h"
 #include "wizard/vek_shel.h"
 
-class wizard_test : public ::testing::Test {
+class WizardTest : public ::testing::Test {
 protected:
     static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2;
 
-    wizard_test() : handler(pgs_error_map) {
+    WizardTest() : handler(pgs_error_map) {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         registry = std::filesystem::temp_directory_path() /
                    ("wz_reg_" + std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000));
@@ -36,7 +36,7 @@ protected:
         handler.set_dialogs(&dialogs);
         gui.dispatcher.set_error_handler(&handler);
     }
-    ~wizard_test() override {
+    ~WizardTest() override {
         shell.reset();
         conv.reset();
         unsetenv("VEK_REGISTRY_DIR");
