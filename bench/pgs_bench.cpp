@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_env.h"
 #include "postgres/pgs_cline.h"
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
@@ -25,19 +26,6 @@
 #include "udb/udb_sche.h"
 
 namespace {
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) {
-        std::fprintf(stderr, "%s is not set (source the env file of scripts/testservers)\n", name);
-        std::exit(2);
-    }
-    return v;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 // A fixed set of distinct rows, reused cyclically: generating values is not
 // what is measured.
@@ -105,15 +93,15 @@ int main(int argc, char** argv) {
                 lines.clear();
             }
         }
-        const double t = seconds_since(t0);
+        const double t = bench_seconds_since(t0);
         if (run == 0 || t < lines_best) lines_best = t;
         if (bytes == 0 && n > 1000) std::fprintf(stderr, "no line was built\n");
     }
     std::printf("rows %ld: line writer alone %.3f s (%.0f rows/s)\n", n, lines_best, double(n) / lines_best);
     if (lines_only) return 0;
 
-    const std::string host = env("VEK_PG_HOST"), port = env("VEK_PG_PORT"), user = env("VEK_PG_USER"),
-                      password = env("VEK_PG_PASSWORD");
+    const std::string host = bench_env("VEK_PG_HOST"), port = bench_env("VEK_PG_PORT"), user = bench_env("VEK_PG_USER"),
+                      password = bench_env("VEK_PG_PASSWORD");
 
     pgs_engine engine;
     engine.connect(host, user, password, "postgres", std::atoi(port.c_str()));
@@ -124,7 +112,7 @@ int main(int argc, char** argv) {
         auto t0 = std::chrono::steady_clock::now();
         for (long i = 0; i < n; ++i) rs->append_record(rows[std::size_t(i % 1000)]);
         rs->complete();
-        const double ours = seconds_since(t0);
+        const double ours = bench_seconds_since(t0);
         rs.reset();
 
         // The same COPY text, for psql.
@@ -148,7 +136,7 @@ int main(int argc, char** argv) {
                                 " -d " + db_utf8 + " -c 'COPY public.bench_psql FROM STDIN' < " + path;
         t0 = std::chrono::steady_clock::now();
         rc = std::system(cmd.c_str());
-        const double theirs = seconds_since(t0);
+        const double theirs = bench_seconds_since(t0);
         std::remove(path.c_str());
         std::printf("rows %ld: COPY writer %.2f s (%.0f rows/s), psql COPY %.2f s, ratio %.2f%s\n", n, ours,
                     double(n) / ours, theirs, ours / theirs, rc ? " (psql failed)" : "");

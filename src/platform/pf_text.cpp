@@ -69,29 +69,16 @@ bool table_alpha(wchar_t c) {
 }  // namespace
 
 bool pf_utf8_to_wide(std::string_view in, std::wstring& out) {
-    out.clear();
-    out.reserve(in.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const auto* end = p + in.size();
-    while (p < end) {
-        std::uint32_t c;
-        const std::size_t n = pf_utf8::decode(p, end, c);
-        if (n == 0) return fail(EILSEQ);
-        out.push_back(static_cast<wchar_t>(c));
-        p += n;
-    }
+    const std::size_t n = pf_utf8::count(in);
+    if (n == std::string_view::npos) return fail(EILSEQ);
+    out.resize(n);
+    pf_utf8::decode_counted(in, out.data());
     return true;
 }
 
 bool pf_wide_to_utf8(std::wstring_view in, std::string& out) {
     out.clear();
-    out.reserve(in.size());
-    for (wchar_t wc : in) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (!pf_utf8::is_scalar(c)) return fail(EILSEQ);
-        char buf[4];
-        out.append(buf, static_cast<std::size_t>(pf_utf8::put(buf, c) - buf));
-    }
+    if (!pf_utf8::append_wide(out, in, true)) return fail(EILSEQ);
     return true;
 }
 

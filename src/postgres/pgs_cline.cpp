@@ -52,12 +52,12 @@ void pgs_copy_buffer::append_text(std::wstring_view text, std::string& out) {
             default: *o++ = char(c); continue;
             }
         }
-        if (!pf_utf8::is_scalar(c)) {
+        o = pf_utf8::put_multibyte_checked(o, c);
+        if (!o) {
             out.resize(old);
             (void)tk_to_utf8(text);  // throws the conversion's own exception
             value_error("Cannot convert to UTF8 string");
         }
-        o = pf_utf8::put(o, c);
     }
     out.resize(old + static_cast<std::size_t>(o - begin));
 }

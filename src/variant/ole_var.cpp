@@ -30,64 +30,12 @@ std::wstring_view up_to_nul(std::wstring_view t) {
     return z ? t.substr(0, static_cast<std::size_t>(z - t.data())) : t;
 }
 
-bool valid_code_point(wchar_t c) { return pf_utf8::is_scalar(static_cast<std::uint32_t>(c)); }
-
-// Wide to UTF-8. Strict: a character without a UTF-8 form fails (false). Lenient:
-// such a character becomes '?', the code page's default character.
-bool append_wide_as_utf8(std::wstring_view w, std::string& out, bool strict) {
-    const std::size_t old = out.size();
-    // Most cell text is ASCII: one narrowing pass.
-    std::uint32_t high = 0;
-    for (wchar_t c : w) high |= static_cast<std::uint32_t>(c);
-    if (high < 0x80) {
-        out.resize(old + w.size());
-        char* o = out.data() + old;
-        for (std::size_t i = 0; i < w.size(); ++i) o[i] = static_cast<char>(w[i]);
-        return true;
-    }
-    std::size_t n = 0;
-    for (wchar_t c : w) {
-        if (valid_code_point(c))
-            n += pf_utf8::length(static_cast<std::uint32_t>(c));
-        else if (strict)
-            return false;
-        else
-            n += 1;
-    }
-    out.resize(old + n);
-    char* o = out.data() + old;
-    for (wchar_t c : w) o = valid_code_point(c) ? pf_utf8::put(o, static_cast<std::uint32_t>(c)) : (*o++ = '?', o);
-    return true;
-}
-
 // Decodes strict UTF-8 into a new text block; null when the text is not UTF-8.
 pf_bstr utf8_to_bstr(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    std::size_t count = 0;
-    bool ascii = true;
-    for (const auto* q = p; q < end; ++count) {
-        if (*q < 0x80) {
-            ++q;
-            continue;
-        }
-        ascii = false;
-        std::uint32_t u;
-        const std::size_t len = pf_utf8::decode(q, end, u);
-        if (len == 0) return nullptr;
-        q += len;
-    }
+    const std::size_t count = pf_utf8::count(s);
+    if (count == std::string_view::npos) return nullptr;
     pf_bstr b = pf_bstr_alloc_len(count);
-    if (ascii) {
-        for (std::size_t i = 0; i < count; ++i) b[i] = static_cast<wchar_t>(p[i]);
-        return b;
-    }
-    std::size_t i = 0;
-    for (const auto* q = p; q < end; ++i) {
-        std::uint32_t u;
-        q += pf_utf8::decode_valid(q, u);
-        b[i] = static_cast<wchar_t>(u);
-    }
+    pf_utf8::decode_counted(s, b);
     return b;
 }
 
@@ -343,7 +291,7 @@ std::string ole_variant::to_string() const {
     case VT_BSTR: {
         std::string out;
         // The conversion code page's default character stands for what it cannot hold.
-        append_wide_as_utf8(up_to_nul(text_view()), out, false);
+        pf_utf8::append_wide(out, up_to_nul(text_view()), false);
         return out;
     }
     case VT_ARRAY_UI1: {
@@ -375,7 +323,7 @@ void ole_variant::append_utf8(std::string& out) const {
     switch (var_.vt) {
     case VT_BSTR: {
         const std::wstring_view w = up_to_nul(text_view());
-        if (!append_wide_as_utf8(w, out, true)) out += tk_to_utf8(w);  // throws for such text
+        if (!pf_utf8::append_wide(out, w, true)) out += tk_to_utf8(w);  // throws for such text
         return;
     }
     case VT_ARRAY_UI1: {
@@ -626,7 +574,7 @@ ole_variant ole_variant::from_wstring(std::wstring_view text, VARTYPE vt) {
         for (std::size_t i = 0; i < text.size(); ++i) small[i] = static_cast<char>(text[i]);
         narrow = std::string_view(small, text.size());
     } else {
-        append_wide_as_utf8(text, big, false);
+        pf_utf8::append_wide(big, text, false);
         narrow = big;
     }
     return from_string(narrow, vt);

@@ -8,18 +8,6 @@
 
 namespace {
 
-// Runs `work` on a worker thread while this (GUI) thread serves the carrier.
-template <class F>
-void on_worker(F work) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-    worker.join();
-}
-
 TEST_F(ShellTest, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
     make_shell({probe_spec{1}});
     shell->open();

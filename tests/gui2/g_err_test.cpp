@@ -44,18 +44,6 @@ protected:
         handler.set_dialogs(&dialogs);
     }
 
-    // Runs the handler on a worker thread while this thread serves the screen.
-    template <class F>
-    void on_worker(F work) {
-        std::atomic<bool> done{false};
-        std::thread worker([&] {
-            work();
-            done = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-        worker.join();
-    }
-
     test_error_dialogs dialogs;
     error_handler handler;
 };

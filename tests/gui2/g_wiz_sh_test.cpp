@@ -282,13 +282,7 @@ TEST_F(ShellTest, the_timer_ticks_reach_the_current_page_and_cannot_start_twice)
 TEST_F(ShellTest, the_timer_started_from_a_worker_runs_on_the_gui_thread) {
     make_shell({p1});
     shell->open();
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        shell->start_timer(5);
-        done = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
-    worker.join();
+    on_worker([&] { shell->start_timer(5); });
     EXPECT_TRUE(shell->sheet().timer_active());
     QTRY_VERIFY_WITH_TIMEOUT(probe(0).ticks >= 1, 5000);
     // Once the screen can no longer be reached the timer cannot be set.

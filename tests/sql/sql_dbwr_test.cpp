@@ -11,25 +11,6 @@ namespace {
 
 using SqlWriterTest = sql_server_test;
 
-struct column {
-    const wchar_t* name;
-    unsigned type;
-    std::uint32_t size = 0;
-    std::uint32_t subtype = 0;
-    bool not_null = false;
-    bool auto_increment = false;
-    ole_variant def = ole_variant();
-};
-
-std::unique_ptr<udb_schema> make_schema(const std::vector<column>& cols)
-{
-    auto s = std::make_unique<udb_schema>();
-    for (const column& c : cols)
-        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
-                                       c.auto_increment, c.def, c.subtype));
-    return s;
-}
-
 std::string literal(const std::string& s) { return "'" + s + "'"; }
 
 TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
@@ -87,7 +68,7 @@ TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
 
 TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
 {
-    const std::vector<column> cols = {
+    const std::vector<schema_column> cols = {
         {L"c2", VT_I2},
         {L"c3", VT_I4},
         {L"c4", VT_R4},

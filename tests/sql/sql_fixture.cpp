@@ -109,3 +109,12 @@ std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column)
     }
     return out;
 }
+
+std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols)
+{
+    auto s = std::make_unique<udb_schema>();
+    for (const schema_column& c : cols)
+        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
+                                       c.auto_increment, c.def, c.subtype));
+    return s;
+}

@@ -14,6 +14,7 @@
 #include "sql/sql_recs.h"
 #include "sql/sql_rpt.h"
 #include "support/test_servers.h"
+#include "udb/udb_sche.h"
 
 // The one engine (a singleton) of the test program, connected to the test server.
 sql_engine& sql_test_engine();
@@ -42,6 +43,18 @@ protected:
 private:
     MYSQL* m_second = nullptr;
 };
+
+// One column of a source schema made up for a test.
+struct schema_column {
+    const wchar_t* name;
+    unsigned type;
+    std::uint32_t size = 0;
+    std::uint32_t subtype = 0;
+    bool not_null = false;
+    bool auto_increment = false;
+    ole_variant def = ole_variant();
+};
+std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols);
 
 // All rows of a recordset as the text of one column, walking from reset to the end.
 std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column);

@@ -16,25 +16,6 @@ namespace {
 
 using db_rows = std::vector<std::vector<std::optional<std::string>>>;
 
-struct column {
-    const wchar_t* name;
-    unsigned type;
-    std::uint32_t size = 0;
-    std::uint32_t subtype = 0;
-    bool not_null = false;
-    bool auto_increment = false;
-    ole_variant def = ole_variant();
-};
-
-std::unique_ptr<udb_schema> make_schema(const std::vector<column>& cols)
-{
-    auto s = std::make_unique<udb_schema>();
-    for (const column& c : cols)
-        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
-                                       c.auto_increment, c.def, c.subtype));
-    return s;
-}
-
 udb_record make_record(const std::vector<std::pair<const wchar_t*, ole_variant>>& fields)
 {
     udb_record r;

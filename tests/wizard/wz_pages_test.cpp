@@ -343,13 +343,7 @@ TEST_F(WizardTest, a_run_starts_the_progress_timer_from_its_thread_with_an_empty
     handler.note(coded_exception(0, "from an earlier step", 0));
     ASSERT_EQ(handler.errors().size(), 1u);
     vek_run_hooks hooks(handler);
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        hooks.on_run_started();
-        done = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
-    worker.join();
+    on_worker([&] { hooks.on_run_started(); });
     EXPECT_TRUE(shell->timer_running());
     EXPECT_TRUE(shell->sheet().timer_active());
     EXPECT_EQ(shell->sheet().timer_period(), 200);
