@@ -64,17 +64,6 @@ bool reading_waits(const std::string& db, const std::string& table) {
     }
 }
 
-// Polls `ready` every 20 ms for at most a minute.
-template <class F>
-bool wait_until(F ready) {
-    const auto deadline = clock_type::now() + std::chrono::seconds(60);
-    while (clock_type::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------- merging
 
 // The destination has the source's columns in another order (one spelled in
@@ -220,7 +209,7 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
                                      "WHERE p.datname = '" + dbs.dest() +
                                          "' AND a.query LIKE '%a_big%' AND p.tuples_processed > 0")
                     .empty();
-    }));
+    }, std::chrono::seconds(60)));
     ASSERT_FALSE(first.finished()) << show(first.wait());
     kill(first.pid(), SIGSTOP);
 
@@ -234,7 +223,7 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
                !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
                                          "' AND wait_event_type = 'Lock'")
                     .empty();
-    });
+    }, std::chrono::seconds(60));
     EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
     EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
     kill(first.pid(), SIGCONT);

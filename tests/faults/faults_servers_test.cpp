@@ -107,17 +107,6 @@ void expect_rows_intact(const std::string& db, const std::string& table, long lo
     EXPECT_EQ(*r[0][3], "0") << table << ": rows changed on the way";
 }
 
-// Polls `ready` every 20 ms for at most two minutes.
-template <class F>
-bool wait_until(F ready) {
-    const auto deadline = clock_type::now() + std::chrono::seconds(120);
-    while (clock_type::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // Rows of `table` that the destination's COPY has taken so far; -1 when no
 // COPY into it runs.
 long long copied_so_far(const std::string& db, const std::string& table) {
@@ -155,7 +144,8 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
     fill_rows(dbs.my, "c_after", 10);
 
     agent_process run(dbs.agent_args({"--mode=0"}), 180);
-    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; }));
+    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; },
+                           std::chrono::seconds(120)));
     ASSERT_FALSE(run.finished()) << "big was done before the kill; make it bigger\n" << show(run.wait());
     kill(run.pid(), SIGSTOP);
     const long long copied = copied_so_far(dbs.name(), "big");
