@@ -58,12 +58,8 @@ std::vector<std::wstring>& mysql_converter_impl::get_contents(std::vector<std::w
 }
 
 bool mysql_converter_impl::test_query(const std::wstring& database, const std::wstring& sql) {
-    try {
-        std::unique_ptr<udb_database> db = engine.open_db(database, 1);
-        return db->query(sql);
-    } catch (...) {
-        return false;
-    }
+    // Prepared, not run: the user waits for the answer.
+    return engine.prepares(database, sql);
 }
 
 bool mysql_converter_impl::store_profile(udb_profile& profile) {

@@ -32,7 +32,8 @@ public:
     void connect_mysql_server();
     bool is_mysql_base_exist(const std::wstring& name);
     std::vector<std::wstring>& get_contents(std::vector<std::wstring>& list);
-    // Runs the SELECT text in the named database; every failure is false.
+    // True when the server accepts the SELECT text in the named database and
+    // it gives rows; the statement is prepared, not run. Every failure is false.
     bool test_query(const std::wstring& database, const std::wstring& sql);
 
     bool store_profile(udb_profile& profile);

@@ -57,7 +57,8 @@ public:
 
     std::vector<std::wstring> selected_tables;  // in the order they were added
     cnv_query_map selected_queries;             // the run adds the tables with empty texts
-    udb_queries views;                          // the wizard's views page; not converted
+    udb_queries views;                          // views chosen on the wizard's views page; each is converted
+                                                // into a table of its rows
     cnv_query_map available_queries;            // every query the user defined
     bool tab_def = false;                       // table definitions only, no rows
     bool skip_idx = false;                      // no indexes on the destination tables

@@ -29,7 +29,13 @@ void dravik_convertor::check_dest() {
     // Nothing is dropped unless the source opens: a mistyped source name must
     // not cost the destination database.
     { std::unique_ptr<udb_database> source = mysql_converter_impl::engine.open_db(src, 1); }
-    pgs_converter_impl::engine.deletes_db(dest);
+    drop_dest_to_overwrite();
+}
+
+void dravik_convertor::drop_dest_to_overwrite() {
+    if (n_mode != mode_overwrite_database) return;
+    pgs_engine& pg = pgs_converter_impl::engine;
+    if (pg.is_db_exist(dest)) pg.deletes_db(dest);
 }
 
 std::vector<std::wstring> dravik_convertor::get_all_tables() {

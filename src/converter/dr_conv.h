@@ -54,7 +54,9 @@ public:
 
     // Mode 0 only, when the destination exists: the source database must open
     // first (its error passes to the caller and nothing is dropped), then the
-    // destination database is dropped.
+    // destination database is dropped. The run does the same itself once its
+    // source has opened, so a caller that only chose the mode (the wizard)
+    // loses nothing before the run starts.
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
@@ -76,6 +78,12 @@ public:
 
 private:
     void run_steps(error_handler& eh);
+    // What a run converts: the selected tables (empty texts) and queries,
+    // and the selected views as queries over the view. A view named exactly
+    // like a query is reported and left out.
+    cnv_query_map run_entries(error_handler& eh) const;
+    // Mode 0: drops the destination database when it exists.
+    void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);

@@ -148,6 +148,9 @@ void dravik_convertor::run_steps(error_handler& eh) {
     check_stop();
     run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports());
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
+    // Overwriting the entire database starts here, now that the source is
+    // known to open.
+    drop_dest_to_overwrite();
     pgs_engine& pg = pgs_converter_impl::engine;
     std::unique_ptr<udb_database> dst_db;
     if (pg.is_db_exist(dest))
@@ -165,10 +168,11 @@ void dravik_convertor::run_steps(error_handler& eh) {
     // A query keeps its text when a table of the same name is selected: the
     // query wins.
     for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
+    const cnv_query_map entries = run_entries(eh);
     const std::map<std::wstring, cnv_dest_name> targets =
-        plan_dest_names(src_db->table_names(), selected_queries, dst_db->table_names());
+        plan_dest_names(src_db->table_names(), entries, dst_db->table_names());
 
-    for (const auto& [name, sql] : selected_queries) {
+    for (const auto& [name, sql] : entries) {
         check_stop();
         set_cur_table(name);
         n_records_done.store(0, std::memory_order_relaxed);
@@ -180,6 +184,22 @@ void dravik_convertor::run_steps(error_handler& eh) {
     eh.set_context(L"");
     n_tables_done.store(0, std::memory_order_relaxed);
     n_tables.store(0, std::memory_order_relaxed);
+}
+
+cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
+    cnv_query_map entries = selected_queries;
+    // A selected view is read through the view itself: its table holds the
+    // rows the view shows, whatever its definition (which an account without
+    // SHOW VIEW cannot even read).
+    for (const auto& view : views) {
+        const std::wstring sql =
+            L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
+        if (entries.try_emplace(view.first, sql).second) continue;
+        // The table of that name is the query's: the view is not lost silently.
+        eh.set_context(view.first);
+        eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);
+    }
+    return entries;
 }
 
 // Ends the table's COPY and commits it. Its failure (a row the server

@@ -179,10 +179,12 @@ void g_controls::combo_clear(int id) {
 
 int g_controls::combo_count(int id) const { return as<QComboBox>(id).count(); }
 
-int g_controls::combo_find_prefix(int id, const QString& text) const {
+int g_controls::combo_find_name(int id, const QString& name) const {
     auto& combo = as<QComboBox>(id);
     for (int i = 0; i < combo.count(); ++i)
-        if (combo.itemText(i).startsWith(text, Qt::CaseInsensitive)) return i;
+        if (combo.itemText(i) == name) return i;
+    for (int i = 0; i < combo.count(); ++i)
+        if (QString::compare(combo.itemText(i), name, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 

@@ -71,8 +71,10 @@ public:
     int combo_add(int id, const QString& item);
     void combo_clear(int id);
     int combo_count(int id) const;
-    // The first item that begins with the text, ignoring case; -1 when none.
-    int combo_find_prefix(int id, const QString& text) const;
+    // The item that is the name: the first equal one, else the first equal
+    // ignoring case; -1 when none (an item that merely begins with the name
+    // is another name).
+    int combo_find_name(int id, const QString& name) const;
     void combo_select(int id, int index);
 
     // Progress bars.

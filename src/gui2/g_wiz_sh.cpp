@@ -169,9 +169,14 @@ int wizard_shell::index_of_id(int dialog_id) const noexcept {
 }
 
 bool wizard_shell::activate(int index) {
-    // A page that refuses must not leave its buttons behind.
+    // A page that refuses, or fails, must not leave its buttons behind.
     const unsigned before = m_sheet->buttons();
-    if (page(index).OnSetActive()) return true;
+    try {
+        if (page(index).OnSetActive()) return true;
+    } catch (...) {
+        m_sheet->set_buttons(before);
+        throw;
+    }
     m_sheet->set_buttons(before);
     return false;
 }

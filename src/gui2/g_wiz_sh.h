@@ -7,7 +7,10 @@
 // thread, whose call is carried to the GUI thread.
 //
 // Page protocol (what the pages' results mean):
-//   page_init       false: the page is skipped in the direction of travel
+//   page_init       false: the page is skipped in the direction of travel;
+//                   an exception keeps the page being left (the dispatcher
+//                   reports it; tk_final_exception: the page has told the
+//                   user already)
 //   on_next         0 the next page, -1 stay, else the dialog id to go to
 //   store_settings  (Back) 0 the previous page, -1 stay, else a dialog id
 //   on_kill_active  false: the page is not left

@@ -122,7 +122,8 @@ public:
 private:
     void init_tables();
     void init_views();
-    void create_relationship(const udb_relationship& rel);
+    // constraint_name: the name the key gets here (empty: the server names it).
+    void create_relationship(const udb_relationship& rel, const std::wstring& constraint_name);
     void create_view(const std::wstring& name, const std::wstring& sql, udb_validator& validator);
 
     sql_engine& m_engine;

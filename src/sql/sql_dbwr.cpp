@@ -39,6 +39,23 @@ void report_item(const sql_value_reports& reports, const std::string& what, cons
     reports.report(tk_exception(message, 0), context);
 }
 
+// The names of the foreign keys this database holds; none where the server
+// cannot list them.
+std::vector<std::wstring> foreign_key_names(sql_database& db)
+{
+    std::vector<std::wstring> names;
+    try {
+        const auto rs = db.query_tmp(
+            "SELECT CONSTRAINT_NAME FROM information_schema.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
+            db.escape(tk_to_utf8(db.name())) + "' AND CONSTRAINT_TYPE = 'FOREIGN KEY'");
+        if (rs)
+            for (rs->reset(); !rs->is_eof(); rs->next()) names.push_back((*rs->get_item())[0].to_wstring());
+    } catch (const tk_exception& e) {
+        tk_trace(2, "Cannot read the foreign keys' names: %s", e.what());
+    }
+    return names;
+}
+
 }  // namespace
 
 std::string sql_database::qualified(const std::wstring& name) const
@@ -148,7 +165,7 @@ void sql_database::create_fk_index_if(const std::wstring& table, const std::vect
     }
 }
 
-void sql_database::create_relationship(const udb_relationship& rel)
+void sql_database::create_relationship(const udb_relationship& rel, const std::wstring& constraint_name)
 {
     const std::wstring child = m_names_map.get_tn_mapped_name(rel.child_table, false);
     if (!is_table_exist(child)) throw tk_exception("Table '" + tk_to_utf8(child) + "' not exists", 0);
@@ -164,7 +181,7 @@ void sql_database::create_relationship(const udb_relationship& rel)
     const sql_dialect d = m_engine.dialect();
     std::string statement = "ALTER TABLE " + qualified(child) + " ADD ";
     // Without a name of its own the server names the constraint.
-    if (!rel.constraint_name.empty()) statement += "CONSTRAINT " + d.quote(rel.constraint_name) + " ";
+    if (!constraint_name.empty()) statement += "CONSTRAINT " + d.quote(constraint_name) + " ";
     statement += "FOREIGN KEY(" + join_quoted(d, child_fields) + ") REFERENCES " + qualified(parent) + "(" +
                  join_quoted(d, parent_fields) + ")";
     query_append(statement);
@@ -189,11 +206,21 @@ void sql_database::create_relationships(const udb_relationships& relationships)
     } catch (const tk_exception& e) {
         tk_trace(2, "Cannot turn OFF foreign key check: %s", e.what());
     }
+    // A foreign key's name is unique in its database here, while a source may
+    // give one name to keys of several tables: a name taken gets a safe one.
+    const std::unique_ptr<udb_validator> names = m_engine.create_in_validator(udb_indexes());
+    for (const std::wstring& taken : foreign_key_names(*this)) names->add_existing_name(taken);
     for (const udb_relationship& rel : relationships) {
         tk_trace_w(3, L"Processing '%s'", rel.constraint_name.c_str());
+        std::wstring name = rel.constraint_name;
+        if (!name.empty() && (!names->is_acceptable(name) || names->is_duplicated(name))) {
+            name = names->get_safe_name(name);
+            tk_trace_w(2, L"Foreign key '%s' is created as '%s'", rel.constraint_name.c_str(), name.c_str());
+        }
         try {
             use();
-            create_relationship(rel);
+            create_relationship(rel, name);
+            if (!name.empty()) names->add_existing_name(name);
         } catch (const tk_exception& e) {
             tk_trace(2, "Error while creating FK:\n%s\n", e.what());
             const std::wstring context =

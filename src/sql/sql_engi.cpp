@@ -181,6 +181,23 @@ bool sql_engine::is_db_exist(const std::wstring& name)
     return mysql_select_db(m_mysql, utf8.c_str()) == 0;
 }
 
+bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql)
+{
+    tk_trace_w(2, L"sql_engine::prepares(%s)", sql.c_str());
+    if (!is_db_exist(database)) return false;
+    std::string utf8;
+    if (!tk_w2a(sql, utf8)) return false;
+    // As a query recordset sends it: without the blanks and ";" around it.
+    const std::string text = sql_trim_query(utf8);
+    MYSQL_STMT* stmt = mysql_stmt_init(m_mysql);
+    if (!stmt) return false;
+    const bool ok = mysql_stmt_prepare(stmt, text.data(), text.size()) == 0 && mysql_stmt_param_count(stmt) == 0 &&
+                    mysql_stmt_field_count(stmt) > 0;
+    if (!ok) tk_trace(2, "Statement refused: %s", mysql_stmt_error(stmt));
+    mysql_stmt_close(stmt);
+    return ok;
+}
+
 std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode)
 {
     tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());

@@ -105,7 +105,8 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out)
             }
         }
         if (col.vartype == VT_BSTR && m_dialect.quotes_names())
-            clause += L" CHARACTER SET " + tk_utf8_to_unicode(m_dialect.charset()) + L" ";
+            clause += L" CHARACTER SET " + tk_utf8_to_unicode(m_dialect.charset()) + L" COLLATE " +
+                      tk_utf8_to_unicode(m_dialect.text_collation()) + L" ";
         const bool any_index_not_null = m_dialect.version < sql_version_number(3, 23, 2) &&
                                         m_indexes.is_idx_field(src_name, false);
         if (col.b_not_null || col.b_auto_increment || m_indexes.is_idx_field(src_name, true) || any_index_not_null)

@@ -199,7 +199,9 @@ std::wstring get_native_type(const sql_dialect& d, unsigned type_code, std::uint
         tk_trace(1, "process as text");
         if (size >= 1 && size <= 255) {
             std::wstring t = L"VARCHAR(" + std::to_wstring(size) + L")";
-            if (d.varchar_binary) t += L" BINARY";
+            // Where columns take a collation, theirs is binary already (and
+            // BINARY would contradict a NO PAD one).
+            if (d.varchar_binary && d.text_collation().empty()) t += L" BINARY";
             return t;
         }
         const std::uint64_t bytes = std::uint64_t(size) * (d.quotes_names() ? d.bytes_per_char() : 1);
@@ -209,7 +211,10 @@ std::wstring get_native_type(const sql_dialect& d, unsigned type_code, std::uint
     }
     case VT_BOOL: return L"BIT";
     case VT_DECIMAL: {
-        const unsigned precision = (subtype >> 8) & 0xFF;
+        // The precision is everything above the scale: a source such as
+        // PostgreSQL declares up to 1000 digits, which must not wrap to a
+        // smaller DECIMAL.
+        const unsigned precision = subtype >> 8;
         const unsigned scale = subtype & 0xFF;
         tk_trace(1, "Scale/precision for decimal column: (%d, %d)", static_cast<int>(scale),
                  static_cast<int>(precision));

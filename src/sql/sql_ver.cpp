@@ -121,6 +121,15 @@ std::string sql_snapshot_stmt(std::uint32_t version)
     return {};
 }
 
+std::string sql_dialect::text_collation() const
+{
+    if (!quotes_names()) return {};
+    const std::string cs = charset();
+    if (mariadb && version >= sql_version_number(10, 2, 2)) return cs + "_nopad_bin";
+    if (!mariadb && utf8mb4 && version >= sql_version_number(8, 0, 17)) return "utf8mb4_0900_bin";
+    return cs + "_bin";
+}
+
 std::string sql_dialect::quote(std::string_view utf8_name) const
 {
     return sql_quote_name(utf8_name, version);

@@ -43,7 +43,7 @@ struct sql_dialect {
     std::uint32_t version = 0;
     bool mariadb = false;
     bool fk_support = false;      // foreign keys: InnoDB tables
-    bool varchar_binary = false;  // short text columns as VARCHAR(n) BINARY
+    bool varchar_binary = false;  // short text columns as VARCHAR(n) BINARY (servers without collations)
     bool utf8mb4 = true;          // the connection's character set holds 4-byte characters
 
     bool quotes_names() const { return sql_gate::quotes_names(version); }
@@ -60,6 +60,13 @@ struct sql_dialect {
     // Bytes one character of a text column takes at most.
     unsigned bytes_per_char() const { return utf8mb4 ? 4 : 3; }
     const char* charset() const { return utf8mb4 ? "utf8mb4" : "utf8"; }
+    // The collation of every text column written: binary, so a key of the
+    // copy keeps apart every two texts its source kept apart ('a', 'A' and
+    // 'a ') instead of refusing rows as duplicates, and the columns of a
+    // foreign key share it. NO PAD where the server has one (MariaDB 10.2.2,
+    // MySQL 8.0.17 for utf8mb4); elsewhere trailing blanks still compare
+    // equal. Empty before 4.1.0, which has no collations.
+    std::string text_collation() const;
     // A name for a statement (UTF-8), as sql_quote_name.
     std::string quote(std::string_view utf8_name) const;
     std::string quote(std::wstring_view name) const;

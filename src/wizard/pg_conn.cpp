@@ -16,36 +16,16 @@
 #include "tk/tk_errco.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
+#include "wizard/pg_util.h"
 #include "wizard/vek_ids.h"
 
 namespace {
-wizard_page_style step_style(int dialog_id, const wchar_t* title, const wchar_t* subtitle) {
-    wizard_page_style s;
-    s.dialog_id = dialog_id;
-    s.buttons = wiz_back | wiz_next;
-    s.header_title = title;
-    s.header_subtitle = subtitle;
-    return s;
-}
-
-QLabel* buddy_label(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
 QLabel* note(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
     label->setPalette(p);
     return label;
-}
-
-// The text the error rows give for the code, else the exception's own.
-std::string mapped_text(const tk_error_converter& rows, const tk_exception& e) {
-    const std::string text = rows.convert(e.code());
-    return text.empty() ? std::string(e.what()) : text;
 }
 }  // namespace
 
@@ -66,9 +46,9 @@ connection_page::connection_page(wizard_shell& shell, wizard_page_style style, c
     auto* password = add_control(conn_id::password, new QLineEdit(auth));
     password->setEchoMode(QLineEdit::Password);
     auto* auth_grid = new QGridLayout(auth);
-    auth_grid->addWidget(buddy_label(tr("&User name:"), user, auth), 0, 0);
+    auth_grid->addWidget(vek_buddy_label(tr("&User name:"), user, auth), 0, 0);
     auth_grid->addWidget(user, 0, 1);
-    auth_grid->addWidget(buddy_label(tr("Pass&word:"), password, auth), 1, 0);
+    auth_grid->addWidget(vek_buddy_label(tr("Pass&word:"), password, auth), 1, 0);
     auth_grid->addWidget(password, 1, 1);
     auth_grid->setColumnStretch(1, 1);
 
@@ -77,10 +57,10 @@ connection_page::connection_page(wizard_shell& shell, wizard_page_style style, c
     auto* port = add_control(conn_id::port, new QLineEdit(remote_box));
     port->setFixedWidth(port->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     auto* remote_grid = new QGridLayout(remote_box);
-    remote_grid->addWidget(buddy_label(tr("&Host:"), host, remote_box), 0, 0);
+    remote_grid->addWidget(vek_buddy_label(tr("&Host:"), host, remote_box), 0, 0);
     remote_grid->addWidget(host, 0, 1, 1, 2);
     remote_grid->addWidget(note("(it could be network name or IP address)", remote_box), 1, 1, 1, 2);
-    remote_grid->addWidget(buddy_label(tr("P&ort:"), port, remote_box), 2, 0);
+    remote_grid->addWidget(vek_buddy_label(tr("P&ort:"), port, remote_box), 2, 0);
     remote_grid->addWidget(port, 2, 1);
     remote_grid->addWidget(note(port_note, remote_box), 2, 2);
     remote_grid->setColumnStretch(2, 1);
@@ -125,7 +105,7 @@ void connection_page::show_mode(bool remote) {
 }
 
 sql_settings_page2::sql_settings_page2(wizard_shell& shell, mysql_converter_impl& settings)
-    : connection_page(shell, step_style(vek_page::mysql, L"Step 1 of 6", L"Connect to MySQL server"),
+    : connection_page(shell, vek_step_style(vek_page::mysql, L"Step 1 of 6", L"Connect to MySQL server"),
                       "Provide necessary information to establish connection with MySQL server.",
                       "(default MySQL port is 3306)"),
       m_settings(settings) {}
@@ -177,7 +157,7 @@ int sql_settings_page2::on_next() {
         return -1;
     } catch (const tk_exception& e) {
         const tk_error_converter rows(mysql_error_map);
-        shell().error(mapped_text(rows, e));
+        shell().error(vek_error_text(rows, e));
         const int number = e.code() & 0xFFFF;
         if (number == 1249 || number == 1250) shell().display_help(vek_topic::troubleshooting);
         return -1;
@@ -186,7 +166,7 @@ int sql_settings_page2::on_next() {
 }
 
 pgs_settings_page_impl::pgs_settings_page_impl(wizard_shell& shell, pgs_converter_impl& settings)
-    : connection_page(shell, step_style(vek_page::pgs, L"Step 2 of 6", L"Connect to PostgreSQL server"),
+    : connection_page(shell, vek_step_style(vek_page::pgs, L"Step 2 of 6", L"Connect to PostgreSQL server"),
                       "Provide necessary information to establish connection with PostgreSQL server.",
                       "(default port is 5432)"),
       m_settings(settings) {}
@@ -250,7 +230,7 @@ int pgs_settings_page_impl::on_next() {
         m_settings.connect_pgs_server();
     } catch (const tk_exception& e) {
         const tk_error_converter rows(pgs_error_map);
-        shell().error(mapped_text(rows, e));
+        shell().error(vek_error_text(rows, e));
         return -1;
     }
     return 0;

@@ -31,3 +31,6 @@ inline constexpr unsigned icon = 501;
 inline constexpr unsigned watermark = 311;
 inline constexpr unsigned header = 312;
 }  // namespace vek_res
+
+// Where users are asked to write when a problem persists.
+inline constexpr const wchar_t* vek_support_address = L"support@quorvane.example";

@@ -21,8 +21,8 @@ public:
     explicit vek_shell(wizard_services services);
 };
 
-// The pages of a normal start, in order: welcome, MySQL, PostgreSQL (then
-// the databases, tables and views pages, and the progress and finish pages).
+// The pages of a normal start, in order: welcome, MySQL, PostgreSQL,
+// databases, tables, views, and the page where the run begins (107).
 void vek_add_pages(wizard_shell& shell, dravik_convertor& conv);
 
 // What the wizard adds to a run: it starts with an empty error list and

@@ -127,6 +127,58 @@ TEST_F(ConversionTest, mode_0_drops_the_destination_only_after_the_source_opened
     EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("7")}}));
 }
 
+TEST_F(ConversionTest, a_run_in_mode_0_drops_the_destination_itself_once_the_source_opened) {
+    my.exec("CREATE TABLE t (id INT)");
+    my.exec("INSERT INTO t VALUES (7)");
+    create_dest();
+    pg_exec(dest_name, "CREATE TABLE old_one (x INT)");
+    conv->set_mode(0);
+    select({L"t"});
+
+    // A source that does not open ends the run with the destination as it was.
+    const std::wstring good_src = conv->src;
+    conv->src = L"no_such_source_db";
+    run();
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::ended);
+    EXPECT_EQ(pg_tables(dest_name), std::vector<std::string>{"old_one"});
+
+    conv->src = good_src;
+    run();
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(pg_tables(dest_name), std::vector<std::string>{"t"});
+    EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("7")}}));
+
+    // Other modes keep what is there.
+    pg_exec(dest_name, "CREATE TABLE another (x INT)");
+    conv->set_mode(1);
+    run();
+    EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"another", "t"}));
+}
+
+TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
+    my.exec("CREATE TABLE items (id INT, price DECIMAL(6,2))");
+    my.exec("INSERT INTO items VALUES (1, 4.50), (2, 12.00), (3, 9.99)");
+    my.exec("CREATE VIEW cheap AS SELECT id, price * 2 AS twice FROM items WHERE price < 10 ORDER BY id");
+    my.exec("CREATE VIEW twin AS SELECT id FROM items");
+    my.exec("CREATE VIEW unused AS SELECT id FROM items");
+    // What the views page keeps is the definition; the rows come from the view.
+    conv->views[L"cheap"] = L"select definition text";
+    conv->views[L"twin"] = L"select id from items";
+    // A query named exactly like a view takes the table: the view is reported.
+    conv->selected_queries[L"twin"] = L"SELECT id FROM items WHERE id = 2";
+    select({L"items"});
+    run();
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(handler.errors(), std::vector<std::string>{"twin: The view is not converted: a query of the same name is."});
+    EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"cheap", "items", "twin"}));
+    EXPECT_EQ(dest("SELECT id, twice FROM cheap ORDER BY id"),
+              (rows{{opt("1"), opt("9.00")}, {opt("3"), opt("19.98")}}));
+    EXPECT_EQ(dest("SELECT id FROM twin"), (rows{{opt("2")}}));
+    // The views are not entered among the queries (a saved profile lists none).
+    EXPECT_EQ(conv->selected_queries.count(L"cheap"), 0u);
+    EXPECT_EQ(conv->selected_queries.at(L"twin"), L"SELECT id FROM items WHERE id = 2");
+}
+
 TEST_F(ConversionTest, check_dest_never_drops_in_the_other_modes) {
     create_dest();
     pg_exec(dest_name, "CREATE TABLE keep (x INT)");

@@ -1,10 +1,13 @@
 // Controls by id: the typed operations pages use.
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 
+#include "gui2/g_combo.h"
 #include "gui2/g_fixture.h"
 #include "tk/tk_exc.h"
 
@@ -78,16 +81,49 @@ TEST_F(ControlsTest, list_boxes_stay_sorted_ignoring_case) {
     EXPECT_EQ(c.list_item(5, 9), QString());
 }
 
-TEST_F(ControlsTest, combo_boxes_find_by_prefix_and_keep_the_typed_text) {
+TEST_F(ControlsTest, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     g_controls& c = page().controls();
     c.set_text(6, std::string("shop"));
-    for (const char* name : {"mysql", "Shop_2024", "shop"}) c.combo_add(6, name);
-    EXPECT_EQ(c.combo_find_prefix(6, "SHOP"), 1);
-    EXPECT_EQ(c.combo_find_prefix(6, "none"), -1);
+    for (const char* name : {"mysql", "Shop_2024", "SHOP", "shop"}) c.combo_add(6, name);
+    EXPECT_EQ(c.combo_find_name(6, "shop"), 3);   // the exact name first
+    EXPECT_EQ(c.combo_find_name(6, "Shop"), 2);   // else the same name in another case
+    EXPECT_EQ(c.combo_find_name(6, "shop_"), -1);
+    EXPECT_EQ(c.combo_find_name(6, "Shop_20"), -1);  // a beginning is not the name
+    EXPECT_EQ(c.combo_find_name(6, "none"), -1);
     EXPECT_EQ(c.text_a(6), "shop");  // adding items leaves the typed text
     c.combo_clear(6);
     EXPECT_EQ(c.combo_count(6), 0);
     EXPECT_EQ(c.text_a(6), "shop");
+}
+
+TEST_F(ControlsTest, a_drop_down_runs_its_hook_first_and_opens_only_when_it_agrees) {
+    make_shell();
+    auto& p = shell->emplace_page<control_page>(log);
+    auto* combo = new g_combo_box(gui.dispatcher, &p);
+    shell->open();
+    int calls = 0;
+    bool agree = false;
+    combo->set_on_dropdown([&] {
+        ++calls;
+        if (calls == 3) throw std::runtime_error("hook failed");
+        if (agree) combo->addItem("filled");
+        return agree;
+    });
+    combo->showPopup();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(combo->view()->isVisible());
+    agree = true;
+    combo->showPopup();
+    EXPECT_TRUE(combo->view()->isVisible());
+    combo->hidePopup();
+    EXPECT_EQ(combo->count(), 1);
+    // A failing hook is reported and the list stays closed.
+    combo->showPopup();
+    EXPECT_FALSE(combo->view()->isVisible());
+    EXPECT_EQ(gui.presenter.texts(), std::vector<QString>{"hook failed"});
+    // Typing never completes into an item's name.
+    EXPECT_EQ(combo->completer(), nullptr);
+    EXPECT_TRUE(combo->isEditable());
 }
 
 TEST_F(ControlsTest, enable_ctrl_gives_the_focus_and_a_wrong_id_is_an_internal_error) {

@@ -79,6 +79,34 @@ TEST_F(ShellTest, a_refused_move_keeps_the_current_page_untouched) {
     EXPECT_FALSE(shell->sheet().controls().is_enabled(g_sheet_id::back));
 }
 
+TEST_F(ShellTest, a_page_whose_init_fails_keeps_the_page_being_left_with_its_buttons) {
+    class failing_page : public probe_page {
+    public:
+        using probe_page::probe_page;
+        bool page_init() override {
+            shell().set_wizard_buttons(0);
+            if (fail_with_report) throw tk_final_exception();
+            throw tk_exception("listing failed", 1);
+        }
+        bool fail_with_report = false;
+    };
+    probe_spec first = p1;
+    first.buttons = wiz_next;
+    make_shell({first});
+    auto& failing = shell->emplace_page<failing_page>(p2, log);
+    shell->open();
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), 0);
+    EXPECT_EQ(shell->sheet().current_page(), &shell->page(0));
+    EXPECT_EQ(shell->sheet().buttons(), unsigned(wiz_next));
+    // The dispatcher told the failure; a page that told it itself is quiet.
+    EXPECT_EQ(gui.presenter.texts(), std::vector<QString>{"listing failed"});
+    failing.fail_with_report = true;
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), 0);
+    EXPECT_EQ(gui.presenter.boxes.size(), 1u);
+}
+
 TEST_F(ShellTest, a_page_that_is_shown_runs_next_then_kill_then_the_new_page_init) {
     make_shell({p1, p2});
     shell->open();

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include <algorithm>
 

@@ -2,8 +2,10 @@
 // interfaces, checked through a second connection.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 
@@ -327,6 +329,37 @@ TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
     EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
                     "DATABASE() AND TABLE_NAME = 'child4'"),
               "0");
+}
+
+TEST_F(SqlWriterTest, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn)
+{
+    // Foreign-key names are one namespace per database here; a source may
+    // repeat one name on several tables.
+    for (const char* t : {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)",
+                          "CREATE TABLE `%`.c1 (pid INT, CONSTRAINT fk_p FOREIGN KEY (pid) REFERENCES parent (id))",
+                          "CREATE TABLE `%`.c2 (pid INT)", "CREATE TABLE `%`.c3 (pid INT)",
+                          "CREATE TABLE `%`.c4 (pid INT)"}) {
+        std::string s = t;
+        s.replace(s.find('%'), 1, db);
+        exec(s);
+    }
+    auto d = open();
+    udb_database& dest = *d;
+    sql_reports reports(*engine);
+    dest.create_relationships({{L"fk_p", L"", L"c2", L"parent", {L"pid"}, {L"id"}, L""},
+                               {L"FK_P", L"", L"c3", L"parent", {L"pid"}, {L"id"}, L""},
+                               {L"fk_p", L"", L"c4", L"parent", {L"pid"}, {L"id"}, L""}});
+    for (const auto& r : reports.entries) ADD_FAILURE() << r.message;
+    const auto keys = rows("SELECT TABLE_NAME, CONSTRAINT_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS "
+                           "WHERE CONSTRAINT_SCHEMA = DATABASE() ORDER BY TABLE_NAME");
+    ASSERT_EQ(keys.size(), 4u);
+    std::set<std::string> names;
+    for (const auto& k : keys) {
+        EXPECT_EQ(k[1]->substr(0, 4), k[0] == "c3" ? "FK_P" : "fk_p") << *k[0];
+        names.insert(*k[1]);
+    }
+    EXPECT_EQ(names.size(), 4u);
+    EXPECT_EQ(*keys[0][1], "fk_p");  // the one that was there keeps its name
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "sql/sql_exc.h"
 #include "sql/sql_ver.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "support/test_dir.h"
 #include "tk/tk_utils.h"
 #include <algorithm>

@@ -83,10 +83,10 @@ TEST(SqlColumnClauses, FormsOfOldAndNewServers)
     const built now = build(mariadb, schema, none);
     EXPECT_EQ(now.columns, (std::vector<std::wstring>{
                                L"`id` INT NOT NULL AUTO_INCREMENT",
-                               L"`title` VARCHAR(40) CHARACTER SET utf8mb4 ",
-                               L"`name` VARCHAR(40) CHARACTER SET utf8mb4  NOT NULL",
-                               L"`short` VARCHAR(255) CHARACTER SET utf8mb4  DEFAULT 'it\\'s'",
-                               L"`body` TEXT CHARACTER SET utf8mb4 ",
+                               L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
+                               L"`name` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  NOT NULL",
+                               L"`short` VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  DEFAULT 'it\\'s'",
+                               L"`body` TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
                                L"`amount` DOUBLE NOT NULL",
                                L"`stamp` DATETIME(6) NOT NULL DEFAULT '2001-02-03 04:05:06'",
                            }));
@@ -95,7 +95,11 @@ TEST(SqlColumnClauses, FormsOfOldAndNewServers)
 
     sql_dialect utf8_only = mariadb;
     utf8_only.utf8mb4 = false;
-    EXPECT_EQ(build(utf8_only, schema, none).columns[1], L"`title` VARCHAR(40) CHARACTER SET utf8 ");
+    EXPECT_EQ(build(utf8_only, schema, none).columns[1],
+              L"`title` VARCHAR(40) CHARACTER SET utf8 COLLATE utf8_nopad_bin ");
+    // Servers without a NO PAD collation: binary still.
+    EXPECT_EQ(build(server(5, 5, 62), schema, none).columns[1],
+              L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin ");
 }
 
 TEST(SqlColumnClauses, NamesAreMadeSafeAndQuoted)

@@ -9,7 +9,7 @@
 
 #include "sql/sql_exc.h"
 #include "sql/sql_rpt.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "support/trace_capture.h"
 #include "tk/tk_utils.h"
 

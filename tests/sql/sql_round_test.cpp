@@ -2,7 +2,7 @@
 // another database: every value and every key arrives as it was.
 #include <gtest/gtest.h>
 
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "support/own_servers.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
@@ -226,6 +226,44 @@ TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
     EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY b"),
               (db_rows{{std::nullopt, "five", "9"}, {"4", "four", "40"}, {"1", "one", "10"}, {"6", "six", "9"},
                        {"3", "three", "30"}, {"2", "two", "20"}}));
+}
+
+TEST_F(SqlRowsTest, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlanks)
+{
+    // The source's keys held these apart; a case- or pad-insensitive
+    // collation would refuse all but one of them as duplicates.
+    const auto schema = make_schema({{L"code", VT_BSTR, 10, 0, true}, {L"label", VT_BSTR, 300}});
+    udb_indexes keys;
+    keys.add(udb_index(L"PRIMARY", true, true, {L"code"}));
+    auto d = open();
+    udb_database& dest = *d;
+    auto parent = dest.create_table(L"parent", *schema, keys);
+    auto child = dest.create_table(L"child", *schema, udb_indexes());
+    sql_reports reports(*engine);
+    const wchar_t* codes[] = {L"a", L"A", L"a ", L"\u00e4", L"\u00c4"};
+    for (const wchar_t* code : codes) {
+        parent->append_record(make_record({{L"code", ole_variant(code)}, {L"label", ole_variant(code)}}));
+        child->append_record(make_record({{L"code", ole_variant(code)}, {L"label", ole_variant(L"x")}}));
+    }
+    parent->complete();
+    child->complete();
+    EXPECT_TRUE(reports.entries.empty()) << reports.entries.front().message;
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(HEX(code) ORDER BY HEX(code)) FROM parent"), "41,61,6120,C384,C3A4");
+    // A foreign key joins text columns of one collation.
+    udb_relationships rels;
+    udb_relationship fk;
+    fk.constraint_name = L"fk_code";
+    fk.child_table = L"child";
+    fk.parent_table = L"parent";
+    fk.child_fields = {L"code"};
+    fk.parent_fields = {L"code"};
+    rels.push_back(fk);
+    dest.create_relationships(rels);
+    EXPECT_TRUE(reports.entries.empty()) << reports.entries.front().message;
+    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
+                    "DATABASE() AND CONSTRAINT_NAME = 'fk_code'"),
+              "1");
+    EXPECT_EQ(value("SELECT COUNT(*) FROM child c JOIN parent p ON c.code = p.code"), "5");
 }
 
 class SqlRefusedRowsTest : public SqlRowsTest, public ::testing::WithParamInterface<bool> {};

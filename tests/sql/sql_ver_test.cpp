@@ -51,6 +51,28 @@ TEST(SqlVersion, GatesFollowTheVersionNumber)
     EXPECT_FALSE(sql_gate::quotes_literal_defaults(sql_version_number(8, 0, 30), false));
 }
 
+TEST(SqlVersion, TextColumnsCompareByBytesWithoutPaddingWhereTheServerCan)
+{
+    const struct {
+        unsigned major, minor, patch;
+        bool mariadb, utf8mb4;
+        const char* collation;
+    } cases[] = {
+        {10, 11, 19, true, true, "utf8mb4_nopad_bin"}, {10, 2, 2, true, true, "utf8mb4_nopad_bin"},
+        {10, 2, 1, true, true, "utf8mb4_bin"},         {10, 11, 19, true, false, "utf8_nopad_bin"},
+        {8, 0, 17, false, true, "utf8mb4_0900_bin"},   {8, 0, 16, false, true, "utf8mb4_bin"},
+        {8, 0, 36, false, false, "utf8_bin"},          {5, 1, 73, false, false, "utf8_bin"},
+        {4, 1, 0, false, false, "utf8_bin"},           {4, 0, 27, false, false, ""},  // no collations yet
+    };
+    for (const auto& c : cases) {
+        sql_dialect d;
+        d.version = sql_version_number(c.major, c.minor, c.patch);
+        d.mariadb = c.mariadb;
+        d.utf8mb4 = c.utf8mb4;
+        EXPECT_EQ(d.text_collation(), c.collation) << c.major << "." << c.minor << "." << c.patch;
+    }
+}
+
 TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled)
 {
     EXPECT_EQ(sql_quote_name("order items", 0x05002D), "`order items`");

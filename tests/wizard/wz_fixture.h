@@ -17,6 +17,7 @@
 #include "converter/fake_dlg.h"
 #include "gui2/g_fixture.h"
 #include "gui2/g_shot.h"
+#include "support/test_servers.h"
 #include "wizard/pg_conn.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
@@ -24,7 +25,8 @@
 
 class WizardTest : public ::testing::Test {
 protected:
-    static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2;
+    static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2, databases_index = 3, tables_index = 4,
+                         views_index = 5, run_index = 6;
 
     WizardTest() : handler(pgs_error_map) {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -72,6 +74,21 @@ protected:
     }
 
     std::vector<QString> box_texts() const { return gui.presenter.texts(); }
+
+    // Connects both test servers as the connection pages would.
+    void connect_servers() {
+        const server_address my = mysql_test_server();
+        const server_address pg = pg_test_server();
+        conv->store_mysql_settings(my.host, my.user, my.password, std::to_string(my.port));
+        conv->store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
+        conv->connect_mysql_server();
+        conv->connect_pgs_server();
+    }
+
+    // Runs every dialog the presenter is handed modally, as the program does.
+    void exec_next_dialog() {
+        gui.presenter.dialog_script.push_back([](QDialog& d) { return d.exec(); });
+    }
 
     std::filesystem::path registry;
     gui_services gui;

@@ -1,6 +1,6 @@
 // Draws the wizard's images into images/: the program icon (501), the
-// watermark of the exterior pages (311) and the header image of the step
-// pages (312). The PNGs are committed; run this only to change them:
+// watermark of the exterior pages (311), the header image of the step
+// pages (312) and the eight frames of the please-wait icon (502 to 509). The PNGs are committed; run this only to change them:
 //   cmake --build build --target draw_images
 // (or: g++ -std=c++20 -fPIC draw_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw
 //  && QT_QPA_PLATFORM=offscreen /tmp/draw images)
@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -127,12 +128,37 @@ QImage icon() {
     return img;
 }
 
+// Frame `n` of the please-wait icon: a database drum inside a ring of eight
+// dots, the bright dot one step further round (clockwise) in each frame,
+// with a fading trail.
+QImage wait_frame(int n) {
+    QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(32, 32);
+    for (int i = 0; i < 8; ++i) {
+        const qreal angle = (i * 45.0 - 90.0) * 3.14159265358979 / 180.0;
+        const QPointF at(centre.x() + 25 * std::cos(angle), centre.y() + 25 * std::sin(angle));
+        const int behind = (n - i + 8) % 8;  // 0: the bright dot
+        QColor color = behind < 4 ? arrow_gold : QColor(150, 170, 200);
+        if (behind > 0 && behind < 4) color.setAlpha(255 - behind * 55);
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        const qreal r = behind == 0 ? 5.5 : 4.5;
+        p.drawEllipse(at, r, r);
+    }
+    drum(p, QRectF(20, 17, 24, 30), source_blue);
+    return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("images");
     bool ok = watermark().save(dir + "/311.png") && header().save(dir + "/312.png") && icon().save(dir + "/501.png");
+    for (int n = 0; n < 8 && ok; ++n) ok = wait_frame(n).save(dir + "/" + QString::number(502 + n) + ".png");
     if (!ok) std::fprintf(stderr, "cannot write the images into %s\n", qPrintable(dir));
     return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,33 @@
+#include "wizard/pg_util.h"
+
+#include <QLabel>
+
+#include "converter/err_map.h"
+#include "tk/tk_errco.h"
+#include "tk/tk_exc.h"
+
+wizard_page_style vek_step_style(int dialog_id, const wchar_t* title, const wchar_t* subtitle) {
+    wizard_page_style s;
+    s.dialog_id = dialog_id;
+    s.buttons = wiz_back | wiz_next;
+    s.header_title = title;
+    s.header_subtitle = subtitle;
+    return s;
+}
+
+QLabel* vek_buddy_label(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+std::string vek_error_text(const tk_error_converter& rows, const tk_exception& e) {
+    const std::string text = rows.convert(e.code());
+    return text.empty() ? std::string(e.what()) : text;
+}
+
+std::string vek_error_text(const tk_exception& e) {
+    tk_error_converter rows(pgs_error_map);
+    rows.load_map(mysql_error_map);
+    return vek_error_text(rows, e);
+}

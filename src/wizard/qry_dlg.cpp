@@ -1,0 +1,155 @@
+#include "wizard/qry_dlg.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "converter/cnv_udb.h"
+#include "gui2/g_presen.h"
+#include "gui2/g_wiz_sh.h"
+#include "tk/tk_log.h"
+#include "wizard/pg_util.h"
+#include "wizard/vek_ids.h"
+
+namespace {
+const std::wstring blanks = L"\t\n\r ";
+
+QWidget* owner_of(wizard_shell& shell, QWidget* parent) {
+    if (parent) return parent;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return &shell.sheet();
+}
+
+std::wstring trim_blanks(const std::wstring& text) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::wstring::npos) return std::wstring();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+}  // namespace
+
+std::wstring query_syntax_error_text() {
+    return L"You have an error in your query syntax. Make sure that it is a correct SQL SELECT-statement. Contact " +
+           std::wstring(vek_support_address) + L" if the error persists.";
+}
+
+bool set_query_dlg::passes_select_test(const std::wstring& text, std::wstring& rest) {
+    rest = text;
+    if (text.empty()) return true;
+    const std::size_t first = text.find_first_not_of(blanks);
+    rest = first == std::wstring::npos ? std::wstring() : text.substr(first);
+    if (rest.size() < 6) return false;
+    static const wchar_t select[] = L"SELECT";
+    for (std::size_t i = 0; i < 6; ++i) {
+        wchar_t c = rest[i];
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != select[i]) return false;
+    }
+    return true;
+}
+
+set_query_dlg::set_query_dlg(wizard_shell& shell, udb_converter& conv, std::wstring name, std::wstring query,
+                             QWidget* parent)
+    : g_dialog(query_id::dialog, shell.dispatcher(), owner_of(shell, parent)),
+      m_shell(shell),
+      m_conv(conv),
+      m_name(std::move(name)),
+      m_query(std::move(query)) {
+    tk_trace(1, "set_query_dlg::set_query_dlg");
+    setWindowTitle(tr("Add Query"));
+
+    auto* name_box = new QLineEdit(this);
+    auto* query_box = new QPlainTextEdit(this);
+    query_box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    query_box->setTabChangesFocus(true);
+    query_box->setMinimumSize(460, 180);
+    controls().add(query_id::name, name_box);
+    controls().add(query_id::query, query_box);
+
+    auto* test = new QPushButton(tr("Test &Query"), this);
+    auto* ok_button = new QPushButton(tr("OK"), this);
+    auto* cancel_button = new QPushButton(tr("Cancel"), this);
+    auto* help_button = new QPushButton(tr("&Help"), this);
+    ok_button->setDefault(true);
+    controls().add(query_id::test, test);
+    controls().add(query_id::ok, ok_button);
+    controls().add(query_id::cancel, cancel_button);
+    controls().add(query_id::help, help_button);
+
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(8);
+    grid->addWidget(vek_buddy_label(tr("Store as &Table:"), name_box, this), 0, 0);
+    grid->addWidget(name_box, 0, 1);
+    grid->addWidget(vek_buddy_label(tr("Q&uery:"), query_box, this), 1, 0, Qt::AlignTop);
+    grid->addWidget(query_box, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(test);
+    buttons->addStretch(1);
+    buttons->addWidget(ok_button);
+    buttons->addWidget(cancel_button);
+    buttons->addWidget(help_button);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
+
+    controls().set_text(query_id::name, m_name);
+    controls().set_text(query_id::query, m_query);
+
+    on_click(query_id::test, [this] { on_test(); });
+    on_click(query_id::ok, [this] { on_ok(); });
+    on_click(query_id::cancel, [this] { reject(); });
+    on_click(query_id::help, [this] { m_shell.display_help(vek_topic::query); });
+}
+
+int set_query_dlg::run() { return m_shell.presenter().exec_dialog(*this); }
+
+void set_query_dlg::on_init() {
+    tk_trace(1, "set_query_dlg::on_init");
+    controls().focus(query_id::name);
+    raise();
+    activateWindow();
+}
+
+void set_query_dlg::reject() {
+    tk_trace(1, "set_query_dlg::on_cancel");
+    done(cancel);
+}
+
+void set_query_dlg::on_test() {
+    const std::wstring text = controls().text_w(query_id::query);
+    std::wstring rest;
+    if (!passes_select_test(text, rest)) return m_shell.error(std::wstring(query_not_select_text));
+    if (m_conv.test_query(text))
+        m_shell.message(L"The query is correct.");
+    else
+        m_shell.error(query_syntax_error_text());
+}
+
+void set_query_dlg::on_ok() {
+    tk_trace(1, "set_query_dlg::on_ok");
+    const std::wstring name = trim_blanks(controls().text_w(query_id::name));
+    if (name.empty()) {
+        m_shell.message(L"Table name is empty!");
+        controls().focus(query_id::name);
+        return;
+    }
+    std::wstring query;
+    if (!passes_select_test(controls().text_w(query_id::query), query)) {
+        m_shell.error(std::wstring(query_not_select_text));
+        controls().focus(query_id::query);
+        return;
+    }
+    if (query.empty()) {
+        m_shell.error(std::wstring(L"Query is empty!"));
+        controls().focus(query_id::query);
+        return;
+    }
+    m_name = name;
+    m_query = query;
+    done(ok);
+}

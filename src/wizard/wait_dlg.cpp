@@ -1,0 +1,123 @@
+#include "wizard/wait_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QShowEvent>
+
+#include "gui2/g_presen.h"
+#include "gui2/g_wiz_sh.h"
+#include "tk/tk_log.h"
+#include "tk/tk_threa.h"
+
+namespace {
+constexpr int icon_size = 32;
+
+// Runs the page's job, then tells the dialog on the GUI thread that it has
+// ended. The dialog outlives the thread, so the call always finds it.
+class ending_job : public tk_job {
+public:
+    ending_job(tk_job& job, please_wait_dlg& dialog) : m_job(job), m_dialog(dialog) {}
+
+    void operator()() override {
+        try {
+            m_job();
+        } catch (...) {
+            // The job keeps its own failures; the wait must end regardless.
+            tk_trace(2, "please wait: the job raised");
+        }
+        please_wait_dlg* dialog = &m_dialog;
+        QMetaObject::invokeMethod(dialog, [dialog] { dialog->end_wait(); }, Qt::QueuedConnection);
+    }
+
+private:
+    tk_job& m_job;
+    please_wait_dlg& m_dialog;
+};
+
+// A thread that runs a job it does not own.
+class borrowed_job_thread : public tk_thread {
+public:
+    explicit borrowed_job_thread(tk_job& job) : tk_thread(false), m_job(job) {}
+
+protected:
+    tk_job* create_job() override {
+        m_owns_job = false;
+        return &m_job;
+    }
+
+private:
+    tk_job& m_job;
+};
+}  // namespace
+
+please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispatcher, QWidget* parent)
+    : g_dialog(wait_id::dialog, dispatcher, parent), m_icon(new QLabel(this)) {
+    // A title, but neither a close box nor a system menu.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(QString::fromStdWString(title));
+    for (int i = 0; i < frame_count; ++i) {
+        const QPixmap image = g_resource_image(first_frame_image + static_cast<unsigned>(i));
+        m_frames[static_cast<std::size_t>(i)] =
+            image.isNull() ? image : image.scaled(icon_size, icon_size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    m_icon->setFixedSize(icon_size, icon_size);
+    controls().add(wait_id::icon, m_icon);
+    auto* text = new QLabel(tr("Connecting to MySQL server. Please wait..."), this);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(20, 16, 28, 16);
+    row->setSpacing(16);
+    row->addWidget(m_icon);
+    row->addWidget(text, 1);
+    row->setSizeConstraint(QLayout::SetFixedSize);
+    show_frame();
+
+    m_timer.setInterval(period_ms);
+    connect(&m_timer, &QTimer::timeout, this, [this] { next_frame(); });
+}
+
+void please_wait_dlg::show_frame() { m_icon->setPixmap(m_frames[static_cast<std::size_t>(m_frame)]); }
+
+void please_wait_dlg::next_frame() {
+    m_frame = (m_frame + 1) % frame_count;
+    show_frame();
+}
+
+void please_wait_dlg::on_init() {
+    raise();
+    activateWindow();
+}
+
+void please_wait_dlg::showEvent(QShowEvent* event) {
+    g_dialog::showEvent(event);
+    if (!m_ended) return m_timer.start();
+    // The job ended before the dialog appeared.
+    QMetaObject::invokeMethod(this, [this] { done(0); }, Qt::QueuedConnection);
+}
+
+void please_wait_dlg::end_wait() {
+    m_ended = true;
+    m_timer.stop();
+    if (isVisible()) done(0);
+}
+
+void please_wait_dlg::closeEvent(QCloseEvent* event) {
+    if (!m_ended) return event->ignore();
+    g_dialog::closeEvent(event);
+}
+
+void run_behind_please_wait(wizard_shell& shell, tk_job& job) {
+    QWidget* owner = QApplication::activeWindow();
+    if (!owner) owner = &shell.sheet();
+    please_wait_dlg dialog(shell.title(), shell.dispatcher(), owner);
+    ending_job ending(job, dialog);
+    {
+        borrowed_job_thread thread(ending);
+        thread.start();
+        shell.presenter().exec_dialog(dialog);
+        // Leaving the scope waits for the job: its results are read only once
+        // it has ended (a listing cannot be stopped part-way; the request to
+        // stop that the thread sends on the way is not looked at).
+    }
+}
