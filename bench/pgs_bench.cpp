@@ -1,9 +1,13 @@
 // Loads N generated rows of eight columns (int, bigint, double, decimal,
 // datetime, a 40-character text, a text with escapes and non-ASCII, 16 bytes)
 // through the COPY writer, then feeds the same COPY text to
-// `psql -c 'COPY ... FROM STDIN'`, and prints both times.
+// `psql -c 'COPY ... FROM STDIN'`, and prints both times. Before that it
+// times the line writer alone (the lines built and dropped, best of seven), the
+// part of the path that is ours and does not wait on the server.
 //
 //   source <envfile of scripts/testservers>; pgs_bench [rows]
+//   pgs_bench rows --lines-only   (the line writer alone, no server: steady
+//                                  under valgrind --tool=callgrind)
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_env.h"
 #include "postgres/pgs_cline.h"
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
@@ -21,19 +26,6 @@
 #include "udb/udb_sche.h"
 
 namespace {
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) {
-        std::fprintf(stderr, "%s is not set (source the env file of scripts/testservers)\n", name);
-        std::exit(2);
-    }
-    return v;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 // A fixed set of distinct rows, reused cyclically: generating values is not
 // what is measured.
@@ -71,8 +63,7 @@ std::vector<udb_record> make_rows(const udb_schema& s, int n) {
 
 int main(int argc, char** argv) {
     const long n = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = env("VEK_PG_HOST"), port = env("VEK_PG_PORT"), user = env("VEK_PG_USER"),
-                      password = env("VEK_PG_PASSWORD");
+    const bool lines_only = argc > 2 && std::string(argv[2]) == "--lines-only";
     const std::string db_utf8 = "vek_pgs_bench_" + std::to_string(::getpid());
     const std::wstring db_name(db_utf8.begin(), db_utf8.end());
 
@@ -87,6 +78,31 @@ int main(int argc, char** argv) {
     s.add(std::make_unique<t_ftd>(0, udb_name(L"bin"), 65, false, false, ole_variant(), 0));
     const std::vector<udb_record> rows = make_rows(s, 1000);
 
+    double lines_best = 0;
+    for (int run = 0; run < 7; ++run) {
+        pgs_copy_buffer lines;
+        std::size_t bytes = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        for (long i = 0; i < n; ++i) {
+            const udb_record& r = rows[std::size_t(i % 1000)];
+            lines.begin_row();
+            for (std::size_t c = 0; c < r.size(); ++c) lines.add(r[c]);
+            lines.end_row();
+            if (lines.full()) {
+                bytes += lines.text().size();
+                lines.clear();
+            }
+        }
+        const double t = bench_seconds_since(t0);
+        if (run == 0 || t < lines_best) lines_best = t;
+        if (bytes == 0 && n > 1000) std::fprintf(stderr, "no line was built\n");
+    }
+    std::printf("rows %ld: line writer alone %.3f s (%.0f rows/s)\n", n, lines_best, double(n) / lines_best);
+    if (lines_only) return 0;
+
+    const std::string host = bench_env("VEK_PG_HOST"), port = bench_env("VEK_PG_PORT"), user = bench_env("VEK_PG_USER"),
+                      password = bench_env("VEK_PG_PASSWORD");
+
     pgs_engine engine;
     engine.connect(host, user, password, "postgres", std::atoi(port.c_str()));
     int rc = 0;
@@ -96,7 +112,7 @@ int main(int argc, char** argv) {
         auto t0 = std::chrono::steady_clock::now();
         for (long i = 0; i < n; ++i) rs->append_record(rows[std::size_t(i % 1000)]);
         rs->complete();
-        const double ours = seconds_since(t0);
+        const double ours = bench_seconds_since(t0);
         rs.reset();
 
         // The same COPY text, for psql.
@@ -120,7 +136,7 @@ int main(int argc, char** argv) {
                                 " -d " + db_utf8 + " -c 'COPY public.bench_psql FROM STDIN' < " + path;
         t0 = std::chrono::steady_clock::now();
         rc = std::system(cmd.c_str());
-        const double theirs = seconds_since(t0);
+        const double theirs = bench_seconds_since(t0);
         std::remove(path.c_str());
         std::printf("rows %ld: COPY writer %.2f s (%.0f rows/s), psql COPY %.2f s, ratio %.2f%s\n", n, ours,
                     double(n) / ours, theirs, ours / theirs, rc ? " (psql failed)" : "");

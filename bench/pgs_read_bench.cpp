@@ -16,32 +16,16 @@
 
 #include <pqxx/pqxx>
 
+#include "bench_env.h"
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_recs.h"
 #include "udb/udb_rec.h"
 
-namespace {
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) {
-        std::fprintf(stderr, "%s is not set (source the env file of scripts/testservers)\n", name);
-        std::exit(2);
-    }
-    return v;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     const long n = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = env("VEK_PG_HOST"), port = env("VEK_PG_PORT"), user = env("VEK_PG_USER"),
-                      password = env("VEK_PG_PASSWORD");
+    const std::string host = bench_env("VEK_PG_HOST"), port = bench_env("VEK_PG_PORT"), user = bench_env("VEK_PG_USER"),
+                      password = bench_env("VEK_PG_PASSWORD");
     const std::string db_utf8 = "vek_pgs_read_bench_" + std::to_string(::getpid());
     const std::wstring db_name(db_utf8.begin(), db_utf8.end());
 
@@ -75,13 +59,13 @@ int main(int argc, char** argv) {
                 ++rows;
             }
         }
-        const double ours = seconds_since(t0);
+        const double ours = bench_seconds_since(t0);
 
         const std::string cmd = "PGPASSWORD='" + password + "' psql -X -q -h " + host + " -p " + port + " -U " +
                                 user + " -d " + db_utf8 + " -c 'COPY (SELECT * FROM public.bench) TO STDOUT' > /dev/null";
         t0 = std::chrono::steady_clock::now();
         rc = std::system(cmd.c_str());
-        const double theirs = seconds_since(t0);
+        const double theirs = bench_seconds_since(t0);
         struct rusage ru {};
         getrusage(RUSAGE_SELF, &ru);
         std::printf("rows %ld (read %ld, %zu name characters): reader %.2f s (%.0f rows/s), psql COPY TO %.2f s, "

@@ -8,35 +8,17 @@
 #include <memory>
 #include <string>
 
+#include "bench_env.h"
 #include "sql/sql_db.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_recs.h"
 #include "tk/tk_exc.h"
 
-namespace {
-
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    if (!v) {
-        std::fprintf(stderr, "%s is not set (source the testservers environment)\n", name);
-        std::exit(2);
-    }
-    return v;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = env("VEK_MYSQL_HOST"), port = env("VEK_MYSQL_PORT"), user = env("VEK_MYSQL_USER"),
-                      password = env("VEK_MYSQL_PASSWORD");
+    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"), user = bench_env("VEK_MYSQL_USER"),
+                      password = bench_env("VEK_MYSQL_PASSWORD");
     const std::string db = "vek_sql_bench";
     try {
         sql_engine engine;
@@ -59,14 +41,14 @@ int main(int argc, char** argv)
             ++n;
         }
         rs.reset();
-        const double ours = seconds_since(t0);
+        const double ours = bench_seconds_since(t0);
         database.reset();
 
         const std::string cmd = "mariadb --quick -h" + host + " -P" + port + " -u" + user + " -p'" + password +
                                 "' " + db + " -e 'SELECT * FROM t' > /dev/null";
         t0 = std::chrono::steady_clock::now();
         const int rc = std::system(cmd.c_str());
-        const double theirs = seconds_since(t0);
+        const double theirs = bench_seconds_since(t0);
 
         engine.execute("DROP DATABASE " + db);
         std::printf("rows read: %ld of %ld (%zu label bytes)\n", n, rows, bytes);

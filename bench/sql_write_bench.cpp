@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_env.h"
 #include "sql/sql_db.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_recs.h"
@@ -16,30 +17,11 @@
 #include "udb/udb_rec.h"
 #include "variant/ole_var.h"
 
-namespace {
-
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    if (!v) {
-        std::fprintf(stderr, "%s is not set (source the testservers environment)\n", name);
-        std::exit(2);
-    }
-    return v;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = env("VEK_MYSQL_HOST"), port = env("VEK_MYSQL_PORT"), user = env("VEK_MYSQL_USER"),
-                      password = env("VEK_MYSQL_PASSWORD");
+    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"), user = bench_env("VEK_MYSQL_USER"),
+                      password = bench_env("VEK_MYSQL_PASSWORD");
     const std::string db = "vek_sql_write_bench";
     const std::string client = " -h" + host + " -P" + port + " -u" + user + " -p'" + password + "' ";
     try {
@@ -71,7 +53,7 @@ int main(int argc, char** argv)
             out->append_record(rec);
         }
         out->complete();
-        const double ours = seconds_since(t0);
+        const double ours = bench_seconds_since(t0);
         out.reset();
         database.reset();
 
@@ -82,7 +64,7 @@ int main(int argc, char** argv)
         engine.execute("CREATE TABLE t2 " + columns);
         t0 = std::chrono::steady_clock::now();
         const int rc = std::system(("mariadb" + client + db + " < " + dump).c_str());
-        const double theirs = seconds_since(t0);
+        const double theirs = bench_seconds_since(t0);
         std::remove(dump.c_str());
 
         engine.execute("DROP DATABASE " + db);

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     eh.load_err_map(mysql_error_map);
     eh.set_dialogs(&dialogs);
     agent_hooks hooks(console);
-    dravik_convertor conv(converter_form::agent);
+    dravik_convertor conv(eh, converter_form::agent);
     conv.set_run_hooks(&hooks);
     agent_converter_target target(conv, eh, console);
 

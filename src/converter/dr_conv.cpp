@@ -3,7 +3,8 @@
 #include "tk/tk_log.h"
 #include "udb/udb_db.h"
 
-dravik_convertor::dravik_convertor(converter_form form) : tk_reg_key(registry_path), m_form(form) {
+dravik_convertor::dravik_convertor(error_handler& errors, converter_form form)
+    : tk_reg_key(registry_path), m_errors(errors), m_form(form) {
     tk_trace(2, "dravik_convertor::ctor");
     if (m_form == converter_form::wizard) serialize(false);
 }

@@ -40,7 +40,9 @@ public:
         stopped,    // a stop request ended it
     };
 
-    explicit dravik_convertor(converter_form form = converter_form::agent);
+    // errors: the handler every error of a run goes to (it outlives the
+    // converter).
+    explicit dravik_convertor(error_handler& errors, converter_form form = converter_form::agent);
     ~dravik_convertor() override;
 
     // The conversion run. Ends early through a stop request (request_stop(),
@@ -92,6 +94,7 @@ private:
     void finish_copy(error_handler& eh, udb_recordset& dst);
     void check_stop();
 
+    error_handler& m_errors;
     converter_form m_form;
     cnv_run_hooks* m_hooks = nullptr;
     std::atomic<run_outcome> m_outcome{run_outcome::not_run};

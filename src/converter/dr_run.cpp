@@ -24,10 +24,9 @@ const wchar_t* const not_conforming = L"The structure of data source does not co
 // the error handler as record errors while the run lasts.
 class run_value_reporter : public sql_value_reporter {
 public:
-    explicit run_value_reporter(error_handler& eh) : m_eh(eh), m_previous(sql_get_value_reporter()) {
-        sql_set_value_reporter(this);
-    }
-    ~run_value_reporter() override { sql_set_value_reporter(m_previous); }
+    run_value_reporter(error_handler& eh, sql_value_reports& reports)
+        : m_eh(eh), m_reports(reports), m_previous(reports.install(this)) {}
+    ~run_value_reporter() override { m_reports.install(m_previous); }
     run_value_reporter(const run_value_reporter&) = delete;
     run_value_reporter& operator=(const run_value_reporter&) = delete;
 
@@ -38,6 +37,7 @@ public:
 
 private:
     error_handler& m_eh;
+    sql_value_reports& m_reports;
     sql_value_reporter* m_previous;
 };
 }  // namespace
@@ -120,7 +120,7 @@ void dravik_convertor::operator()() {
     {
         init_conversion scope(&b_finished, false, m_hooks);
         try {
-            error_handler& eh = error_handler::instance();
+            error_handler& eh = m_errors;
             eh.set_context(L"");
             try {
                 run_steps(eh);
@@ -135,8 +135,8 @@ void dravik_convertor::operator()() {
                 eh.report_failure(e.what());
             }
         } catch (...) {
-            // No error handler, or the handler's own way out: the run still
-            // ends through the scope object.
+            // The handler's own way out: the run still ends through the
+            // scope object.
             m_outcome.store(outcome, std::memory_order_release);
             throw;
         }
@@ -146,7 +146,7 @@ void dravik_convertor::operator()() {
 
 void dravik_convertor::run_steps(error_handler& eh) {
     check_stop();
-    run_value_reporter reporter(eh);
+    run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports());
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
     // Overwriting the entire database starts here, now that the source is
     // known to open.

@@ -4,14 +4,13 @@
 #include <cstdint>
 
 #include "platform/pf_text.h"
+#include "platform/pf_utf8.h"
 
 namespace {
 
 constexpr std::string_view header = "vek-registry 1";
 
 bool is_control(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-bool is_scalar(std::uint32_t u) { return u < 0xD800 || (u > 0xDFFF && u <= 0x10FFFF); }
 
 const char hex_digits[] = "0123456789ABCDEF";
 
@@ -33,7 +32,6 @@ void escape_bytes(std::string_view in, std::string& out) {
 }
 
 void escape_wide(std::wstring_view in, std::string& out) {
-    std::string utf8;
     for (wchar_t w : in) {
         const auto u = static_cast<std::uint32_t>(w);
         if (u == '\\') {
@@ -43,8 +41,9 @@ void escape_wide(std::wstring_view in, std::string& out) {
             put_hex(out, u, 2);
         } else if (u < 0x80) {
             out += static_cast<char>(u);
-        } else if (is_scalar(u) && pf_wide_to_utf8(std::wstring_view(&w, 1), utf8)) {
-            out += utf8;
+        } else if (pf_utf8::is_scalar(u)) {
+            char utf8[4];
+            out.append(utf8, static_cast<std::size_t>(pf_utf8::put(utf8, u) - utf8));
         } else {
             out += "\\U";
             put_hex(out, u, 8);

@@ -7,6 +7,7 @@
 #include <wctype.h>
 
 #include "platform/pf_types.h"
+#include "platform/pf_utf8.h"
 
 namespace {
 
@@ -14,8 +15,6 @@ bool fail(int e) {
     errno = e;
     return false;
 }
-
-bool valid_code_point(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
 // A private UTF-8 locale for character classes; the process locale is never
 // touched. Null when the system has no C.UTF-8, then the tables below serve.
@@ -70,57 +69,16 @@ bool table_alpha(wchar_t c) {
 }  // namespace
 
 bool pf_utf8_to_wide(std::string_view in, std::wstring& out) {
-    out.clear();
-    out.reserve(in.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const auto* end = p + in.size();
-    while (p < end) {
-        unsigned char b = *p;
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++p;
-            continue;
-        }
-        int n;
-        char32_t c, min;
-        if ((b & 0xE0) == 0xC0) { n = 1; c = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { n = 2; c = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { n = 3; c = b & 0x07; min = 0x10000; }
-        else return fail(EILSEQ);
-        if (end - p <= n) return fail(EILSEQ);
-        for (int i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return fail(EILSEQ);
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        if (c < min || !valid_code_point(c)) return fail(EILSEQ);
-        out.push_back(static_cast<wchar_t>(c));
-        p += n + 1;
-    }
+    const std::size_t n = pf_utf8::count(in);
+    if (n == std::string_view::npos) return fail(EILSEQ);
+    out.resize(n);
+    pf_utf8::decode_counted(in, out.data());
     return true;
 }
 
 bool pf_wide_to_utf8(std::wstring_view in, std::string& out) {
     out.clear();
-    out.reserve(in.size());
-    for (wchar_t wc : in) {
-        auto c = static_cast<char32_t>(wc);
-        if (!valid_code_point(c)) return fail(EILSEQ);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    if (!pf_utf8::append_wide(out, in, true)) return fail(EILSEQ);
     return true;
 }
 

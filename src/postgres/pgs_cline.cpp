@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/pf_num.h"
+#include "platform/pf_utf8.h"
 #include "platform/plat_date.h"
 #include "postgres/pgs_exc.h"
 #include "tk/tk_utils.h"
@@ -51,26 +52,10 @@ void pgs_copy_buffer::append_text(std::wstring_view text, std::string& out) {
             default: *o++ = char(c); continue;
             }
         }
-        if (c < 0x800) {
-            *o++ = char(0xC0 | (c >> 6));
-            *o++ = char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                out.resize(old);
-                (void)tk_to_utf8(text);  // throws the conversion's own exception
-                value_error("Cannot convert to UTF8 string");
-            }
-            *o++ = char(0xE0 | (c >> 12));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
-        } else if (c <= 0x10FFFF) {
-            *o++ = char(0xF0 | (c >> 18));
-            *o++ = char(0x80 | ((c >> 12) & 0x3F));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
-        } else {
+        o = pf_utf8::put_multibyte_checked(o, c);
+        if (!o) {
             out.resize(old);
-            (void)tk_to_utf8(text);
+            (void)tk_to_utf8(text);  // throws the conversion's own exception
             value_error("Cannot convert to UTF8 string");
         }
     }

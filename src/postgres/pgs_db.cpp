@@ -53,7 +53,7 @@ void pgs_database::begin_table(const std::wstring& name) {
     const std::string schema = tk_to_utf8(schema_name);
     const std::string table = tk_to_utf8(table_name);
     tk_trace_w(2, L"pgs_database::begin_table(%s)", key.c_str());
-    pqxx::connection& conn = pgs_engine::instance().connection();
+    pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
         auto work = std::make_unique<read_committed_tx>(conn, "insert records");
         const std::string lock_key = pgs_qualified(schema, table);
@@ -84,7 +84,7 @@ void pgs_database::end_table() noexcept {
 
 void pgs_database::init_tables() {
     tk_trace_w(2, L"schema_pattern=%s, table_pattern=%s", m_name.c_str(), L"%");
-    pqxx::connection& conn = pgs_engine::instance().connection();
+    pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
         read_committed_tx tx(conn, "get_tables");
         const pqxx::result r =
@@ -131,7 +131,7 @@ bool pgs_database::delete_tab(const std::wstring& name) {
                 m_work->exec(statement, "drop_table");
                 return;
             }
-            read_committed_tx tx(pgs_engine::instance().connection(), "drop_table");
+            read_committed_tx tx(m_engine.connection(), "drop_table");
             tx.exec(statement, "drop_table");
             tx.commit();
         },
@@ -163,7 +163,7 @@ std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& na
         if (m_work)
             init.get_init_str(*m_work);
         else
-            init.get_init_str();
+            init.get_init_str(m_engine.connection());
         register_table(s, t);
         names_map().add_fn_map(name, init.mapped_pairs());
         key = s + L"." + t;
@@ -192,7 +192,7 @@ bool pgs_database::query(const std::wstring& sql) {
     // A statement test: run and rolled back, so it leaves no lasting change.
     try {
         const std::string statement = tk_to_utf8(sql);
-        read_committed_tx tx(pgs_engine::instance().connection(), "init_indexes");
+        read_committed_tx tx(m_engine.connection(), "init_indexes");
         tx.exec(statement, "query");
         return true;
     } catch (const pqxx::pqxx_exception&) {

@@ -1,5 +1,7 @@
 #include "postgres/pgs_exc.h"
 
+#include <pqxx/connection_base>
+
 #include "tk/tk_log.h"
 
 pgs_exception::pgs_exception(const std::string& text, int) : tk_exception(text, 0)
@@ -20,13 +22,34 @@ pgs_exception::pgs_exception(const std::wstring& text, int) : tk_exception(text,
     tk_trace(2, "pgs_exception::ctor");
 }
 
-pgs_exception pgs_exception::from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix)
+pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection)
+{
+    pgs_cause cause;
+    if (const auto* sql = dynamic_cast<const pqxx::sql_error*>(&e)) {
+        cause.sqlstate = sql->sqlstate();
+        cause.statement = sql->query();
+        if (!cause.statement.empty()) tk_trace_failed_query(pgs_error_text(e), cause.statement);
+    }
+    cause.connection_lost = dynamic_cast<const pqxx::broken_connection*>(&e) != nullptr ||
+                            (connection != nullptr && !connection->is_open());
+    return cause;
+}
+
+pgs_exception pgs_exception::from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix,
+                                       const pqxx::connection_base* connection)
 {
     pgs_exception out(std::string(prefix) + pgs_error_text(e));
-    if (const auto* sql = dynamic_cast<const pqxx::sql_error*>(&e)) {
-        out.m_sqlstate = sql->sqlstate();
-        out.m_statement = sql->query();
-    }
-    out.m_connection_lost = dynamic_cast<const pqxx::broken_connection*>(&e) != nullptr;
+    out.m_cause = pgs_cause::of(e, connection);
     return out;
+}
+
+void pgs_exception::set_statement(std::string statement)
+{
+    m_cause.statement = std::move(statement);
+    tk_trace_failed_query(m_message, m_cause.statement);
+}
+
+pgs_load_failure::pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection)
+    : tk_exception(pgs_error_text(e), 0), m_cause(pgs_cause::of(e, &connection))
+{
 }

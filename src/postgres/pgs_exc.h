@@ -9,6 +9,24 @@
 
 #include "tk/tk_exc.h"
 
+namespace pqxx {
+class connection_base;
+}  // namespace pqxx
+
+// What a libpqxx failure came from: the server's SQLSTATE and the statement
+// it refused, or the loss of the connection.
+struct pgs_cause {
+    std::string sqlstate;  // empty when the failure did not come from the server
+    std::string statement;  // the statement that failed, when known
+    bool connection_lost = false;
+
+    // The cause of a libpqxx exception; a failed statement goes to the trace.
+    // With the connection it happened on, a connection found closed counts as
+    // lost whatever the exception's class (libpqxx reports a COPY line that
+    // cannot be sent as a plain failure).
+    static pgs_cause of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection = nullptr);
+};
+
 class pgs_exception : public tk_exception {
 public:
     // The level a thrower names is not kept: these errors never end the run by
@@ -19,21 +37,36 @@ public:
 
     // A libpqxx failure: prefix + its text, with its cause kept: the server's
     // SQLSTATE and the statement it refused, or the loss of the connection.
-    static pgs_exception from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix = {});
+    static pgs_exception from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix = {},
+                                   const pqxx::connection_base* connection = nullptr);
 
+    const pgs_cause& cause() const noexcept { return m_cause; }
     // Empty when the failure did not come from the server.
-    const std::string& sqlstate() const noexcept { return m_sqlstate; }
+    const std::string& sqlstate() const noexcept { return m_cause.sqlstate; }
     // The statement that failed, when known.
-    const std::string& statement() const noexcept { return m_statement; }
+    const std::string& statement() const noexcept { return m_cause.statement; }
     // The connection to the server broke.
-    bool connection_lost() const noexcept { return m_connection_lost; }
+    bool connection_lost() const noexcept { return m_cause.connection_lost; }
 
-    void set_statement(std::string statement) { m_statement = std::move(statement); }
+    // Names the statement that failed (also in the trace).
+    void set_statement(std::string statement);
 
 private:
-    std::string m_sqlstate;
-    std::string m_statement;
-    bool m_connection_lost = false;
+    pgs_cause m_cause;
+};
+
+// The load of a table failed as a whole (its COPY could not be opened, or a
+// batch of lines could not be sent): level 0 with the library's text like
+// pgs_exception, but not one, as the run takes a pgs_exception for one
+// refused row and goes on with the next, while this ends the table.
+class pgs_load_failure : public tk_exception {
+public:
+    pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection);
+
+    const pgs_cause& cause() const noexcept { return m_cause; }
+
+private:
+    pgs_cause m_cause;
 };
 
 // The text of a libpqxx exception (which is not a std::exception itself).

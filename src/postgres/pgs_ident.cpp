@@ -2,15 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/pf_utf8.h"
+#include "tk/tk_quote.h"
 #include "tk/tk_utils.h"
 
 std::size_t pgs_utf8_size(std::wstring_view name) noexcept
 {
     std::size_t n = 0;
-    for (wchar_t c : name) {
-        const auto u = static_cast<std::uint32_t>(c);
-        n += u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
-    }
+    for (wchar_t c : name) n += pf_utf8::length(static_cast<std::uint32_t>(c));
     return n;
 }
 
@@ -19,28 +18,11 @@ std::string pgs_fold_name(std::wstring_view name)
     std::string s = tk_to_utf8(name);
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (s.size() > pgs_max_ident_bytes) {
-        std::size_t n = pgs_max_ident_bytes;
-        // Step back over continuation bytes so no character is split.
-        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
-            --n;
-        s.resize(n);
-    }
+    s.resize(pf_utf8::prefix_length(s, pgs_max_ident_bytes));
     return s;
 }
 
-std::string pgs_quote_ident(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    out.push_back('"');
-    for (char c : utf8) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
+std::string pgs_quote_ident(std::string_view utf8) { return tk_quoted(utf8, '"'); }
 
 std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_utf8)
 {
@@ -48,28 +30,6 @@ std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_u
     return pgs_quote_ident(schema_utf8) + "." + pgs_quote_ident(table_utf8);
 }
 
-std::string pgs_quote_literal(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    out.push_back('\'');
-    for (char c : utf8) {
-        if (c == '\'') out.push_back('\'');
-        out.push_back(c);
-    }
-    out.push_back('\'');
-    return out;
-}
+std::string pgs_quote_literal(std::string_view utf8) { return tk_quoted(utf8, '\''); }
 
-std::string pgs_conn_value(std::string_view value)
-{
-    std::string out;
-    out.reserve(value.size() + 2);
-    out.push_back('\'');
-    for (char c : value) {
-        if (c == '\'' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    out.push_back('\'');
-    return out;
-}
+std::string pgs_conn_value(std::string_view value) { return tk_quoted(value, '\'', '\\'); }

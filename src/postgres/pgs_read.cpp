@@ -83,7 +83,6 @@ pqxx::result pgs_row_reader::run(const std::string& sql, const std::vector<std::
     } catch (const pqxx::pqxx_exception& e) {
         pgs_exception x = pgs_exception::from_pqxx(e);
         if (x.statement().empty()) x.set_statement(sql);
-        tk_trace(2, "Statement failed: %s", sql.c_str());
         throw x;
     } catch (const tk_exception&) {
         throw;

@@ -25,7 +25,7 @@ using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
 
 pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships,
                              int mode, std::unique_ptr<pqxx::dbtransaction> work)
-    : udb_recordset(key, true), m_db_name(db.name()), m_relationships(relationships),
+    : udb_recordset(key, true), m_engine(db.engine()), m_db_name(db.name()), m_relationships(relationships),
       m_transaction(std::move(work)) {
     tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", key.c_str());
     if (const auto* entry = db.find_table(key)) {
@@ -43,7 +43,7 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_rela
     // The map holds the names as the server stores them: quoted, never refolded.
     m_quoted = pgs_qualified(tk_to_utf8(m_schema_name), tk_to_utf8(m_bare_name));
     if (mode == read_mode) {
-        open_reader(db);
+        open_reader();
         return;
     }
     init_schema();
@@ -70,7 +70,7 @@ pgs_recordset::~pgs_recordset() {
 template <class F>
 auto pgs_recordset::with_transaction(const char* tx_name, F&& f) {
     if (m_transaction) return f(static_cast<pqxx::transaction_base&>(*m_transaction));
-    read_committed_tx tx(pgs_engine::instance().connection(), tx_name);
+    read_committed_tx tx(m_engine.connection(), tx_name);
     return f(static_cast<pqxx::transaction_base&>(tx));
 }
 
@@ -136,7 +136,7 @@ void pgs_recordset::take_fields_of(const udb_schema& source) {
 }
 
 void pgs_recordset::open_copy() {
-    pqxx::connection& conn = pgs_engine::instance().connection();
+    pqxx::connection& conn = m_engine.connection();
     try {
         if (!m_transaction) m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
 #pragma GCC diagnostic push
@@ -151,10 +151,10 @@ void pgs_recordset::open_copy() {
                                                            m_copy_columns.end(), std::string());
 #pragma GCC diagnostic pop
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_load_failure failure(e, m_engine.connection());
         abandon();
         m_failed = true;
-        throw tk_exception(text, 0);
+        throw failure;
     }
 }
 
@@ -164,10 +164,10 @@ void pgs_recordset::flush() {
         m_writer->write_raw_line(m_lines.text());
         m_lines.clear();
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_load_failure failure(e, m_engine.connection());
         abandon();
         m_failed = true;
-        throw tk_exception(text, 0);
+        throw failure;
     }
 }
 
@@ -215,10 +215,10 @@ void pgs_recordset::complete() {
         m_transaction->commit();
         m_transaction.reset();
     } catch (const pqxx::pqxx_exception& e) {
-        const std::string text = pgs_error_text(e);
+        pgs_exception failure = pgs_exception::from_pqxx(e, {}, &m_engine.connection());
         abandon();
         m_failed = true;
-        throw pgs_exception(text);
+        throw failure;
     }
 }
 

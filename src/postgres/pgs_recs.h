@@ -18,6 +18,7 @@ class dbtransaction;
 }  // namespace pqxx
 
 class pgs_database;
+class pgs_engine;
 class pgs_row_reader;
 
 class pgs_recordset : public udb_recordset {
@@ -87,13 +88,14 @@ public:
 private:
     template <class F>
     auto with_transaction(const char* tx_name, F&& f);
-    void open_reader(pgs_database& db);
+    void open_reader();
     pgs_row_reader& reader();
     void open_copy();
     void flush();
     void abandon() noexcept;
     void fail_if_broken() const;
 
+    pgs_engine& m_engine;  // the server connection of the database that opened it
     std::int32_t m_current_row = -1;
     std::wstring m_db_name;
     udb_relationships& m_relationships;

@@ -33,20 +33,21 @@ void fill_schema(udb_schema& schema, const std::vector<pgs_read_column>& columns
 }  // namespace
 
 pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& name, const std::wstring& sql)
-    : udb_recordset(name, sql, true), m_db_name(db.name()), m_relationships(db.relationships())
+    : udb_recordset(name, sql, true), m_engine(db.engine()), m_db_name(db.name()),
+      m_relationships(db.relationships())
 {
     tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", name.c_str());
     m_bare_name = name;
     m_quoted = pgs_quote_ident(tk_to_utf8(name));
-    m_reader = pgs_row_reader::query(db.engine().connection(), sql);
+    m_reader = pgs_row_reader::query(m_engine.connection(), sql);
     fill_schema(m_schema, m_reader->columns());
     m_rec_count = m_reader->count();
     tk_trace(2, "Got %lld records", static_cast<long long>(m_rec_count));
 }
 
-void pgs_recordset::open_reader(pgs_database& db)
+void pgs_recordset::open_reader()
 {
-    m_reader = pgs_row_reader::table(db.engine().connection(), m_schema_name, m_bare_name);
+    m_reader = pgs_row_reader::table(m_engine.connection(), m_schema_name, m_bare_name);
     fill_schema(m_schema, m_reader->columns());
     if (!m_schema.empty())
         init_indexes();

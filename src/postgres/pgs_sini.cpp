@@ -5,7 +5,6 @@
 #include <pqxx/transaction>
 
 #include "platform/pf_vtype.h"
-#include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_ident.h"
 #include "postgres/pgs_util.h"
@@ -73,14 +72,13 @@ std::string pgs_schema_initializer::statement() const
     return text;
 }
 
-void pgs_schema_initializer::get_init_str()
+void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection)
 {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
     const std::string text = statement();
-    pgs_engine& engine = pgs_engine::instance();
     pgs_guard(
         [&] {
-            pqxx::transaction<pqxx::read_committed> tx(engine.connection(), "build_schema");
+            pqxx::transaction<pqxx::read_committed> tx(connection, "build_schema");
             tx.exec(text);
             tx.commit();
         },

@@ -10,6 +10,7 @@
 #include "udb/udb_sche.h"
 
 namespace pqxx {
+class connection_base;
 class transaction_base;
 }  // namespace pqxx
 
@@ -20,8 +21,9 @@ public:
     pgs_schema_initializer(const pgs_schema_initializer&) = delete;
     pgs_schema_initializer& operator=(const pgs_schema_initializer&) = delete;
 
-    // Runs the statement on the engine's connection; pgs_exception on failure.
-    void get_init_str();
+    // Runs the statement on the connection in a transaction of its own;
+    // pgs_exception on failure.
+    void get_init_str(pqxx::connection_base& connection);
     // The same inside a transaction the caller ends.
     void get_init_str(pqxx::transaction_base& tx);
 

@@ -6,6 +6,7 @@
 #include "platform/pf_vtype.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
+#include "tk/tk_quote.h"
 #include "udb/udb_rule.h"
 #include "udb/udb_sche.h"
 #include "variant/ole_date.h"
@@ -226,13 +227,5 @@ std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::ui
         // whole text: cutting it down to the GUID would change the value.
         if (ole_guid_extractor(std::wstring_view(text)).found()) tk_trace(1, "BSTR IS AN GUID");
     }
-    std::wstring out;
-    out.reserve(text.size() + 2);
-    out.push_back(L'\'');
-    for (wchar_t c : text) {
-        if (c == L'\'') out.push_back(L'\'');
-        out.push_back(c);
-    }
-    out.push_back(L'\'');
-    return out;
+    return tk_quoted(text, L'\'');
 }

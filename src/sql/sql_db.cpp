@@ -31,11 +31,11 @@ void sql_database::init_tables()
 {
     tk_trace(2, "sql_database::init_tables");
     std::unique_ptr<sql_tmp_recordset> rs;
-    if (!sql_gate::lists_full_tables(sql_engine::instance().server_version())) {
+    if (!sql_gate::lists_full_tables(m_engine.server_version())) {
         tk_trace(2, "Extracting tables in old way");
-        MYSQL_RES* res = mysql_list_tables(m_mysql, nullptr);
+        sql_result res(mysql_list_tables(m_mysql, nullptr));
         if (!res) throw sql_exception(m_mysql);
-        rs = std::make_unique<sql_tmp_recordset>(res, m_mysql);
+        rs = std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
     } else {
         tk_trace(2, "Extracting tables in new way");
         rs = query_tmp(sql_full_tables_stmt());
@@ -95,7 +95,7 @@ bool sql_database::query(const std::wstring& sql)
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return false;
     if (mysql_real_query(m_mysql, utf8.data(), utf8.size()) != 0) return false;
-    if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
+    const sql_result rows(mysql_use_result(m_mysql));  // read and discarded
     return true;
 }
 
@@ -107,50 +107,41 @@ std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql)
 
 std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql)
 {
-    MYSQL_RES* res = do_query2(utf8_sql);
-    if (mysql_errno(m_mysql)) {
-        if (res) mysql_free_result(res);
-        throw sql_exception(m_mysql);
-    }
+    sql_result res = do_query2(utf8_sql);
+    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
     if (!res) return nullptr;
-    return std::make_unique<sql_tmp_recordset>(res, m_mysql);
+    return std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
 }
 
-MYSQL_RES* sql_database::do_query2(const std::string& utf8_sql)
+sql_result sql_database::do_query2(const std::string& utf8_sql)
 {
     tk_trace(1, "sql_database::do_query2(%s)", utf8_sql.c_str());
     if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) return nullptr;
-    return mysql_use_result(m_mysql);
+    return sql_result(mysql_use_result(m_mysql));
 }
 
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
-    : m_mysql(db.connection()), m_engine(db.engine())
+    : m_mysql(db.connection()),
+      m_engine(db.engine()),
+      m_reports(db.engine().value_reports()),
+      m_statement(utf8_sql)
 {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     m_result = db.do_query2(utf8_sql);
     if (!m_result) {
-        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
+        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
         throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
     }
-    m_field_count = mysql_num_fields(m_result);
-    m_fields = mysql_fetch_fields(m_result);
-    m_columns = sql_read_columns(m_fields, m_field_count, sql_engine::instance().blob_as_text());
+    m_field_count = mysql_num_fields(m_result.get());
+    m_fields = mysql_fetch_fields(m_result.get());
+    m_columns = sql_read_columns(m_fields, m_field_count, db.engine().blob_as_text());
 }
 
 sql_database::sql_limited_query::~sql_limited_query()
 {
     tk_trace(1, "sql_database::sql_limited_query::~sql_limited_query");
-    finish();
-}
-
-void sql_database::sql_limited_query::finish() noexcept
-{
-    if (m_result) {
-        mysql_free_result(m_result);
-        m_result = nullptr;
-    }
 }
 
 void sql_database::sql_limited_query::abandon() noexcept
@@ -161,7 +152,7 @@ void sql_database::sql_limited_query::abandon() noexcept
     // run waiting. Should the server not be reached, the rows are read
     // after all.
     m_engine.interrupt_statement();
-    finish();
+    m_result.reset();
 }
 
 std::size_t sql_database::sql_limited_query::store_to(window* win, const std::wstring& source,
@@ -172,17 +163,18 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
     tk_trace(1, "Step #1");
     std::size_t n = 0;
     while (m_result && n < window_size) {
-        MYSQL_ROW row = mysql_fetch_row(m_result);
+        MYSQL_ROW row = mysql_fetch_row(m_result.get());
         if (!row) {
             // The end of the rows, or a connection that broke off mid-table.
-            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql);
-            finish();
+            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(m_statement);
+            m_result.reset();
             break;
         }
-        const unsigned long* lengths = mysql_fetch_lengths(m_result);
+        const unsigned long* lengths = mysql_fetch_lengths(m_result.get());
         std::unique_ptr<sql_record>& slot = (*win)[n];
         if (!slot) slot = std::make_unique<sql_record>();
-        slot->fill(m_columns, lengths, row, sql_row_origin{&source, first_record + static_cast<std::int64_t>(n)});
+        slot->fill(m_columns, lengths, row,
+                   sql_row_origin{&source, first_record + static_cast<std::int64_t>(n), &m_reports});
         tk_trace(1, "Step #2.%d", static_cast<int>(n));
         ++n;
     }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "sql/sql_rec.h"
+#include "sql/sql_res.h"
 #include "udb/udb_db.h"
 
 struct st_mysql;
-struct st_mysql_res;
 class sql_engine;
 class sql_tmp_recordset;
 class udb_validator;
@@ -53,7 +53,7 @@ public:
                                                 const udb_indexes& indexes) override;
     bool delete_tab(const std::wstring& name) override;
     // Each view and each foreign key on its own: one that fails is reported
-    // (sql_report_value_error, level 0, with the item as context) and the
+    // (the engine's value_reports, level 0, with the item as context) and the
     // next follows.
     void create_views(const udb_queries& views) override;
     void create_relationships(const udb_relationships& relationships) override;
@@ -71,7 +71,7 @@ public:
     void use();
 
     // The streamed result of the statement (null when it failed or has no rows).
-    st_mysql_res* do_query2(const std::string& utf8_sql);
+    sql_result do_query2(const std::string& utf8_sql);
 
     // A view text as the server stores it, made portable.
     std::wstring refine_view_out(const std::wstring& text) const;
@@ -114,11 +114,11 @@ public:
         void abandon() noexcept;
 
     private:
-        void finish() noexcept;
-
         st_mysql* m_mysql;
         sql_engine& m_engine;
-        st_mysql_res* m_result = nullptr;
+        const sql_value_reports& m_reports;
+        std::string m_statement;  // for the report of a failure while streaming
+        sql_result m_result;
         const struct st_mysql_field* m_fields = nullptr;
         unsigned m_field_count = 0;
         sql_columns m_columns;

@@ -31,11 +31,12 @@ std::string join_quoted(const sql_dialect& d, const std::vector<std::wstring>& n
 
 // The level-0 report of one foreign key or view that could not be created;
 // the cause follows the message on its own line.
-void report_item(const std::string& what, const tk_exception& cause, const std::wstring& context)
+void report_item(const sql_value_reports& reports, const std::string& what, const tk_exception& cause,
+                 const std::wstring& context)
 {
     std::string message = "Can't create " + what + ". Contact to " + service_address + " for the solution.";
     if (!cause.message().empty()) message += "\n" + cause.message();
-    sql_report_value_error(tk_exception(message, 0), context);
+    reports.report(tk_exception(message, 0), context);
 }
 
 // The names of the foreign keys this database holds; none where the server
@@ -224,7 +225,7 @@ void sql_database::create_relationships(const udb_relationships& relationships)
             tk_trace(2, "Error while creating FK:\n%s\n", e.what());
             const std::wstring context =
                 rel.constraint_name.empty() ? rel.child_table : L"Foreign key '" + rel.constraint_name + L"'";
-            report_item("foreign key", e, context);
+            report_item(m_engine.value_reports(), "foreign key", e, context);
         }
     }
     try {
@@ -267,7 +268,7 @@ void sql_database::create_views(const udb_queries& views)
             create_view(name, sql, *validator);
         } catch (const tk_exception& e) {
             tk_trace(2, "Error while creating view:\n%s\n", e.what());
-            report_item("view", e, L"View '" + name + L"'");
+            report_item(m_engine.value_reports(), "view", e, L"View '" + name + L"'");
         }
     }
 }

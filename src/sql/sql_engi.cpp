@@ -7,6 +7,7 @@
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
+#include "sql/sql_res.h"
 #include "sql/sql_sess.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
@@ -166,7 +167,7 @@ void sql_engine::set_charset()
 bool sql_engine::try_statement(const char* sql, const char* failure_format)
 {
     if (mysql_query(m_mysql, sql) == 0) {
-        if (MYSQL_RES* r = mysql_use_result(m_mysql)) mysql_free_result(r);
+        const sql_result rows(mysql_use_result(m_mysql));  // read and discarded
         return true;
     }
     tk_trace(2, failure_format, mysql_error(m_mysql));
@@ -183,9 +184,9 @@ std::vector<std::wstring> sql_engine::get_contents()
 {
     tk_trace(2, "sql_engine::get_contents");
     tk_trace(2, "Step #1");
-    MYSQL_RES* res = mysql_list_dbs(m_mysql, nullptr);
+    sql_result res(mysql_list_dbs(m_mysql, nullptr));
     if (!res) throw sql_exception(m_mysql);
-    sql_tmp_recordset rs(res, m_mysql);
+    sql_tmp_recordset rs(std::move(res), *this);
     std::vector<std::wstring> names;
     for (rs.reset(); !rs.is_eof(); rs.next()) {
         std::wstring name = (*rs.get_item())[0].to_wstring();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_rpt.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_singl.h"
 #include "udb/udb_engi.h"
@@ -83,6 +84,11 @@ public:
     // stays. False when that could not be asked. Never throws.
     bool interrupt_statement() noexcept;
 
+    // Where the databases, recordsets and writers of this engine report the
+    // values they cannot carry.
+    sql_value_reports& value_reports() noexcept { return m_value_reports; }
+    const sql_value_reports& value_reports() const noexcept { return m_value_reports; }
+
 private:
     void close() noexcept;
     void set_charset();
@@ -103,6 +109,7 @@ private:
     std::int32_t m_fk_support = 0;
     std::string m_charset;
     bool m_case_sensitive_names = false;
+    sql_value_reports m_value_reports;
     // Where the connection goes, for interrupt_statement.
     std::string m_host, m_user, m_password;
     unsigned m_port = 0;

@@ -2,6 +2,7 @@
 
 #include <mysql.h>
 
+#include "platform/pf_utf8.h"
 #include "tk/tk_log.h"
 
 sql_exception::sql_exception(MYSQL* connection)
@@ -14,10 +15,7 @@ namespace {
 // The first max bytes of UTF-8 text, cut before a character, not inside one.
 std::string_view utf8_prefix(std::string_view text, std::size_t max)
 {
-    if (text.size() <= max) return text;
-    std::size_t n = max;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    return text.substr(0, n);
+    return text.substr(0, pf_utf8::prefix_length(text, max));
 }
 
 constexpr std::size_t kept_statement = 64 * 1024;
@@ -27,11 +25,18 @@ constexpr std::size_t shown_statement = 1024;
 
 sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection)
 {
-    m_statement = utf8_prefix(statement, kept_statement);
+    set_statement(statement);
     const std::string_view shown = utf8_prefix(statement, shown_statement);
     m_message += "\nStatement: ";
     m_message += shown;
     if (shown.size() < statement.size()) m_message += "...";
+}
+
+sql_exception& sql_exception::set_statement(std::string_view statement)
+{
+    m_statement = utf8_prefix(statement, kept_statement);
+    tk_trace_failed_query(m_server_text, m_statement);
+    return *this;
 }
 
 sql_exception::sql_exception(const std::string& message, unsigned error_number)

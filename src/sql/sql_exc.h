@@ -15,10 +15,14 @@ public:
 
     // The connection's last error (mysql_error / mysql_errno).
     explicit sql_exception(st_mysql* connection);
-    // The same, naming the statement that failed: the message ends with a line
-    // "Statement: " and the statement's start.
+    // The same, naming the statement that failed (set_statement), and the
+    // message ends with a line "Statement: " and the statement's start.
     sql_exception(st_mysql* connection, std::string_view statement);
     sql_exception(const std::string& message, unsigned error_number);
+
+    // Keeps the statement that failed (its first 64 KB) for the caller and the
+    // trace; the message stays the library's text.
+    sql_exception& set_statement(std::string_view statement);
 
     // The MySQL error number (code without the base).
     unsigned error_number() const noexcept { return static_cast<unsigned>(m_code - code_base); }

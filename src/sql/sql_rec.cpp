@@ -189,7 +189,11 @@ void report_bad_cell(const sql_column& col, const char* cell, unsigned long len,
 {
     std::wstring context = origin.table ? *origin.table : std::wstring();
     context += L", record #" + std::to_wstring(origin.record_number);
-    sql_report_value_error(tk_exception(bad_cell_text(col, cell, len) + L"; the cell is left empty.", 0), context);
+    const tk_exception error(bad_cell_text(col, cell, len) + L"; the cell is left empty.", 0);
+    if (origin.reports)
+        origin.reports->report(error, context);
+    else
+        sql_value_reports::trace(error, context);
 }
 
 }  // namespace

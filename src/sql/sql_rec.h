@@ -61,10 +61,14 @@ struct sql_column {
 using sql_columns = std::vector<sql_column>;
 sql_columns sql_read_columns(const st_mysql_field* fields, unsigned count, bool blob_as_text = false);
 
-// Where a row comes from, for the report of a value that cannot be carried.
+class sql_value_reports;
+
+// Where a row comes from, and where a value that cannot be carried is
+// reported (null: the trace).
 struct sql_row_origin {
     const std::wstring* table = nullptr;
     std::int64_t record_number = 0;  // counted from 1
+    const sql_value_reports* reports = nullptr;
 };
 
 // One row. Fields are udb_fields in column order: the value, the cell's byte
@@ -78,7 +82,7 @@ public:
 
     // Replaces the fields by those of the row, reusing the field storage.
     // Returns the number of cells whose value cannot be carried: each is left
-    // empty and reported through sql_report_value_error, or, in a not_null
+    // empty and reported to the origin's reports, or, in a not_null
     // column, refuses the row (udb_record::refusal) without a report of its own.
     int fill(const sql_columns& columns, const unsigned long* lengths, char** row,
              const sql_row_origin& origin);

@@ -18,27 +18,19 @@
 
 namespace {
 
-std::uint32_t server_version() { return sql_engine::instance().server_version(); }
-
 // Rows of a statement, fetched and dropped: the count of a SELECT that cannot
 // stand inside COUNT(*) (two output columns of the same name).
 std::int64_t count_rows(sql_database& db, const std::string& sql)
 {
     MYSQL* m = db.connection();
-    MYSQL_RES* res = db.do_query2(sql);
+    const sql_result res = db.do_query2(sql);
     if (!res) {
-        if (mysql_errno(m)) throw sql_exception(m);
+        if (mysql_errno(m)) throw sql_exception(m).set_statement(sql);
         return 0;
     }
     std::int64_t n = 0;
-    while (mysql_fetch_row(res)) ++n;
-    const bool failed = mysql_errno(m) != 0;
-    if (failed) {
-        sql_exception e(m);
-        mysql_free_result(res);
-        throw e;
-    }
-    mysql_free_result(res);
+    while (mysql_fetch_row(res.get())) ++n;
+    if (mysql_errno(m)) throw sql_exception(m).set_statement(sql);
     return n;
 }
 
@@ -103,9 +95,9 @@ bool is_float_type(const std::string& type)
 
 // ---- snapshot -------------------------------------------------------------------------
 
-sql_snapshot::sql_snapshot(MYSQL* connection) : m_mysql(connection)
+sql_snapshot::sql_snapshot(sql_database& db) : m_mysql(db.connection())
 {
-    const std::uint32_t v = server_version();
+    const std::uint32_t v = db.engine().server_version();
     const std::string isolation = sql_isolation_stmt(v);
     const std::string start = sql_snapshot_stmt(v);
     if (start.empty()) return;
@@ -130,7 +122,7 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& table_name, u
     : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships)
 {
     tk_trace(2, "sql_recordset::sql_recordset1");
-    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
 }
 
@@ -139,7 +131,7 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const s
     : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships)
 {
     tk_trace(2, "sql_recordset::sql_recordset2");
-    m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
 }
 
@@ -165,14 +157,14 @@ std::string sql_recordset::source_sql() const
 {
     if (is_query()) return sql_trim_query(tk_to_utf8(m_query_text));
     if (!m_select_sql.empty()) return m_select_sql;
-    return sql_select_table_stmt(tk_to_utf8(m_table_name), server_version());
+    return sql_select_table_stmt(tk_to_utf8(m_table_name), m_db->engine().server_version());
 }
 
 std::int64_t sql_recordset::get_rec_count()
 {
     tk_trace(2, "sql_recordset::get_rec_count");
     if (!is_query()) {
-        auto rs = m_db->query_tmp(sql_count_table_stmt(tk_to_utf8(m_table_name), server_version()));
+        auto rs = m_db->query_tmp(sql_count_table_stmt(tk_to_utf8(m_table_name), m_db->engine().server_version()));
         return first_cell_as_count(rs.get());
     }
     const std::string query = tk_to_utf8(m_query_text);
@@ -368,10 +360,10 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
     tk_trace(2, "sql_table::initialize");
     m_catalogue_only = !read_rows;
     // A read-only snapshot would refuse the rows a writer sends.
-    if (read_rows) m_snapshot = std::make_unique<sql_snapshot>(db.connection());
+    if (read_rows) m_snapshot = std::make_unique<sql_snapshot>(db);
     // The catalogue first: once the rows stream, the connection carries nothing else.
     const std::string name = tk_to_utf8(table_name);
-    const std::uint32_t v = server_version();
+    const std::uint32_t v = db.engine().server_version();
     auto columns = db.query_tmp(sql_show_columns_stmt(name, v));
     auto indexes = db.query_tmp(sql_show_index_stmt(name, v));
     if (sql_gate::reads_create_table(v)) {
@@ -395,7 +387,7 @@ sql_table::quoted_defaults sql_table::read_quoted_defaults(sql_database& db, con
                                                             std::uint32_t version)
 {
     quoted_defaults defaults;
-    if (!sql_gate::quotes_literal_defaults(version, sql_engine::instance().is_mariadb())) return defaults;
+    if (!sql_gate::quotes_literal_defaults(version, db.engine().is_mariadb())) return defaults;
     std::unique_ptr<sql_tmp_recordset> rows;
     try {
         rows = db.query_tmp(sql_column_defaults_stmt(db.escape(tk_to_utf8(db.name())), db.escape(name)));
@@ -547,32 +539,29 @@ void sql_table::read_indexes(sql_tmp_recordset& rows)
 
 // ---- sql_tmp_recordset ------------------------------------------------------------------
 
-sql_tmp_recordset::sql_tmp_recordset(MYSQL_RES* result, MYSQL* connection) : udb_recordset(L"", true)
+sql_tmp_recordset::sql_tmp_recordset(sql_result result, const sql_engine& engine) : udb_recordset(L"", true)
 {
     tk_trace(1, "sql_tmp_recordset::sql_tmp_recordset");
-    initialize(result, connection);
+    initialize(std::move(result), engine);
 }
 
 sql_tmp_recordset::~sql_tmp_recordset() = default;
 
-void sql_tmp_recordset::initialize(MYSQL_RES* result, MYSQL* connection)
+void sql_tmp_recordset::initialize(sql_result result, const sql_engine& engine)
 {
     tk_trace(1, "sql_tmp_recordset::initialize");
     if (!result) throw tk_mail_assertion("sql_recs", 293);
-    struct result_guard {
-        MYSQL_RES* r;
-        ~result_guard() { mysql_free_result(r); }
-    } guard{result};
-    const unsigned n = mysql_num_fields(result);
-    m_columns = sql_read_columns(mysql_fetch_fields(result), n, sql_engine::instance().blob_as_text());
+    MYSQL_RES* res = result.get();
+    const unsigned n = mysql_num_fields(res);
+    m_columns = sql_read_columns(mysql_fetch_fields(res), n, engine.blob_as_text());
     static const std::wstring no_table;
-    while (MYSQL_ROW row = mysql_fetch_row(result)) {
-        const unsigned long* lengths = mysql_fetch_lengths(result);
-        m_rows.push_back(std::make_unique<sql_record>(&m_columns, lengths, row,
-                                                      sql_row_origin{&no_table, m_rec_count + 1}));
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        const unsigned long* lengths = mysql_fetch_lengths(res);
+        m_rows.push_back(std::make_unique<sql_record>(
+            &m_columns, lengths, row, sql_row_origin{&no_table, m_rec_count + 1, &engine.value_reports()}));
         ++m_rec_count;
     }
-    if (connection && mysql_errno(connection)) throw sql_exception(connection);
+    if (MYSQL* connection = engine.handle(); mysql_errno(connection)) throw sql_exception(connection);
 }
 
 void sql_tmp_recordset::append_record(const udb_record&)

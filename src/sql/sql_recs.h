@@ -13,7 +13,7 @@
 #include "udb/udb_recs.h"
 
 struct st_mysql;
-struct st_mysql_res;
+class sql_engine;
 class sql_row_writer;
 
 // One read-only consistent snapshot (REPEATABLE READ) on the connection, so
@@ -21,7 +21,8 @@ class sql_row_writer;
 // Ended (COMMIT) by the destructor; failures are traced and otherwise ignored.
 class sql_snapshot {
 public:
-    explicit sql_snapshot(st_mysql* connection);
+    // On the database's connection, by its server's rules.
+    explicit sql_snapshot(sql_database& db);
     ~sql_snapshot();
     sql_snapshot(const sql_snapshot&) = delete;
     sql_snapshot& operator=(const sql_snapshot&) = delete;
@@ -138,8 +139,9 @@ private:
 class sql_tmp_recordset : public udb_recordset {
 public:
     // Takes the result over and reads it whole; assertion (sql_recs, 293) for
-    // none. A connection lost while reading is sql_exception.
-    sql_tmp_recordset(st_mysql_res* result, st_mysql* connection);
+    // none. A connection lost while reading is sql_exception. The engine is the
+    // one whose connection gave the result.
+    sql_tmp_recordset(sql_result result, const sql_engine& engine);
     ~sql_tmp_recordset() override;
 
     void append_record(const udb_record& record) override;  // sql_recs 286
@@ -153,7 +155,7 @@ public:
     std::size_t size() const { return m_rows.size(); }
 
 private:
-    void initialize(st_mysql_res* result, st_mysql* connection);
+    void initialize(sql_result result, const sql_engine& engine);
 
     std::uint32_t m_pos = 0;
     sql_columns m_columns;

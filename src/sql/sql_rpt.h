@@ -1,7 +1,9 @@
 #pragma once
 // Values that cannot be carried over are reported while the rows are read,
-// without stopping the table: the converter installs a reporter that hands
-// them to its error handler as level-0 errors (they count as failures).
+// without stopping the table: the converter installs a reporter on the engine
+// that hands them to its error handler as level-0 errors (they count as
+// failures).
+#include <atomic>
 #include <string>
 
 #include "tk/tk_exc.h"
@@ -13,10 +15,22 @@ public:
     virtual void report(const tk_exception& error, const std::wstring& context) = 0;
 };
 
-// Not owned; null restores the default, which writes the error to the trace
-// at level 3. Set it before reading starts (not synchronised).
-void sql_set_value_reporter(sql_value_reporter* reporter) noexcept;
-sql_value_reporter* sql_get_value_reporter() noexcept;
+// Where the readers and writers of one engine send such errors: the installed
+// reporter, or without one the trace at level 3. The owner of a run installs
+// it from its own thread while another thread may be reading rows, so the
+// reporter is kept atomically.
+class sql_value_reports {
+public:
+    // Installs the reporter (not owned; null: the trace) and returns the one
+    // it replaces.
+    sql_value_reporter* install(sql_value_reporter* reporter) noexcept {
+        return m_reporter.exchange(reporter, std::memory_order_acq_rel);
+    }
+    // Sends one error to the installed reporter (or to the trace).
+    void report(const tk_exception& error, const std::wstring& context) const;
+    // The report without a reporter.
+    static void trace(const tk_exception& error, const std::wstring& context);
 
-// Sends one error to the installed reporter (or to the trace).
-void sql_report_value_error(const tk_exception& error, const std::wstring& context);
+private:
+    std::atomic<sql_value_reporter*> m_reporter{nullptr};
+};

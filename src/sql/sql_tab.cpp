@@ -241,7 +241,7 @@ void sql_row_writer::append(const udb_record& record, std::int64_t record_no)
 void sql_row_writer::report_refused(const tk_exception& error, std::int64_t record_no)
 {
     ++m_refused;
-    sql_report_value_error(error, m_table_name + L", record #" + std::to_wstring(record_no));
+    m_db.engine().value_reports().report(error, m_table_name + L", record #" + std::to_wstring(record_no));
 }
 
 void sql_row_writer::send_one(const std::string& head, std::string_view row, std::int64_t record_no)

@@ -43,7 +43,7 @@ private:
 // when the server's max_allowed_packet is smaller) and sent only when the
 // next row would not fit, when the columns change, and in complete(). A batch
 // the server refuses is sent again one row a statement, so only the rows the
-// server refuses are lost; each of those is reported (sql_report_value_error)
+// server refuses are lost; each of those is reported (the engine's value_reports)
 // with "<table>, record #<n>". Rows go one a statement from the start where
 // a refused batch may have left some of its rows behind (a table whose engine
 // has no transactions) or when the engine's fast insert flag is off.

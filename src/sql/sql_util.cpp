@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/pf_num.h"
+#include "platform/pf_utf8.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
@@ -314,18 +315,8 @@ void sql_append_text_literal(std::string& out, std::wstring_view text)
             } else {
                 *o++ = static_cast<char>(c);
             }
-        } else if (c < 0x800) {
-            *o++ = static_cast<char>(0xC0 | (c >> 6));
-            *o++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-            *o++ = static_cast<char>(0xE0 | (c >> 12));
-            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *o++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0x10000 && c <= 0x10FFFF) {
-            *o++ = static_cast<char>(0xF0 | (c >> 18));
-            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (pf_utf8::is_scalar(c)) {
+            o = pf_utf8::put(o, c);
         } else {
             out.resize(old);
             (void)tk_to_utf8(text);  // throws the conversion's own error

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "tk/tk_quote.h"
 #include "tk/tk_utils.h"
 
 std::optional<std::uint32_t> sql_parse_version(std::string_view text)
@@ -28,15 +29,7 @@ std::optional<std::uint32_t> sql_parse_version(std::string_view text)
 std::string sql_quote_name(std::string_view name, std::uint32_t version)
 {
     if (!sql_gate::quotes_names(version)) return std::string(name);
-    std::string out;
-    out.reserve(name.size() + 2);
-    out += '`';
-    for (char c : name) {
-        if (c == '`') out += '`';
-        out += c;
-    }
-    out += '`';
-    return out;
+    return tk_quoted(name, '`');
 }
 
 std::string sql_select_table_stmt(std::string_view table, std::uint32_t version)

@@ -71,6 +71,14 @@ inline void tk_trace(int level, const char* fmt, const A&... args) noexcept {
     tk_trace_out(level, fmt, args...);
 }
 
+// A statement the server refused, the way the PostgreSQL client tools report
+// one: "query failed: <error>" and "Query was: <statement>", at level 2.
+inline void tk_trace_failed_query(const std::string& error, const std::string& statement) noexcept {
+    if (!tk_trace_wanted(2)) return;
+    tk_trace_out(2, "query failed: %s", error.c_str());
+    tk_trace_out(2, "Query was: %s", statement.c_str());
+}
+
 // Wide format with the toolkit's conventions: %s and %c take wide text and
 // wide characters, %S and %C narrow ones (%ls, %hs, %lc, %hc as well).
 // The line goes to the file as UTF-8.

@@ -8,6 +8,7 @@
 #include "platform/pf_path.h"
 #include "platform/pf_text.h"
 #include "platform/pf_types.h"
+#include "platform/pf_utf8.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_fname.h"
 #include "tk/tk_log.h"
@@ -49,18 +50,10 @@ bool tk_w2a(std::wstring_view text, std::string& out) {
 }
 
 std::string tk_w2a_or_marks(std::wstring_view text) {
+    // The ANSI code page is UTF-8: only characters that have no encoding
+    // (lone surrogates, values past U+10FFFF) become marks.
     std::string out;
-    if (tk_w2a(text, out)) return out;
-    // Only characters that have no encoding (lone surrogates, values past
-    // U+10FFFF) get here; each is replaced on its own.
-    out.clear();
-    std::string one;
-    for (wchar_t c : text) {
-        if (tk_w2a(std::wstring_view(&c, 1), one))
-            out += one;
-        else
-            out += '?';
-    }
+    pf_utf8::append_wide(out, text, false);
     return out;
 }
 

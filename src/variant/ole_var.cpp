@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/pf_num.h"
+#include "platform/pf_utf8.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -29,109 +30,12 @@ std::wstring_view up_to_nul(std::wstring_view t) {
     return z ? t.substr(0, static_cast<std::size_t>(z - t.data())) : t;
 }
 
-bool valid_code_point(wchar_t c) {
-    const auto u = static_cast<std::uint32_t>(c);
-    return u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
-}
-
-std::size_t utf8_length(std::uint32_t u) { return u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4; }
-
-char* put_utf8(char* o, std::uint32_t u) {
-    if (u < 0x80) {
-        *o++ = static_cast<char>(u);
-    } else if (u < 0x800) {
-        *o++ = static_cast<char>(0xC0 | (u >> 6));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        *o++ = static_cast<char>(0xE0 | (u >> 12));
-        *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        *o++ = static_cast<char>(0xF0 | (u >> 18));
-        *o++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (u & 0x3F));
-    }
-    return o;
-}
-
-// Wide to UTF-8. Strict: a character without a UTF-8 form fails (false). Lenient:
-// such a character becomes '?', the code page's default character.
-bool append_wide_as_utf8(std::wstring_view w, std::string& out, bool strict) {
-    const std::size_t old = out.size();
-    // Most cell text is ASCII: one narrowing pass.
-    std::uint32_t high = 0;
-    for (wchar_t c : w) high |= static_cast<std::uint32_t>(c);
-    if (high < 0x80) {
-        out.resize(old + w.size());
-        char* o = out.data() + old;
-        for (std::size_t i = 0; i < w.size(); ++i) o[i] = static_cast<char>(w[i]);
-        return true;
-    }
-    std::size_t n = 0;
-    for (wchar_t c : w) {
-        if (valid_code_point(c))
-            n += utf8_length(static_cast<std::uint32_t>(c));
-        else if (strict)
-            return false;
-        else
-            n += 1;
-    }
-    out.resize(old + n);
-    char* o = out.data() + old;
-    for (wchar_t c : w) o = valid_code_point(c) ? put_utf8(o, static_cast<std::uint32_t>(c)) : (*o++ = '?', o);
-    return true;
-}
-
 // Decodes strict UTF-8 into a new text block; null when the text is not UTF-8.
 pf_bstr utf8_to_bstr(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    std::size_t count = 0;
-    bool ascii = true;
-    for (const auto* q = p; q < end;) {
-        const unsigned b = *q;
-        std::size_t len;
-        std::uint32_t min;
-        if (b < 0x80) {
-            ++q;
-            ++count;
-            continue;
-        }
-        ascii = false;
-        if (b >= 0xC2 && b <= 0xDF) len = 2, min = 0x80;
-        else if (b >= 0xE0 && b <= 0xEF) len = 3, min = 0x800;
-        else if (b >= 0xF0 && b <= 0xF4) len = 4, min = 0x10000;
-        else return nullptr;
-        if (static_cast<std::size_t>(end - q) < len) return nullptr;
-        std::uint32_t u = b & (0xFF >> (len + 1));
-        for (std::size_t i = 1; i < len; ++i) {
-            if ((q[i] & 0xC0) != 0x80) return nullptr;
-            u = (u << 6) | (q[i] & 0x3F);
-        }
-        if (u < min || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return nullptr;
-        q += len;
-        ++count;
-    }
+    const std::size_t count = pf_utf8::count(s);
+    if (count == std::string_view::npos) return nullptr;
     pf_bstr b = pf_bstr_alloc_len(count);
-    if (ascii) {
-        for (std::size_t i = 0; i < count; ++i) b[i] = static_cast<wchar_t>(p[i]);
-        return b;
-    }
-    std::size_t i = 0;
-    for (const auto* q = p; q < end; ++i) {
-        const unsigned c = *q;
-        if (c < 0x80) {
-            b[i] = static_cast<wchar_t>(c);
-            ++q;
-            continue;
-        }
-        const std::size_t len = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::uint32_t u = c & (0xFF >> (len + 1));
-        for (std::size_t k = 1; k < len; ++k) u = (u << 6) | (q[k] & 0x3F);
-        b[i] = static_cast<wchar_t>(u);
-        q += len;
-    }
+    pf_utf8::decode_counted(s, b);
     return b;
 }
 
@@ -387,7 +291,7 @@ std::string ole_variant::to_string() const {
     case VT_BSTR: {
         std::string out;
         // The conversion code page's default character stands for what it cannot hold.
-        append_wide_as_utf8(up_to_nul(text_view()), out, false);
+        pf_utf8::append_wide(out, up_to_nul(text_view()), false);
         return out;
     }
     case VT_ARRAY_UI1: {
@@ -419,7 +323,7 @@ void ole_variant::append_utf8(std::string& out) const {
     switch (var_.vt) {
     case VT_BSTR: {
         const std::wstring_view w = up_to_nul(text_view());
-        if (!append_wide_as_utf8(w, out, true)) out += tk_to_utf8(w);  // throws for such text
+        if (!pf_utf8::append_wide(out, w, true)) out += tk_to_utf8(w);  // throws for such text
         return;
     }
     case VT_ARRAY_UI1: {
@@ -670,7 +574,7 @@ ole_variant ole_variant::from_wstring(std::wstring_view text, VARTYPE vt) {
         for (std::size_t i = 0; i < text.size(); ++i) small[i] = static_cast<char>(text[i]);
         narrow = std::string_view(small, text.size());
     } else {
-        append_wide_as_utf8(text, big, false);
+        pf_utf8::append_wide(big, text, false);
         narrow = big;
     }
     return from_string(narrow, vt);

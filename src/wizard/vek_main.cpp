@@ -47,7 +47,7 @@ bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& path, 
 
 int vek_run_program(const vek_program_services& s, const std::vector<std::string>& args) {
     try {
-        dravik_convertor conv(converter_form::wizard);
+        dravik_convertor conv(s.errors, converter_form::wizard);
         const bool quick = !args.empty();
         if (quick) {
             std::string joined;

@@ -170,7 +170,7 @@ TEST(AgentCmd, ProfileAgainstOptions) {
 }
 
 TEST(AgentCmd, TableListReplacesProfileTablesInEitherOrder) {
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string list = dir.write("tabs.txt", "b\na\nb\n");
     const std::vector<std::wstring> want{L"b", L"a", L"b"};
     for (bool list_first : {false, true}) {

@@ -63,7 +63,7 @@ TEST_F(AgentConsole, NameWithoutEncodingIsReplaced) {
 
 // The log: off until a name is given, then only level-3 lines, emptied once.
 TEST_F(AgentConsole, TraceLogSetUp) {
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string path = dir.write("agent.log", "old contents\n");
     std::unique_ptr<tk_log> log = agent_make_log();
     EXPECT_FALSE(log->enabled());
@@ -77,7 +77,7 @@ TEST_F(AgentConsole, TraceLogSetUp) {
     tk_trace(2, "level two");
     console.fatal("e1\ne2");
     console.fatal("100% done");
-    EXPECT_EQ(agent_tmpdir::read(path), "e1\ne2\r\n100% done\r\n");
+    EXPECT_EQ(test_dir::read(path), "e1\ne2\r\n100% done\r\n");
 
     // Rejected names: level-1 errors, nothing stored.
     std::string kept = "keep";

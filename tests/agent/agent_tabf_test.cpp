@@ -22,7 +22,7 @@ std::string fatal_text(const std::string& path) {
 }
 
 TEST(AgentTabFile, LinesOrderDuplicatesAndEncoding) {
-    agent_tmpdir dir;
+    test_dir dir;
     struct tcase {
         const char* what;
         std::string bytes;
@@ -48,7 +48,7 @@ TEST(AgentTabFile, LinesOrderDuplicatesAndEncoding) {
 }
 
 TEST(AgentTabFile, BadLinesAreErrorsNamingTheLine) {
-    agent_tmpdir dir;
+    test_dir dir;
     struct tcase {
         std::string bytes;
         std::string text;
@@ -65,7 +65,7 @@ TEST(AgentTabFile, BadLinesAreErrorsNamingTheLine) {
 }
 
 TEST(AgentTabFile, MissingOrUnreadableFile) {
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string text = "Table names file does not exist.\nPlease verify the correct path/name was given.";
     EXPECT_EQ(fatal_text(dir.file("missing.txt")), text);
     EXPECT_EQ(fatal_text(dir.path()), text);  // a folder

@@ -1,44 +1,15 @@
 #pragma once
-// Shared by the agent's in-process tests: a temporary folder and a settings
-// record that stands in for the converter behind agent_target.
+// Shared by the agent's in-process tests: a settings record that stands in
+// for the converter behind agent_target.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
-#include <stdlib.h>
-
 #include "agent/agent_log.h"
 #include "agent/agent_targ.h"
+#include "support/test_dir.h"
 #include "tk/tk_exc.h"
-
-class agent_tmpdir {
-public:
-    agent_tmpdir() {
-        char tmpl[] = "/tmp/vekagent_test_XXXXXX";
-        m_path = mkdtemp(tmpl) ? tmpl : "";
-    }
-    ~agent_tmpdir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary) << bytes;
-        return file(name);
-    }
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-private:
-    std::string m_path;
-};
 
 // What a profile would apply when loaded.
 struct fake_profile {

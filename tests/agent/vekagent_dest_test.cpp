@@ -64,23 +64,12 @@ bool reading_waits(const std::string& db, const std::string& table) {
     }
 }
 
-// Polls `ready` every 20 ms for at most a minute.
-template <class F>
-bool wait_until(F ready) {
-    const auto deadline = clock_type::now() + std::chrono::seconds(60);
-    while (clock_type::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------- merging
 
 // The destination has the source's columns in another order (one spelled in
 // capitals): each value lands in the column of its name. Mode 4 pairs by name
 // too, so there a destination column the source lacks gets its default.
-TEST(vekagent_dest, merge_pairs_columns_by_name) {
+TEST(VekagentDest, merge_pairs_columns_by_name) {
     scratch_dbs dbs("vkd_merge_names");
     dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY, a VARCHAR(10), b VARCHAR(10))");
     dbs.my.exec("INSERT INTO t VALUES (1,'a1','b1'),(2,'a2',NULL)");
@@ -109,7 +98,7 @@ struct domain_case {
 // Each source column merged into a destination column of a close type: where
 // the destination would round or cut the value the table is refused and left
 // as it was; the others are appended.
-TEST(vekagent_dest, merge_refuses_a_destination_that_would_change_values) {
+TEST(VekagentDest, merge_refuses_a_destination_that_would_change_values) {
     const domain_case cases[] = {
         {"dec_scale", "DECIMAL(10,2)", "'12.34'", "numeric(10,1)", true},
         {"dec_digits", "DECIMAL(10,2)", "'12345678.90'", "numeric(9,2)", true},
@@ -148,7 +137,7 @@ TEST(vekagent_dest, merge_refuses_a_destination_that_would_change_values) {
 // Two source tables share their first 29 characters: the first in name order
 // gets the cut name, the second a counter form, in a full run and when only
 // the second is converted, so converting it alone never replaces the first.
-TEST(vekagent_dest, a_table_keeps_its_destination_name_whatever_else_is_selected) {
+TEST(VekagentDest, a_table_keeps_its_destination_name_whatever_else_is_selected) {
     scratch_dbs dbs("vkd_names_cut");
     const std::string first = "customer_order_line_item_hist_2023";
     const std::string second = "customer_order_line_item_hist_2024";
@@ -175,7 +164,7 @@ TEST(vekagent_dest, a_table_keeps_its_destination_name_whatever_else_is_selected
 
 // order-items and order_items meet on one safe name; merging only order-items
 // appends into its own copy, never into that of order_items.
-TEST(vekagent_dest, merging_one_table_appends_into_its_own_copy) {
+TEST(VekagentDest, merging_one_table_appends_into_its_own_copy) {
     scratch_dbs dbs("vkd_names_merge");
     for (const char* t : {"order-items", "order_items"}) {
         dbs.my.exec(std::string("CREATE TABLE `") + t + "` (id INT PRIMARY KEY, src VARCHAR(20))");
@@ -202,7 +191,7 @@ TEST(vekagent_dest, merging_one_table_appends_into_its_own_copy) {
 // one instead of seeing part of it; the table it has not reached does not
 // exist. A second run started then waits for the first, and each table ends
 // up holding its rows once.
-TEST(vekagent_dest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half_made) {
+TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half_made) {
     scratch_dbs dbs("vkd_two_runs");
     const int big = 300000;
     dbs.my.exec("CREATE TABLE a_big (id INT PRIMARY KEY, s VARCHAR(40) NOT NULL)");
@@ -220,7 +209,7 @@ TEST(vekagent_dest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_hal
                                      "WHERE p.datname = '" + dbs.dest() +
                                          "' AND a.query LIKE '%a_big%' AND p.tuples_processed > 0")
                     .empty();
-    }));
+    }, std::chrono::seconds(60)));
     ASSERT_FALSE(first.finished()) << show(first.wait());
     kill(first.pid(), SIGSTOP);
 
@@ -234,7 +223,7 @@ TEST(vekagent_dest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_hal
                !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
                                          "' AND wait_event_type = 'Lock'")
                     .empty();
-    });
+    }, std::chrono::seconds(60));
     EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
     EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
     kill(first.pid(), SIGCONT);

@@ -395,7 +395,7 @@ TEST(VekagentConversion, TableListWithMissingTableAndBom) {
     scratch_dbs dbs("vka_tabs", no_dest);
     small_source(dbs, {"t1", "t2", "caf\xC3\xA9", "unlisted"}, 2);
     pg_create_db(dbs.name());
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF" "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
     const agent_result r = run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);  // a listed table was missing
@@ -413,7 +413,7 @@ TEST(VekagentConversion, DefinitionsOnlySkipIndexesSilentAndLog) {
     scratch_dbs dbs("vka_defs", no_dest);
     small_source(dbs, {"t"}, 3);
     pg_create_db(dbs.name());
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string log = dir.file("agent.log");
     agent_result r = run_agent(
         agent_server_args({"--src=vka_defs", "--dest=vka_defs", "--tab_def", "--skip_idx", "--logfile=" + log}));
@@ -421,7 +421,7 @@ TEST(VekagentConversion, DefinitionsOnlySkipIndexesSilentAndLog) {
     EXPECT_EQ(r.out, "Converting database vka_defs(1 tables)\nConverting table t(3 records)\n") << show(r);
     EXPECT_EQ(pg_count(dbs.name(), "t"), 0);
     EXPECT_TRUE(pg_query(dbs.name(), "SELECT 1 FROM pg_indexes WHERE tablename = 't'").empty());
-    const std::string text = agent_tmpdir::read(log);
+    const std::string text = test_dir::read(log);
     EXPECT_NE(text.find("Conversion started on "), std::string::npos) << text;
     EXPECT_NE(text.find("Converting database vka_defs (1 tables)\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Converting table t (3 records)\r\n"), std::string::npos) << text;
@@ -439,7 +439,7 @@ TEST(VekagentConversion, ProfileAndTableListReplacingItsTables) {
     pg_create_db(dbs.name());
     const server_address my = mysql_test_server();
     const server_address pg = pg_test_server();
-    agent_tmpdir dir;
+    test_dir dir;
     const std::string profile = dir.write(
         "p.vek", "[Generic settings]\r\nsrc=vka_prof\r\ndest=vka_prof\r\nmode=0\r\n\r\n[MySQL settings]\r\nhost=" +
                      my.host + "\r\nuser=" + my.user + "\r\npassword=" + my.password + "\r\nport=" +

@@ -6,6 +6,7 @@
 
 #include "converter/cnv_my.h"
 #include "converter/cnv_udb.h"
+#include "support/test_dir.h"
 #include "support/trace_capture.h"
 #include "tk/tk_exc.h"
 
@@ -22,7 +23,7 @@ udb_profile with_generic(const wchar_t* key, const wchar_t* value) {
     return p;
 }
 
-TEST(profile_keys, mode_takes_exactly_one_digit_from_0_to_4_and_refuses_the_rest) {
+TEST(ProfileKeys, mode_takes_exactly_one_digit_from_0_to_4_and_refuses_the_rest) {
     plain_converter c;
     c.set_mode(1);
     c.load_profile(with_generic(L"mode", L"3"));
@@ -48,7 +49,7 @@ TEST(profile_keys, mode_takes_exactly_one_digit_from_0_to_4_and_refuses_the_rest
     }
 }
 
-TEST(profile_keys, flags_read_true_unless_zero_and_empty_leaves_them) {
+TEST(ProfileKeys, flags_read_true_unless_zero_and_empty_leaves_them) {
     plain_converter c;
     c.tab_def = true;
     c.load_profile(with_generic(L"only definitions", L"0"));
@@ -61,7 +62,7 @@ TEST(profile_keys, flags_read_true_unless_zero_and_empty_leaves_them) {
     EXPECT_TRUE(c.skip_idx);
 }
 
-TEST(profile_keys, selections_add_to_what_is_held_and_tables_append_each_load) {
+TEST(ProfileKeys, selections_add_to_what_is_held_and_tables_append_each_load) {
     plain_converter c;
     c.selected_queries[L"q"] = L"SELECT 1";
     udb_profile p;
@@ -80,7 +81,7 @@ TEST(profile_keys, selections_add_to_what_is_held_and_tables_append_each_load) {
     EXPECT_EQ(c.selected_queries.at(L"q"), L"SELECT 1");
 }
 
-TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing_blanks) {
+TEST(ProfileKeys, store_writes_tables_bare_queries_with_text_and_trims_trailing_blanks) {
     plain_converter c;
     c.src = L"shop";
     c.dest = L"shop_pg";
@@ -91,10 +92,10 @@ TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing
     c.available_queries[L"big"] = L"SELECT * FROM items WHERE price > 10 ";
     udb_profile p;
     ASSERT_TRUE(c.store_profile(p));
-    const auto path = std::filesystem::temp_directory_path() / "cnv_prof_test.vek";
+    const test_dir tmp("cnv_prof");
+    const std::filesystem::path path = tmp.file("p.vek");
     ASSERT_TRUE(p.store(path.wstring())) << static_cast<int>(p.fault().what);
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = test_dir::read(path);
     EXPECT_NE(text.find("[Selected Tables]\r\nbig=SELECT * FROM items WHERE price > 10\r\nitems\r\n"),
               std::string::npos)
         << text;
@@ -105,7 +106,6 @@ TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing
     udb_profile loaded;
     ASSERT_TRUE(loaded.load(path.wstring()));
     back.load_profile(loaded);
-    std::filesystem::remove(path);
     EXPECT_EQ(back.selected_tables, std::vector<std::wstring>{L"items"});
     EXPECT_EQ(back.selected_queries.at(L"big"), L"SELECT * FROM items WHERE price > 10");
     EXPECT_EQ(back.src, L"shop");
@@ -115,7 +115,7 @@ TEST(profile_keys, store_writes_tables_bare_queries_with_text_and_trims_trailing
     EXPECT_FALSE(back.skip_idx);
 }
 
-TEST(profile_keys, mysql_host_and_password_always_apply_user_and_port_only_when_given) {
+TEST(ProfileKeys, mysql_host_and_password_always_apply_user_and_port_only_when_given) {
     mysql_converter_impl m;
     m.store_mysql_settings("  db.local ", " bob", "pw ", "");
     EXPECT_EQ(m.host, "db.local");
@@ -135,7 +135,7 @@ TEST(profile_keys, mysql_host_and_password_always_apply_user_and_port_only_when_
     EXPECT_FALSE(m.dump_options.dump_new_version);  // only "1" is true here
 }
 
-TEST(mysql_settings, the_settings_trace_masks_the_password) {
+TEST(MysqlSettings, the_settings_trace_masks_the_password) {
     trace_capture trace(1);
     mysql_converter_impl m;
     m.store_mysql_settings("db.local", "bob", "s3cret pass", "3307");
@@ -147,7 +147,7 @@ TEST(mysql_settings, the_settings_trace_masks_the_password) {
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
 }
 
-TEST(mysql_settings, port_text_reads_its_leading_number) {
+TEST(MysqlSettings, port_text_reads_its_leading_number) {
     struct row {
         const char* text;
         unsigned port;
@@ -158,7 +158,7 @@ TEST(mysql_settings, port_text_reads_its_leading_number) {
         EXPECT_EQ(mysql_converter_impl::parse_port(r.text), r.port) << r.text;
 }
 
-TEST(mysql_settings, an_invalid_port_is_refused_before_any_connection) {
+TEST(MysqlSettings, an_invalid_port_is_refused_before_any_connection) {
     mysql_converter_impl m;
     m.port = "x1";
     try {

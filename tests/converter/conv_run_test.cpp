@@ -25,7 +25,7 @@ struct recording_hooks : cnv_run_hooks {
     }
 };
 
-TEST_F(conversion_test, creates_the_destination_and_copies_tables_queries_and_values) {
+TEST_F(ConversionTest, creates_the_destination_and_copies_tables_queries_and_values) {
     my.exec("CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(40), price DECIMAL(10,2), note TEXT)");
     my.exec("INSERT INTO items VALUES (1,'tab\there','12.50','line\nfeed'),(2,'中文 é 😀','0.00',NULL),(3,'','-1.25','back\\\\slash')");
     my.exec("CREATE TABLE empty_one (id INT, d DATETIME)");
@@ -68,7 +68,7 @@ TEST_F(conversion_test, creates_the_destination_and_copies_tables_queries_and_va
     EXPECT_EQ(saved.get_selected_tables(), want);
 }
 
-TEST_F(conversion_test, a_query_wins_over_a_table_of_the_same_name) {
+TEST_F(ConversionTest, a_query_wins_over_a_table_of_the_same_name) {
     my.exec("CREATE TABLE t (id INT, v INT)");
     my.exec("INSERT INTO t VALUES (1,10),(2,20),(3,30)");
     conv->selected_queries[L"t"] = L"SELECT v FROM t WHERE id = 2";
@@ -78,7 +78,7 @@ TEST_F(conversion_test, a_query_wins_over_a_table_of_the_same_name) {
     EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("20")}}));
 }
 
-TEST_F(conversion_test, tables_whose_names_differ_only_in_case_get_a_safe_name_for_the_second) {
+TEST_F(ConversionTest, tables_whose_names_differ_only_in_case_get_a_safe_name_for_the_second) {
     my.exec("CREATE TABLE Items (a INT)");
     my.exec("CREATE TABLE items (b INT)");
     my.exec("INSERT INTO Items VALUES (1)");
@@ -91,7 +91,7 @@ TEST_F(conversion_test, tables_whose_names_differ_only_in_case_get_a_safe_name_f
     EXPECT_EQ(dest("SELECT b FROM items00000 ORDER BY b"), (rows{{opt("2")}, {opt("3")}}));
 }
 
-TEST_F(conversion_test, table_definitions_only_creates_tables_without_rows) {
+TEST_F(ConversionTest, table_definitions_only_creates_tables_without_rows) {
     my.exec("CREATE TABLE t (id INT PRIMARY KEY, s VARCHAR(5) NOT NULL DEFAULT 'x')");
     my.exec("INSERT INTO t VALUES (1,'a'),(2,'b')");
     select({L"t"});
@@ -105,7 +105,7 @@ TEST_F(conversion_test, table_definitions_only_creates_tables_without_rows) {
     EXPECT_EQ(hooks.seen.back(), "table t 2");
 }
 
-TEST_F(conversion_test, mode_0_drops_the_destination_only_after_the_source_opened) {
+TEST_F(ConversionTest, mode_0_drops_the_destination_only_after_the_source_opened) {
     my.exec("CREATE TABLE t (id INT)");
     my.exec("INSERT INTO t VALUES (7)");
     create_dest();
@@ -127,7 +127,7 @@ TEST_F(conversion_test, mode_0_drops_the_destination_only_after_the_source_opene
     EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("7")}}));
 }
 
-TEST_F(conversion_test, a_run_in_mode_0_drops_the_destination_itself_once_the_source_opened) {
+TEST_F(ConversionTest, a_run_in_mode_0_drops_the_destination_itself_once_the_source_opened) {
     my.exec("CREATE TABLE t (id INT)");
     my.exec("INSERT INTO t VALUES (7)");
     create_dest();
@@ -155,7 +155,7 @@ TEST_F(conversion_test, a_run_in_mode_0_drops_the_destination_itself_once_the_so
     EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"another", "t"}));
 }
 
-TEST_F(conversion_test, selected_views_become_tables_of_the_rows_they_show) {
+TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
     my.exec("CREATE TABLE items (id INT, price DECIMAL(6,2))");
     my.exec("INSERT INTO items VALUES (1, 4.50), (2, 12.00), (3, 9.99)");
     my.exec("CREATE VIEW cheap AS SELECT id, price * 2 AS twice FROM items WHERE price < 10 ORDER BY id");
@@ -191,7 +191,7 @@ TEST_F(conversion_test, selected_views_become_tables_of_the_rows_they_show) {
     EXPECT_EQ(saved.get_selected_tables(), want);
 }
 
-TEST_F(conversion_test, check_dest_never_drops_in_the_other_modes) {
+TEST_F(ConversionTest, check_dest_never_drops_in_the_other_modes) {
     create_dest();
     pg_exec(dest_name, "CREATE TABLE keep (x INT)");
     for (int mode : {1, 2, 3, 4}) {
@@ -201,7 +201,7 @@ TEST_F(conversion_test, check_dest_never_drops_in_the_other_modes) {
     }
 }
 
-class existing_table_test : public conversion_test {
+class ExistingTableTest : public ConversionTest {
 protected:
     // Source t has rows 1, 2; the destination already holds t with row 100.
     void SetUp() override {
@@ -220,7 +220,7 @@ protected:
     rows ids() { return dest("SELECT id FROM t ORDER BY id"); }
 };
 
-TEST_F(existing_table_test, mode_1_drops_and_creates_the_existing_table) {
+TEST_F(ExistingTableTest, mode_1_drops_and_creates_the_existing_table) {
     conv->set_mode(1);
     run();
     EXPECT_EQ(handler.error_count(), 0u);
@@ -228,9 +228,9 @@ TEST_F(existing_table_test, mode_1_drops_and_creates_the_existing_table) {
     EXPECT_EQ(dest("SELECT * FROM fresh"), (rows{{opt("5")}}));
 }
 
-TEST_F(existing_table_test, mode_2_leaves_the_existing_table_without_touching_the_source_table) {
+TEST_F(ExistingTableTest, mode_2_leaves_the_existing_table_without_touching_the_source_table) {
     // Any statement on the source table would wait for this lock and fail.
-    mysql_session locker;
+    mysql_admin locker;
     locker.exec("USE " + src_name);
     locker.exec("LOCK TABLES t WRITE");
     conv->mysql_converter_impl::engine.execute("SET SESSION lock_wait_timeout = 2");
@@ -245,7 +245,7 @@ TEST_F(existing_table_test, mode_2_leaves_the_existing_table_without_touching_th
     EXPECT_EQ(hooks.seen, (std::vector<std::string>{"db " + src_name + " 2", "table fresh 1"}));
 }
 
-TEST_F(existing_table_test, mode_3_appends_to_a_conforming_table) {
+TEST_F(ExistingTableTest, mode_3_appends_to_a_conforming_table) {
     conv->set_mode(3);
     run();
     EXPECT_EQ(handler.error_count(), 0u) << (handler.errors().empty() ? "" : handler.errors()[0]);
@@ -253,7 +253,7 @@ TEST_F(existing_table_test, mode_3_appends_to_a_conforming_table) {
     EXPECT_EQ(dest("SELECT * FROM fresh"), (rows{{opt("5")}}));
 }
 
-TEST_F(existing_table_test, mode_3_reports_a_table_that_does_not_conform_and_goes_on) {
+TEST_F(ExistingTableTest, mode_3_reports_a_table_that_does_not_conform_and_goes_on) {
     pg_exec(dest_name, "ALTER TABLE t ADD COLUMN extra INT");
     conv->set_mode(3);
     run();
@@ -264,14 +264,14 @@ TEST_F(existing_table_test, mode_3_reports_a_table_that_does_not_conform_and_goe
     EXPECT_EQ(dest("SELECT * FROM fresh"), (rows{{opt("5")}}));
 }
 
-TEST_F(existing_table_test, mode_4_appends_without_a_conformance_test) {
+TEST_F(ExistingTableTest, mode_4_appends_without_a_conformance_test) {
     conv->set_mode(4);
     run();
     EXPECT_EQ(handler.error_count(), 0u);
     EXPECT_EQ(ids(), (rows{{opt("1")}, {opt("2")}, {opt("100")}}));
 }
 
-TEST_F(conversion_test, a_failed_table_or_a_missing_one_is_reported_and_the_next_is_converted) {
+TEST_F(ConversionTest, a_failed_table_or_a_missing_one_is_reported_and_the_next_is_converted) {
     my.exec("CREATE TABLE good (id INT)");
     my.exec("INSERT INTO good VALUES (1),(2)");
     conv->selected_queries[L"a_bad"] = L"SELECT nothing FROM nowhere";
@@ -296,7 +296,7 @@ TEST_F(conversion_test, a_failed_table_or_a_missing_one_is_reported_and_the_next
     EXPECT_EQ(hooks.seen.at(1), "missing b_missing");
 }
 
-TEST_F(conversion_test, a_program_that_shows_missing_tables_itself_gets_them_counted_not_shown) {
+TEST_F(ConversionTest, a_program_that_shows_missing_tables_itself_gets_them_counted_not_shown) {
     struct quiet_hooks : recording_hooks {
         bool reports_missing_tables() const override { return true; }
     } hooks;
@@ -310,7 +310,7 @@ TEST_F(conversion_test, a_program_that_shows_missing_tables_itself_gets_them_cou
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
 }
 
-TEST_F(conversion_test, a_source_value_that_cannot_be_carried_over_is_a_record_error) {
+TEST_F(ConversionTest, a_source_value_that_cannot_be_carried_over_is_a_record_error) {
     my.exec("CREATE TABLE t (id INT, d TIME)");
     my.exec("INSERT INTO t VALUES (1,'01:00:00'),(2,'838:59:59'),(3,'02:00:00')");
     select({L"t"});
@@ -321,7 +321,7 @@ TEST_F(conversion_test, a_source_value_that_cannot_be_carried_over_is_a_record_e
               (rows{{opt("1"), opt("01:00:00")}, {opt("2"), std::nullopt}, {opt("3"), opt("02:00:00")}}));
 }
 
-TEST_F(conversion_test, abort_in_the_dialog_ends_the_run_and_keeps_the_tables_done) {
+TEST_F(ConversionTest, abort_in_the_dialog_ends_the_run_and_keeps_the_tables_done) {
     my.exec("CREATE TABLE a_first (id INT)");
     my.exec("INSERT INTO a_first VALUES (1)");
     my.exec("CREATE TABLE c_last (id INT)");
@@ -335,7 +335,7 @@ TEST_F(conversion_test, abort_in_the_dialog_ends_the_run_and_keeps_the_tables_do
     EXPECT_EQ(dest("SELECT * FROM a_first"), (rows{{opt("1")}}));
 }
 
-TEST_F(conversion_test, a_row_refused_when_the_copy_ends_ends_the_run_with_earlier_tables_intact) {
+TEST_F(ConversionTest, a_row_refused_when_the_copy_ends_ends_the_run_with_earlier_tables_intact) {
     my.exec("CREATE TABLE b (id INT PRIMARY KEY, s VARCHAR(3))");
     my.exec("INSERT INTO b VALUES (1,'x'),(2,'y')");
     select({L"b"});
@@ -362,7 +362,7 @@ TEST_F(conversion_test, a_row_refused_when_the_copy_ends_ends_the_run_with_earli
     EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(conversion_test, a_stop_request_ends_the_run_before_the_next_record_and_rolls_the_table_back) {
+TEST_F(ConversionTest, a_stop_request_ends_the_run_before_the_next_record_and_rolls_the_table_back) {
     my.exec("CREATE TABLE a (id INT)");
     my.exec("INSERT INTO a VALUES (1),(2)");
     my.exec("CREATE TABLE b (id INT)");
@@ -392,7 +392,7 @@ TEST_F(conversion_test, a_stop_request_ends_the_run_before_the_next_record_and_r
 // The worker is held in an error dialog in the middle of the table (as the
 // wizard's worker is while its dialog is open) while another thread reads the
 // progress and asks for the stop.
-TEST_F(conversion_test, another_thread_can_stop_a_running_conversion_and_read_its_progress) {
+TEST_F(ConversionTest, another_thread_can_stop_a_running_conversion_and_read_its_progress) {
     struct held_dialogs : scripted_dialogs {
         std::promise<void> shown, released;
         answer ask_continue(const std::string& text, bool& dont_show_again) override {
@@ -427,7 +427,7 @@ TEST_F(conversion_test, another_thread_can_stop_a_running_conversion_and_read_it
     conv->clear_stop();
 }
 
-TEST_F(conversion_test, the_agent_hooks_select_every_table_when_nothing_is_selected) {
+TEST_F(ConversionTest, the_agent_hooks_select_every_table_when_nothing_is_selected) {
     my.exec("CREATE TABLE x1 (id INT)");
     my.exec("CREATE TABLE x2 (id INT)");
     recording_hooks hooks;
@@ -438,7 +438,7 @@ TEST_F(conversion_test, the_agent_hooks_select_every_table_when_nothing_is_selec
     EXPECT_EQ(hooks.seen.at(0), "db " + src_name + " 2");
 }
 
-TEST_F(conversion_test, an_empty_selection_opens_both_databases_and_finishes) {
+TEST_F(ConversionTest, an_empty_selection_opens_both_databases_and_finishes) {
     run();
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
     EXPECT_TRUE(conv->b_finished.load());
@@ -446,7 +446,7 @@ TEST_F(conversion_test, an_empty_selection_opens_both_databases_and_finishes) {
     EXPECT_TRUE(pg_tables(dest_name).empty());
 }
 
-TEST_F(conversion_test, a_source_that_does_not_open_ends_the_run_with_its_error) {
+TEST_F(ConversionTest, a_source_that_does_not_open_ends_the_run_with_its_error) {
     conv->src = L"no_such_source_db";
     select({L"t"});
     run();
@@ -457,7 +457,7 @@ TEST_F(conversion_test, a_source_that_does_not_open_ends_the_run_with_its_error)
     EXPECT_FALSE(conv->is_db_exist(conv->dest));
 }
 
-TEST_F(conversion_test, skip_idx_leaves_the_indexes_of_the_source_behind) {
+TEST_F(ConversionTest, skip_idx_leaves_the_indexes_of_the_source_behind) {
     my.exec("CREATE TABLE t (id INT PRIMARY KEY, k INT, UNIQUE KEY uk (k))");
     my.exec("INSERT INTO t VALUES (1,1)");
     select({L"t"});

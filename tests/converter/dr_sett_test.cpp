@@ -5,24 +5,22 @@
 #include <filesystem>
 
 #include "converter/dr_conv.h"
+#include "converter/err_hand.h"
+#include "converter/err_map.h"
+#include "support/test_dir.h"
 #include "tk/tk_regk.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path fresh_dir(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
-    const fs::path dir = fresh_dir("dr_prof");
+TEST(ConverterProfile, every_key_survives_a_round_trip_through_the_file) {
+    error_handler errors(pgs_error_map);
+    const test_dir tmp("dr_prof");
+    const fs::path dir = tmp.path();
     const std::wstring path = (dir / "p.vek").wstring();
     {
-        dravik_convertor c;
+        dravik_convertor c(errors);
         c.src = L"shop";
         c.dest = L"shop_pg";
         c.set_mode(2);
@@ -36,7 +34,7 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
         c.store_pgs_settings("pg.host", "pguser", "pg pass", 5433);
         ASSERT_TRUE(c.store_profile(path));
     }
-    dravik_convertor back;
+    dravik_convertor back(errors);
     ASSERT_TRUE(back.load_profile(path));
     EXPECT_EQ(back.src, L"shop");
     EXPECT_EQ(back.dest, L"shop_pg");
@@ -57,23 +55,24 @@ TEST(converter_profile, every_key_survives_a_round_trip_through_the_file) {
     EXPECT_EQ(back.pgs_converter_impl::user, "pguser");
     EXPECT_EQ(back.pgs_converter_impl::password, "pg pass");
     EXPECT_EQ(back.pgs_converter_impl::port, 0u);  // profiles do not carry the PostgreSQL port
-    fs::remove_all(dir);
 }
 
-TEST(converter_profile, an_item_that_would_not_load_back_is_refused_and_named) {
-    const fs::path dir = fresh_dir("dr_prof_bad");
+TEST(ConverterProfile, an_item_that_would_not_load_back_is_refused_and_named) {
+    error_handler errors(pgs_error_map);
+    const test_dir tmp("dr_prof_bad");
+    const fs::path dir = tmp.path();
     const std::wstring path = (dir / "p.vek").wstring();
-    dravik_convertor c;
+    dravik_convertor c(errors);
     c.available_queries[L"multi"] = L"SELECT 1\nFROM dual";
     EXPECT_FALSE(c.store_profile(path));
     EXPECT_EQ(c.profile_fault().what, udb_profile_fault::kind::line_break);
     EXPECT_EQ(c.profile_fault().key, L"multi");
     EXPECT_FALSE(fs::exists(dir / "p.vek"));
-    fs::remove_all(dir);
 }
 
-TEST(converter_profile, a_missing_file_is_a_level_one_error) {
-    dravik_convertor c;
+TEST(ConverterProfile, a_missing_file_is_a_level_one_error) {
+    error_handler errors(pgs_error_map);
+    dravik_convertor c(errors);
     try {
         c.load_profile(L"/nonexistent/dir/p.vek");
         FAIL();
@@ -82,18 +81,17 @@ TEST(converter_profile, a_missing_file_is_a_level_one_error) {
     }
 }
 
-class registry_test : public ::testing::Test {
+class RegistryTest : public ::testing::Test {
 protected:
-    registry_test() : dir(fresh_dir("dr_reg")) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
-    ~registry_test() override {
-        unsetenv("VEK_REGISTRY_DIR");
-        fs::remove_all(dir);
-    }
+    RegistryTest() : dir(tmp.path()) { setenv("VEK_REGISTRY_DIR", dir.c_str(), 1); }
+    ~RegistryTest() override { unsetenv("VEK_REGISTRY_DIR"); }
+    test_dir tmp{"dr_reg"};
     fs::path dir;
+    error_handler errors{pgs_error_map};
 };
 
-TEST_F(registry_test, first_start_gives_the_defaults) {
-    dravik_convertor c(converter_form::wizard);
+TEST_F(RegistryTest, first_start_gives_the_defaults) {
+    dravik_convertor c(errors, converter_form::wizard);
     EXPECT_TRUE(c.convert_views);
     EXPECT_EQ(c.mysql_converter_impl::port, "3306");
     EXPECT_EQ(c.pgs_converter_impl::port, 0u);
@@ -103,9 +101,9 @@ TEST_F(registry_test, first_start_gives_the_defaults) {
     EXPECT_FALSE(c.skip_idx);
 }
 
-TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
+TEST_F(RegistryTest, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_mode) {
     {
-        dravik_convertor c(converter_form::wizard);
+        dravik_convertor c(errors, converter_form::wizard);
         c.src = L"shöp";
         c.dest = L"dest";
         c.store_mysql_settings("h", "u", "p", "3310");
@@ -114,7 +112,7 @@ TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_m
         c.convert_views = false;
         c.set_mode(3);
     }
-    dravik_convertor c(converter_form::wizard);
+    dravik_convertor c(errors, converter_form::wizard);
     EXPECT_EQ(c.src, L"shöp");
     EXPECT_EQ(c.dest, L"dest");
     EXPECT_EQ(c.mysql_converter_impl::host, "h");
@@ -130,13 +128,13 @@ TEST_F(registry_test, the_wizard_stores_at_exit_and_loads_at_start_but_not_the_m
     EXPECT_EQ(c.n_mode, 0);
 }
 
-TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
+TEST_F(RegistryTest, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
     {
         tk_reg_key key(dravik_convertor::registry_path);
         ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
         ASSERT_EQ(key.set_value(DWORD{2}, "tab_def"), 0);
     }
-    { dravik_convertor c(converter_form::wizard); EXPECT_TRUE(c.tab_def); }
+    { dravik_convertor c(errors, converter_form::wizard); EXPECT_TRUE(c.tab_def); }
     tk_reg_key key(dravik_convertor::registry_path);
     ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
     DWORD v = 0;
@@ -144,14 +142,14 @@ TEST_F(registry_test, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
     EXPECT_EQ(v, 1u);
 }
 
-TEST_F(registry_test, the_agent_never_touches_the_key) {
+TEST_F(RegistryTest, the_agent_never_touches_the_key) {
     {
-        dravik_convertor c(converter_form::agent);
+        dravik_convertor c(errors, converter_form::agent);
         c.src = L"x";
         c.tab_def = true;
     }
     EXPECT_TRUE(fs::is_empty(dir));
-    dravik_convertor w(converter_form::wizard);
+    dravik_convertor w(errors, converter_form::wizard);
     EXPECT_TRUE(w.src.empty());
     EXPECT_FALSE(w.tab_def);
 }

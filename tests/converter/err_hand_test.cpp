@@ -10,9 +10,9 @@
 
 namespace {
 
-class error_handler_test : public ::testing::Test {
+class ErrorHandlerTest : public ::testing::Test {
 protected:
-    error_handler_test() : handler(pgs_error_map) {
+    ErrorHandlerTest() : handler(pgs_error_map) {
         handler.load_err_map(mysql_error_map);
         handler.set_dialogs(&dlg);
     }
@@ -20,7 +20,7 @@ protected:
     scripted_dialogs dlg;
 };
 
-TEST_F(error_handler_test, mapped_mysql_error_without_context_is_the_map_text_on_one_line) {
+TEST_F(ErrorHandlerTest, mapped_mysql_error_without_context_is_the_map_text_on_one_line) {
     coded_exception e(mysql_error_base + 2003, "Can't connect to MySQL server on '127.0.0.1' (111)", 0);
     handler.handle(e, false);
     const std::string want =
@@ -33,7 +33,7 @@ TEST_F(error_handler_test, mapped_mysql_error_without_context_is_the_map_text_on
     EXPECT_EQ(handler.error_count(), 1u);
 }
 
-TEST_F(error_handler_test, unmapped_error_shows_its_own_message_after_the_context) {
+TEST_F(ErrorHandlerTest, unmapped_error_shows_its_own_message_after_the_context) {
     handler.set_record_context(L"orders", 7);
     handler.handle(coded_exception(mysql_error_base + 1146, "Table 'x.y' doesn't exist", 0), false);
     EXPECT_EQ(handler.errors().at(0), "orders, record #7: Table 'x.y' doesn't exist");
@@ -45,7 +45,7 @@ TEST_F(error_handler_test, unmapped_error_shows_its_own_message_after_the_contex
     EXPECT_EQ(handler.errors().at(2), "plain");
 }
 
-TEST_F(error_handler_test, maps_keep_the_first_text_of_a_code_and_pgs_codes_translate) {
+TEST_F(ErrorHandlerTest, maps_keep_the_first_text_of_a_code_and_pgs_codes_translate) {
     handler.handle(coded_exception(-30082, "FATAL: password authentication failed", 1), true);
     EXPECT_EQ(handler.errors().at(0), "Incorrect username or password");
     // 1011 and 1051 share a text; 1071 keeps its quotes and its last line feed (as a blank).
@@ -55,7 +55,7 @@ TEST_F(error_handler_test, maps_keep_the_first_text_of_a_code_and_pgs_codes_tran
               "\"Skip converting indexes\" checkbox selected in order to resolve the conflict. ");
 }
 
-TEST_F(error_handler_test, the_twenty_first_error_is_shown_and_counted_but_not_listed) {
+TEST_F(ErrorHandlerTest, the_twenty_first_error_is_shown_and_counted_but_not_listed) {
     for (int i = 0; i < 21; ++i) handler.handle(tk_exception("e" + std::to_string(i), 0), false);
     EXPECT_EQ(handler.errors().size(), 20u);
     EXPECT_EQ(handler.errors().back(), "e19");
@@ -64,7 +64,7 @@ TEST_F(error_handler_test, the_twenty_first_error_is_shown_and_counted_but_not_l
     EXPECT_EQ(handler.error_count(), 21u);
 }
 
-TEST_F(error_handler_test, do_not_show_again_then_continue_suppresses_later_dialogs) {
+TEST_F(ErrorHandlerTest, do_not_show_again_then_continue_suppresses_later_dialogs) {
     dlg.script.push_back({error_dialogs::answer::continue_run, true});
     handler.handle(tk_exception("first", 0), false);
     EXPECT_TRUE(handler.suppressed());
@@ -75,7 +75,7 @@ TEST_F(error_handler_test, do_not_show_again_then_continue_suppresses_later_dial
     EXPECT_EQ(handler.error_count(), 3u);
 }
 
-TEST_F(error_handler_test, abort_ends_the_run_only_from_an_inner_scope) {
+TEST_F(ErrorHandlerTest, abort_ends_the_run_only_from_an_inner_scope) {
     dlg.script.push_back({error_dialogs::answer::abort_run, true});
     EXPECT_THROW(handler.handle(tk_exception("inner", 0), false), tk_final_exception);
     EXPECT_FALSE(handler.suppressed());  // the check box is not kept on Abort
@@ -83,13 +83,13 @@ TEST_F(error_handler_test, abort_ends_the_run_only_from_an_inner_scope) {
     EXPECT_NO_THROW(handler.handle(tk_exception("outer", 0), true));
 }
 
-TEST_F(error_handler_test, level_one_shows_the_box_and_ends_the_run_unless_outer) {
+TEST_F(ErrorHandlerTest, level_one_shows_the_box_and_ends_the_run_unless_outer) {
     EXPECT_THROW(handler.handle(tk_exception("run ends", 1), false), tk_final_exception);
     EXPECT_NO_THROW(handler.handle(tk_exception("outer box", 1), true));
     EXPECT_EQ(dlg.shown, (std::vector<std::string>{"error: run ends", "error: outer box"}));
 }
 
-TEST_F(error_handler_test, internal_error_shows_its_text_and_ends_the_program_with_minus_one) {
+TEST_F(ErrorHandlerTest, internal_error_shows_its_text_and_ends_the_program_with_minus_one) {
     handler.set_context(L"t");
     try {
         handler.handle(tk_mail_assertion("udb_db", 44), false);
@@ -102,12 +102,12 @@ TEST_F(error_handler_test, internal_error_shows_its_text_and_ends_the_program_wi
     EXPECT_TRUE(handler.errors().empty());
 }
 
-TEST_F(error_handler_test, levels_other_than_one_and_two_are_recoverable) {
+TEST_F(ErrorHandlerTest, levels_other_than_one_and_two_are_recoverable) {
     EXPECT_NO_THROW(handler.handle(tk_exception("odd", 7), false));
     EXPECT_EQ(dlg.shown.at(0), "ask: odd");
 }
 
-TEST_F(error_handler_test, failures_outside_the_family_are_listed_counted_and_shown_as_given) {
+TEST_F(ErrorHandlerTest, failures_outside_the_family_are_listed_counted_and_shown_as_given) {
     handler.set_context(L"stale");
     handler.report_failure("t2: ERROR:  null value\nin column");
     EXPECT_EQ(handler.errors().at(0), "t2: ERROR:  null value in column");
@@ -118,13 +118,13 @@ TEST_F(error_handler_test, failures_outside_the_family_are_listed_counted_and_sh
     EXPECT_EQ(handler.error_count(), 2u);
 }
 
-TEST(error_handler_singleton, a_second_handler_is_an_internal_assertion) {
+TEST(ErrorHandlerSingleton, a_second_handler_is_an_internal_assertion) {
     error_handler first(pgs_error_map);
     EXPECT_THROW(error_handler second(pgs_error_map), tk_mail_assertion);
     EXPECT_EQ(&error_handler::instance(), &first);
 }
 
-TEST(error_handler_console, writes_error_lines_and_always_the_internal_error) {
+TEST(ErrorHandlerConsole, writes_error_lines_and_always_the_internal_error) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     {

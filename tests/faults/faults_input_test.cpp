@@ -21,6 +21,7 @@
 
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/test_dir.h"
 #include "support/test_servers.h"
 
 namespace {
@@ -81,23 +82,18 @@ protected:
         my.exec("CREATE TABLE t_c (id INT, v VARCHAR(10))");
         my.exec("INSERT INTO t_c VALUES (4, 'four'), (5, NULL), (6, '')");
 
-        char tmpl[] = "/tmp/faults_input_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
+        m_dir.emplace("faults_input");
+        ASSERT_FALSE(m_dir->path().empty());
         // Another user must reach the files inside (the unreadable cases).
-        ::chmod(m_dir.c_str(), 0755);
+        ::chmod(m_dir->path().c_str(), 0755);
     }
     void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
+        m_dir.reset();
         m_dbs.reset();
     }
 
-    std::string file(const std::string& name) const { return m_dir + "/" + name; }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(file(name), std::ios::binary) << bytes;
-        return file(name);
-    }
+    std::string file(const std::string& name) const { return m_dir->file(name); }
+    std::string write(const std::string& name, const std::string& bytes) const { return m_dir->write(name, bytes); }
 
     // The destination as every case finds it: only the marker table. A case
     // that left it so needs no new database.
@@ -170,7 +166,7 @@ protected:
 
     std::string src_db, dest_db;
     std::optional<scratch_dbs> m_dbs;  // the source with t_a, t_b, t_c; the destination is made by reset_dest
-    std::string m_dir;
+    std::optional<test_dir> m_dir;
 };
 
 // ------------------------------------------------------------------ cases

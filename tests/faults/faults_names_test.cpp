@@ -22,15 +22,6 @@
 
 namespace {
 
-std::string pg_lit(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
 std::string show(const agent_result& r) {
     return "status " + std::to_string(r.status) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
 }
@@ -63,7 +54,7 @@ std::set<std::string> pg_all_tables(const std::string& db) {
 std::vector<std::string> pg_columns(const std::string& db, const std::string& table) {
     std::vector<std::string> names;
     for (const auto& row : pg_query(db, "SELECT column_name FROM information_schema.columns WHERE table_schema = "
-                                        "'public' AND table_name = " + pg_lit(table) + " ORDER BY ordinal_position"))
+                                        "'public' AND table_name = " + pg_literal(table) + " ORDER BY ordinal_position"))
         names.push_back(*row[0]);
     return names;
 }
@@ -141,7 +132,7 @@ void expect_rows_equal(name_dbs& dbs, const std::string& source, const std::stri
 // Every table of a full run arrives under its own or its safe name with all
 // its rows; the tables that the injected text names are untouched, and no
 // other object appears.
-TEST(faults_names, hostile_table_names_convert_under_safe_names) {
+TEST(FaultsNames, hostile_table_names_convert_under_safe_names) {
     name_dbs dbs("fnam_tables", "fnam_tables");
     for (const name_case& c : table_cases()) make_table(dbs.my, c.source);
     pg_exec(dbs.dest(), "CREATE TABLE pg_victim (k INT); INSERT INTO pg_victim VALUES (7)");
@@ -170,7 +161,7 @@ TEST(faults_names, hostile_table_names_convert_under_safe_names) {
 
 // Column names are quoted in CREATE TABLE, renamed where PostgreSQL would
 // not take them, and COPY fills each in the source's order.
-TEST(faults_names, hostile_column_names_keep_their_values) {
+TEST(FaultsNames, hostile_column_names_keep_their_values) {
     name_dbs dbs("fnam_cols", "fnam_cols");
     const std::vector<name_case> cols = {
         {"id", "id"},
@@ -227,7 +218,7 @@ TEST(faults_names, hostile_column_names_keep_their_values) {
 // those and only those arrive, each in the table a run over the whole source
 // gives it; a name that differs only in case from a source table, or names
 // none, is reported and the run fails.
-TEST(faults_names, tab_file_with_hostile_names) {
+TEST(FaultsNames, tab_file_with_hostile_names) {
     name_dbs dbs("fnam_tabf", "fnam_tabf");
     for (const name_case& c : table_cases())
         if (c.source.find('\n') == std::string::npos) make_table(dbs.my, c.source);
@@ -284,7 +275,7 @@ TEST(faults_names, tab_file_with_hostile_names) {
 // Database names with quotes, backslashes, blanks and text meant for the
 // connection string. The destination is named folded to lower case (as an
 // unquoted name); mode 0 drops and makes it again under that name only.
-TEST(faults_names, hostile_database_names) {
+TEST(FaultsNames, hostile_database_names) {
     const std::vector<std::pair<std::string, std::string>> pairs = {
         {"fnam Src \"q' b\\s`x", "fnam dst \"q' b\\s"},
         {"fnam_inj' dbname='postgres", "fnam_inj' dbname='postgres"},
@@ -308,7 +299,7 @@ TEST(faults_names, hostile_database_names) {
 
 // A destination made under a mixed-case quoted name is not the name the
 // agent uses: the run is refused before anything is touched.
-TEST(faults_names, mixed_case_destination_is_refused) {
+TEST(FaultsNames, mixed_case_destination_is_refused) {
     name_dbs dbs("fnam_mixsrc", "Fnam Dest");
     make_table(dbs.my, "t");
     pg_exec("Fnam Dest", "CREATE TABLE keep (k INT); INSERT INTO keep VALUES (5)");
@@ -324,7 +315,7 @@ TEST(faults_names, mixed_case_destination_is_refused) {
 // Later runs find the tables under the same safe names: skipping leaves
 // them alone, merging appends to them, and a table that no longer conforms
 // is reported under its source name while the others merge.
-TEST(faults_names, later_runs_meet_the_safe_names) {
+TEST(FaultsNames, later_runs_meet_the_safe_names) {
     name_dbs dbs("fnam_rerun", "fnam_rerun");
     const std::vector<name_case> cases = {
         {"with blank", "with_blank"}, {"x\"; DROP TABLE victim; --", "x___drop_table_victim____"},
@@ -356,7 +347,7 @@ TEST(faults_names, later_runs_meet_the_safe_names) {
 
 // Column names PostgreSQL keeps for its system columns cannot be created:
 // those columns get safe names and every value arrives in its column.
-TEST(faults_names, system_column_names_get_safe_names) {
+TEST(FaultsNames, system_column_names_get_safe_names) {
     name_dbs dbs("fnam_syscol", "fnam_syscol");
     dbs.my.exec("CREATE TABLE sys (id INT, xmin INT, xmax INT, cmin INT, cmax INT, ctid VARCHAR(5), "
                 "tableoid INT, XMIN00000 INT)");
@@ -376,7 +367,7 @@ TEST(faults_names, system_column_names_get_safe_names) {
 }
 
 // A profile's selection names hostile tables the same way.
-TEST(faults_names, profile_selection_with_hostile_names) {
+TEST(FaultsNames, profile_selection_with_hostile_names) {
     name_dbs dbs("fnam_prof", "fnam_prof");
     const std::vector<name_case> picked = {
         {"it's", "it_s"},

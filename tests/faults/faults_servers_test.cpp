@@ -107,17 +107,6 @@ void expect_rows_intact(const std::string& db, const std::string& table, long lo
     EXPECT_EQ(*r[0][3], "0") << table << ": rows changed on the way";
 }
 
-// Polls `ready` every 20 ms for at most two minutes.
-template <class F>
-bool wait_until(F ready) {
-    const auto deadline = clock_type::now() + std::chrono::seconds(120);
-    while (clock_type::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // Rows of `table` that the destination's COPY has taken so far; -1 when no
 // COPY into it runs.
 long long copied_so_far(const std::string& db, const std::string& table) {
@@ -155,7 +144,8 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
     fill_rows(dbs.my, "c_after", 10);
 
     agent_process run(dbs.agent_args({"--mode=0"}), 180);
-    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; }));
+    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; },
+                           std::chrono::seconds(120)));
     ASSERT_FALSE(run.finished()) << "big was done before the kill; make it bigger\n" << show(run.wait());
     kill(run.pid(), SIGSTOP);
     const long long copied = copied_so_far(dbs.name(), "big");
@@ -170,7 +160,7 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
 
 // ---------------------------------------------------------------- killed servers
 
-TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
+TEST(FaultsServers, mysql_killed_in_the_middle_of_a_table) {
     own_servers servers;
     scratch_dbs dbs("fsrv_mykill");
     killed_run k;
@@ -194,7 +184,7 @@ TEST(faults_servers, mysql_killed_in_the_middle_of_a_table) {
     EXPECT_NE(reported(r).find("c_after"), std::string::npos) << "the table not converted is not named\n" << show(r);
 }
 
-TEST(faults_servers, postgres_killed_in_the_middle_of_a_copy) {
+TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
     own_servers servers;
     scratch_dbs dbs("fsrv_pgkill");
     killed_run k;
@@ -269,10 +259,10 @@ struct start_case {
 
 void PrintTo(const start_case& c, std::ostream* os) { *os << c.label; }
 
-class faults_start : public ::testing::TestWithParam<start_case> {};
+class FaultsStart : public ::testing::TestWithParam<start_case> {};
 
 // Nothing is converted and, in mode 0, the destination is not dropped.
-TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
+TEST_P(FaultsStart, ends_at_once_and_leaves_the_destination) {
     const start_case& c = GetParam();
     scratch_dbs dbs(std::string("fsrv_start_") + c.label);
     fill_rows(dbs.my, "t", 10);
@@ -301,7 +291,7 @@ TEST_P(faults_start, ends_at_once_and_leaves_the_destination) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    faults_servers, faults_start,
+    FaultsServers, FaultsStart,
     ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
                       start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
                       start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
@@ -323,9 +313,9 @@ struct refused_case {
 
 void PrintTo(const refused_case& c, std::ostream* os) { *os << c.label; }
 
-class faults_refused : public ::testing::TestWithParam<refused_case> {};
+class FaultsRefused : public ::testing::TestWithParam<refused_case> {};
 
-TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
+TEST_P(FaultsRefused, ends_the_run_with_the_servers_text) {
     const refused_case& c = GetParam();
     scratch_dbs dbs(std::string("fsrv_refused_") + c.label);
     fill_rows(dbs.my, "a_done", 500);
@@ -348,7 +338,7 @@ TEST_P(faults_refused, ends_the_run_with_the_servers_text) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    faults_servers, faults_refused,
+    FaultsServers, FaultsRefused,
     ::testing::Values(
         refused_case{"out_of_range", "(id INT PRIMARY KEY, v BIGINT)", "(1, 5), (2, 100000), (3, 6)",
                      "(id integer PRIMARY KEY, v smallint)", "(10, 1)", "out of range for type smallint"},

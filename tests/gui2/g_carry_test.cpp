@@ -8,19 +8,7 @@
 
 namespace {
 
-// Runs `work` on a worker thread while this (GUI) thread serves the carrier.
-template <class F>
-void on_worker(F work) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        work();
-        done = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-    worker.join();
-}
-
-TEST_F(shell_test, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
+TEST_F(ShellTest, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
     make_shell({probe_spec{1}});
     shell->open();
     gui.presenter.box_answers = {g_button::ok, g_button::yes};
@@ -35,7 +23,7 @@ TEST_F(shell_test, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
     EXPECT_TRUE(answer);
 }
 
-TEST(carrier, runs_at_once_on_the_gui_thread_and_carries_results_and_exceptions) {
+TEST(Carrier, runs_at_once_on_the_gui_thread_and_carries_results_and_exceptions) {
     g_carrier carrier;
     EXPECT_TRUE(carrier.on_gui_thread());
     EXPECT_EQ(carrier.call([] { return 7; }, 0), 7);
@@ -61,7 +49,7 @@ TEST(carrier, runs_at_once_on_the_gui_thread_and_carries_results_and_exceptions)
     EXPECT_TRUE(thrown);
 }
 
-TEST(carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
+TEST(Carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
     g_carrier carrier;
     carrier.close();
     bool ran = false;
@@ -75,7 +63,7 @@ TEST(carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
     EXPECT_EQ(carrier.call([] { return 3; }, 0), 3);
 }
 
-TEST(carrier, closing_releases_a_worker_that_waits) {
+TEST(Carrier, closing_releases_a_worker_that_waits) {
     g_carrier carrier;
     std::atomic<bool> waiting{false};
     bool ran = false;
@@ -93,7 +81,7 @@ TEST(carrier, closing_releases_a_worker_that_waits) {
     EXPECT_FALSE(ran);
 }
 
-TEST(carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_gets_to_it_first) {
+TEST(Carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_gets_to_it_first) {
     // The GUI thread serves its events right after closing, racing the worker
     // that wakes up to take its fallback.
     for (int round = 0; round < 50; ++round) {

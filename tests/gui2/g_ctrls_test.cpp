@@ -26,7 +26,7 @@ public:
     }
 };
 
-class controls_test : public shell_test {
+class ControlsTest : public ShellTest {
 protected:
     control_page& page() {
         if (!m_page) {
@@ -38,7 +38,7 @@ protected:
     control_page* m_page = nullptr;
 };
 
-TEST_F(controls_test, texts_are_read_whole_in_both_widths) {
+TEST_F(ControlsTest, texts_are_read_whole_in_both_widths) {
     g_controls& c = page().controls();
     const std::string long_text = std::string(300, 'x') + "\xc3\xa9\xe2\x9a\xa1";
     c.set_text(1, long_text);
@@ -46,7 +46,7 @@ TEST_F(controls_test, texts_are_read_whole_in_both_widths) {
     EXPECT_EQ(c.text_w(1), std::wstring(300, L'x') + L"\u00e9\u26a1");
 }
 
-TEST_F(controls_test, invert_chbox_checks_an_indeterminate_box) {
+TEST_F(ControlsTest, invert_chbox_checks_an_indeterminate_box) {
     control_page& p = page();
     g_controls& c = p.controls();
     c.set_check(2, g_check::indeterminate);
@@ -57,7 +57,7 @@ TEST_F(controls_test, invert_chbox_checks_an_indeterminate_box) {
     EXPECT_TRUE(p.invert_chbox(2));
 }
 
-TEST_F(controls_test, radio_groups_keep_one_checked) {
+TEST_F(ControlsTest, radio_groups_keep_one_checked) {
     g_controls& c = page().controls();
     c.check_radio(3, 4, 4);
     EXPECT_EQ(c.checked_radio(3, 4), 4);
@@ -66,7 +66,7 @@ TEST_F(controls_test, radio_groups_keep_one_checked) {
     EXPECT_FALSE(c.is_checked(4));
 }
 
-TEST_F(controls_test, list_boxes_stay_sorted_ignoring_case) {
+TEST_F(ControlsTest, list_boxes_stay_sorted_ignoring_case) {
     g_controls& c = page().controls();
     for (const char* name : {"orders", "Customers", "items", "customers", "Audit"}) c.list_add(5, name);
     std::vector<QString> items;
@@ -81,7 +81,7 @@ TEST_F(controls_test, list_boxes_stay_sorted_ignoring_case) {
     EXPECT_EQ(c.list_item(5, 9), QString());
 }
 
-TEST_F(controls_test, combo_boxes_find_whole_names_and_keep_the_typed_text) {
+TEST_F(ControlsTest, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     g_controls& c = page().controls();
     c.set_text(6, std::string("shop"));
     for (const char* name : {"mysql", "Shop_2024", "SHOP", "shop"}) c.combo_add(6, name);
@@ -96,7 +96,7 @@ TEST_F(controls_test, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     EXPECT_EQ(c.text_a(6), "shop");
 }
 
-TEST_F(controls_test, a_drop_down_runs_its_hook_first_and_opens_only_when_it_agrees) {
+TEST_F(ControlsTest, a_drop_down_runs_its_hook_first_and_opens_only_when_it_agrees) {
     make_shell();
     auto& p = shell->emplace_page<control_page>(log);
     auto* combo = new g_combo_box(gui.dispatcher, &p);
@@ -126,7 +126,7 @@ TEST_F(controls_test, a_drop_down_runs_its_hook_first_and_opens_only_when_it_agr
     EXPECT_TRUE(combo->isEditable());
 }
 
-TEST_F(controls_test, enable_ctrl_gives_the_focus_and_a_wrong_id_is_an_internal_error) {
+TEST_F(ControlsTest, enable_ctrl_gives_the_focus_and_a_wrong_id_is_an_internal_error) {
     control_page& p = page();
     shell->open();
     p.enable_ctrl(1, false);

@@ -28,14 +28,14 @@ private:
     std::function<void()> m_raise;
 };
 
-class dispatch_test : public shell_test {
+class DispatchTest : public ShellTest {
 protected:
-    dispatch_test() : handler(pgs_error_map) {
+    DispatchTest() : handler(pgs_error_map) {
         handler.load_err_map(mysql_error_map);
         handler.set_dialogs(&dialogs);
         gui.dispatcher.set_error_handler(&handler);
     }
-    ~dispatch_test() override { gui.dispatcher.set_error_handler(nullptr); }
+    ~DispatchTest() override { gui.dispatcher.set_error_handler(nullptr); }
 
     throwing_page& page_raising(std::function<void()> raise) {
         make_shell();
@@ -48,7 +48,7 @@ protected:
     error_handler handler;
 };
 
-TEST_F(dispatch_test, a_toolkit_exception_goes_to_the_error_handler) {
+TEST_F(DispatchTest, a_toolkit_exception_goes_to_the_error_handler) {
     page_raising([] { throw coded_exception(0x400000 + 2003, "raw", 1); }).press();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0],
@@ -57,7 +57,7 @@ TEST_F(dispatch_test, a_toolkit_exception_goes_to_the_error_handler) {
     EXPECT_TRUE(gui.presenter.boxes.empty());
 }
 
-TEST_F(dispatch_test, any_other_exception_shows_its_text_in_the_error_box) {
+TEST_F(DispatchTest, any_other_exception_shows_its_text_in_the_error_box) {
     page_raising([] { throw std::runtime_error("disk full"); }).press();
     ASSERT_EQ(gui.presenter.boxes.size(), 1u);
     EXPECT_EQ(gui.presenter.boxes[0].text, "disk full");
@@ -65,7 +65,7 @@ TEST_F(dispatch_test, any_other_exception_shows_its_text_in_the_error_box) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(dispatch_test, an_ended_run_and_an_unknown_throw_are_handled_too) {
+TEST_F(DispatchTest, an_ended_run_and_an_unknown_throw_are_handled_too) {
     auto& p = page_raising([] { throw tk_final_exception(); });
     p.press();
     EXPECT_TRUE(gui.presenter.boxes.empty());
@@ -76,7 +76,7 @@ TEST_F(dispatch_test, an_ended_run_and_an_unknown_throw_are_handled_too) {
     EXPECT_EQ(gui.presenter.boxes[0].text, "Unknown error");
 }
 
-TEST_F(dispatch_test, an_exception_in_the_page_protocol_keeps_the_page) {
+TEST_F(DispatchTest, an_exception_in_the_page_protocol_keeps_the_page) {
     class failing_next : public probe_page {
     public:
         using probe_page::probe_page;
@@ -92,7 +92,7 @@ TEST_F(dispatch_test, an_exception_in_the_page_protocol_keeps_the_page) {
     EXPECT_EQ(gui.presenter.boxes[0].text, "cannot go on");
 }
 
-TEST(application, an_exception_from_an_event_handler_does_not_escape_qt) {
+TEST(Application, an_exception_from_an_event_handler_does_not_escape_qt) {
     class throwing_object : public QObject {
     public:
         bool event(QEvent* e) override {

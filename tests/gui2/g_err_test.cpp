@@ -37,23 +37,11 @@ std::function<int(QDialog&)> click(int id, bool tick_dont_show = false) {
     };
 }
 
-class error_dialog_test : public shell_test {
+class ErrorDialogTest : public ShellTest {
 protected:
-    error_dialog_test() : dialogs(gui.presenter, gui.carrier, gui.dispatcher), handler(pgs_error_map) {
+    ErrorDialogTest() : dialogs(gui.presenter, gui.carrier, gui.dispatcher), handler(pgs_error_map) {
         handler.load_err_map(mysql_error_map);
         handler.set_dialogs(&dialogs);
-    }
-
-    // Runs the handler on a worker thread while this thread serves the screen.
-    template <class F>
-    void on_worker(F work) {
-        std::atomic<bool> done{false};
-        std::thread worker([&] {
-            work();
-            done = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-        worker.join();
     }
 
     test_error_dialogs dialogs;
@@ -64,7 +52,7 @@ const char* const connect_text =
     "Can't connect to the MySQL server. Check to verify that MySQL server is launched and the correct host/port "
     "values were given.";
 
-TEST_F(error_dialog_test, the_continue_dialog_of_a_worker_is_shown_on_the_gui_thread_and_abort_ends_the_run) {
+TEST_F(ErrorDialogTest, the_continue_dialog_of_a_worker_is_shown_on_the_gui_thread_and_abort_ends_the_run) {
     make_shell();
     gui.presenter.dialog_script.push_back(click(g_err_id::abort_run));
     bool ended = false;
@@ -85,7 +73,7 @@ TEST_F(error_dialog_test, the_continue_dialog_of_a_worker_is_shown_on_the_gui_th
     EXPECT_EQ(handler.errors(), std::vector<std::string>{std::string("customers, record #1234: ") + connect_text});
 }
 
-TEST_F(error_dialog_test, dont_show_again_with_continue_lets_later_errors_pass) {
+TEST_F(ErrorDialogTest, dont_show_again_with_continue_lets_later_errors_pass) {
     gui.presenter.dialog_script.push_back(click(g_err_id::continue_run, true));
     handler.handle(coded_exception(0, "first", 0), false);
     handler.handle(coded_exception(0, "second", 0), false);
@@ -95,7 +83,7 @@ TEST_F(error_dialog_test, dont_show_again_with_continue_lets_later_errors_pass) 
     EXPECT_EQ(handler.errors().size(), 2u);
 }
 
-TEST_F(error_dialog_test, the_continue_dialog_continues_on_escape_and_has_its_controls) {
+TEST_F(ErrorDialogTest, the_continue_dialog_continues_on_escape_and_has_its_controls) {
     const QString text = QString("customers, record #1234: ") + connect_text;
     dlg_error_continue dialog(text.toStdWString(), L"Tessaline 1.0", gui.dispatcher);
     g_controls& c = dialog.controls();
@@ -112,7 +100,7 @@ TEST_F(error_dialog_test, the_continue_dialog_continues_on_escape_and_has_its_co
     EXPECT_EQ(dialog.result(), g_err_id::continue_run);
 }
 
-TEST_F(error_dialog_test, an_internal_error_shows_its_dialog_and_ends_the_program) {
+TEST_F(ErrorDialogTest, an_internal_error_shows_its_dialog_and_ends_the_program) {
     make_shell();
     gui.presenter.dialog_script.push_back(click(g_err_id::ok));
     try {
@@ -126,7 +114,7 @@ TEST_F(error_dialog_test, an_internal_error_shows_its_dialog_and_ends_the_progra
     EXPECT_EQ(gui.presenter.dialogs[0].caption, "Tessaline 1.0 Error");
 }
 
-TEST_F(error_dialog_test, the_internal_error_dialog_copies_and_sends_its_text) {
+TEST_F(ErrorDialogTest, the_internal_error_dialog_copies_and_sends_its_text) {
     g_desktop_bridges bridges(gui.presenter);
     const std::wstring text = QString::fromStdString(tk_assertion_text("g_wiz_sh", 223)).toStdWString();
     {
@@ -152,7 +140,7 @@ TEST_F(error_dialog_test, the_internal_error_dialog_copies_and_sends_its_text) {
     EXPECT_EQ(query.queryItemValue("body", QUrl::FullyDecoded).toStdWString(), text);
 }
 
-TEST_F(error_dialog_test, a_level_one_error_uses_the_wizard_error_box) {
+TEST_F(ErrorDialogTest, a_level_one_error_uses_the_wizard_error_box) {
     make_shell({probe_spec{1}});
     shell->open();
     try {
@@ -164,7 +152,7 @@ TEST_F(error_dialog_test, a_level_one_error_uses_the_wizard_error_box) {
     EXPECT_EQ(gui.presenter.boxes[0].text, "the table is gone");
 }
 
-TEST_F(error_dialog_test, a_worker_asking_after_the_wizard_closed_gets_abort) {
+TEST_F(ErrorDialogTest, a_worker_asking_after_the_wizard_closed_gets_abort) {
     gui.carrier.close();
     bool ended = false;
     std::thread worker([&] {

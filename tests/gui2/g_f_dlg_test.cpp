@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(save_file_dialog, adds_the_extension_when_the_file_name_has_none) {
+TEST(SaveFileDialog, adds_the_extension_when_the_file_name_has_none) {
     const struct {
         const wchar_t* chosen;
         const wchar_t* stored;
@@ -26,7 +26,7 @@ TEST(save_file_dialog, adds_the_extension_when_the_file_name_has_none) {
     for (const auto& c : cases) EXPECT_EQ(save_file_dialog::with_extension(c.chosen, L".vek"), c.stored) << c.chosen;
 }
 
-TEST(save_file_dialog, takes_the_extension_with_or_without_its_dot) {
+TEST(SaveFileDialog, takes_the_extension_with_or_without_its_dot) {
     fake_presenter presenter;
     for (const wchar_t* ext : {L"vek", L".vek"}) {
         presenter.file_answers.push_back(QString("/tmp/settings"));
@@ -37,7 +37,7 @@ TEST(save_file_dialog, takes_the_extension_with_or_without_its_dot) {
     EXPECT_THROW(save_file_dialog(presenter, nullptr, "x", {}, L"", L""), tk_mail_assertion);
 }
 
-TEST(open_file_dialog, opens_where_the_initial_path_points_and_reports_a_cancel) {
+TEST(OpenFileDialog, opens_where_the_initial_path_points_and_reports_a_cancel) {
     fake_presenter presenter;
     open_file_dialog dialog(presenter, nullptr, "Select Profile File", g_profile_filters(L"vek", "t", 1),
                             L"/srv/profiles/shop.vek");
@@ -55,7 +55,7 @@ TEST(open_file_dialog, opens_where_the_initial_path_points_and_reports_a_cancel)
     EXPECT_TRUE(dialog.path().empty());
 }
 
-TEST(profile_filters, need_a_three_character_extension) {
+TEST(ProfileFilters, need_a_three_character_extension) {
     try {
         g_profile_filters(L"ve", "g_finish", 253);
         FAIL();

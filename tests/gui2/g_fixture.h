@@ -3,8 +3,11 @@
 // chooses and whose calls it can read back.
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gui2/g_carry.h"
@@ -12,6 +15,19 @@
 #include "gui2/g_fake_pres.h"
 #include "gui2/g_wiz_pg.h"
 #include "gui2/g_wiz_sh.h"
+
+// Runs `work` on a worker thread while this (GUI) thread serves the carrier
+// and the screen, until the work is done.
+template <class F>
+void on_worker(F work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    worker.join();
+}
 
 struct probe_spec {
     int id;
@@ -80,7 +96,7 @@ struct gui_services {
     wizard_services services() { return {presenter, carrier, dispatcher}; }
 };
 
-class shell_test : public ::testing::Test {
+class ShellTest : public ::testing::Test {
 protected:
     gui_services gui;
     std::unique_ptr<wizard_shell> shell;

@@ -16,7 +16,7 @@ void write(const QString& path, const QString& text) {
     f.write(text.toUtf8());
 }
 
-TEST(help_window, shows_a_topic_with_its_title_and_returns_to_the_contents) {
+TEST(HelpWindow, shows_a_topic_with_its_title_and_returns_to_the_contents) {
     const QString dir = QDir::temp().filePath(QString("g_help_win_%1").arg(QCoreApplication::applicationPid()));
     QDir().mkpath(dir);
     write(dir + "/index.html", "<html><head><title>Contents</title></head><body><a href=\"1017.html\">MySQL</a></body></html>");

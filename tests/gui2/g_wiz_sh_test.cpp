@@ -19,9 +19,9 @@ struct nav_case {
     std::vector<int> expect;   // the current page after each action
 };
 
-class navigation : public shell_test, public ::testing::WithParamInterface<nav_case> {};
+class Navigation : public ShellTest, public ::testing::WithParamInterface<nav_case> {};
 
-TEST_P(navigation, follows_the_page_protocol) {
+TEST_P(Navigation, follows_the_page_protocol) {
     const nav_case& c = GetParam();
     make_shell(c.pages);
     ASSERT_TRUE(shell->open());
@@ -49,7 +49,7 @@ probe_spec with(probe_spec p, bool init, int next = 0, int back = 0, bool kill =
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    cases, navigation,
+    Cases, Navigation,
     ::testing::Values(
         nav_case{"next_and_back", {p1, p2, p3}, 0, "nnbb", {1, 2, 1, 0}},
         nav_case{"skips_a_refusing_page_both_ways", {p1, with(p2, false), p3}, 0, "nb", {2, 0}},
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         nav_case{"next_on_the_last_page_stays", {p1, p2}, 0, "nn", {1, 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(shell_test, a_refused_move_keeps_the_current_page_untouched) {
+TEST_F(ShellTest, a_refused_move_keeps_the_current_page_untouched) {
     probe_spec first = p1;
     first.buttons = wiz_next;
     make_shell({first, with(p2, false), with(p3, false)});
@@ -79,7 +79,7 @@ TEST_F(shell_test, a_refused_move_keeps_the_current_page_untouched) {
     EXPECT_FALSE(shell->sheet().controls().is_enabled(g_sheet_id::back));
 }
 
-TEST_F(shell_test, a_page_whose_init_fails_keeps_the_page_being_left_with_its_buttons) {
+TEST_F(ShellTest, a_page_whose_init_fails_keeps_the_page_being_left_with_its_buttons) {
     class failing_page : public probe_page {
     public:
         using probe_page::probe_page;
@@ -107,7 +107,7 @@ TEST_F(shell_test, a_page_whose_init_fails_keeps_the_page_being_left_with_its_bu
     EXPECT_EQ(gui.presenter.boxes.size(), 1u);
 }
 
-TEST_F(shell_test, a_page_that_is_shown_runs_next_then_kill_then_the_new_page_init) {
+TEST_F(ShellTest, a_page_that_is_shown_runs_next_then_kill_then_the_new_page_init) {
     make_shell({p1, p2});
     shell->open();
     log.clear();
@@ -118,7 +118,7 @@ TEST_F(shell_test, a_page_that_is_shown_runs_next_then_kill_then_the_new_page_in
     EXPECT_EQ(log, (std::vector<std::string>{"back 2", "kill 2", "init 1"}));
 }
 
-TEST_F(shell_test, buttons_follow_the_page_and_a_page_init_has_the_last_word) {
+TEST_F(ShellTest, buttons_follow_the_page_and_a_page_init_has_the_last_word) {
     class quiet_page : public probe_page {
     public:
         using probe_page::probe_page;
@@ -149,7 +149,7 @@ TEST_F(shell_test, buttons_follow_the_page_and_a_page_init_has_the_last_word) {
     EXPECT_FALSE(b.is_visible(g_sheet_id::next));
 }
 
-TEST_F(shell_test, box_captions_are_bare_until_the_first_page_is_shown) {
+TEST_F(ShellTest, box_captions_are_bare_until_the_first_page_is_shown) {
     make_shell({p1});
     shell->error(L"before");
     shell->message(L"before");
@@ -177,7 +177,7 @@ TEST_F(shell_test, box_captions_are_bare_until_the_first_page_is_shown) {
     EXPECT_EQ(shell->sheet().windowTitle(), "Tessaline 1.0");
 }
 
-TEST_F(shell_test, cancel_escape_and_the_close_box_ask_first_with_no_preselected) {
+TEST_F(ShellTest, cancel_escape_and_the_close_box_ask_first_with_no_preselected) {
     make_shell({p1, p2});
     shell->open();
     gui.presenter.box_answers = {g_button::no, g_button::no, g_button::no};
@@ -198,7 +198,7 @@ TEST_F(shell_test, cancel_escape_and_the_close_box_ask_first_with_no_preselected
     EXPECT_EQ(shell->how_ended(), wizard_shell::end::cancelled);
 }
 
-TEST_F(shell_test, a_disabled_cancel_button_cannot_be_pressed_by_any_way) {
+TEST_F(ShellTest, a_disabled_cancel_button_cannot_be_pressed_by_any_way) {
     make_shell({p1});
     shell->open();
     shell->enable_button(g_sheet_id::cancel, false);
@@ -208,7 +208,7 @@ TEST_F(shell_test, a_disabled_cancel_button_cannot_be_pressed_by_any_way) {
     EXPECT_FALSE(shell->ended());
 }
 
-TEST_F(shell_test, finish_ends_the_wizard_when_the_page_allows_it) {
+TEST_F(ShellTest, finish_ends_the_wizard_when_the_page_allows_it) {
     probe_spec last = p1;
     last.buttons = wiz_finish;
     make_shell({last});
@@ -222,7 +222,7 @@ TEST_F(shell_test, finish_ends_the_wizard_when_the_page_allows_it) {
     EXPECT_EQ(shell->how_ended(), wizard_shell::end::finished);
 }
 
-TEST_F(shell_test, enter_presses_next_and_f1_and_help_ask_the_page_for_its_topic) {
+TEST_F(ShellTest, enter_presses_next_and_f1_and_help_ask_the_page_for_its_topic) {
     class edit_page : public probe_page {
     public:
         edit_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log)
@@ -251,7 +251,7 @@ TEST_F(shell_test, enter_presses_next_and_f1_and_help_ask_the_page_for_its_topic
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(shell_test, help_opens_the_topic_file_or_says_it_is_missing) {
+TEST_F(ShellTest, help_opens_the_topic_file_or_says_it_is_missing) {
     const std::string dir = ::testing::TempDir() + "g_help_" + std::to_string(getpid());
     QDir().mkpath(QString::fromStdString(dir));
     QFile index(QString::fromStdString(dir + "/index.html"));
@@ -279,14 +279,14 @@ TEST_F(shell_test, help_opens_the_topic_file_or_says_it_is_missing) {
     QDir(QString::fromStdString(dir)).removeRecursively();
 }
 
-TEST(help_dir, is_the_program_path_with_its_extension_replaced) {
+TEST(HelpDir, is_the_program_path_with_its_extension_replaced) {
     EXPECT_EQ(g_help_dir_for("/opt/vek/dravik"), "/opt/vek/dravik.help");
     EXPECT_EQ(g_help_dir_for("/opt/vek/wizard.bin"), "/opt/vek/wizard.help");
     EXPECT_EQ(g_help_dir_for("/opt/v.1/dravik"), "/opt/v.1/dravik.help");
     EXPECT_EQ(g_help_dir_for("/opt/vek/.dravik"), "/opt/vek/.dravik.help");
 }
 
-TEST_F(shell_test, the_timer_ticks_reach_the_current_page_and_cannot_start_twice) {
+TEST_F(ShellTest, the_timer_ticks_reach_the_current_page_and_cannot_start_twice) {
     make_shell({p1});
     shell->open();
     shell->stop_timer();  // not running: nothing happens
@@ -307,16 +307,10 @@ TEST_F(shell_test, the_timer_ticks_reach_the_current_page_and_cannot_start_twice
     EXPECT_EQ(probe(0).ticks, ticks);
 }
 
-TEST_F(shell_test, the_timer_started_from_a_worker_runs_on_the_gui_thread) {
+TEST_F(ShellTest, the_timer_started_from_a_worker_runs_on_the_gui_thread) {
     make_shell({p1});
     shell->open();
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        shell->start_timer(5);
-        done = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
-    worker.join();
+    on_worker([&] { shell->start_timer(5); });
     EXPECT_TRUE(shell->sheet().timer_active());
     QTRY_VERIFY_WITH_TIMEOUT(probe(0).ticks >= 1, 5000);
     // Once the screen can no longer be reached the timer cannot be set.
@@ -333,12 +327,12 @@ TEST_F(shell_test, the_timer_started_from_a_worker_runs_on_the_gui_thread) {
     late.join();
 }
 
-TEST_F(shell_test, run_ends_at_once_when_no_page_accepts) {
+TEST_F(ShellTest, run_ends_at_once_when_no_page_accepts) {
     make_shell({with(p1, false)});
     EXPECT_EQ(shell->run(), wizard_shell::end::cancelled);
 }
 
-TEST_F(shell_test, a_second_shell_is_an_internal_error) {
+TEST_F(ShellTest, a_second_shell_is_an_internal_error) {
     make_shell();
     EXPECT_THROW(wizard_shell(L"x", 0, 0, 0, gui.services()), tk_mail_assertion);
 }

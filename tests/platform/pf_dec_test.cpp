@@ -13,7 +13,7 @@ std::string dec_text(const char* in) {
     return pf_succeeded(hr) ? d.to_string() : "fail";
 }
 
-TEST(pf_decimal, parse_and_print_table) {
+TEST(PfDecimal, parse_and_print_table) {
     struct row {
         const char* in;
         const char* out;
@@ -42,7 +42,7 @@ TEST(pf_decimal, parse_and_print_table) {
     for (const auto& r : rows) EXPECT_EQ(dec_text(r.in), r.out) << r.in;
 }
 
-TEST(pf_decimal, mysql_widest_decimal_survives_to_the_last_digit) {
+TEST(PfDecimal, mysql_widest_decimal_survives_to_the_last_digit) {
     // DECIMAL(65,30): 35 integer digits and 30 fraction digits.
     const std::string v = "-12345678901234567890123456789012345.123456789012345678901234567891";
     const std::string widest = v.substr(0, v.size() - 1);  // 30 fraction digits
@@ -51,7 +51,7 @@ TEST(pf_decimal, mysql_widest_decimal_survives_to_the_last_digit) {
     EXPECT_EQ(dec_text(small.c_str()), small);
 }
 
-TEST(pf_decimal, too_many_digits_is_overflow_not_a_changed_value) {
+TEST(PfDecimal, too_many_digits_is_overflow_not_a_changed_value) {
     pf_decimal d;
     const std::string digits81(81, '9');
     EXPECT_EQ(pf_decimal::parse(std::string_view(digits81), d), PF_DISP_E_OVERFLOW);
@@ -63,7 +63,7 @@ TEST(pf_decimal, too_many_digits_is_overflow_not_a_changed_value) {
     EXPECT_EQ(d.to_string(), "1");
 }
 
-TEST(pf_decimal, wide_text_parses_the_same) {
+TEST(PfDecimal, wide_text_parses_the_same) {
     pf_decimal a, b;
     ASSERT_EQ(pf_decimal::parse(std::wstring_view(L"-3.1400"), a), PF_S_OK);
     ASSERT_EQ(pf_decimal::parse(std::string_view("-3.1400"), b), PF_S_OK);
@@ -71,7 +71,7 @@ TEST(pf_decimal, wide_text_parses_the_same) {
     EXPECT_EQ(pf_decimal::parse(std::wstring_view(L"3\u00e9"), a), PF_DISP_E_TYPEMISMATCH);
 }
 
-TEST(pf_decimal, to_int32_rounds_half_to_even_and_checks_range) {
+TEST(PfDecimal, to_int32_rounds_half_to_even_and_checks_range) {
     struct row {
         const char* in;
         pf_hresult hr;
@@ -98,7 +98,7 @@ TEST(pf_decimal, to_int32_rounds_half_to_even_and_checks_range) {
     }
 }
 
-TEST(pf_decimal, int64_round_trip_at_the_limits) {
+TEST(PfDecimal, int64_round_trip_at_the_limits) {
     for (int64_t v : {INT64_MIN, INT64_MIN + 1, int64_t(-1), int64_t(0), INT64_MAX}) {
         pf_decimal d = pf_decimal::from_int64(v);
         int64_t back = 0;
@@ -108,7 +108,7 @@ TEST(pf_decimal, int64_round_trip_at_the_limits) {
     }
 }
 
-TEST(pf_currency, parse_round_and_print_table) {
+TEST(PfCurrency, parse_round_and_print_table) {
     struct row {
         const char* in;
         pf_hresult hr;

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(pf_num, atoi_like_readers) {
+TEST(PfNum, atoi_like_readers) {
     EXPECT_EQ(pf_atoi("  -42xyz"), -42);
     EXPECT_EQ(pf_atoi("+7"), 7);
     EXPECT_EQ(pf_atoi("abc"), 0);
@@ -24,7 +24,7 @@ TEST(pf_num, atoi_like_readers) {
     EXPECT_EQ(pf_scan_u64(" 5 "), 5u);
 }
 
-TEST(pf_num, atof_like_reader) {
+TEST(PfNum, atof_like_reader) {
     EXPECT_EQ(pf_atof("1.5"), 1.5);
     EXPECT_EQ(pf_atof("  +2.5e1abc"), 25.0);
     EXPECT_EQ(pf_atof("-0.125"), -0.125);
@@ -40,7 +40,7 @@ TEST(pf_num, atof_like_reader) {
     EXPECT_FALSE(pf_parse_r8("", d));
 }
 
-TEST(pf_num, reals_print_shortest_round_trip_in_exponent_form) {
+TEST(PfNum, reals_print_shortest_round_trip_in_exponent_form) {
     char buf[pf_num_max_text];
     EXPECT_EQ(std::string(buf, pf_format_r8(1.5, buf)), "1.5e+00");
     EXPECT_EQ(std::string(buf, pf_format_r8(0.1, buf)), "1e-01");
@@ -54,7 +54,7 @@ TEST(pf_num, reals_print_shortest_round_trip_in_exponent_form) {
     for (float v : hardf) EXPECT_EQ(pf_atof_r4(std::string_view(buf, pf_format_r4(v, buf))), v);
 }
 
-TEST(pf_num, hex_table) {
+TEST(PfNum, hex_table) {
     EXPECT_EQ(pf_hex_value('0'), 0);
     EXPECT_EQ(pf_hex_value('a'), 10);
     EXPECT_EQ(pf_hex_value('F'), 15);

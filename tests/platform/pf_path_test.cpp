@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/test_dir.h"
+
 TEST(PfPath, Split) {
     struct {
         const char* path;
@@ -50,9 +52,10 @@ TEST(PfPath, ModulePathIsThisProgram) {
 }
 
 TEST(PfPath, FileTests) {
-    char dir[] = "/tmp/pf_path_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string file = std::string(dir) + "/f";
+    const test_dir tmp("pf_path");
+    const std::string dir = tmp.path();
+    ASSERT_FALSE(dir.empty());
+    std::string file = tmp.file("f");
     std::FILE* f = std::fopen(file.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
@@ -68,7 +71,4 @@ TEST(PfPath, FileTests) {
     EXPECT_TRUE(pf_dir_exists(dir));
     EXPECT_FALSE(pf_dir_exists(file));
     EXPECT_FALSE(pf_dir_exists(std::string(dir) + "/none"));
-
-    unlink(file.c_str());
-    rmdir(dir);
 }

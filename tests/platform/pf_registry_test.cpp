@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/pf_regfile.h"
+#include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -38,16 +39,12 @@ private:
 class PfRegistry : public testing::Test {
 protected:
     PfRegistry() {
-        char tmpl[] = "/tmp/pf_reg_XXXXXX";
-        root = ::mkdtemp(tmpl);
-        root += "/store";  // created by the first key
+        root = tmp.file("store");  // created by the first key
         env.emplace("VEK_REGISTRY_DIR", root.c_str());
     }
     ~PfRegistry() override {
         for (pf_hkey k : opened) pf_reg_close_key(k);
         env.reset();
-        std::error_code ec;
-        fs::remove_all(fs::path(root).parent_path(), ec);
     }
 
     pf_hkey open(const char* path, DWORD* disposition = nullptr) {
@@ -57,13 +54,8 @@ protected:
         return key;
     }
 
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static void write(const std::string& file, const std::string& bytes) {
-        std::ofstream(file, std::ios::binary) << bytes;
-    }
+    static std::string read(const std::string& file) { return test_dir::read(file); }
+    static void write(const std::string& file, const std::string& bytes) { test_dir::write_file(file, bytes); }
 
     std::string narrow(pf_hkey key, const char* name, int* rc_out = nullptr) {
         DWORD size = 0;
@@ -89,6 +81,7 @@ protected:
                                   DWORD((text.size() + 1) * sizeof(wchar_t)));
     }
 
+    test_dir tmp{"pf_reg"};
     std::string root;
     std::optional<env_scope> env;
     std::vector<pf_hkey> opened;

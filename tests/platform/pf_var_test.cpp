@@ -14,7 +14,7 @@ pf_variant text(const wchar_t* t) {
     return v;
 }
 
-TEST(pf_variant, deep_copy_and_release_of_text_and_arrays) {
+TEST(PfVariant, deep_copy_and_release_of_text_and_arrays) {
     pf_variant a = text(L"abc");
     pf_variant b = a;
     ASSERT_EQ(b.vt, VT_BSTR);
@@ -38,14 +38,14 @@ TEST(pf_variant, deep_copy_and_release_of_text_and_arrays) {
     EXPECT_EQ(moved.vt, VT_EMPTY);
 }
 
-TEST(pf_variant, embedded_nul_survives_in_text_blocks) {
+TEST(PfVariant, embedded_nul_survives_in_text_blocks) {
     pf_bstr s = pf_bstr_alloc(std::wstring_view(L"a\0b", 3));
     EXPECT_EQ(pf_bstr_len(s), 3u);
     pf_bstr_free(s);
     EXPECT_EQ(pf_bstr_len(nullptr), 0u);
 }
 
-TEST(pf_variant, change_type_from_text_table) {
+TEST(PfVariant, change_type_from_text_table) {
     struct row {
         const wchar_t* in;
         VARTYPE vt;
@@ -83,7 +83,7 @@ TEST(pf_variant, change_type_from_text_table) {
     }
 }
 
-TEST(pf_variant, change_type_in_place_bool_empty_and_date) {
+TEST(PfVariant, change_type_in_place_bool_empty_and_date) {
     pf_variant v = text(L"TRUE");
     ASSERT_EQ(pf_change_type(v, v, 0, VT_BOOL), PF_S_OK);
     EXPECT_EQ(v.boolean, PF_VARIANT_TRUE);

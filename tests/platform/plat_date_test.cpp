@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(plat_date, serial_day_numbers) {
+TEST(PlatDate, serial_day_numbers) {
     struct {
         plat_systemtime t;
         double serial;
@@ -32,7 +32,7 @@ TEST(plat_date, serial_day_numbers) {
     }
 }
 
-TEST(plat_date, serial_rejects_what_no_calendar_holds) {
+TEST(PlatDate, serial_rejects_what_no_calendar_holds) {
     double s;
     EXPECT_FALSE(plat_system_time_to_variant_time(st(2021, 2, 29), s));
     EXPECT_FALSE(plat_system_time_to_variant_time(st(99, 12, 31), s));
@@ -44,7 +44,7 @@ TEST(plat_date, serial_rejects_what_no_calendar_holds) {
     EXPECT_FALSE(plat_variant_time_to_system_time(3e6, t));
 }
 
-TEST(plat_date, serial_to_time_rounds_to_the_millisecond) {
+TEST(PlatDate, serial_to_time_rounds_to_the_millisecond) {
     plat_systemtime t;
     ASSERT_TRUE(plat_variant_time_to_system_time(36526.0 + 0.5 / 86400.0, t));  // half a second
     EXPECT_EQ(t, st(2000, 1, 1, 0, 0, 0, 500000));
@@ -54,7 +54,7 @@ TEST(plat_date, serial_to_time_rounds_to_the_millisecond) {
     EXPECT_EQ(t, st(1899, 12, 30));
 }
 
-TEST(plat_date, parser_accepts_the_locale_forms) {
+TEST(PlatDate, parser_accepts_the_locale_forms) {
     struct {
         const char* text;
         plat_systemtime t;
@@ -82,7 +82,7 @@ TEST(plat_date, parser_accepts_the_locale_forms) {
     }
 }
 
-TEST(plat_date, parser_refuses_anything_else) {
+TEST(PlatDate, parser_refuses_anything_else) {
     for (const char* text : {"", "   ", "2020", "2020-06", "2021-02-29", "2020-13-01", "2020-06-31",
                              "0000-00-00", "0000-01-01", "15/06/2020", "15-06-2020", "2020/06/15",
                              "2020-06-15 24:00:00", "2020-06-15 12:60", "2020-06-15 12:34:56.",

@@ -47,7 +47,7 @@ plat_systemtime date_of(unsigned y, unsigned mo, unsigned d, unsigned h = 0, uns
 
 }  // namespace
 
-TEST(pgs_copy_buffer, values_become_their_copy_text) {
+TEST(PgsCopyBuffer, values_become_their_copy_text) {
     struct item {
         ole_variant value;
         std::string text;
@@ -76,12 +76,12 @@ TEST(pgs_copy_buffer, values_become_their_copy_text) {
     for (const auto& c : cases) EXPECT_EQ(one(c.value), c.text) << "vt=" << c.value.vartype();
 }
 
-TEST(pgs_copy_buffer, decimal_keeps_every_digit) {
+TEST(PgsCopyBuffer, decimal_keeps_every_digit) {
     const std::string big = "-" + std::string(35, '9') + "." + std::string(30, '9');
     EXPECT_EQ(one(ole_variant::from_string(big, VT_DECIMAL)), big);
 }
 
-TEST(pgs_copy_buffer, lines_are_tab_separated_and_batched) {
+TEST(PgsCopyBuffer, lines_are_tab_separated_and_batched) {
     pgs_copy_buffer b(16);
     b.begin_row();
     b.add(ole_variant(1));
@@ -99,7 +99,7 @@ TEST(pgs_copy_buffer, lines_are_tab_separated_and_batched) {
     EXPECT_TRUE(b.empty());
 }
 
-TEST(pgs_copy_buffer, refused_value_takes_back_its_row) {
+TEST(PgsCopyBuffer, refused_value_takes_back_its_row) {
     pgs_copy_buffer b;
     b.begin_row();
     b.add(ole_variant(1));
@@ -120,7 +120,7 @@ TEST(pgs_copy_buffer, refused_value_takes_back_its_row) {
     EXPECT_EQ(b.rows(), 1u);
 }
 
-TEST(pgs_copy_buffer, time_out_of_range_names_the_value) {
+TEST(PgsCopyBuffer, time_out_of_range_names_the_value) {
     pgs_copy_buffer b;
     b.begin_row();
     try {
@@ -132,7 +132,7 @@ TEST(pgs_copy_buffer, time_out_of_range_names_the_value) {
     }
 }
 
-TEST(pgs_copy_buffer, date_outside_the_calendar_is_refused) {
+TEST(PgsCopyBuffer, date_outside_the_calendar_is_refused) {
     EXPECT_EQ(one(ole_variant(date_of(2024, 2, 29))), "2024-02-29");
     EXPECT_EQ(one(ole_variant(date_of(2021, 12, 31, 23, 59, 59, 999999))), "2021-12-31 23:59:59.999999");
     for (const plat_systemtime& t : {date_of(2021, 2, 30), date_of(2021, 2, 29), date_of(2021, 4, 31),
@@ -148,7 +148,7 @@ TEST(pgs_copy_buffer, date_outside_the_calendar_is_refused) {
     }
 }
 
-TEST(pgs_copy_buffer, text_without_utf8_form_is_refused) {
+TEST(PgsCopyBuffer, text_without_utf8_form_is_refused) {
     pgs_copy_buffer b;
     b.begin_row();
     const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), 0};

@@ -11,7 +11,7 @@
 #include "udb/udb_idx.h"
 
 
-class pgs_database_test : public pgs_db_test {
+class PgsDatabaseTest : public pgs_db_test {
 protected:
     bool server_has(const std::string& schema, const std::string& table) {
         return !peer("SELECT 1 FROM pg_tables WHERE schemaname = '" + schema + "' AND tablename = '" + table + "'")
@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(pgs_database_test, lists_the_user_tables_of_every_schema) {
+TEST_F(PgsDatabaseTest, lists_the_user_tables_of_every_schema) {
     EXPECT_TRUE(m_db->table_names().empty());
     peer("CREATE SCHEMA s2; CREATE TABLE public.a (x int); CREATE TABLE s2.b (x int); "
          "CREATE TABLE \"caf\xC3\xA9\" (x int); CREATE TABLE \"Mixed\" (x int)");
@@ -46,7 +46,7 @@ TEST_F(pgs_database_test, lists_the_user_tables_of_every_schema) {
     EXPECT_EQ(rs->schema().size(), 1u);
 }
 
-TEST_F(pgs_database_test, created_table_is_found_opened_and_read_back_under_its_name) {
+TEST_F(PgsDatabaseTest, created_table_is_found_opened_and_read_back_under_its_name) {
     udb_schema s;
     s.add(column(L"Id", VT_I4));
     s.add(column(L"my col", VT_BSTR, 20));
@@ -77,7 +77,7 @@ TEST_F(pgs_database_test, created_table_is_found_opened_and_read_back_under_its_
     EXPECT_FALSE(m_db->is_table_exist(L"T1"));
 }
 
-TEST_F(pgs_database_test, drop_then_create_again) {
+TEST_F(PgsDatabaseTest, drop_then_create_again) {
     udb_schema s;
     s.add(column(L"x", VT_I4));
     m_db->create_table(L"again", s, udb_indexes());
@@ -91,7 +91,7 @@ TEST_F(pgs_database_test, drop_then_create_again) {
     EXPECT_TRUE(listed(L"public.again"));
 }
 
-TEST_F(pgs_database_test, failures_carry_their_texts) {
+TEST_F(PgsDatabaseTest, failures_carry_their_texts) {
     udb_schema s;
     s.add(column(L"x", VT_I4));
     m_db->create_table(L"gone", s, udb_indexes());
@@ -120,7 +120,7 @@ TEST_F(pgs_database_test, failures_carry_their_texts) {
 // that ends without a recordset, the table is still there; created in one,
 // it exists for others once the recordset completes. A unit reads afresh
 // whether its table exists.
-TEST_F(pgs_database_test, a_table_unit_keeps_all_or_nothing) {
+TEST_F(PgsDatabaseTest, a_table_unit_keeps_all_or_nothing) {
     peer("CREATE TABLE keep (x int); INSERT INTO keep VALUES (1)");
     reopen();
     m_db->begin_table(L"keep");

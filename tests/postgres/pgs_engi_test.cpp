@@ -8,7 +8,7 @@
 
 #include <pqxx/pqxx>
 
-#include "pgs_scratch.h"
+#include "support/pgs_scratch.h"
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"

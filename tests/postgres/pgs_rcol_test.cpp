@@ -31,7 +31,7 @@ std::string fields_of(const ole_variant& v) {
 
 }  // namespace
 
-TEST(pgs_rcol, types_sizes_and_subtype_words) {
+TEST(PgsRcol, types_sizes_and_subtype_words) {
     struct expected {
         std::uint32_t oid;
         int typmod;
@@ -76,7 +76,7 @@ TEST(pgs_rcol, types_sizes_and_subtype_words) {
     EXPECT_EQ(column_of(pgs_oid::money, -1, 3).subtype, 19u << 8 | 3);
 }
 
-TEST(pgs_rcol, dates_keep_every_field_and_their_kind) {
+TEST(PgsRcol, dates_keep_every_field_and_their_kind) {
     struct date_case {
         std::uint32_t oid;
         const char* text;
@@ -104,7 +104,7 @@ TEST(pgs_rcol, dates_keep_every_field_and_their_kind) {
     EXPECT_EQ(pgs_cell_value(column_of(pgs_oid::timestamp), "2021-03-04 13:05:00").to_string(), "2021-03-04 13:05:00");
 }
 
-TEST(pgs_rcol, values_no_cell_can_hold_are_refused_with_column_and_text) {
+TEST(PgsRcol, values_no_cell_can_hold_are_refused_with_column_and_text) {
     struct refused {
         std::uint32_t oid;
         std::string text;
@@ -146,7 +146,7 @@ TEST(pgs_rcol, values_no_cell_can_hold_are_refused_with_column_and_text) {
     }
 }
 
-TEST(pgs_rcol, numbers_bytes_and_booleans_are_exact) {
+TEST(PgsRcol, numbers_bytes_and_booleans_are_exact) {
     const std::string digits20 = "12345678901234567890.12";
     EXPECT_EQ(pgs_cell_value(column_of(pgs_oid::numeric), digits20).to_string(), digits20);
     EXPECT_EQ(pgs_cell_value(column_of(pgs_oid::numeric), "12.50").to_string(), "12.50");

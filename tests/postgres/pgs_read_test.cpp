@@ -79,7 +79,7 @@ bool same_real(double a, double b) { return (std::isnan(a) && std::isnan(b)) || 
 
 }  // namespace
 
-class pgs_read_test : public pgs_db_test {
+class PgsReadTest : public pgs_db_test {
 protected:
     std::unique_ptr<udb_recordset> read(const std::wstring& key) {
         reopen();  // the table list as it is now
@@ -92,7 +92,7 @@ protected:
     }
 };
 
-TEST_F(pgs_read_test, every_mapped_type_reads_as_the_server_prints_it) {
+TEST_F(PgsReadTest, every_mapped_type_reads_as_the_server_prints_it) {
     peer("CREATE TABLE every_type (id int4 PRIMARY KEY, b bool, i2 int2, i8 int8, r4 float4, r8 float8, "
          "n numeric(30,10), nu numeric, m money, d date, t time, ts timestamp(6), tz timestamptz, by bytea, "
          "vc varchar(10), ch char(5), tx text, nm name, u uuid, j jsonb, iv interval, ar int[], tt timetz, "
@@ -178,7 +178,7 @@ TEST_F(pgs_read_test, every_mapped_type_reads_as_the_server_prints_it) {
     }
 }
 
-TEST_F(pgs_read_test, values_no_cell_can_hold_are_errors_of_their_rows) {
+TEST_F(PgsReadTest, values_no_cell_can_hold_are_errors_of_their_rows) {
     peer("CREATE TABLE odd (id int, d date, ts timestamp, tz timestamptz, n numeric, f float8)");
     peer("INSERT INTO odd VALUES (1, '2021-01-01', '2021-01-01 13:05', '2021-01-01 13:05+00', 1.5, 1), "
          "(2, '0044-03-15 BC', NULL, NULL, NULL, NULL), (3, NULL, 'infinity', NULL, NULL, NULL), "
@@ -211,7 +211,7 @@ TEST_F(pgs_read_test, values_no_cell_can_hold_are_errors_of_their_rows) {
     EXPECT_TRUE(std::isinf(w.rows[2][5].get_var().r8));
 }
 
-TEST_F(pgs_read_test, keys_indexes_and_foreign_keys_by_attribute_number_and_schema) {
+TEST_F(PgsReadTest, keys_indexes_and_foreign_keys_by_attribute_number_and_schema) {
     peer("CREATE SCHEMA other");
     peer("CREATE TABLE parent (gone1 int, x int, gone2 int, y int, PRIMARY KEY (y, x))");
     peer("ALTER TABLE parent DROP COLUMN gone1, DROP COLUMN gone2");
@@ -282,7 +282,7 @@ TEST_F(pgs_read_test, keys_indexes_and_foreign_keys_by_attribute_number_and_sche
     EXPECT_EQ(parent->indexes()[0].field_names, (std::vector<std::wstring>{L"y", L"x"}));
 }
 
-TEST_F(pgs_read_test, count_and_rows_come_from_one_read_only_snapshot) {
+TEST_F(PgsReadTest, count_and_rows_come_from_one_read_only_snapshot) {
     peer("CREATE TABLE snap (id int)");
     peer("INSERT INTO snap SELECT g FROM generate_series(1, 600) g");
     auto rs = read(L"public.snap");
@@ -312,7 +312,7 @@ TEST_F(pgs_read_test, count_and_rows_come_from_one_read_only_snapshot) {
     EXPECT_EQ(w.rows[0][1].to_wstring(), L"on");
 }
 
-TEST_F(pgs_read_test, empty_tables_and_tables_without_columns) {
+TEST_F(PgsReadTest, empty_tables_and_tables_without_columns) {
     peer("CREATE TABLE \"Empty\" (id int); CREATE TABLE nocols (); INSERT INTO nocols DEFAULT VALUES");
     auto rs = read(L"public.Empty");
     EXPECT_EQ(rs->rec_count(), 0);
@@ -329,7 +329,7 @@ TEST_F(pgs_read_test, empty_tables_and_tables_without_columns) {
     EXPECT_TRUE(w.rows[0].empty());
 }
 
-TEST_F(pgs_read_test, select_texts_read_like_tables) {
+TEST_F(PgsReadTest, select_texts_read_like_tables) {
     peer("CREATE TABLE src (id int NOT NULL, vc varchar(12), amount numeric(8,3), at date)");
     peer("INSERT INTO src VALUES (1, 'one', 1.5, '2021-03-04'), (2, NULL, -2.25, NULL), (3, 'three', 0, "
          "'1999-12-31')");
@@ -374,7 +374,7 @@ TEST_F(pgs_read_test, select_texts_read_like_tables) {
     EXPECT_EQ(m_db->query_rs(L"SELECT 1"), nullptr);  // no recordset over a statement's result
 }
 
-TEST_F(pgs_read_test, failures_keep_their_cause_and_nothing_of_libpqxx_escapes) {
+TEST_F(PgsReadTest, failures_keep_their_cause_and_nothing_of_libpqxx_escapes) {
     peer("CREATE TABLE gone (id int); CREATE TABLE long_one (id int)");
     peer("INSERT INTO long_one SELECT g FROM generate_series(1, 3000) g");
     reopen();

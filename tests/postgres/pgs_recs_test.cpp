@@ -29,7 +29,7 @@ plat_systemtime stime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned 
 
 }  // namespace
 
-class pgs_copy_test : public pgs_db_test {
+class PgsCopyTest : public pgs_db_test {
 protected:
     std::string state_of_engine() {
         const int pid = m_engine->connection().backendpid();
@@ -44,7 +44,7 @@ protected:
     }
 };
 
-TEST_F(pgs_copy_test, every_value_arrives_unchanged) {
+TEST_F(PgsCopyTest, every_value_arrives_unchanged) {
     udb_schema s;
     s.add(column(L"id", VT_I4, 0, true));
     s.add(column(L"txt_nn", VT_BSTR, 100, true));
@@ -125,7 +125,7 @@ TEST_F(pgs_copy_test, every_value_arrives_unchanged) {
     EXPECT_EQ(std::string(r[12][9].c_str()), tiny_dec);
 }
 
-TEST_F(pgs_copy_test, rows_show_only_when_the_table_is_complete) {
+TEST_F(PgsCopyTest, rows_show_only_when_the_table_is_complete) {
     udb_schema s;
     auto rs = simple_table(L"Order", s);  // a reserved word, folded and quoted
     // Opened, nothing appended: no transaction, no COPY.
@@ -142,7 +142,7 @@ TEST_F(pgs_copy_test, rows_show_only_when_the_table_is_complete) {
     EXPECT_EQ(peer_count("\"order\""), n);
 }
 
-TEST_F(pgs_copy_test, table_without_rows_opens_nothing) {
+TEST_F(PgsCopyTest, table_without_rows_opens_nothing) {
     udb_schema s;
     auto rs = simple_table(L"empty", s);
     const std::string before = state_of_engine();
@@ -152,7 +152,7 @@ TEST_F(pgs_copy_test, table_without_rows_opens_nothing) {
     EXPECT_EQ(peer_count("empty"), 0);
 }
 
-TEST_F(pgs_copy_test, refused_row_fails_the_table_at_complete_and_keeps_none) {
+TEST_F(PgsCopyTest, refused_row_fails_the_table_at_complete_and_keeps_none) {
     udb_schema s;
     auto rs = simple_table(L"refused", s);
     rs->append_record(record_of(rs->schema(), {ole_variant(1), ole_variant(L"ok")}));
@@ -178,7 +178,47 @@ TEST_F(pgs_copy_test, refused_row_fails_the_table_at_complete_and_keeps_none) {
     EXPECT_EQ(peer_count("after"), 1);
 }
 
-TEST_F(pgs_copy_test, delete_without_complete_rolls_back) {
+// A load that fails as a whole says why: the server's SQLSTATE and the
+// statement, or the lost connection; and it is no row error.
+TEST_F(PgsCopyTest, a_failed_load_keeps_its_cause) {
+    udb_schema s;
+    auto made = simple_table(L"gone", s);
+    made->complete();
+    made.reset();
+    auto rs = m_db->get_table(L"gone", 0);
+    peer("DROP TABLE gone");
+    try {
+        rs->append_record(record_of(rs->schema(), {ole_variant(1), ole_variant(L"a")}));
+        FAIL() << "a COPY into a dropped table opened";
+    } catch (const pgs_exception& e) {
+        FAIL() << "a row error: " << e.what();
+    } catch (const pgs_load_failure& e) {
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.cause().sqlstate, "42P01") << e.what();
+        EXPECT_NE(e.cause().statement.find("COPY"), std::string::npos) << e.cause().statement;
+        EXPECT_FALSE(e.cause().connection_lost);
+    }
+    rs.reset();
+
+    udb_schema s2;
+    auto load = simple_table(L"cut_off", s2);
+    load->append_record(record_of(load->schema(), {ole_variant(1), ole_variant(L"a")}));
+    peer("SELECT pg_terminate_backend(" + std::to_string(m_engine->connection().backendpid()) + ")");
+    try {
+        // Enough lines for several batches: one of them meets the closed connection.
+        for (int i = 2; i < 20000; ++i)
+            load->append_record(record_of(load->schema(), {ole_variant(i), ole_variant(std::wstring(40, L'x'))}));
+        load->complete();
+        FAIL() << "the load went on without its connection";
+    } catch (const pgs_load_failure& e) {
+        EXPECT_TRUE(e.cause().connection_lost || e.cause().sqlstate == "57P01") << e.what();
+    } catch (const pgs_exception& e) {
+        // The end of the COPY met the closed connection.
+        EXPECT_TRUE(e.connection_lost() || e.sqlstate() == "57P01") << e.what();
+    }
+}
+
+TEST_F(PgsCopyTest, delete_without_complete_rolls_back) {
     udb_schema s;
     auto rs = simple_table(L"dropped_load", s);
     for (int i = 0; i < 10; ++i) rs->append_record(record_of(rs->schema(), {ole_variant(i), ole_variant(L"v")}));
@@ -187,7 +227,7 @@ TEST_F(pgs_copy_test, delete_without_complete_rolls_back) {
     EXPECT_EQ(state_of_engine().substr(0, 5), "idle|");
 }
 
-TEST_F(pgs_copy_test, record_shape_and_value_errors) {
+TEST_F(PgsCopyTest, record_shape_and_value_errors) {
     udb_schema s;
     auto rs = simple_table(L"shape", s);
     // Extra fields are ignored.
@@ -226,7 +266,7 @@ TEST_F(pgs_copy_test, record_shape_and_value_errors) {
     EXPECT_EQ(r[2][0].as<int>(), 6);
 }
 
-TEST_F(pgs_copy_test, merge_appends_to_the_existing_table) {
+TEST_F(PgsCopyTest, merge_appends_to_the_existing_table) {
     udb_schema s;
     {
         auto rs = simple_table(L"Merged", s);

@@ -85,9 +85,9 @@ read_figures read_measured(pgs_database& db, const std::wstring& key) {
 
 }  // namespace
 
-class pgs_read_memory_test : public pgs_db_test {};
+class PgsReadMemoryTest : public pgs_db_test {};
 
-TEST_F(pgs_read_memory_test, two_hundred_thousand_rows_of_a_kilobyte_in_bounded_memory) {
+TEST_F(PgsReadMemoryTest, two_hundred_thousand_rows_of_a_kilobyte_in_bounded_memory) {
     peer("CREATE UNLOGGED TABLE big (id int, payload text)");
     // 200,000 rows of 1,024 characters: about 200 MB of text, 800 MB as wide text.
     peer("INSERT INTO big SELECT g, repeat(md5(g::text), 32) FROM generate_series(1, 200000) g");
@@ -101,7 +101,7 @@ TEST_F(pgs_read_memory_test, two_hundred_thousand_rows_of_a_kilobyte_in_bounded_
     EXPECT_LT(f.resident_growth, 16u << 20);
 }
 
-TEST_F(pgs_read_memory_test, large_rows_make_small_windows) {
+TEST_F(PgsReadMemoryTest, large_rows_make_small_windows) {
     peer("CREATE UNLOGGED TABLE wide (id int, payload text)");
     // 256 rows of 512 KB: one window of 256 such rows would hold 128 MB.
     peer("INSERT INTO wide SELECT g, repeat(md5(g::text), 16384) FROM generate_series(1, 256) g");

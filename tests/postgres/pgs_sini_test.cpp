@@ -7,7 +7,7 @@
 
 #include <pqxx/pqxx>
 
-#include "pgs_scratch.h"
+#include "support/pgs_scratch.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_sini.h"
@@ -79,7 +79,7 @@ TEST_F(PgsSchemaInit, ColumnsNamesTypesAndNullability)
     indexes.add(udb_index(L"PRIMARY", true, true, {L"pk"}));
 
     pgs_schema_initializer init(L"MyTable", schema, indexes);
-    init.get_init_str();
+    init.get_init_str(engine.connection());
 
     const udb_name_pairs expected_pairs{{L"name", L"name00000"}, {L"1st col", L"A1st_col"}};
     EXPECT_EQ(init.mapped_pairs(), expected_pairs);
@@ -115,7 +115,7 @@ TEST_F(PgsSchemaInit, PrimaryKeyStaysNullableWithoutIndexList)
     add(L"pk", 3);
     add(L"nn", 3, 0, 0, {}, true);
     pgs_schema_initializer init(L"t", schema, indexes);
-    init.get_init_str();
+    init.get_init_str(engine.connection());
     const auto cols = columns_of("t");
     EXPECT_TRUE(cols.at("pk").nullable);
     EXPECT_FALSE(cols.at("nn").nullable);
@@ -148,7 +148,7 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
     }
 
     pgs_schema_initializer init(L"defs", schema, indexes);
-    ASSERT_NO_THROW(init.get_init_str());
+    ASSERT_NO_THROW(init.get_init_str(engine.connection()));
     {
         auto conn = pgs_scratch::admin(db.name());
         pqxx::nontransaction w(*conn);
@@ -177,7 +177,7 @@ TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges)
     add(L"dec_any", 14);
     add(L"dec", 14, 0, (65 << 8) | 30);
     pgs_schema_initializer init(L"ranges", schema, indexes);
-    init.get_init_str();
+    init.get_init_str(engine.connection());
     {
         auto conn = pgs_scratch::admin(db.name());
         pqxx::nontransaction w(*conn);
@@ -203,7 +203,7 @@ TEST_F(PgsSchemaInit, TableNamesAreFoldedAndQuoted)
     add(L"Col", 3);
     for (const wchar_t* name : {L"order", L"Group#1", L"public.User", L"\u00c9t\u00e9"}) {
         pgs_schema_initializer init(name, schema, indexes);
-        ASSERT_NO_THROW(init.get_init_str()) << init.statement();
+        ASSERT_NO_THROW(init.get_init_str(engine.connection())) << init.statement();
     }
     EXPECT_EQ(scalar("SELECT string_agg(tablename, ',' ORDER BY tablename) FROM pg_tables "
                      "WHERE schemaname = 'public'"),
@@ -222,7 +222,7 @@ TEST_F(PgsSchemaInit, StatementText)
     udb_schema none;
     pgs_schema_initializer empty(L"empty", none, indexes);
     EXPECT_EQ(empty.statement(), "CREATE TABLE \"public\".\"empty\" ()");
-    empty.get_init_str();
+    empty.get_init_str(engine.connection());
     EXPECT_EQ(scalar("SELECT count(*) FROM pg_tables WHERE tablename = 'empty'"), "1");
 }
 
@@ -230,9 +230,9 @@ TEST_F(PgsSchemaInit, FailureCarriesStatementAndServerText)
 {
     add(L"a", 3);
     pgs_schema_initializer init(L"dup", schema, indexes);
-    init.get_init_str();
+    init.get_init_str(engine.connection());
     try {
-        init.get_init_str();
+        init.get_init_str(engine.connection());
         FAIL() << "created a table twice";
     } catch (const pgs_exception& e) {
         const std::string text = e.what();

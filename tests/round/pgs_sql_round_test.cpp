@@ -16,8 +16,8 @@
 
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
-#include "postgres/pgs_scratch.h"
-#include "sql/sql_fixture.h"
+#include "support/pgs_scratch.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
@@ -163,7 +163,7 @@ bool same_real(const std::string& a, const std::string& b)
     return x == y || (std::isnan(x) && std::isnan(y));
 }
 
-class pgs_sql_round_trip_test : public sql_server_test {
+class PgsSqlRoundTripTest : public sql_server_test {
 protected:
     // A PostgreSQL database built by the statements, read through its own
     // engine, and a MySQL database created through the MySQL engine.
@@ -270,10 +270,10 @@ private:
     std::unique_ptr<udb_validator> m_names;
 };
 
-TEST_F(pgs_sql_round_trip_test, every_value_key_and_foreign_key_arrives)
+TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives)
 {
     open_both({source_ddl, source_rows});
-    sql_reports reports;
+    sql_reports reports(*engine);
     const copied_table parent = copy_table(L"public.parent");
     const copied_table child = copy_table(L"public.every_type");
     const copied_table other = copy_table(L"public.other_child");
@@ -357,7 +357,7 @@ TEST_F(pgs_sql_round_trip_test, every_value_key_and_foreign_key_arrives)
                              "tt longtext", "k1 int(11) not null", "k2 varchar(10) not null"}));
 }
 
-TEST_F(pgs_sql_round_trip_test, what_cannot_arrive_unchanged_is_the_error_of_its_row_or_its_table)
+TEST_F(PgsSqlRoundTripTest, what_cannot_arrive_unchanged_is_the_error_of_its_row_or_its_table)
 {
     open_both({"CREATE TABLE odd (id int PRIMARY KEY, f4 float4, f8 float8, d date, n numeric(10,2))",
                "INSERT INTO odd VALUES (1, 1.5, 2.5, '2021-01-01', 1.25), (2, 'NaN', NULL, NULL, NULL), "

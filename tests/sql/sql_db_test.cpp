@@ -2,15 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include <algorithm>
 
 namespace {
 
-using sql_database_test = sql_server_test;
+using SqlDatabaseTest = sql_server_test;
 
-TEST_F(sql_database_test, TablesInServerOrderWithoutViewsAndAwkwardNames)
+TEST_F(SqlDatabaseTest, TablesInServerOrderWithoutViewsAndAwkwardNames)
 {
     exec("CREATE TABLE `" + db + "`.`order items` (id INT)");
     exec("CREATE TABLE `" + db + "`.`select` (id INT)");
@@ -38,7 +38,7 @@ TEST_F(sql_database_test, TablesInServerOrderWithoutViewsAndAwkwardNames)
     }
 }
 
-TEST_F(sql_database_test, ViewsBecomeRefinedQueriesUnlessModeSaysNo)
+TEST_F(SqlDatabaseTest, ViewsBecomeRefinedQueriesUnlessModeSaysNo)
 {
     exec("CREATE TABLE `" + db + "`.a (id INT, x INT)");
     exec("CREATE TABLE `" + db + "`.b (id INT)");
@@ -56,7 +56,7 @@ TEST_F(sql_database_test, ViewsBecomeRefinedQueriesUnlessModeSaysNo)
     EXPECT_TRUE(open(sql_database::no_views_mode)->queries().empty());
 }
 
-TEST_F(sql_database_test, ViewsOfADatabaseWithAQuoteInItsName)
+TEST_F(SqlDatabaseTest, ViewsOfADatabaseWithAQuoteInItsName)
 {
     // The name goes into a literal: escaped, the statement still works.
     const std::string other = db + "_o'k";
@@ -70,7 +70,7 @@ TEST_F(sql_database_test, ViewsOfADatabaseWithAQuoteInItsName)
     engine->execute("DROP DATABASE `" + other + "`");
 }
 
-TEST_F(sql_database_test, QueryAnswersWithoutThrowingAndQueryRsReturnsRows)
+TEST_F(SqlDatabaseTest, QueryAnswersWithoutThrowingAndQueryRsReturnsRows)
 {
     exec("CREATE TABLE `" + db + "`.t (id INT)");
     auto d = open();

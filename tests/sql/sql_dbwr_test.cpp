@@ -5,36 +5,17 @@
 #include <set>
 
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 
 namespace {
 
-using sql_writer_test = sql_server_test;
-
-struct column {
-    const wchar_t* name;
-    unsigned type;
-    std::uint32_t size = 0;
-    std::uint32_t subtype = 0;
-    bool not_null = false;
-    bool auto_increment = false;
-    ole_variant def = ole_variant();
-};
-
-std::unique_ptr<udb_schema> make_schema(const std::vector<column>& cols)
-{
-    auto s = std::make_unique<udb_schema>();
-    for (const column& c : cols)
-        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
-                                       c.auto_increment, c.def, c.subtype));
-    return s;
-}
+using SqlWriterTest = sql_server_test;
 
 std::string literal(const std::string& s) { return "'" + s + "'"; }
 
-TEST_F(sql_writer_test, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
+TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
 {
     udb_engine& e = *engine;
     const std::vector<std::string> names = {db + "_with blank", db + "_q`uote",
@@ -73,7 +54,7 @@ TEST_F(sql_writer_test, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
     }
 }
 
-TEST_F(sql_writer_test, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
+TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
 {
     auto d = open();
     const auto checks = [&] { return (*d->query_tmp("SELECT @@SESSION.foreign_key_checks")->get_item())[0].to_string(); };
@@ -87,9 +68,9 @@ TEST_F(sql_writer_test, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
     }
 }
 
-TEST_F(sql_writer_test, CreateTableGivesEveryTypeCodeItsColumn)
+TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
 {
-    const std::vector<column> cols = {
+    const std::vector<schema_column> cols = {
         {L"c2", VT_I2},
         {L"c3", VT_I4},
         {L"c4", VT_R4},
@@ -153,7 +134,7 @@ TEST_F(sql_writer_test, CreateTableGivesEveryTypeCodeItsColumn)
               "InnoDB");
 }
 
-TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
+TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames)
 {
     const auto schema = make_schema({
         {L"id", VT_I4, 11, 0, true, true},
@@ -201,7 +182,7 @@ TEST_F(sql_writer_test, KeysDefaultsAndGeneratedNames)
     EXPECT_TRUE(rs->indexes()[static_cast<std::size_t>(rs->key_index_pos())].b_primary);
 }
 
-TEST_F(sql_writer_test, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated)
+TEST_F(SqlWriterTest, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated)
 {
     const auto schema = make_schema({{L"id", VT_I4}, {L"price", VT_DECIMAL, 0, (70 << 8) | 2}});
     auto d = open();
@@ -221,7 +202,7 @@ TEST_F(sql_writer_test, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreat
     EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
 }
 
-TEST_F(sql_writer_test, TableNamesCompareAsTheServerComparesThem)
+TEST_F(SqlWriterTest, TableNamesCompareAsTheServerComparesThem)
 {
     const auto schema = make_schema({{L"id", VT_I4}});
     auto d = open();
@@ -242,7 +223,7 @@ TEST_F(sql_writer_test, TableNamesCompareAsTheServerComparesThem)
     EXPECT_THROW(open(1)->delete_tab(L"T"), tk_mail_assertion);
 }
 
-TEST_F(sql_writer_test, AppendModeHandsBackAnExistingTable)
+TEST_F(SqlWriterTest, AppendModeHandsBackAnExistingTable)
 {
     exec("CREATE TABLE `" + db + "`.`old` (id INT PRIMARY KEY, name VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.`old` VALUES (1, 'a'), (2, 'b')");
@@ -262,7 +243,7 @@ TEST_F(sql_writer_test, AppendModeHandsBackAnExistingTable)
     EXPECT_TRUE(dest.is_table_exist(L"new"));
 }
 
-TEST_F(sql_writer_test, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
+TEST_F(SqlWriterTest, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
 {
     exec("CREATE TABLE `" + db + "`.t (s VARBINARY(10))");
     auto d = open();
@@ -278,7 +259,7 @@ TEST_F(sql_writer_test, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
     }
 }
 
-TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
+TEST_F(SqlWriterTest, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
 {
     exec("CREATE TABLE `" + db + "`.t (a INT, b VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.t VALUES (1, '[x]'), (2, 'y')");
@@ -291,7 +272,7 @@ TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
     };
     auto d = open();
     udb_database& dest = *d;
-    sql_reports reports;
+    sql_reports reports(*engine);
     dest.create_views(views);
     EXPECT_EQ(rows("SELECT TABLE_NAME FROM information_schema.VIEWS WHERE TABLE_SCHEMA = DATABASE() ORDER BY 1"),
               (std::vector<std::vector<std::optional<std::string>>>{{"v_dot"}, {"v_ok"}, {"w_uses_dot"}}));
@@ -304,7 +285,7 @@ TEST_F(sql_writer_test, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
     EXPECT_NE(reports.entries[0].message.find("nope"), std::string::npos) << reports.entries[0].message;
 }
 
-TEST_F(sql_writer_test, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
+TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
 {
     for (const char* t : {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)", "CREATE TABLE `%`.child (id INT, pid INT)",
                           "CREATE TABLE `%`.child2 (pid INT)",
@@ -322,7 +303,7 @@ TEST_F(sql_writer_test, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks
     engine->execute("SET FOREIGN_KEY_CHECKS = 1");
     auto d = open();
     udb_database& dest = *d;
-    sql_reports reports;
+    sql_reports reports(*engine);
     dest.create_relationships(rels);
     EXPECT_EQ(rows("SELECT TABLE_NAME, REFERENCED_TABLE_NAME, CONSTRAINT_NAME LIKE 'fk%' FROM "
                    "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE() ORDER BY 1"),
@@ -350,7 +331,7 @@ TEST_F(sql_writer_test, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks
               "0");
 }
 
-TEST_F(sql_writer_test, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn)
+TEST_F(SqlWriterTest, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn)
 {
     // Foreign-key names are one namespace per database here; a source may
     // repeat one name on several tables.
@@ -364,7 +345,7 @@ TEST_F(sql_writer_test, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn)
     }
     auto d = open();
     udb_database& dest = *d;
-    sql_reports reports;
+    sql_reports reports(*engine);
     dest.create_relationships({{L"fk_p", L"", L"c2", L"parent", {L"pid"}, {L"id"}, L""},
                                {L"FK_P", L"", L"c3", L"parent", {L"pid"}, {L"id"}, L""},
                                {L"fk_p", L"", L"c4", L"parent", {L"pid"}, {L"id"}, L""}});

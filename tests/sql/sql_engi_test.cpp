@@ -7,16 +7,17 @@
 
 #include "sql/sql_exc.h"
 #include "sql/sql_ver.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
+#include "support/test_dir.h"
 #include "tk/tk_utils.h"
 #include <algorithm>
 #include "tk/tk_log.h"
 
 namespace {
 
-using sql_engine_test = sql_server_test;
+using SqlEngineTest = sql_server_test;
 
-TEST_F(sql_engine_test, ConnectLearnsVersionAndUsesUtf8mb4)
+TEST_F(SqlEngineTest, ConnectLearnsVersionAndUsesUtf8mb4)
 {
     EXPECT_TRUE(engine->connected());
     EXPECT_GE(engine->server_version(), sql_version_number(10, 0, 0));
@@ -30,7 +31,7 @@ TEST_F(sql_engine_test, ConnectLearnsVersionAndUsesUtf8mb4)
     EXPECT_EQ((*rs->get_item())[2].to_string(), "0");
 }
 
-TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
+TEST_F(SqlEngineTest, ListsDatabasesAndTestsThem)
 {
     const auto names = engine->get_contents();
     EXPECT_NE(std::find(names.begin(), names.end(), wdb), names.end());
@@ -47,9 +48,10 @@ TEST_F(sql_engine_test, ListsDatabasesAndTestsThem)
     }
 }
 
-TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
+TEST_F(SqlEngineTest, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("vek_sql_trace_" + db + ".log");
+    const test_dir tmp("vek_sql_trace");
+    const std::string path = tmp.file("trace.log");
     const server_address s = mysql_test_server();
     {
         tk_log log(path.c_str(), true, 1, false);
@@ -66,18 +68,14 @@ TEST_F(sql_engine_test, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
         sql_test_connect(*engine);
         EXPECT_TRUE(engine->connected());
     }
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::filesystem::remove(path);
-    const std::string trace = text.str();
+    const std::string trace = test_dir::read(path);
     EXPECT_NE(trace.find("sql_engine::connect("), std::string::npos);
     EXPECT_NE(trace.find("Connection was established already - disconnecting..."), std::string::npos);
     EXPECT_EQ(trace.find("Wr0ngSecret!"), std::string::npos);
     EXPECT_EQ(trace.find(s.password), std::string::npos);
 }
 
-TEST_F(sql_engine_test, ConnectionRefusedIsSqlException)
+TEST_F(SqlEngineTest, ConnectionRefusedIsSqlException)
 {
     try {
         engine->connect("127.0.0.1", "vek", "x", 1);  // nothing listens on port 1

@@ -180,10 +180,11 @@ TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord)
     char* row[2] = {id, t};
     unsigned long lengths[2] = {1, 9};
     capture_reporter rep;
-    sql_set_value_reporter(&rep);
+    sql_value_reports reports;
+    reports.install(&rep);
     const std::wstring table = L"shifts";
-    sql_record rec(&cols, lengths, row, sql_row_origin{&table, 42});
-    sql_set_value_reporter(nullptr);
+    sql_record rec(&cols, lengths, row, sql_row_origin{&table, 42, &reports});
+    reports.install(nullptr);
 
     ASSERT_EQ(rec.size(), 2u);
     EXPECT_EQ(rec[0].name.str(), L"id");
@@ -211,11 +212,12 @@ TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty)
     char* row[2] = {a, b};
     unsigned long lengths[2] = {3, 4};
     capture_reporter rep;
-    sql_set_value_reporter(&rep);
+    sql_value_reports reports;
+    reports.install(&rep);
     const std::wstring table = L"notes";
     sql_record rec;
-    const int bad = rec.fill(cols, lengths, row, sql_row_origin{&table, 3});
-    sql_set_value_reporter(nullptr);
+    const int bad = rec.fill(cols, lengths, row, sql_row_origin{&table, 3, &reports});
+    reports.install(nullptr);
     EXPECT_EQ(bad, 1);
     EXPECT_TRUE(rec[0].is_empty());
     EXPECT_EQ(rec[1].to_string(), "fine");
@@ -235,12 +237,13 @@ TEST(SqlRecord, BadCellInANotNullColumnRefusesTheRow)
     for (int i = 0; i < 3; ++i) cols[i].not_null = true;
     const std::wstring table = L"rows";
     capture_reporter rep;
-    sql_set_value_reporter(&rep);
+    sql_value_reports reports;
+    reports.install(&rep);
     sql_record rec;
     const auto fill = [&](std::string a, std::string b, std::string c, std::string d) {
         char* row[4] = {a.data(), b.data(), c.data(), d.data()};
         unsigned long lengths[4] = {a.size(), b.size(), c.size(), d.size()};
-        return rec.fill(cols, lengths, row, sql_row_origin{&table, 9});
+        return rec.fill(cols, lengths, row, sql_row_origin{&table, 9, &reports});
     };
     struct {
         std::string text, time, date, nullable_date;
@@ -271,7 +274,7 @@ TEST(SqlRecord, BadCellInANotNullColumnRefusesTheRow)
         }
         EXPECT_EQ(rep.contexts.size(), c.reports) << c.time << " " << c.date;
     }
-    sql_set_value_reporter(nullptr);
+    reports.install(nullptr);
     EXPECT_EQ(fill("ok", "24:00:00", "2021-02-03", "2021-02-03"), 0);
     EXPECT_FALSE(rec.refused());
     EXPECT_EQ(rec[1].to_string(), "0000-00-00 24:00:00");

@@ -2,13 +2,13 @@
 // another database: every value and every key arrives as it was.
 #include <gtest/gtest.h>
 
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 
 namespace {
 
-using sql_round_trip_test = sql_server_test;
+using SqlRoundTripTest = sql_server_test;
 
 std::string row_values(int i)
 {
@@ -47,7 +47,7 @@ std::string row_values(int i)
     return r + ")";
 }
 
-TEST_F(sql_round_trip_test, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
+TEST_F(SqlRoundTripTest, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
 {
     exec("CREATE TABLE `" + db +
          "`.src (id INT AUTO_INCREMENT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, "

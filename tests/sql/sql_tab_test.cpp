@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "sql/sql_exc.h"
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 #include "support/own_servers.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
@@ -15,25 +15,6 @@
 namespace {
 
 using db_rows = std::vector<std::vector<std::optional<std::string>>>;
-
-struct column {
-    const wchar_t* name;
-    unsigned type;
-    std::uint32_t size = 0;
-    std::uint32_t subtype = 0;
-    bool not_null = false;
-    bool auto_increment = false;
-    ole_variant def = ole_variant();
-};
-
-std::unique_ptr<udb_schema> make_schema(const std::vector<column>& cols)
-{
-    auto s = std::make_unique<udb_schema>();
-    for (const column& c : cols)
-        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
-                                       c.auto_increment, c.def, c.subtype));
-    return s;
-}
 
 udb_record make_record(const std::vector<std::pair<const wchar_t*, ole_variant>>& fields)
 {
@@ -61,7 +42,7 @@ private:
     bool m_old;
 };
 
-class sql_rows_test : public sql_server_test {
+class SqlRowsTest : public sql_server_test {
 protected:
     std::string session_value(sql_database& d, const std::string& what)
     {
@@ -82,9 +63,9 @@ struct mode_case {
     const char* sql_mode;  // the session's own; empty keeps the server's
 };
 
-class sql_hostile_values_test : public sql_rows_test, public ::testing::WithParamInterface<mode_case> {};
+class SqlHostileValuesTest : public SqlRowsTest, public ::testing::WithParamInterface<mode_case> {};
 
-TEST_P(sql_hostile_values_test, ArriveByteForByte)
+TEST_P(SqlHostileValuesTest, ArriveByteForByte)
 {
     const mode_case param = GetParam();
     fast_insert_scope fast(*engine, param.fast);
@@ -190,7 +171,7 @@ TEST_P(sql_hostile_values_test, ArriveByteForByte)
             EXPECT_EQ(got[r][c], expected[r][c]) << "row " << r << " column " << c;
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, sql_hostile_values_test,
+INSTANTIATE_TEST_SUITE_P(Modes, SqlHostileValuesTest,
                          ::testing::Values(mode_case{true, ""}, mode_case{false, ""},
                                            mode_case{true, "ANSI_QUOTES,NO_BACKSLASH_ESCAPES"},
                                            mode_case{false, "ANSI,NO_BACKSLASH_ESCAPES,EMPTY_STRING_IS_NULL"}),
@@ -201,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, sql_hostile_values_test,
 
 // ---- columns, structure, batches --------------------------------------------------------------
 
-TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
+TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"a", VT_I4}, {L"b", VT_BSTR, 10}, {L"c", VT_I4, 0, 0, true, false, ole_variant(L"9")}});
@@ -247,7 +228,7 @@ TEST_F(sql_rows_test, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
                        {"3", "three", "30"}, {"2", "two", "20"}}));
 }
 
-TEST_F(sql_rows_test, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlanks)
+TEST_F(SqlRowsTest, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlanks)
 {
     // The source's keys held these apart; a case- or pad-insensitive
     // collation would refuse all but one of them as duplicates.
@@ -258,7 +239,7 @@ TEST_F(sql_rows_test, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBla
     udb_database& dest = *d;
     auto parent = dest.create_table(L"parent", *schema, keys);
     auto child = dest.create_table(L"child", *schema, udb_indexes());
-    sql_reports reports;
+    sql_reports reports(*engine);
     const wchar_t* codes[] = {L"a", L"A", L"a ", L"\u00e4", L"\u00c4"};
     for (const wchar_t* code : codes) {
         parent->append_record(make_record({{L"code", ole_variant(code)}, {L"label", ole_variant(code)}}));
@@ -285,9 +266,9 @@ TEST_F(sql_rows_test, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBla
     EXPECT_EQ(value("SELECT COUNT(*) FROM child c JOIN parent p ON c.code = p.code"), "5");
 }
 
-class sql_refused_rows_test : public sql_rows_test, public ::testing::WithParamInterface<bool> {};
+class SqlRefusedRowsTest : public SqlRowsTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
+TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
 {
     const bool batches = GetParam();
     fast_insert_scope fast(*engine, batches);
@@ -298,7 +279,7 @@ TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
     udb_database& dest = *d;
     auto rs = dest.create_table(L"t", *schema, keys);
     udb_recordset& out = *rs;
-    sql_reports reports;
+    sql_reports reports(*engine);
     int thrown = 0;
     for (int i = 1; i <= 10; ++i) {
         ole_variant id = ole_variant(i == 7 ? 5 : i);                  // a second 5
@@ -332,10 +313,10 @@ TEST_P(sql_refused_rows_test, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, sql_refused_rows_test, ::testing::Values(true, false),
+INSTANTIATE_TEST_SUITE_P(Ways, SqlRefusedRowsTest, ::testing::Values(true, false),
                          [](const auto& info) { return std::string(info.param ? "batches" : "single"); });
 
-TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
+TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow)
 {
     // A refused multi-row INSERT may leave its first rows in such a table:
     // sending them again would store them twice.
@@ -343,7 +324,7 @@ TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
     exec("CREATE TABLE `" + db + "`.m (id INT PRIMARY KEY) ENGINE=MyISAM");
     auto d = open(udb_database::append_mode);
     auto rs = d->create_table(L"m", udb_schema(), udb_indexes());
-    sql_reports reports;
+    sql_reports reports(*engine);
     const std::int64_t before = inserts(*d);
     for (int id : {1, 2, 2, 3}) {
         try {
@@ -357,7 +338,7 @@ TEST_F(sql_rows_test, ATableWithoutTransactionsGetsOneStatementARow)
     EXPECT_EQ(value("SELECT GROUP_CONCAT(id ORDER BY id) FROM m"), "1,2,3");
 }
 
-TEST_F(sql_rows_test, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
+TEST_F(SqlRowsTest, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
@@ -377,7 +358,7 @@ TEST_F(sql_rows_test, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
     EXPECT_EQ(rows("SELECT COUNT(*), SUM(LENGTH(txt)) FROM t"), (db_rows{{"9", "3600001"}}));
 }
 
-TEST_F(sql_rows_test, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
+TEST_F(SqlRowsTest, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
 {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}});
@@ -392,7 +373,7 @@ TEST_F(sql_rows_test, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
     EXPECT_EQ(session_value(*d, "@@SESSION.sql_mode"), "ANSI_QUOTES");
 }
 
-TEST_F(sql_rows_test, TextOfFourByteCharactersFillsItsBand)
+TEST_F(SqlRowsTest, TextOfFourByteCharactersFillsItsBand)
 {
     const auto schema = make_schema({{L"txt", VT_BSTR, 20000}});
     auto d = open();
@@ -407,7 +388,7 @@ TEST_F(sql_rows_test, TextOfFourByteCharactersFillsItsBand)
 
 // ---- update ------------------------------------------------------------------------------------
 
-TEST_F(sql_rows_test, UpdateChangesTheRowItsKeyNames)
+TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
 {
     exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY, name VARCHAR(10), n INT, u INT UNIQUE)");
     exec("INSERT INTO `" + db + "`.t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2)");
@@ -442,7 +423,7 @@ TEST_F(sql_rows_test, UpdateChangesTheRowItsKeyNames)
 
 // ---- a server that takes small statements only ----------------------------------------------------
 
-TEST(sql_rows_small_packets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
+TEST(SqlRowsSmallPackets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
 {
     sql_engine& e = sql_test_engine();
     // Back to the shared server once this test's own pair is gone.
@@ -457,7 +438,7 @@ TEST(sql_rows_small_packets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthe
     auto d = server.create_db(L"w");
     const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
     auto rs = d->create_table(L"t", *schema, udb_indexes());
-    sql_reports reports;
+    sql_reports reports(e);
     rs->append_record(make_record({{L"id", ole_variant(1)}, {L"txt", ole_variant(L"a")}}));
     try {
         rs->append_record(make_record({{L"id", ole_variant(2)}, {L"txt", ole_variant(std::wstring(1100000, L'b'))}}));

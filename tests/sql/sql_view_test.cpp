@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tk/tk_log.h"
-#include "tk/tk_tmpdir.h"
+#include "support/test_dir.h"
 #include "udb/udb_nmap.h"
 
 namespace {
@@ -166,13 +166,13 @@ TEST(SqlRefineViewOut, RemovesCommentAndDatabaseQualifiers) {
 }
 
 TEST(SqlViewConverter, TraceLines) {
-    tk_tmpdir dir;
+    test_dir dir;
     const std::string path = dir.file("trace.log");
     {
         tk_log log{path.c_str(), true, 1, false};
         sql_refine_view_out(L"shop", L"select `shop`.`t`.`a` from `t` order by `a`");
     }
-    const std::string trace = tk_tmpdir::read(path);
+    const std::string trace = test_dir::read(path);
     for (const char* line : {"sql_database::refine_view_out(select `shop`.`t`.`a` from `t` order by `a`)",
                              "Remove template found at pos=7", "sql_view_converter::ctor(select `t`.`a` from `t` order by `a`)",
                              "Skeleton=select . from  order by ", "sql_view_converter::convert_to_ansi",

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct agent_result {
@@ -43,3 +44,15 @@ private:
     pid_t m_pid = -1;
     std::future<agent_result> m_result;
 };
+
+// Polls `ready` every 20 ms until it answers true or the limit has passed;
+// whether it did, for a test that waits on a running agent.
+template <class F>
+bool wait_until(F ready, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}

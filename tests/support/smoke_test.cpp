@@ -13,28 +13,34 @@
 #include <stdexcept>
 #include <string>
 
+#include "sql/sql_res.h"
+
 namespace {
 
 struct mysql_closer {
     void operator()(MYSQL* db) const { mysql_close(db); }
 };
-struct result_freer {
-    void operator()(MYSQL_RES* res) const { mysql_free_result(res); }
-};
+using mysql_handle = std::unique_ptr<MYSQL, mysql_closer>;
+
+// A client handle that will connect over TCP, not yet connected.
+mysql_handle tcp_handle() {
+    mysql_handle db(mysql_init(nullptr));
+    unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    if (db) mysql_options(db.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    return db;
+}
 
 TEST(TestServers, MariaDbAnswersOverTcpWithPassword) {
     const server_address server = mysql_test_server();
-    std::unique_ptr<MYSQL, mysql_closer> db(mysql_init(nullptr));
+    const mysql_handle db = tcp_handle();
     ASSERT_TRUE(db);
-    unsigned int protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(db.get(), MYSQL_OPT_PROTOCOL, &protocol);
     ASSERT_TRUE(mysql_real_connect(db.get(), server.host.c_str(), server.user.c_str(), server.password.c_str(),
                                    nullptr, static_cast<unsigned int>(server.port), nullptr, 0))
         << mysql_error(db.get());
 
     ASSERT_EQ(mysql_query(db.get(), "SELECT VERSION(), @@character_set_server, @@max_allowed_packet"), 0)
         << mysql_error(db.get());
-    std::unique_ptr<MYSQL_RES, result_freer> res(mysql_store_result(db.get()));
+    const sql_result res(mysql_store_result(db.get()));
     ASSERT_TRUE(res) << mysql_error(db.get());
     MYSQL_ROW row = mysql_fetch_row(res.get());
     ASSERT_NE(row, nullptr);
@@ -45,10 +51,8 @@ TEST(TestServers, MariaDbAnswersOverTcpWithPassword) {
 
 TEST(TestServers, MariaDbRefusesWrongPassword) {
     const server_address server = mysql_test_server();
-    std::unique_ptr<MYSQL, mysql_closer> db(mysql_init(nullptr));
+    const mysql_handle db = tcp_handle();
     ASSERT_TRUE(db);
-    unsigned int protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(db.get(), MYSQL_OPT_PROTOCOL, &protocol);
     const std::string wrong = server.password + "x";
     EXPECT_FALSE(mysql_real_connect(db.get(), server.host.c_str(), server.user.c_str(), wrong.c_str(), nullptr,
                                     static_cast<unsigned int>(server.port), nullptr, 0));

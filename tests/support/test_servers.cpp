@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/sql_quote.h"
+
 namespace {
 
 std::string required_env(const char* name) {
@@ -35,17 +37,6 @@ server_address read_server(const char* host, const char* port, const char* user,
     return server;
 }
 
-// libpq keyword value: single-quoted, with \ and ' escaped.
-std::string quoted(const std::string& value) {
-    std::string out = "'";
-    for (char c : value) {
-        if (c == '\\' || c == '\'') out += '\\';
-        out += c;
-    }
-    out += '\'';
-    return out;
-}
-
 }  // namespace
 
 server_address mysql_test_server() {
@@ -57,6 +48,6 @@ server_address pg_test_server() {
 }
 
 std::string pg_connection_string(const server_address& server, const std::string& dbname) {
-    return "host=" + quoted(server.host) + " port=" + std::to_string(server.port) + " user=" + quoted(server.user) +
-           " password=" + quoted(server.password) + " dbname=" + quoted(dbname);
+    return "host=" + pg_conn_value(server.host) + " port=" + std::to_string(server.port) + " user=" + pg_conn_value(server.user) +
+           " password=" + pg_conn_value(server.password) + " dbname=" + pg_conn_value(dbname);
 }

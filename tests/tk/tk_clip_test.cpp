@@ -7,7 +7,7 @@
 
 #include "platform/pf_error.h"
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/trace_capture.h"
 
 namespace {
 
@@ -32,10 +32,8 @@ public:
 
 class TkClipboard : public testing::Test {
 protected:
-    std::string trace() const { return tk_tmpdir::read(path); }
-    tk_tmpdir dir;
-    std::string path = dir.file("trace.log");
-    tk_log log{path.c_str(), true, 2, false};
+    std::string trace() const { return log.text(); }
+    trace_capture log{2};
 };
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 TEST(TkErrorConverter, FirstTextForACodeWinsAcrossRowsAndLoads) {
     const tk_error_row pgs[] = {{7, "first"}, {-3, "negative"}, {7, "second"}};
@@ -36,7 +36,7 @@ TEST(TkErrorConverter, EmptyAndNullRowArrays) {
 }
 
 TEST(TkErrorConverter, TraceLines) {
-    tk_tmpdir dir;
+    test_dir dir;
     const std::string path = dir.file("trace.log");
     {
         tk_log log(path.c_str(), true, 1, false);
@@ -45,7 +45,7 @@ TEST(TkErrorConverter, TraceLines) {
         conv.convert(5);
         conv.convert(6);
     }
-    EXPECT_EQ(tk_tmpdir::read(path),
+    EXPECT_EQ(test_dir::read(path),
               "tk_error_converter::ctor (map size=1)\r\n"
               "tk_error_converter::load_map (map size=1)\r\n"
               "tk_error_converter::convert(5)\r\n"

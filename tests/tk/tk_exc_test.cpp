@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 TEST(TkException, EmptyMessageIsUnknown) {
     tk_exception a(1);
@@ -71,7 +71,7 @@ TEST(TkException, FamilyShape) {
 }
 
 TEST(TkExceptionDeathTest, FailInDestructorEndsTheProgramAndTraces) {
-    tk_tmpdir dir;
+    test_dir dir;
     const std::string log = dir.file("t.log");
     EXPECT_EXIT(
         {
@@ -79,5 +79,5 @@ TEST(TkExceptionDeathTest, FailInDestructorEndsTheProgramAndTraces) {
             tk_fail_in_destructor("x", 12);
         },
         testing::ExitedWithCode(255), "Internal error: \ncode=785c3132");
-    EXPECT_EQ(tk_tmpdir::read(log), "Internal error: \ncode=785c3132\r\n");
+    EXPECT_EQ(test_dir::read(log), "Internal error: \ncode=785c3132\r\n");
 }

@@ -5,14 +5,14 @@
 
 #include <cctype>
 
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 namespace {
 class TkLog : public testing::Test {
 protected:
-    tk_tmpdir dir;
+    test_dir dir;
     std::string path = dir.file("trace.log");
-    std::string read() const { return tk_tmpdir::read(path); }
+    std::string read() const { return test_dir::read(path); }
 };
 }  // namespace
 
@@ -33,7 +33,7 @@ TEST_F(TkLog, LevelsAndLineEnds) {
 }
 
 TEST_F(TkLog, DisabledUntilALogfileIsUsedThenEmptiedOnce) {
-    tk_tmpdir::write(path, "old content\n");
+    test_dir::write_file(path, "old content\n");
     tk_log log(nullptr, false, 3, false);
     EXPECT_EQ(log.path().substr(log.path().size() - 4), ".log");  // the program's own name
     tk_trace(3, "dropped");
@@ -50,7 +50,7 @@ TEST_F(TkLog, DisabledUntilALogfileIsUsedThenEmptiedOnce) {
 }
 
 TEST_F(TkLog, EnabledConstructionEmptiesTheFile) {
-    tk_tmpdir::write(path, "old");
+    test_dir::write_file(path, "old");
     tk_log log(path.c_str(), true, 1, false);
     EXPECT_EQ(read(), "");
     EXPECT_TRUE(log.truncated());
@@ -95,7 +95,7 @@ TEST_F(TkLog, LongWideLinesAreCut) {
 
     // 10239 characters of three bytes each do not fit the UTF-8 buffer:
     // only the line end is written.
-    tk_tmpdir::write(path, "");
+    test_dir::write_file(path, "");
     std::wstring euro(20000, L'\u20ac');
     tk_trace_w(1, L"%s", euro.c_str());
     EXPECT_EQ(read(), "\r\n");
@@ -124,7 +124,7 @@ TEST_F(TkLog, GateClosesWhenTheLogGoes) {
 
 TEST_F(TkLog, LogfileChecks) {
     const std::string ro = dir.file("ro.log");
-    tk_tmpdir::write(ro, "x");
+    test_dir::write_file(ro, "x");
     chmod(ro.c_str(), 0444);
     struct {
         std::string name;

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/trace_capture.h"
 
 namespace {
 
@@ -53,10 +53,8 @@ public:
 
 class TkSendBug : public testing::Test {
 protected:
-    std::string trace() const { return tk_tmpdir::read(path); }
-    tk_tmpdir dir;
-    std::string path = dir.file("trace.log");
-    tk_log log{path.c_str(), true, 2, false};
+    std::string trace() const { return log.text(); }
+    trace_capture log{2};
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ protected:
     void open(tk_reg_key& key) { ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0); }
     std::string values_file() const { return dir.file("registry/Software/Quorvane/Tessaline/.values"); }
 
-    tk_tmpdir dir;
+    test_dir dir;
     std::optional<std::string> saved;
     tk_reg_key key{settings_path};
 };
@@ -127,7 +127,7 @@ TEST_F(TkRegKey, AValueOfAnotherTypeIsNotReadAsThisOne) {
 
 TEST_F(TkRegKey, DamagedStoreAnswersFalseWithoutThrowing) {
     open(key);
-    tk_tmpdir::write(values_file(), "garbage\n");
+    test_dir::write_file(values_file(), "garbage\n");
     std::string host = "keep";
     EXPECT_FALSE(key.serialize_string("mysqlh", host, false));
     EXPECT_EQ(host, "keep");
@@ -137,7 +137,7 @@ TEST_F(TkRegKey, CreateReplacesTheKeyOnlyOnSuccess) {
     open(key);
     pf_hkey first = key.handle();
     // A plain file where a key's directory would have to be.
-    tk_tmpdir::write(dir.file("registry/blocker"), "x");
+    test_dir::write_file(dir.file("registry/blocker"), "x");
     EXPECT_EQ(key.create(pf_reg_current_user(), "blocker\\sub"), ENOTDIR);
     EXPECT_EQ(key.create(pf_reg_current_user(), ""), EINVAL);
     EXPECT_EQ(key.handle(), first);
@@ -199,7 +199,7 @@ TEST_F(TkRegKey, ReadsTraceNameTypeAndSize) {
         key.serialize_wstring(L"dest", dest, false);
     }
     const std::string wsize = std::to_string(3 * sizeof(wchar_t));
-    EXPECT_EQ(tk_tmpdir::read(path),
+    EXPECT_EQ(test_dir::read(path),
               "tk_reg_key::get_value(ulong, tab_def)\r\ntype=4, size=4\r\n"
               "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" + wsize + "\r\n"
               "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" + wsize + "\r\n");

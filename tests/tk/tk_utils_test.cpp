@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "tk/tk_exc.h"
-#include "tk_tmpdir.h"
+#include "support/test_dir.h"
 
 TEST(TkUtils, Utf8RoundTrip) {
     const std::wstring text = L"Stra\u00dfe \u65e5\u672c \U0001F600";
@@ -120,11 +120,11 @@ TEST(TkUtils, Split) {
 }
 
 TEST(TkUtils, FileAndPathTests) {
-    tk_tmpdir dir;
+    test_dir dir;
     const std::string ro = dir.file("ro.txt");
     const std::string rw = dir.file("rw \u00e9.txt");
-    tk_tmpdir::write(ro, "r");
-    tk_tmpdir::write(rw, "w");
+    test_dir::write_file(ro, "r");
+    test_dir::write_file(rw, "w");
     chmod(ro.c_str(), 0444);
 
     EXPECT_TRUE(tk_is_file_exist(ro, tk_file_read));
@@ -145,7 +145,7 @@ TEST(TkUtils, FileAndPathTests) {
 }
 
 TEST(TkUtils, CurDirRestores) {
-    tk_tmpdir dir;
+    test_dir dir;
     char before[4096];
     ASSERT_NE(getcwd(before, sizeof before), nullptr);
     {

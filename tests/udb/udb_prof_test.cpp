@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/test_dir.h"
 #include "tk/tk_exc.h"
 
 namespace {
@@ -25,25 +26,13 @@ const std::wstring missing_text =
 
 class ProfileFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/udb_prof_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
-    std::string path(const std::string& name = "p.vek") const { return dir_ + "/" + name; }
+    std::string path(const std::string& name = "p.vek") const { return tmp_.file(name); }
     static std::wstring w(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name = "p.vek") const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void write(const std::string& name, const std::string& bytes) const { tmp_.write(name, bytes); }
+    std::string read(const std::string& name = "p.vek") const { return test_dir::read(path(name)); }
     std::vector<std::string> entries() const {
         std::vector<std::string> out;
         DIR* d = ::opendir(dir_.c_str());
@@ -55,7 +44,8 @@ protected:
         return out;
     }
 
-    std::string dir_;
+    test_dir tmp_{"udb_prof"};
+    std::string dir_ = tmp_.path();
 };
 
 // ---- model --------------------------------------------------------------

@@ -117,7 +117,7 @@ const parse_case k_cases[] = {
     {"2020-65537-15", 0, ""},
 };
 
-TEST(ole_date, parses_and_prints_each_form) {
+TEST(OleDate, parses_and_prints_each_form) {
     for (const auto& c : k_cases) {
         ole_date d{std::string_view(c.text)};
         EXPECT_EQ(d.kind(), c.kind) << "'" << c.text << "'";
@@ -132,7 +132,7 @@ TEST(ole_date, parses_and_prints_each_form) {
     }
 }
 
-TEST(ole_date, printed_valid_forms_read_back_to_the_same_value) {
+TEST(OleDate, printed_valid_forms_read_back_to_the_same_value) {
     for (const auto& c : k_cases) {
         ole_date d{std::string_view(c.text)};
         if (d.kind() == ole_date::kind_invalid || d.kind() == ole_date::kind_time) continue;
@@ -142,7 +142,7 @@ TEST(ole_date, printed_valid_forms_read_back_to_the_same_value) {
     }
 }
 
-TEST(ole_date, keeps_the_exact_fields) {
+TEST(OleDate, keeps_the_exact_fields) {
     ole_date d{std::string_view("2020-06-15 23:59:59.999999")};
     EXPECT_EQ(d.time().year, 2020);
     EXPECT_EQ(d.time().month, 6);
@@ -159,7 +159,7 @@ TEST(ole_date, keeps_the_exact_fields) {
     EXPECT_EQ(t.time().year, 0);
 }
 
-TEST(ole_date, from_systemtime_refines_the_kind) {
+TEST(OleDate, from_systemtime_refines_the_kind) {
     struct {
         plat_systemtime t;
         int32_t kind;
@@ -183,7 +183,7 @@ TEST(ole_date, from_systemtime_refines_the_kind) {
     EXPECT_EQ(ole_date(dow).time().day_of_week, 0);
 }
 
-TEST(ole_date, validity_limits) {
+TEST(OleDate, validity_limits) {
     struct {
         plat_systemtime t;
         bool valid;
@@ -211,7 +211,7 @@ TEST(ole_date, validity_limits) {
     EXPECT_FALSE(ole_date(neg).is_valid());
 }
 
-TEST(ole_date, kind_and_zero_time_flag_steer_the_printout) {
+TEST(OleDate, kind_and_zero_time_flag_steer_the_printout) {
     ole_date d(st(2020, 6, 15));
     EXPECT_EQ(d.to_string(), "2020-06-15");
     d.set_kind(ole_date::kind_date_time);
@@ -228,7 +228,7 @@ TEST(ole_date, kind_and_zero_time_flag_steer_the_printout) {
     EXPECT_EQ(dt.to_string(), "0000-00-00 04:05:06");
 }
 
-TEST(ole_date, append_gives_the_same_bytes_and_keeps_what_was_there) {
+TEST(OleDate, append_gives_the_same_bytes_and_keeps_what_was_there) {
     for (const auto& c : k_cases) {
         ole_date d{std::string_view(c.text)};
         std::string s = "x\t";
@@ -247,12 +247,12 @@ TEST(ole_date, append_gives_the_same_bytes_and_keeps_what_was_there) {
     EXPECT_LE(wide.to_string().size(), ole_date::max_text);
 }
 
-TEST(ole_date, non_ascii_wide_text_is_no_date) {
+TEST(OleDate, non_ascii_wide_text_is_no_date) {
     ole_date d{std::wstring_view(L"\u0662\u0660\u0662\u0660-06-15 12:34:56")};
     EXPECT_FALSE(d.is_valid());
 }
 
-TEST(ole_date, missing_seconds_text_is_internal_error_356) {
+TEST(OleDate, missing_seconds_text_is_internal_error_356) {
     ole_date d{std::string_view("")};
     try {
         ole_date_probe::seconds(d, nullptr, 0);
@@ -264,7 +264,7 @@ TEST(ole_date, missing_seconds_text_is_internal_error_356) {
 }
 
 
-TEST(ole_date, invalid_text_is_traced_at_level_2) {
+TEST(OleDate, invalid_text_is_traced_at_level_2) {
     trace_capture log(2);
     ole_date a{std::string_view("abc")};
     ole_date b{std::string_view("not a date")};
@@ -274,7 +274,7 @@ TEST(ole_date, invalid_text_is_traced_at_level_2) {
     EXPECT_EQ(t.find("Trying pure time format..."), std::string::npos) << t;
 }
 
-TEST(ole_date, text_and_date_types_are_quoted) {
+TEST(OleDate, text_and_date_types_are_quoted) {
     EXPECT_TRUE(is_text_or_date_type(7));
     EXPECT_TRUE(is_text_or_date_type(8));
     for (uint16_t vt : {0, 1, 3, 5, 14, 65, 8209}) EXPECT_FALSE(is_text_or_date_type(vt)) << vt;
@@ -284,7 +284,7 @@ TEST(ole_date, text_and_date_types_are_quoted) {
 
 const wchar_t k_guid[] = L"{6B29FC40-CA47-1067-B31D-00DD010662DA}";
 
-TEST(ole_guid_extractor, finds_the_guid_behind_the_word) {
+TEST(OleGuidExtractor, finds_the_guid_behind_the_word) {
     struct {
         std::wstring text;
         bool found;
@@ -311,7 +311,7 @@ TEST(ole_guid_extractor, finds_the_guid_behind_the_word) {
     }
 }
 
-TEST(ole_guid_extractor, gives_plain_and_braced_forms) {
+TEST(OleGuidExtractor, gives_plain_and_braced_forms) {
     ole_guid_extractor g{std::wstring_view(std::wstring(L"the guid: ") + k_guid + L" end")};
     ASSERT_TRUE(g.found());
     EXPECT_EQ(g.get_plain(), L"6B29FC40CA471067B31D00DD010662DA");
@@ -319,7 +319,7 @@ TEST(ole_guid_extractor, gives_plain_and_braced_forms) {
     EXPECT_EQ(g.get_braced(), k_guid);
 }
 
-TEST(ole_guid_extractor, a_cut_guid_gives_no_plain_digits) {
+TEST(OleGuidExtractor, a_cut_guid_gives_no_plain_digits) {
     // 45 characters in all, the brace near the end.
     std::wstring text = L"a long leading text that names the guid {6B29";
     ASSERT_EQ(text.size(), 45u);
@@ -336,7 +336,7 @@ TEST(ole_guid_extractor, a_cut_guid_gives_no_plain_digits) {
     EXPECT_EQ(e2.get_braced().size(), 37u);
 }
 
-TEST(ole_guid_extractor, narrow_text_is_utf8) {
+TEST(OleGuidExtractor, narrow_text_is_utf8) {
     std::string text = "Gr\xC3\xBC\xC3\x9F" "e, guid {6B29FC40-CA47-1067-B31D-00DD010662DA}";
     ole_guid_extractor g{std::string_view(text)};
     ASSERT_TRUE(g.found());

@@ -32,7 +32,7 @@ long allocations_of(void (*f)()) {
     return g_allocations.load() - before;
 }
 
-TEST(ole_variant_alloc, scalar_cells_allocate_nothing) {
+TEST(OleVariantAlloc, scalar_cells_allocate_nothing) {
     EXPECT_EQ(allocations_of([] {
                   const struct {
                       const char* text;
@@ -51,7 +51,7 @@ TEST(ole_variant_alloc, scalar_cells_allocate_nothing) {
               0);
 }
 
-TEST(ole_variant_alloc, append_writes_into_the_callers_buffer_only) {
+TEST(OleVariantAlloc, append_writes_into_the_callers_buffer_only) {
     static std::string line;
     line.reserve(4096);
     static const ole_variant row[] = {
@@ -69,7 +69,7 @@ TEST(ole_variant_alloc, append_writes_into_the_callers_buffer_only) {
               0);
 }
 
-TEST(ole_variant_alloc, text_and_byte_cells_allocate_only_their_payload) {
+TEST(OleVariantAlloc, text_and_byte_cells_allocate_only_their_payload) {
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("forty characters of text, more or less..", VT_BSTR); }), 1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_wstring(L"wide text", VT_BSTR); }), 1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("0xDEADBEEF", VT_BLOB); }), 1);

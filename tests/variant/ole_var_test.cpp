@@ -30,7 +30,7 @@ pf_decimal dec(const char* t) {
 }
 
 
-TEST(ole_variant, to_string_of_every_type) {
+TEST(OleVariant, to_string_of_every_type) {
     plat_systemtime st;
     st.year = 2020, st.month = 6, st.day = 15, st.hour = 12, st.minute = 34, st.second = 56;
     const struct row {
@@ -68,7 +68,7 @@ TEST(ole_variant, to_string_of_every_type) {
     }
 }
 
-TEST(ole_variant, from_string_table) {
+TEST(OleVariant, from_string_table) {
     const struct row {
         const char* text;
         VARTYPE vt;
@@ -129,14 +129,14 @@ TEST(ole_variant, from_string_table) {
     }
 }
 
-TEST(ole_variant, fractional_seconds_are_kept_not_rounded) {
+TEST(OleVariant, fractional_seconds_are_kept_not_rounded) {
     const ole_variant v = ole_variant::from_string("2020-06-15 23:59:59.6", VT_DATE);
     ASSERT_EQ(v.vartype(), VT_DATE);
     EXPECT_EQ(v.to_string(), "2020-06-15 23:59:59.600000");
     EXPECT_EQ(ole_variant::from_string("12:34:56", VT_DATE).to_string(), "0000-00-00 12:34:56");
 }
 
-TEST(ole_variant, unsupported_target_type_throws) {
+TEST(OleVariant, unsupported_target_type_throws) {
     EXPECT_THROW(ole_variant::from_string("x", VT_LPSTR), ole_type_exception);
     EXPECT_THROW(ole_variant::from_string("abc", VT_INT), ole_type_exception);
     EXPECT_THROW(ole_variant::from_string("x", 9999), ole_type_exception);
@@ -149,7 +149,7 @@ TEST(ole_variant, unsupported_target_type_throws) {
     }
 }
 
-TEST(ole_variant, failed_currency_writes_a_level3_trace) {
+TEST(OleVariant, failed_currency_writes_a_level3_trace) {
     trace_capture log;
     EXPECT_TRUE(ole_variant::from_string("not money", VT_CY).is_empty());
     EXPECT_TRUE(ole_variant::from_string("x", VT_DECIMAL).is_empty());
@@ -158,7 +158,7 @@ TEST(ole_variant, failed_currency_writes_a_level3_trace) {
     EXPECT_NE(t.find("VarDecFromStr failed: 80020005\r\n"), std::string::npos) << t;
 }
 
-TEST(ole_variant, widest_mysql_decimal_is_exact) {
+TEST(OleVariant, widest_mysql_decimal_is_exact) {
     const std::string wide = "-12345678901234567890123456789012345.123456789012345678901234567890";
     const ole_variant v = ole_variant::from_string(wide, VT_DECIMAL);
     ASSERT_EQ(v.vartype(), VT_DECIMAL);
@@ -167,7 +167,7 @@ TEST(ole_variant, widest_mysql_decimal_is_exact) {
     EXPECT_EQ(from_s(pos.c_str(), VT_DECIMAL), pos);
 }
 
-TEST(ole_variant, printed_numbers_read_back_to_the_same_value) {
+TEST(OleVariant, printed_numbers_read_back_to_the_same_value) {
     std::vector<ole_variant> values = {
         ole_variant(std::numeric_limits<signed char>::min()), ole_variant(std::numeric_limits<signed char>::max()),
         ole_variant(std::numeric_limits<unsigned char>::max()), ole_variant(std::numeric_limits<short>::min()),
@@ -203,7 +203,7 @@ TEST(ole_variant, printed_numbers_read_back_to_the_same_value) {
     }
 }
 
-TEST(ole_variant, large_byte_arrays_are_not_cut) {
+TEST(OleVariant, large_byte_arrays_are_not_cut) {
     std::vector<unsigned char> bytes(10'000'001, 0x5A);
     bytes.back() = 0xC3;
     const ole_variant v(bytes);
@@ -216,7 +216,7 @@ TEST(ole_variant, large_byte_arrays_are_not_cut) {
     EXPECT_EQ(std::vector<unsigned char>(data, data + bytes.size()), bytes);
 }
 
-TEST(ole_variant, copies_are_deep_and_keep_side_values) {
+TEST(OleVariant, copies_are_deep_and_keep_side_values) {
     const ole_variant big(18446744073709551615ULL);
     const ole_variant big_copy(big);
     EXPECT_EQ(big_copy.get_ui8(), 18446744073709551615ULL);
@@ -237,7 +237,7 @@ TEST(ole_variant, copies_are_deep_and_keep_side_values) {
     EXPECT_EQ(date_copy.to_string(), "2001-02-03");
 }
 
-TEST(ole_variant, assignment_replaces_old_payload_in_every_branch) {
+TEST(OleVariant, assignment_replaces_old_payload_in_every_branch) {
     plat_systemtime st;
     st.year = 2001, st.month = 2, st.day = 3, st.hour = 4;
     const ole_variant sources[] = {ole_variant(st), ole_variant(5LL), ole_variant(7ULL),
@@ -258,7 +258,7 @@ TEST(ole_variant, assignment_replaces_old_payload_in_every_branch) {
     EXPECT_EQ(self.to_string(), "self");
 }
 
-TEST(ole_variant, move_leaves_the_source_empty) {
+TEST(OleVariant, move_leaves_the_source_empty) {
     ole_variant a(L"payload");
     const wchar_t* chars = a.text_view().data();
     ole_variant b(std::move(a));
@@ -271,7 +271,7 @@ TEST(ole_variant, move_leaves_the_source_empty) {
     EXPECT_TRUE(b.is_empty());
 }
 
-TEST(ole_variant, to_long_table_and_assertion) {
+TEST(OleVariant, to_long_table_and_assertion) {
     const struct row {
         ole_variant v;
         int32_t out;
@@ -302,7 +302,7 @@ TEST(ole_variant, to_long_table_and_assertion) {
     }
 }
 
-TEST(ole_variant, get_bytes_of_empty_array_and_other_types) {
+TEST(OleVariant, get_bytes_of_empty_array_and_other_types) {
     const unsigned char* data = reinterpret_cast<const unsigned char*>("untouched");
     EXPECT_EQ(ole_variant().get_bytes(data), 0u);
     EXPECT_STREQ(reinterpret_cast<const char*>(data), "untouched");
@@ -320,7 +320,7 @@ TEST(ole_variant, get_bytes_of_empty_array_and_other_types) {
     EXPECT_EQ(v.to_string(), "0x000000EE0000");
 }
 
-TEST(ole_variant, append_utf8_gives_the_bytes_of_the_wide_form) {
+TEST(OleVariant, append_utf8_gives_the_bytes_of_the_wide_form) {
     plat_systemtime st;
     st.year = 1999, st.month = 12, st.day = 31, st.hour = 23, st.minute = 59, st.second = 58;
     const ole_variant values[] = {
@@ -353,7 +353,7 @@ TEST(ole_variant, append_utf8_gives_the_bytes_of_the_wide_form) {
     EXPECT_THROW(ole_variant(bad).append_utf8(out), tk_exception_ex);
 }
 
-TEST(ole_variant, narrow_text_must_be_utf8) {
+TEST(OleVariant, narrow_text_must_be_utf8) {
     EXPECT_EQ(ole_variant("caf\xc3\xa9").to_wstring(), L"caf\u00e9");
     EXPECT_THROW(ole_variant("bad \xff byte"), tk_exception_ex);
     EXPECT_THROW(ole_variant::from_string("bad \xc3", VT_BSTR), tk_exception_ex);
@@ -361,7 +361,7 @@ TEST(ole_variant, narrow_text_must_be_utf8) {
     EXPECT_EQ(ole_variant::from_string(std::string_view("ab\0cd", 5), VT_BSTR).to_wstring(), L"ab");
 }
 
-TEST(ole_variant, from_wstring_table) {
+TEST(OleVariant, from_wstring_table) {
     EXPECT_EQ(ole_variant::from_wstring(L"w\u00e9de", VT_BSTR).to_wstring(), L"w\u00e9de");
     EXPECT_EQ(ole_variant::from_wstring(L"", VT_BSTR).vartype(), VT_BSTR);
     EXPECT_TRUE(ole_variant::from_wstring(L"", VT_I4).is_empty());

@@ -49,7 +49,7 @@ struct quick_job : tk_job {
     void operator()() override { finished = true; }
 };
 
-TEST_F(wizard_test, the_please_wait_dialog_turns_its_icon_and_ends_only_with_its_job) {
+TEST_F(WizardTest, the_please_wait_dialog_turns_its_icon_and_ends_only_with_its_job) {
     start();
     gated_job job;
     bool visible_after_escape = false, visible_after_close = false;
@@ -93,7 +93,7 @@ TEST_F(wizard_test, the_please_wait_dialog_turns_its_icon_and_ends_only_with_its
     EXPECT_EQ(alone.frame(), 0);
 }
 
-TEST_F(wizard_test, the_please_wait_dialog_ends_when_its_job_ended_before_it_appeared) {
+TEST_F(WizardTest, the_please_wait_dialog_ends_when_its_job_ended_before_it_appeared) {
     start();
     quick_job job;
     bool ended_before_shown = false;
@@ -112,7 +112,7 @@ TEST_F(wizard_test, the_please_wait_dialog_ends_when_its_job_ended_before_it_app
     EXPECT_TRUE(job.finished.load());
 }
 
-class databases_page_test : public wizard_test {
+class DatabasesPageTest : public WizardTest {
 protected:
     // Shows the databases page with both servers connected.
     void open_page() {
@@ -136,7 +136,7 @@ protected:
     }
 };
 
-TEST_F(databases_page_test, the_first_drop_down_lists_behind_the_please_wait_dialog_and_the_next_does_not) {
+TEST_F(DatabasesPageTest, the_first_drop_down_lists_behind_the_please_wait_dialog_and_the_next_does_not) {
     scratch_dbs s("wz_list_src", scratch_options{.create_dest = false, .unique = true});
     open_page();
     c().set_text(dbs_id::source, std::string("typed"));
@@ -161,7 +161,7 @@ TEST_F(databases_page_test, the_first_drop_down_lists_behind_the_please_wait_dia
     EXPECT_EQ(items(), listed);
 }
 
-TEST_F(databases_page_test, a_failed_listing_is_told_after_the_dialog_and_the_next_drop_down_lists_again) {
+TEST_F(DatabasesPageTest, a_failed_listing_is_told_after_the_dialog_and_the_next_drop_down_lists_again) {
     start();
     ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
     // No MySQL connection yet: the listing fails.
@@ -192,7 +192,7 @@ TEST_F(databases_page_test, a_failed_listing_is_told_after_the_dialog_and_the_ne
     EXPECT_EQ(gui.presenter.boxes.size(), 1u);
 }
 
-TEST_F(databases_page_test, the_drop_down_selects_only_the_item_of_the_whole_name) {
+TEST_F(DatabasesPageTest, the_drop_down_selects_only_the_item_of_the_whole_name) {
     scratch_dbs s("wz_pick_shop_archive", scratch_options{.create_dest = false, .unique = true});
     const std::string archive = s.src();
     const std::string shop = archive.substr(0, archive.find("_archive"));  // wz_pick_shop
@@ -216,7 +216,7 @@ TEST_F(databases_page_test, the_drop_down_selects_only_the_item_of_the_whole_nam
     }
 }
 
-TEST_F(databases_page_test, picking_a_database_fills_an_empty_destination_and_clears_choices_only_for_another) {
+TEST_F(DatabasesPageTest, picking_a_database_fills_an_empty_destination_and_clears_choices_only_for_another) {
     scratch_dbs s("wz_pick_src", scratch_options{.create_dest = false, .unique = true});
     open_page();
     conv->src = tk_utf8_to_unicode(s.src());
@@ -251,7 +251,7 @@ TEST_F(databases_page_test, picking_a_database_fills_an_empty_destination_and_cl
     EXPECT_TRUE(conv->views.empty());
 }
 
-TEST_F(databases_page_test, next_wants_both_names_and_an_existing_source) {
+TEST_F(DatabasesPageTest, next_wants_both_names_and_an_existing_source) {
     scratch_dbs s("wz_next_src", scratch_options{.create_dest = false, .unique = true});
     open_page();
     const struct {
@@ -283,7 +283,7 @@ TEST_F(databases_page_test, next_wants_both_names_and_an_existing_source) {
     EXPECT_EQ(conv->dest, tk_utf8_to_unicode(s.dest()));
 }
 
-TEST_F(databases_page_test, shows_the_converter_names_and_options_and_stores_them_on_back) {
+TEST_F(DatabasesPageTest, shows_the_converter_names_and_options_and_stores_them_on_back) {
     start();
     conv->src = L"shop";
     conv->dest = L"";
@@ -314,7 +314,7 @@ TEST_F(databases_page_test, shows_the_converter_names_and_options_and_stores_the
     EXPECT_EQ(gui.presenter.help_files, std::vector<QString>{QString(VEK_HELP_DIR) + "/1016.html"});
 }
 
-TEST_F(databases_page_test, tab_goes_down_the_page_and_enter_in_the_name_box_means_next) {
+TEST_F(DatabasesPageTest, tab_goes_down_the_page_and_enter_in_the_name_box_means_next) {
     scratch_dbs s("wz_keys_src", scratch_options{.create_dest = false, .unique = true});
     open_page();
     const int ids[] = {dbs_id::source, dbs_id::dest, dbs_id::tab_def, dbs_id::skip_idx};
@@ -334,7 +334,7 @@ TEST_F(databases_page_test, tab_goes_down_the_page_and_enter_in_the_name_box_mea
     EXPECT_EQ(combo().count(), 0);  // Enter adds nothing to the list
 }
 
-class overwrite_test : public databases_page_test {
+class OverwriteTest : public DatabasesPageTest {
 protected:
     void SetUp() override {
         pg_exec(s.dest(), "CREATE TABLE kept (x INT)");
@@ -347,7 +347,7 @@ protected:
     scratch_dbs s{"wz_over", scratch_options{.create_dest = true, .unique = true}};
 };
 
-TEST_F(overwrite_test, each_option_sets_the_mode_and_nothing_is_dropped) {
+TEST_F(OverwriteTest, each_option_sets_the_mode_and_nothing_is_dropped) {
     const struct {
         int mode_before;
         int preselected;
@@ -384,7 +384,7 @@ TEST_F(overwrite_test, each_option_sets_the_mode_and_nothing_is_dropped) {
     EXPECT_TRUE(box_texts().empty());
 }
 
-TEST_F(overwrite_test, cancel_keeps_the_page_the_mode_and_the_database) {
+TEST_F(OverwriteTest, cancel_keeps_the_page_the_mode_and_the_database) {
     conv->set_mode(2);
     QString caption, text;
     bool help_shown = false;

@@ -26,12 +26,12 @@
 #include "wizard/vek_ids.h"
 #include "wizard/vek_shel.h"
 
-class wizard_test : public ::testing::Test {
+class WizardTest : public ::testing::Test {
 protected:
     static constexpr int welcome_index = 0, mysql_index = 1, pgs_index = 2, databases_index = 3, tables_index = 4,
                          views_index = 5, run_index = 6;
 
-    wizard_test() : handler(pgs_error_map) {
+    WizardTest() : handler(pgs_error_map) {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         registry = std::filesystem::temp_directory_path() /
                    ("wz_reg_" + std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000));
@@ -41,7 +41,7 @@ protected:
         handler.set_dialogs(&dialogs);
         gui.dispatcher.set_error_handler(&handler);
     }
-    ~wizard_test() override {
+    ~WizardTest() override {
         shell.reset();
         conv.reset();
         unsetenv("VEK_REGISTRY_DIR");
@@ -51,7 +51,7 @@ protected:
     // Builds the converter (which reads the registry), the shell and the
     // pages, and shows the welcome page.
     void start() {
-        conv = std::make_unique<dravik_convertor>(converter_form::wizard);
+        conv = std::make_unique<dravik_convertor>(handler, converter_form::wizard);
         shell = std::make_unique<vek_shell>(gui.services());
         shell->set_help_dir(VEK_HELP_DIR);
         vek_add_pages(*shell, *conv, handler);

@@ -14,7 +14,7 @@
 
 namespace {
 
-TEST_F(wizard_test, opens_on_the_welcome_page_with_the_watermark_and_next_only) {
+TEST_F(WizardTest, opens_on_the_welcome_page_with_the_watermark_and_next_only) {
     start();
     EXPECT_EQ(shell->current_index(), welcome_index);
     EXPECT_EQ(shell->sheet().windowTitle(), "Tessaline 1.0");
@@ -35,7 +35,7 @@ TEST_F(wizard_test, opens_on_the_welcome_page_with_the_watermark_and_next_only) 
     EXPECT_TRUE(gui.presenter.file_requests.empty());
 }
 
-TEST_F(wizard_test, connection_pages_show_their_step_in_the_header) {
+TEST_F(WizardTest, connection_pages_show_their_step_in_the_header) {
     start();
     const struct {
         int index;
@@ -57,7 +57,7 @@ TEST_F(wizard_test, connection_pages_show_their_step_in_the_header) {
     }
 }
 
-TEST_F(wizard_test, local_and_remote_switch_the_host_and_port_boxes) {
+TEST_F(WizardTest, local_and_remote_switch_the_host_and_port_boxes) {
     start();
     for (int index : {mysql_index, pgs_index}) {
         go_to(index);
@@ -72,7 +72,7 @@ TEST_F(wizard_test, local_and_remote_switch_the_host_and_port_boxes) {
     }
 }
 
-TEST_F(wizard_test, the_tab_order_goes_down_the_page_then_to_the_buttons) {
+TEST_F(WizardTest, the_tab_order_goes_down_the_page_then_to_the_buttons) {
     start();
     go_to(mysql_index);
     const int ids[] = {conn_id::local, conn_id::remote, conn_id::user, conn_id::password, conn_id::host, conn_id::port};
@@ -90,7 +90,7 @@ TEST_F(wizard_test, the_tab_order_goes_down_the_page_then_to_the_buttons) {
     EXPECT_FALSE(page(mysql_index).isAncestorOf(after));
 }
 
-TEST_F(wizard_test, the_mysql_page_stores_what_local_and_remote_mean) {
+TEST_F(WizardTest, the_mysql_page_stores_what_local_and_remote_mean) {
     start();
     const struct {
         bool remote;
@@ -115,7 +115,7 @@ TEST_F(wizard_test, the_mysql_page_stores_what_local_and_remote_mean) {
     }
 }
 
-TEST_F(wizard_test, the_postgresql_port_is_empty_for_the_default_or_1_to_65535) {
+TEST_F(WizardTest, the_postgresql_port_is_empty_for_the_default_or_1_to_65535) {
     start();
     const struct {
         const char* text;
@@ -153,7 +153,7 @@ TEST_F(wizard_test, the_postgresql_port_is_empty_for_the_default_or_1_to_65535) 
     EXPECT_EQ(conv->pgs_converter_impl::port, 0u);
 }
 
-TEST_F(wizard_test, long_entries_reach_the_converter_whole) {
+TEST_F(WizardTest, long_entries_reach_the_converter_whole) {
     start();
     const std::string host(300, 'h'), user(270, 'u'), password = std::string(400, 'p') + "\xc3\xa9";
     for (int index : {mysql_index, pgs_index}) {
@@ -169,7 +169,7 @@ TEST_F(wizard_test, long_entries_reach_the_converter_whole) {
     EXPECT_EQ(conv->pgs_converter_impl::password, password);
 }
 
-TEST_F(wizard_test, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_page) {
+TEST_F(WizardTest, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_page) {
     const server_address my = mysql_test_server();
     start();
     go_to(mysql_index);
@@ -196,7 +196,7 @@ TEST_F(wizard_test, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_p
     EXPECT_TRUE(conv->mysql_converter_impl::engine.connected());
 }
 
-TEST_F(wizard_test, a_wrong_postgresql_password_shows_the_server_text_and_keeps_the_page) {
+TEST_F(WizardTest, a_wrong_postgresql_password_shows_the_server_text_and_keeps_the_page) {
     const server_address pg = pg_test_server();
     start();
     go_to(pgs_index);
@@ -214,7 +214,7 @@ TEST_F(wizard_test, a_wrong_postgresql_password_shows_the_server_text_and_keeps_
     EXPECT_EQ(conv->pgs_converter_impl::port, static_cast<unsigned>(pg.port));
 }
 
-TEST_F(wizard_test, f1_and_help_open_each_page_topic) {
+TEST_F(WizardTest, f1_and_help_open_each_page_topic) {
     start();
     const struct {
         int index;
@@ -244,7 +244,7 @@ std::string write_profile(const std::filesystem::path& dir, const std::string& t
     return path.string();
 }
 
-TEST_F(wizard_test, a_loaded_profile_fills_the_pages) {
+TEST_F(WizardTest, a_loaded_profile_fills_the_pages) {
     const server_address my = mysql_test_server();
     start();
     const std::string path = write_profile(registry / "profiles",
@@ -281,7 +281,7 @@ TEST_F(wizard_test, a_loaded_profile_fills_the_pages) {
     EXPECT_EQ(p.text_a(conn_id::password), "pg secret");
 }
 
-TEST_F(wizard_test, a_profile_that_does_not_load_says_why_and_changes_nothing) {
+TEST_F(WizardTest, a_profile_that_does_not_load_says_why_and_changes_nothing) {
     start();
     conv->src = L"before";
     const struct {
@@ -309,9 +309,9 @@ TEST_F(wizard_test, a_profile_that_does_not_load_says_why_and_changes_nothing) {
     EXPECT_EQ(shell->current_index(), welcome_index);
 }
 
-TEST_F(wizard_test, the_pages_open_with_the_last_used_settings) {
+TEST_F(WizardTest, the_pages_open_with_the_last_used_settings) {
     {
-        dravik_convertor last(converter_form::wizard);
+        dravik_convertor last(handler, converter_form::wizard);
         last.store_mysql_settings("db1.example.org", "reader", "my secret", "3307");
         last.store_pgs_settings("db2.example.org", "loader", "pg secret", 5433);
     }  // stored in the registry here
@@ -329,7 +329,7 @@ TEST_F(wizard_test, the_pages_open_with_the_last_used_settings) {
     EXPECT_EQ(p.text_a(conn_id::user), "loader");
 }
 
-TEST_F(wizard_test, a_first_start_shows_local_servers) {
+TEST_F(WizardTest, a_first_start_shows_local_servers) {
     start();
     go_to(mysql_index);
     EXPECT_TRUE(controls(mysql_index).is_checked(conn_id::local));
@@ -338,9 +338,9 @@ TEST_F(wizard_test, a_first_start_shows_local_servers) {
     EXPECT_TRUE(controls(pgs_index).is_checked(conn_id::local));
 }
 
-TEST(wizard_exit_code, is_0_only_after_a_clean_finished_run) {
+TEST(WizardExitCode, is_0_only_after_a_clean_finished_run) {
     error_handler eh(pgs_error_map);
-    dravik_convertor conv;
+    dravik_convertor conv(eh);
     EXPECT_EQ(vek_exit_code(wizard_shell::end::cancelled, conv, eh), -1);
     EXPECT_EQ(vek_exit_code(wizard_shell::end::finished, conv, eh), -1);  // nothing ran
 }

@@ -61,7 +61,7 @@ run_result run_dravik(const std::vector<std::string>& unset, const std::vector<s
     return r;
 }
 
-TEST(dravik, without_a_display_says_so_and_ends_with_minus_one) {
+TEST(Dravik, without_a_display_says_so_and_ends_with_minus_one) {
     const struct {
         std::vector<std::string> unset;
         std::vector<std::string> set;

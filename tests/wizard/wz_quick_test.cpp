@@ -42,7 +42,7 @@ protected:
     void remember_last_session(const std::string& src, const std::string& dest) {
         const server_address my = mysql_test_server();
         const server_address pg = pg_test_server();
-        dravik_convertor last(converter_form::wizard);
+        dravik_convertor last(handler, converter_form::wizard);
         last.store_mysql_settings(my.host, my.user, my.password, std::to_string(my.port));
         last.store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
         last.src = tk_utf8_to_unicode(src);

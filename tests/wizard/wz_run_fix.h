@@ -45,7 +45,7 @@ inline void load_shop(mysql_admin& my) {
     my.exec("CREATE VIEW paid_orders AS SELECT id, customer_id, total FROM orders WHERE status <> 'new'");
 }
 
-class RunTest : public wizard_test {
+class RunTest : public WizardTest {
 protected:
     RunTest() : screen_dialogs(gui.presenter, gui.carrier, gui.dispatcher) { handler.set_dialogs(&screen_dialogs); }
     ~RunTest() override {

@@ -15,7 +15,7 @@
 
 namespace {
 
-class tables_page_test : public wizard_test {
+class TablesPageTest : public WizardTest {
 protected:
     // Source: tables orders, Customers, items and two views; the destination
     // does not exist yet.
@@ -73,7 +73,7 @@ protected:
     scratch_dbs s{"wz_tabs", scratch_options{.create_dest = false, .unique = true}};
 };
 
-TEST_F(tables_page_test, lists_the_tables_sorted_and_the_buttons_move_them) {
+TEST_F(TablesPageTest, lists_the_tables_sorted_and_the_buttons_move_them) {
     open_tables();
     EXPECT_EQ(shell->sheet().header_title(), "Step 4 of 6");
     EXPECT_EQ(shell->sheet().header_subtitle(), "Select tables to convert");
@@ -122,7 +122,7 @@ TEST_F(tables_page_test, lists_the_tables_sorted_and_the_buttons_move_them) {
     EXPECT_EQ(list(tabs_id::available).size(), 3u);
 }
 
-TEST_F(tables_page_test, the_tab_order_goes_from_the_left_list_through_the_buttons_to_the_right_list) {
+TEST_F(TablesPageTest, the_tab_order_goes_from_the_left_list_through_the_buttons_to_the_right_list) {
     open_tables();
     const int ids[] = {tabs_id::available, tabs_id::add,       tabs_id::add_all, tabs_id::remove,
                        tabs_id::remove_all, tabs_id::add_query, tabs_id::selected};
@@ -134,7 +134,7 @@ TEST_F(tables_page_test, the_tab_order_goes_from_the_left_list_through_the_butto
     EXPECT_EQ(order, std::vector<int>(std::begin(ids), std::end(ids)));
 }
 
-TEST_F(tables_page_test, next_with_nothing_selected_asks_first_with_no_preselected) {
+TEST_F(TablesPageTest, next_with_nothing_selected_asks_first_with_no_preselected) {
     open_tables();
     gui.presenter.box_answers.push_back(g_button::no);
     shell->press_next();
@@ -149,7 +149,7 @@ TEST_F(tables_page_test, next_with_nothing_selected_asks_first_with_no_preselect
     EXPECT_TRUE(conv->selected_tables.empty());
 }
 
-TEST_F(tables_page_test, a_source_without_tables_goes_on_without_a_question) {
+TEST_F(TablesPageTest, a_source_without_tables_goes_on_without_a_question) {
     scratch_dbs empty("wz_tabs_empty", scratch_options{.create_dest = false, .unique = true});
     conv->src = tk_utf8_to_unicode(empty.src());
     open_tables();
@@ -160,7 +160,7 @@ TEST_F(tables_page_test, a_source_without_tables_goes_on_without_a_question) {
     wait_for_finish_page();
 }
 
-TEST_F(tables_page_test, without_views_next_goes_straight_to_the_run) {
+TEST_F(TablesPageTest, without_views_next_goes_straight_to_the_run) {
     conv->convert_views = false;
     conv->views = {{L"cheap_items", L"stale"}};
     open_tables();
@@ -174,7 +174,7 @@ TEST_F(tables_page_test, without_views_next_goes_straight_to_the_run) {
     EXPECT_EQ(pg_query(s.dest(), "SELECT tablename FROM pg_tables WHERE schemaname = 'public'"), (db_rows{{"items"}}));
 }
 
-TEST_F(tables_page_test, back_from_the_views_page_keeps_the_tables_and_the_queries) {
+TEST_F(TablesPageTest, back_from_the_views_page_keeps_the_tables_and_the_queries) {
     open_tables();
     double_click(tabs_id::available, "orders");
     double_click(tabs_id::available, "items");
@@ -195,7 +195,7 @@ TEST_F(tables_page_test, back_from_the_views_page_keeps_the_tables_and_the_queri
     EXPECT_EQ(conv->selected_queries, (cnv_query_map{{L"big", L"SELECT * FROM orders WHERE total > 50"}}));
 }
 
-TEST_F(tables_page_test, a_query_named_like_a_table_or_query_is_refused_on_add_and_on_edit) {
+TEST_F(TablesPageTest, a_query_named_like_a_table_or_query_is_refused_on_add_and_on_edit) {
     open_tables();
     double_click(tabs_id::available, "items");
     std::vector<seen_dialog> seen;
@@ -243,7 +243,7 @@ TEST_F(tables_page_test, a_query_named_like_a_table_or_query_is_refused_on_add_a
     EXPECT_EQ(gui.presenter.dialogs.size(), 8u);
 }
 
-TEST_F(tables_page_test, a_query_moved_back_is_kept_among_the_available_queries) {
+TEST_F(TablesPageTest, a_query_moved_back_is_kept_among_the_available_queries) {
     conv->available_queries = {{L"spare", L"SELECT 7"}};
     conv->selected_queries = {{L"kept", L"SELECT 8"}};
     open_tables();
@@ -259,7 +259,7 @@ TEST_F(tables_page_test, a_query_moved_back_is_kept_among_the_available_queries)
     EXPECT_EQ(conv->available_queries, (cnv_query_map{{L"kept", L"SELECT 8"}}));
 }
 
-TEST_F(tables_page_test, a_query_that_is_also_listed_as_available_is_shown_once) {
+TEST_F(TablesPageTest, a_query_that_is_also_listed_as_available_is_shown_once) {
     // Profiles list every query among the available ones, selected or not.
     conv->available_queries = {{L"kept", L"SELECT 8"}};
     conv->selected_queries = {{L"kept", L"SELECT 8"}};
@@ -269,14 +269,14 @@ TEST_F(tables_page_test, a_query_that_is_also_listed_as_available_is_shown_once)
 }
 
 // The query dialog on its own, with the converter connected to the source.
-class query_dialog_test : public tables_page_test {
+class QueryDialogTest : public TablesPageTest {
 protected:
     std::unique_ptr<set_query_dlg> dialog(const std::wstring& name = L"", const std::wstring& query = L"") {
         return std::make_unique<set_query_dlg>(*shell, *conv, name, query);
     }
 };
 
-TEST_F(query_dialog_test, ok_wants_a_name_and_a_select) {
+TEST_F(QueryDialogTest, ok_wants_a_name_and_a_select) {
     const struct {
         const char* name;
         const char* query;
@@ -326,7 +326,7 @@ TEST_F(query_dialog_test, ok_wants_a_name_and_a_select) {
     EXPECT_EQ(d->result(), set_query_dlg::cancel);
 }
 
-TEST_F(query_dialog_test, test_query_asks_the_server_without_running_the_statement) {
+TEST_F(QueryDialogTest, test_query_asks_the_server_without_running_the_statement) {
     const struct {
         const char* query;
         const char* said;
@@ -369,7 +369,7 @@ TEST_F(query_dialog_test, test_query_asks_the_server_without_running_the_stateme
     EXPECT_EQ(s.my.query("SELECT IS_FREE_LOCK('wz_probe')")[0][0], "1");
 }
 
-TEST_F(tables_page_test, the_views_page_offers_the_views_and_a_selected_view_arrives_in_postgresql) {
+TEST_F(TablesPageTest, the_views_page_offers_the_views_and_a_selected_view_arrives_in_postgresql) {
     open_tables();
     double_click(tabs_id::available, "items");
     std::vector<seen_dialog> seen;
@@ -418,7 +418,7 @@ TEST_F(tables_page_test, the_views_page_offers_the_views_and_a_selected_view_arr
     EXPECT_EQ(pg_query(s.dest(), "SELECT id FROM big_orders"), (db_rows{{"1"}}));
 }
 
-TEST_F(query_dialog_test, looks_like_a_dialog_of_the_wizard) {
+TEST_F(QueryDialogTest, looks_like_a_dialog_of_the_wizard) {
     auto d = dialog(L"big_orders", L"SELECT o.id, o.total\nFROM orders o\nWHERE o.total > 50");
     EXPECT_EQ(d->windowTitle(), "Add Query");
     save_dialog_shot(*d, "dialog_query");

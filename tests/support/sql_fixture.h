@@ -14,6 +14,7 @@
 #include "sql/sql_recs.h"
 #include "sql/sql_rpt.h"
 #include "support/test_servers.h"
+#include "udb/udb_sche.h"
 
 // The one engine (a singleton) of the test program, connected to the test server.
 sql_engine& sql_test_engine();
@@ -43,11 +44,24 @@ private:
     MYSQL* m_second = nullptr;
 };
 
+// One column of a source schema made up for a test.
+struct schema_column {
+    const wchar_t* name;
+    unsigned type;
+    std::uint32_t size = 0;
+    std::uint32_t subtype = 0;
+    bool not_null = false;
+    bool auto_increment = false;
+    ole_variant def = ole_variant();
+};
+std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols);
+
 // All rows of a recordset as the text of one column, walking from reset to the end.
 std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column);
 
-// Errors the MySQL side reports without throwing (refused rows of a batch,
-// foreign keys and views that could not be created), collected while it lives.
+// Errors the engine's MySQL side reports without throwing (refused rows of a
+// batch, foreign keys and views that could not be created), collected while
+// it lives.
 class sql_reports : public sql_value_reporter {
 public:
     struct entry {
@@ -56,8 +70,9 @@ public:
         int code;
         int level;
     };
-    sql_reports() : m_previous(sql_get_value_reporter()) { sql_set_value_reporter(this); }
-    ~sql_reports() override { sql_set_value_reporter(m_previous); }
+    explicit sql_reports(sql_engine& engine)
+        : m_reports(engine.value_reports()), m_previous(m_reports.install(this)) {}
+    ~sql_reports() override { m_reports.install(m_previous); }
     sql_reports(const sql_reports&) = delete;
     sql_reports& operator=(const sql_reports&) = delete;
 
@@ -68,5 +83,6 @@ public:
     std::vector<entry> entries;
 
 private:
+    sql_value_reports& m_reports;
     sql_value_reporter* m_previous;
 };

@@ -1,4 +1,4 @@
-#include "pgs_scratch.h"
+#include "support/pgs_scratch.h"
 
 #include <atomic>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "sql_fixture.h"
+#include "support/sql_fixture.h"
 
 #include <unistd.h>
 
@@ -76,17 +76,16 @@ std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const
         ADD_FAILURE() << sql << ": " << mysql_error(m);
         return out;
     }
-    MYSQL_RES* res = mysql_store_result(m);
+    const sql_result res(mysql_store_result(m));
     if (!res) return out;
-    const unsigned n = mysql_num_fields(res);
-    while (MYSQL_ROW row = mysql_fetch_row(res)) {
-        const unsigned long* len = mysql_fetch_lengths(res);
+    const unsigned n = mysql_num_fields(res.get());
+    while (MYSQL_ROW row = mysql_fetch_row(res.get())) {
+        const unsigned long* len = mysql_fetch_lengths(res.get());
         std::vector<std::optional<std::string>> r;
         for (unsigned i = 0; i < n; ++i)
             r.push_back(row[i] ? std::optional<std::string>(std::string(row[i], len[i])) : std::nullopt);
         out.push_back(std::move(r));
     }
-    mysql_free_result(res);
     return out;
 }
 
@@ -109,4 +108,13 @@ std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column)
         out.push_back((*r)[column].to_string());
     }
     return out;
+}
+
+std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols)
+{
+    auto s = std::make_unique<udb_schema>();
+    for (const schema_column& c : cols)
+        s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
+                                       c.auto_increment, c.def, c.subtype));
+    return s;
 }
