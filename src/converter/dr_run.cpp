@@ -74,8 +74,7 @@ std::map<std::wstring, cnv_dest_name> plan_dest_names(const std::vector<std::wst
         plan.emplace(name, std::move(target));
     };
     // The order in which the run takes its entries.
-    for (const std::wstring& table :
-         std::set<std::wstring, udb_utf16_less>(source_tables.begin(), source_tables.end()))
+    for (const std::wstring& table : std::set<std::wstring, udb_utf16_less>(source_tables.begin(), source_tables.end()))
         decide(table);
     for (const auto& [name, sql] : entries)
         if (sql.empty()) decide(name);
@@ -192,8 +191,7 @@ cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
     for (const auto& view : views) {
-        const std::wstring sql =
-            L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
+        const std::wstring sql = L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
         if (entries.try_emplace(view.first, sql).second) continue;
         // The table of that name is the query's: the view is not lost silently.
         eh.set_context(view.first);
@@ -303,8 +301,7 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         // Both are reported; the failed COPY then ends the run.
         try {
             eh.handle(e, false);
-        } catch (const tk_final_exception&) {
-        }
+        } catch (const tk_final_exception&) {}
         eh.report_failure(tk_w2a_or_marks(name) + ": " + copy_failure);
         throw tk_final_exception();
     }

@@ -1,10 +1,10 @@
 #include "wizard/vek_shel.h"
 
+#include <QLabel>
+#include <QVBoxLayout>
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "tk/tk_log.h"
-#include <QLabel>
-#include <QVBoxLayout>
 
 #include "wizard/pg_conn.h"
 #include "wizard/pg_dbs.h"

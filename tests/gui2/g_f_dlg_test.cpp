@@ -1,9 +1,9 @@
 // The profile file dialogs.
 #include "gui2/g_f_dlg.h"
 
+#include <gtest/gtest.h>
 #include "gui2/g_fake_pres.h"
 #include "tk/tk_exc.h"
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,7 +16,7 @@ TEST(SaveFileDialog, adds_the_extension_when_the_file_name_lacks_it) {
         {L"/home/u/a", L"/home/u/a.vek"},
         {L"/home/u/x.vek/a", L"/home/u/x.vek/a.vek"},  // a folder's name does not count
         {L"/home/u/a.vek.bak", L"/home/u/a.vek.bak"},
-        {L"/home/u/a.VEK", L"/home/u/a.VEK.vek"},      // the search is case-sensitive
+        {L"/home/u/a.VEK", L"/home/u/a.VEK.vek"},  // the search is case-sensitive
     };
     for (const auto& c : cases) EXPECT_EQ(save_file_dialog::with_extension(c.chosen, L".vek"), c.stored) << c.chosen;
 }
