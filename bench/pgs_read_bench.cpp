@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
                    "timestamp '2020-01-01' + g * interval '1 second', "
                    "'The quick brown fox jumps over a lazy d' || chr(97 + g % 26), "
                    "E'tab\\there, caf\\u00e9 \\\\ ' || g, "
-                   "decode(lpad(to_hex(g), 32, 'ab'), 'hex') FROM generate_series(1, " + std::to_string(n) + ") g");
+                   "decode(lpad(to_hex(g), 32, 'ab'), 'hex') FROM generate_series(1, " +
+                   std::to_string(n) + ") g");
             w.commit();
         }
         db.reset();
@@ -61,8 +62,8 @@ int main(int argc, char** argv) {
         }
         const double ours = bench_seconds_since(t0);
 
-        const std::string cmd = "PGPASSWORD='" + password + "' psql -X -q -h " + host + " -p " + port + " -U " +
-                                user + " -d " + db_utf8 + " -c 'COPY (SELECT * FROM public.bench) TO STDOUT' > /dev/null";
+        const std::string cmd = "PGPASSWORD='" + password + "' psql -X -q -h " + host + " -p " + port + " -U " + user +
+                                " -d " + db_utf8 + " -c 'COPY (SELECT * FROM public.bench) TO STDOUT' > /dev/null";
         t0 = std::chrono::steady_clock::now();
         rc = std::system(cmd.c_str());
         const double theirs = bench_seconds_since(t0);

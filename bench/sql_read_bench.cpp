@@ -14,11 +14,10 @@
 #include "sql/sql_recs.h"
 #include "tk/tk_exc.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"), user = bench_env("VEK_MYSQL_USER"),
-                      password = bench_env("VEK_MYSQL_PASSWORD");
+    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"),
+                      user = bench_env("VEK_MYSQL_USER"), password = bench_env("VEK_MYSQL_PASSWORD");
     const std::string db = "vek_sql_bench";
     try {
         sql_engine engine;
@@ -29,7 +28,8 @@ int main(int argc, char** argv)
         engine.execute("CREATE TABLE t (id INT PRIMARY KEY, amount DECIMAL(12,4), ratio DOUBLE, at DATETIME,"
                        " label VARCHAR(40)) ENGINE=InnoDB");
         engine.execute("INSERT INTO t SELECT seq, seq / 7, seq * 1.5, '2020-06-15 12:34:56' + INTERVAL seq SECOND,"
-                       " CONCAT('The quick brown fox jumps over ', seq) FROM seq_1_to_" + std::to_string(rows));
+                       " CONCAT('The quick brown fox jumps over ', seq) FROM seq_1_to_" +
+                       std::to_string(rows));
 
         auto database = engine.open_db(std::wstring(db.begin(), db.end()), sql_database::no_views_mode);
         auto t0 = std::chrono::steady_clock::now();
@@ -44,8 +44,8 @@ int main(int argc, char** argv)
         const double ours = bench_seconds_since(t0);
         database.reset();
 
-        const std::string cmd = "mariadb --quick -h" + host + " -P" + port + " -u" + user + " -p'" + password +
-                                "' " + db + " -e 'SELECT * FROM t' > /dev/null";
+        const std::string cmd = "mariadb --quick -h" + host + " -P" + port + " -u" + user + " -p'" + password + "' " +
+                                db + " -e 'SELECT * FROM t' > /dev/null";
         t0 = std::chrono::steady_clock::now();
         const int rc = std::system(cmd.c_str());
         const double theirs = bench_seconds_since(t0);

@@ -17,11 +17,10 @@
 #include "udb/udb_rec.h"
 #include "variant/ole_var.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
-    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"), user = bench_env("VEK_MYSQL_USER"),
-                      password = bench_env("VEK_MYSQL_PASSWORD");
+    const std::string host = bench_env("VEK_MYSQL_HOST"), port = bench_env("VEK_MYSQL_PORT"),
+                      user = bench_env("VEK_MYSQL_USER"), password = bench_env("VEK_MYSQL_PASSWORD");
     const std::string db = "vek_sql_write_bench";
     const std::string client = " -h" + host + " -P" + port + " -u" + user + " -p'" + password + "' ";
     try {
@@ -35,7 +34,8 @@ int main(int argc, char** argv)
         engine.execute("CREATE TABLE src " + columns);
         engine.execute("CREATE TABLE t " + columns);
         engine.execute("INSERT INTO src SELECT seq, seq / 7, seq * 1.5, '2020-06-15 12:34:56' + INTERVAL seq SECOND,"
-                       " CONCAT('The quick brown fox jumps over ', seq) FROM seq_1_to_" + std::to_string(rows));
+                       " CONCAT('The quick brown fox jumps over ', seq) FROM seq_1_to_" +
+                       std::to_string(rows));
 
         // The rows as a source hands them over: one record refilled per row.
         auto database = engine.open_db(std::wstring(db.begin(), db.end()), sql_database::no_views_mode);
@@ -46,7 +46,8 @@ int main(int argc, char** argv)
         for (long i = 1; i <= rows; ++i) {
             rec.clear();
             rec.emplace(names[0], 4, ole_variant(static_cast<int>(i)), false, false);
-            rec.emplace(names[1], 8, ole_variant::from_string(std::to_string(i / 7) + ".1429", VT_DECIMAL), false, false);
+            rec.emplace(names[1], 8, ole_variant::from_string(std::to_string(i / 7) + ".1429", VT_DECIMAL), false,
+                        false);
             rec.emplace(names[2], 8, ole_variant(i * 1.5), false, false);
             rec.emplace(names[3], 8, ole_variant::from_string("2020-06-15 12:34:56", VT_DATE), false, false);
             rec.emplace(names[4], 40, ole_variant("The quick brown fox jumps over " + std::to_string(i)), false, false);

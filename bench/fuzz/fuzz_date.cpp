@@ -43,19 +43,17 @@ bool date_form(std::string_view s, std::size_t& i) {
 bool fixed_form(std::string_view s, int32_t kind) {
     std::size_t i = 0;
     switch (kind) {
-        case ole_date::kind_date:
-            return date_form(s, i) && i == s.size();
-        case ole_date::kind_date_time:
-            if (!date_form(s, i)) return false;
-            if (i == s.size()) return true;  // a zero time left out
-            return lit(s, i, ' ') && time_form(s, i, 2) && i == s.size();
-        case ole_date::kind_time:
-            if (s.substr(0, 11) != "0000-00-00 ") return false;
-            i = 11;
-            if (i < s.size() && s[i] == '-') ++i;
-            return time_form(s, i, 3) && i == s.size();
-        default:
-            return false;
+    case ole_date::kind_date: return date_form(s, i) && i == s.size();
+    case ole_date::kind_date_time:
+        if (!date_form(s, i)) return false;
+        if (i == s.size()) return true;  // a zero time left out
+        return lit(s, i, ' ') && time_form(s, i, 2) && i == s.size();
+    case ole_date::kind_time:
+        if (s.substr(0, 11) != "0000-00-00 ") return false;
+        i = 11;
+        if (i < s.size() && s[i] == '-') ++i;
+        return time_form(s, i, 3) && i == s.size();
+    default: return false;
     }
 }
 // Fields taken from the input's bytes, written in the forms a MySQL server
@@ -80,9 +78,9 @@ void check_server_form(const std::uint8_t* data, std::size_t size) {
         t.hour = t.minute = t.second = 0;
         t.microsecond = 0;
     } else if (form == 1) {
-        n = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%06u", unsigned(t.year),
-                          unsigned(t.month), unsigned(t.day), unsigned(t.hour), unsigned(t.minute),
-                          unsigned(t.second), unsigned(t.microsecond));
+        n = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%06u", unsigned(t.year), unsigned(t.month),
+                          unsigned(t.day), unsigned(t.hour), unsigned(t.minute), unsigned(t.second),
+                          unsigned(t.microsecond));
     } else {
         t.year = t.month = t.day = 0;
         t.negative = (data[6] & 1) && (t.hour || t.minute || t.second || t.microsecond);
@@ -92,10 +90,10 @@ void check_server_form(const std::uint8_t* data, std::size_t size) {
     const ole_date d(std::string_view(text, static_cast<std::size_t>(n)));
     FUZZ_CHECK(me, d.is_valid());
     FUZZ_CHECK(me, d.time() == t);
-    const int32_t want = form == 2                                          ? ole_date::kind_time
-                         : form == 0 || (t.hour == 0 && t.minute == 0 &&
-                                         t.second == 0 && t.microsecond == 0) ? ole_date::kind_date
-                                                                             : ole_date::kind_date_time;
+    const int32_t want = form == 2 ? ole_date::kind_time
+                         : form == 0 || (t.hour == 0 && t.minute == 0 && t.second == 0 && t.microsecond == 0)
+                             ? ole_date::kind_date
+                             : ole_date::kind_date_time;
     FUZZ_CHECK(me, d.kind() == want);
 }
 }  // namespace
@@ -135,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ole_date back(d.kind() == ole_date::kind_time ? printed.substr(11) : printed);
     FUZZ_CHECK(me, back.is_valid());
     FUZZ_CHECK(me, back.to_string() == printed);
-    FUZZ_CHECK(me, back.kind() == d.kind() || (d.kind() == ole_date::kind_date_time && back.kind() == ole_date::kind_date));
+    FUZZ_CHECK(me,
+               back.kind() == d.kind() || (d.kind() == ole_date::kind_date_time && back.kind() == ole_date::kind_date));
     return 0;
 }

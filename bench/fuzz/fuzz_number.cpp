@@ -21,9 +21,8 @@
 namespace {
 constexpr const char* me = "fuzz_number";
 
-constexpr VARTYPE types[] = {VT_I1, VT_UI1, VT_I2,      VT_UI2,  VT_I4,   VT_UI4,   VT_I8,
-                             VT_UI8, VT_INT, VT_UINT,   VT_R4,   VT_R8,   VT_CY,    VT_DECIMAL,
-                             VT_BOOL, VT_DATE, VT_BLOB, VT_ARRAY_UI1};
+constexpr VARTYPE types[] = {VT_I1,   VT_UI1, VT_I2, VT_UI2, VT_I4,      VT_UI4,  VT_I8,   VT_UI8,  VT_INT,
+                             VT_UINT, VT_R4,  VT_R8, VT_CY,  VT_DECIMAL, VT_BOOL, VT_DATE, VT_BLOB, VT_ARRAY_UI1};
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -49,23 +48,33 @@ bool fits(VARTYPE vt, bool neg, unsigned long long mag) {
     };
     auto unsigned_fits = [&](unsigned long long hi) { return (!neg || mag == 0) && mag <= hi; };
     switch (vt) {
-        case VT_I1: return signed_fits(-128, 127);
-        case VT_UI1: return unsigned_fits(255);
-        case VT_I2: return signed_fits(-32768, 32767);
-        case VT_UI2: return unsigned_fits(65535);
-        case VT_I4: case VT_INT: return signed_fits(-2147483648LL, 2147483647LL);
-        case VT_UI4: case VT_UINT: return unsigned_fits(4294967295ULL);
-        case VT_I8: return signed_fits(std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max());
-        case VT_UI8: return unsigned_fits(std::numeric_limits<unsigned long long>::max());
-        default: return false;
+    case VT_I1: return signed_fits(-128, 127);
+    case VT_UI1: return unsigned_fits(255);
+    case VT_I2: return signed_fits(-32768, 32767);
+    case VT_UI2: return unsigned_fits(65535);
+    case VT_I4:
+    case VT_INT: return signed_fits(-2147483648LL, 2147483647LL);
+    case VT_UI4:
+    case VT_UINT: return unsigned_fits(4294967295ULL);
+    case VT_I8: return signed_fits(std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max());
+    case VT_UI8: return unsigned_fits(std::numeric_limits<unsigned long long>::max());
+    default: return false;
     }
 }
 
 bool integer_type(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
-        case VT_I8: case VT_UI8: case VT_INT: case VT_UINT: return true;
-        default: return false;
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
+    default: return false;
     }
 }
 
@@ -93,7 +102,8 @@ bool plain_decimal(std::string_view s, std::string& expect, bool& zero) {
     std::string coef = std::string(whole) + std::string(frac);
     std::size_t lead = coef.find_first_not_of('0');
     const std::size_t sig = lead == std::string::npos ? 0 : coef.size() - lead;
-    if (sig > static_cast<std::size_t>(pf_decimal::max_digits) || frac.size() > static_cast<std::size_t>(pf_decimal::max_scale))
+    if (sig > static_cast<std::size_t>(pf_decimal::max_digits) ||
+        frac.size() > static_cast<std::size_t>(pf_decimal::max_scale))
         return false;
     zero = sig == 0;
     expect = (neg ? "-" : "") + std::string(whole) + (frac.empty() ? "" : "." + std::string(frac));
@@ -160,40 +170,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     switch (vt) {
-        case VT_DECIMAL: {
-            pf_decimal back;
-            FUZZ_CHECK(me, pf_succeeded(pf_decimal::parse(printed, back)));
-            FUZZ_CHECK(me, back == v.get_var().dec);
-            break;
-        }
-        case VT_CY: {
-            pf_currency back;
-            FUZZ_CHECK(me, pf_succeeded(pf_cy_from_str(printed, back)));
-            FUZZ_CHECK(me, back == v.get_var().cy);
-            break;
-        }
-        case VT_R8: {
-            const double x = v.get_var().r8, y = pf_atof(printed);
-            FUZZ_CHECK(me, (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0);
-            break;
-        }
-        case VT_R4: {
-            const float x = v.get_var().r4, y = pf_atof_r4(printed);
-            FUZZ_CHECK(me, (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0);
-            break;
-        }
-        case VT_BOOL:
-            FUZZ_CHECK(me, printed == "1" || printed == "0");
-            break;
-        case VT_BLOB:
-        case VT_ARRAY_UI1: {
-            std::size_t digits = text.size();
-            if (digits >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) digits -= 2;
-            FUZZ_CHECK(me, v.get_safe_array_size() == digits / 2);
-            break;
-        }
-        default:
-            break;
+    case VT_DECIMAL: {
+        pf_decimal back;
+        FUZZ_CHECK(me, pf_succeeded(pf_decimal::parse(printed, back)));
+        FUZZ_CHECK(me, back == v.get_var().dec);
+        break;
+    }
+    case VT_CY: {
+        pf_currency back;
+        FUZZ_CHECK(me, pf_succeeded(pf_cy_from_str(printed, back)));
+        FUZZ_CHECK(me, back == v.get_var().cy);
+        break;
+    }
+    case VT_R8: {
+        const double x = v.get_var().r8, y = pf_atof(printed);
+        FUZZ_CHECK(me, (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0);
+        break;
+    }
+    case VT_R4: {
+        const float x = v.get_var().r4, y = pf_atof_r4(printed);
+        FUZZ_CHECK(me, (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0);
+        break;
+    }
+    case VT_BOOL: FUZZ_CHECK(me, printed == "1" || printed == "0"); break;
+    case VT_BLOB:
+    case VT_ARRAY_UI1: {
+        std::size_t digits = text.size();
+        if (digits >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) digits -= 2;
+        FUZZ_CHECK(me, v.get_safe_array_size() == digits / 2);
+        break;
+    }
+    default: break;
     }
 
     // Plain numbers that the type holds arrive exactly.
@@ -220,7 +227,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         digits.append(4 - std::min<std::size_t>(frac, 4), '0');
         __int128 units = 0;
         bool small = frac <= 4 && digits.size() <= 30;
-        for (char c : digits) if (small) units = units * 10 + (c - '0');
+        for (char c : digits)
+            if (small) units = units * 10 + (c - '0');
         const __int128 lim = static_cast<__int128>(std::numeric_limits<long long>::max()) + (neg ? 1 : 0);
         if (small && units <= lim) {
             std::string want = expect;

@@ -37,8 +37,10 @@ model_result model(std::string_view data) {
         // While a line is read: a CR that something follows, or a line past
         // 258 bytes (room for a mark and a CR), whichever byte comes first.
         const std::size_t cr = line.find('\r');
-        const std::size_t cr_at = cr != std::string_view::npos && cr + 1 < line.size() ? cr + 1 : std::string_view::npos;
-        const std::size_t long_at = line.size() > agent_tab_line_max + 4 ? agent_tab_line_max + 4 : std::string_view::npos;
+        const std::size_t cr_at =
+            cr != std::string_view::npos && cr + 1 < line.size() ? cr + 1 : std::string_view::npos;
+        const std::size_t long_at =
+            line.size() > agent_tab_line_max + 4 ? agent_tab_line_max + 4 : std::string_view::npos;
         if (cr_at != std::string_view::npos && cr_at <= long_at) {
             fail("holds a CR that does not end the line (lines must end with LF or CR LF).");
             return r;

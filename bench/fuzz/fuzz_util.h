@@ -18,8 +18,8 @@
     std::abort();
 }
 
-#define FUZZ_CHECK(target, cond) \
-    do {                         \
+#define FUZZ_CHECK(target, cond)               \
+    do {                                       \
         if (!(cond)) fuzz_fail(target, #cond); \
     } while (0)
 

@@ -32,11 +32,15 @@ std::vector<bool> code_map(std::wstring_view s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const wchar_t c = s[i];
         if (!q) {
-            if (c == L'\'' || c == L'"' || c == L'`') q = c;
-            else code[i] = true;
+            if (c == L'\'' || c == L'"' || c == L'`')
+                q = c;
+            else
+                code[i] = true;
         } else if (c == q) {
-            if (i + 1 < s.size() && s[i + 1] == q) ++i;
-            else q = 0;
+            if (i + 1 < s.size() && s[i + 1] == q)
+                ++i;
+            else
+                q = 0;
         } else if (c == L'\\' && q != L'`') {
             ++i;
         }
@@ -45,8 +49,8 @@ std::vector<bool> code_map(std::wstring_view s) {
 }
 
 bool word_char(wchar_t c) {
-    return c == L'_' || c == L'$' || (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') ||
-           (c >= L'A' && c <= L'Z') || c >= 0x80;
+    return c == L'_' || c == L'$' || (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+           c >= 0x80;
 }
 
 // Parenthesis depth in code before position i.
@@ -114,8 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::wstring refined = sql_refine_view_out(db, text);
     const bool no_comment = text.find(L"/*") == std::wstring::npos;
-    if (no_comment && (db.empty() || text.find(L'`') == std::wstring::npos))
-        FUZZ_CHECK(me, refined == ansi);
+    if (no_comment && (db.empty() || text.find(L'`') == std::wstring::npos)) FUZZ_CHECK(me, refined == ansi);
 
     for (std::ptrdiff_t p = -1; p <= static_cast<std::ptrdiff_t>(text.size()); ++p) {
         const bool r = sql_view_converter::check_isnull_for_replace(text, p);

@@ -109,12 +109,24 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
     for (int i = 0; i < argc; ++i) tk_trace(1, "parameter #%d: %s", i, argv[i]);
 
     const cmd_option table[] = {
-        {opt_dest, "--dest="},       {opt_help, "--help"},         {opt_logfile, "--logfile="},
-        {opt_mode, "--mode="},       {opt_myport, "--myport="},    {opt_mysqlh, "--mysqlh="},
-        {opt_mysqlu, "--mysqlu="},   {opt_mysqlp, "--mysqlp="},    {opt_pgport, "--pgport="},
-        {opt_posgsh, "--posgsh="},   {opt_posgsu, "--posgsu="},    {opt_posgsp, "--posgsp="},
-        {opt_profile, "--profile="}, {opt_silent, "--silent"},     {opt_skip_idx, "--skip_idx"},
-        {opt_src, "--src="},         {opt_tab_def, "--tab_def"},   {opt_tab_file, "--tab_file="},
+        {opt_dest, "--dest="},
+        {opt_help, "--help"},
+        {opt_logfile, "--logfile="},
+        {opt_mode, "--mode="},
+        {opt_myport, "--myport="},
+        {opt_mysqlh, "--mysqlh="},
+        {opt_mysqlu, "--mysqlu="},
+        {opt_mysqlp, "--mysqlp="},
+        {opt_pgport, "--pgport="},
+        {opt_posgsh, "--posgsh="},
+        {opt_posgsu, "--posgsu="},
+        {opt_posgsp, "--posgsp="},
+        {opt_profile, "--profile="},
+        {opt_silent, "--silent"},
+        {opt_skip_idx, "--skip_idx"},
+        {opt_src, "--src="},
+        {opt_tab_def, "--tab_def"},
+        {opt_tab_file, "--tab_file="},
         {0, ""},
     };
     std::string my_host, my_user, my_password, my_port = "3306";
@@ -135,8 +147,7 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
                 target.set_dest(wide);
             }
             break;
-        case opt_help:
-            throw agent_fatal(agent_usage_text());
+        case opt_help: throw agent_fatal(agent_usage_text());
         case opt_logfile:
             tk_trace(1, "parse_cmd_line - got logfile %s", value.c_str());
             target.set_logfile(value);

@@ -72,9 +72,7 @@ public:
     void on_missing_table(const std::wstring& name) override { m_console.missing_table(name); }
     // "Table <name> not exists" on standard error is the whole report.
     bool reports_missing_tables() const override { return true; }
-    void on_table(const std::wstring& name, std::int64_t n_records) override {
-        m_console.table_line(name, n_records);
-    }
+    void on_table(const std::wstring& name, std::int64_t n_records) override { m_console.table_line(name, n_records); }
 
 private:
     agent_console& m_console;

@@ -47,4 +47,3 @@ private:
     bool m_suppress = false;
     int m_errors = 0;
 };
-

@@ -26,8 +26,7 @@ std::vector<std::wstring> process_tab_file(const std::string& path) {
     tk_trace(1, "process_tab_file(%s)", path.c_str());
     std::unique_ptr<std::FILE, file_closer> file;
     if (tk_is_file_exist(path, tk_file_read)) file.reset(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw agent_fatal("Table names file does not exist.\nPlease verify the correct path/name was given.");
+    if (!file) throw agent_fatal("Table names file does not exist.\nPlease verify the correct path/name was given.");
 
     std::vector<std::wstring> names;
     bool decided = false;

@@ -29,8 +29,8 @@ public:
     // The table list replaces every table selected so far, profile tables
     // included; selected queries stay.
     virtual void replace_selected_tables(const std::vector<std::wstring>& tables) = 0;
-    virtual void store_pgs_settings(const std::string& host, const std::string& user,
-                                    const std::string& password, unsigned port) = 0;
-    virtual void store_mysql_settings(const std::string& host, const std::string& user,
-                                      const std::string& password, const std::string& port) = 0;
+    virtual void store_pgs_settings(const std::string& host, const std::string& user, const std::string& password,
+                                    unsigned port) = 0;
+    virtual void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
+                                      const std::string& port) = 0;
 };

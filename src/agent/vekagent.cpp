@@ -7,7 +7,6 @@
 #include <iostream>
 #include <memory>
 
-#include "tk/tk_utils.h"
 #include "agent/agent_cmd.h"
 #include "agent/agent_conv.h"
 #include "agent/agent_fatal.h"
@@ -16,6 +15,7 @@
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
+#include "tk/tk_utils.h"
 
 namespace {
 

@@ -21,11 +21,8 @@ QWidget* owner_of(wizard_shell& shell, QWidget* parent) {
 }
 }  // namespace
 
-overwrite_dlg2::overwrite_dlg2(wizard_shell& shell, int help_topic, const std::wstring& text, int mode,
-                               QWidget* parent)
-    : g_dialog(over_id::dialog, shell.dispatcher(), owner_of(shell, parent)),
-      m_shell(shell),
-      m_help_topic(help_topic) {
+overwrite_dlg2::overwrite_dlg2(wizard_shell& shell, int help_topic, const std::wstring& text, int mode, QWidget* parent)
+    : g_dialog(over_id::dialog, shell.dispatcher(), owner_of(shell, parent)), m_shell(shell), m_help_topic(help_topic) {
     tk_trace(1, "overwrite_dlg2::ctor");
     setWindowTitle(QString::fromStdWString(shell.title()) + " Warning");
 

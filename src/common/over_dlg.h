@@ -28,8 +28,7 @@ public:
     // `mode`: the conversion mode now; the dialog opens on it when it is 1, 2
     // or 3, otherwise on 1. Dropping the whole database is never what Enter
     // alone chooses.
-    overwrite_dlg2(wizard_shell& shell, int help_topic, const std::wstring& text, int mode,
-                   QWidget* parent = nullptr);
+    overwrite_dlg2(wizard_shell& shell, int help_topic, const std::wstring& text, int mode, QWidget* parent = nullptr);
 
     // Modal; ok or cancel (Escape and the close box cancel).
     int run();

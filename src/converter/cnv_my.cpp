@@ -16,8 +16,8 @@ mysql_converter_impl::mysql_converter_impl() { tk_trace(2, "mysql_converter_impl
 
 mysql_converter_impl::~mysql_converter_impl() { tk_trace(2, "mysql_converter_impl::dtor"); }
 
-void mysql_converter_impl::store_mysql_settings(const std::string& h, const std::string& u,
-                                                const std::string& p, const std::string& pt) {
+void mysql_converter_impl::store_mysql_settings(const std::string& h, const std::string& u, const std::string& p,
+                                                const std::string& pt) {
     tk_trace(1, "mysql_converter_impl::store_mysql_settings(%s,%s,%s,%s)", h.c_str(), u.c_str(),
              p.empty() ? "" : "********", pt.c_str());
     user = tk_trim(u);

@@ -25,8 +25,8 @@ public:
     mysql_converter_impl& operator=(const mysql_converter_impl&) = delete;
 
     // Each text trimmed of blanks; an empty port becomes "3306".
-    void store_mysql_settings(const std::string& host, const std::string& user,
-                              const std::string& password, const std::string& port);
+    void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
+                              const std::string& port);
     // "Invalid port number" (level 1) unless the port text starts with a
     // number from 1 to 65535; then the engine connects (sql_exception on failure).
     void connect_mysql_server();

@@ -22,7 +22,7 @@ public:
     // (release), so a reader that sees it (acquire) also sees the final counters.
     std::atomic<bool> b_finished{false};
     bool b_silent = false;
-    std::wstring src;      // source MySQL database
-    std::wstring dest;     // destination PostgreSQL database
-    std::string logfile;   // trace log file name (ANSI code page)
+    std::wstring src;     // source MySQL database
+    std::wstring dest;    // destination PostgreSQL database
+    std::string logfile;  // trace log file name (ANSI code page)
 };

@@ -74,8 +74,7 @@ std::map<std::wstring, cnv_dest_name> plan_dest_names(const std::vector<std::wst
         plan.emplace(name, std::move(target));
     };
     // The order in which the run takes its entries.
-    for (const std::wstring& table :
-         std::set<std::wstring, udb_utf16_less>(source_tables.begin(), source_tables.end()))
+    for (const std::wstring& table : std::set<std::wstring, udb_utf16_less>(source_tables.begin(), source_tables.end()))
         decide(table);
     for (const auto& [name, sql] : entries)
         if (sql.empty()) decide(name);
@@ -311,8 +310,7 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         // Both are reported; the failed COPY then ends the run.
         try {
             eh.handle(e, false);
-        } catch (const tk_final_exception&) {
-        }
+        } catch (const tk_final_exception&) {}
         eh.report_failure(tk_w2a_or_marks(name) + ": " + copy_failure);
         throw tk_final_exception();
     }

@@ -84,4 +84,3 @@ private:
     console_error_dialogs m_console;
     error_dialogs* m_dialogs = &m_console;
 };
-

@@ -6,43 +6,31 @@ const tk_error_row pgs_error_map[2] = {
 };
 
 const tk_error_row mysql_error_map[12] = {
-    {mysql_error_base + 1044,
-     "Access denied. Ask your system administrator to grant you\n"
-     "the necessary privileges to write into the database."},
-    {mysql_error_base + 1045,
-     "Access denied. Verify the user name and password are correct, and you have\n"
-     "the necessary privileges to connect to the target MySQL server."},
-    {mysql_error_base + 1062,
-     "Duplicate field values being used for an unique index were found.\n"
-     "See 'Troubleshooting' article of the product documentation\n"
-     "for solution."},
-    {mysql_error_base + 1071,
-     "Primary key in the original database is too long.\n"
-     "Restart the program with \"Skip converting indexes\"\n"
-     "checkbox selected in order to resolve the conflict.\n"},
-    {mysql_error_base + 1011,
-     "Failed to overwrite MySQL database. It is being used by\n"
-     "another application. Specify a different destination name."},
-    {mysql_error_base + 1130,
-     "You are not allowed to connect to the destination MySQL server.\n"
-     "Ask your system administrator to grant you necessary privileges\n"
-     "to create new databases on target MySQL server."},
-    {mysql_error_base + 1051,
-     "Failed to overwrite MySQL database. It is being used by\n"
-     "another application. Specify a different destination name."},
-    {mysql_error_base + 2003,
-     "Can't connect to the MySQL server. Check to verify that MySQL server\n"
-     "is launched and the correct host/port values were given."},
-    {mysql_error_base + 2005,
-     "Can't connect to the MySQL server. Check to verify that MySQL server\n"
-     "is launched and the correct host/port values were given."},
-    {mysql_error_base + 2006,
-     "Transferred value is too big. Increase MySQL max packet size and try\n"
-     "again. See 'Troubleshooting' article of the product documentation."},
-    {mysql_error_base + 1249,
-     "The program does not support authentication protocol requested by server.\n"
-     "See 'Troubleshooting' article of the product documentation."},
-    {mysql_error_base + 1250,
-     "The program does not support authentication protocol requested by server.\n"
-     "See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + 1044, "Access denied. Ask your system administrator to grant you\n"
+                              "the necessary privileges to write into the database."},
+    {mysql_error_base + 1045, "Access denied. Verify the user name and password are correct, and you have\n"
+                              "the necessary privileges to connect to the target MySQL server."},
+    {mysql_error_base + 1062, "Duplicate field values being used for an unique index were found.\n"
+                              "See 'Troubleshooting' article of the product documentation\n"
+                              "for solution."},
+    {mysql_error_base + 1071, "Primary key in the original database is too long.\n"
+                              "Restart the program with \"Skip converting indexes\"\n"
+                              "checkbox selected in order to resolve the conflict.\n"},
+    {mysql_error_base + 1011, "Failed to overwrite MySQL database. It is being used by\n"
+                              "another application. Specify a different destination name."},
+    {mysql_error_base + 1130, "You are not allowed to connect to the destination MySQL server.\n"
+                              "Ask your system administrator to grant you necessary privileges\n"
+                              "to create new databases on target MySQL server."},
+    {mysql_error_base + 1051, "Failed to overwrite MySQL database. It is being used by\n"
+                              "another application. Specify a different destination name."},
+    {mysql_error_base + 2003, "Can't connect to the MySQL server. Check to verify that MySQL server\n"
+                              "is launched and the correct host/port values were given."},
+    {mysql_error_base + 2005, "Can't connect to the MySQL server. Check to verify that MySQL server\n"
+                              "is launched and the correct host/port values were given."},
+    {mysql_error_base + 2006, "Transferred value is too big. Increase MySQL max packet size and try\n"
+                              "again. See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + 1249, "The program does not support authentication protocol requested by server.\n"
+                              "See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + 1250, "The program does not support authentication protocol requested by server.\n"
+                              "See 'Troubleshooting' article of the product documentation."},
 };

@@ -22,8 +22,7 @@ init_conversion::init_conversion(std::atomic<bool>* finished, bool no_com, cnv_r
     // The run must start even when the program's hook fails.
     if (listener) try {
             listener->on_run_started();
-        } catch (...) {
-        }
+        } catch (...) {}
 }
 
 init_conversion::~init_conversion() {

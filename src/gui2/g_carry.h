@@ -71,25 +71,26 @@ bool g_carrier::deliver(Body body) {
     auto state = std::make_shared<pending>();
     // The body lives on this (waiting) thread's stack; the GUI thread runs it
     // only while this thread waits, and never once the wait was abandoned.
-    if (!post([&body, state, this] {
-            {
+    if (!post(
+            [&body, state, this] {
+                {
+                    std::lock_guard<std::mutex> g(m_lock);
+                    // Closed while it was queued: the worker takes its fallback.
+                    if (state->abandoned || m_closed) return;
+                    state->running = true;
+                }
+                std::exception_ptr error;
+                try {
+                    body();
+                } catch (...) {
+                    error = std::current_exception();
+                }
                 std::lock_guard<std::mutex> g(m_lock);
-                // Closed while it was queued: the worker takes its fallback.
-                if (state->abandoned || m_closed) return;
-                state->running = true;
-            }
-            std::exception_ptr error;
-            try {
-                body();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            std::lock_guard<std::mutex> g(m_lock);
-            state->error = error;
-            state->done = true;
-            m_changed.notify_all();
-        },
-        state))
+                state->error = error;
+                state->done = true;
+                m_changed.notify_all();
+            },
+            state))
         return false;
     if (!wait(state)) return false;
     if (state->error) std::rethrow_exception(state->error);

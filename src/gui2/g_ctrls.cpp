@@ -64,9 +64,9 @@ g_check g_controls::check_state(int id) const {
     auto& b = as<QAbstractButton>(id);
     if (auto* c = qobject_cast<QCheckBox*>(&b)) {
         switch (c->checkState()) {
-            case Qt::Checked: return g_check::checked;
-            case Qt::PartiallyChecked: return g_check::indeterminate;
-            default: return g_check::unchecked;
+        case Qt::Checked: return g_check::checked;
+        case Qt::PartiallyChecked: return g_check::indeterminate;
+        default: return g_check::unchecked;
         }
     }
     return b.isChecked() ? g_check::checked : g_check::unchecked;

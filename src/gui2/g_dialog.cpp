@@ -26,8 +26,8 @@ QLabel* g_message_icon(QWidget* parent, bool warning) {
     auto* label = new QLabel(parent);
     QStyle* style = parent->style();
     const int size = style->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, parent);
-    const QIcon icon = style->standardIcon(warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxCritical,
-                                           nullptr, parent);
+    const QIcon icon =
+        style->standardIcon(warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxCritical, nullptr, parent);
     label->setPixmap(icon.pixmap(size, size));
     label->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     return label;

@@ -47,8 +47,7 @@ private:
 // Connects a signal to f through the dispatcher; the signal's arguments are
 // not passed on. `context` ends the connection when it is destroyed.
 template <class Sender, class Signal, class F>
-QMetaObject::Connection g_connect(g_dispatcher& dispatcher, Sender* sender, Signal signal, QObject* context,
-                                  F f) {
+QMetaObject::Connection g_connect(g_dispatcher& dispatcher, Sender* sender, Signal signal, QObject* context, F f) {
     return QObject::connect(sender, signal, context,
                             [&dispatcher, f = std::move(f)](auto&&...) mutable { dispatcher.run(f); });
 }

@@ -1,8 +1,8 @@
 #include "gui2/g_err_dl.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -72,8 +72,8 @@ void dlg_error_ex::on_init() {
     activateWindow();
 }
 
-dlg_error_continue::dlg_error_continue(const std::wstring& message, const std::wstring& title,
-                                       g_dispatcher& dispatcher, QWidget* parent)
+dlg_error_continue::dlg_error_continue(const std::wstring& message, const std::wstring& title, g_dispatcher& dispatcher,
+                                       QWidget* parent)
     : g_dialog(g_err_id::continue_dialog, dispatcher, parent), m_message(message) {
     tk_trace(1, "dlg_error_continue::ctor");
     setWindowTitle(g_error_caption(title));

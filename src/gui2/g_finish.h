@@ -17,9 +17,9 @@ inline constexpr int save = 1116;
 
 // How the run ended, as the finish page tells it.
 struct finish_report {
-    bool completed = false;            // every entry of the run was handled
-    std::vector<std::string> errors;   // the texts listed (UTF-8), in the order reported
-    std::uint64_t error_count = 0;     // every error reported, listed or not
+    bool completed = false;           // every entry of the run was handled
+    std::vector<std::string> errors;  // the texts listed (UTF-8), in the order reported
+    std::uint64_t error_count = 0;    // every error reported, listed or not
 };
 
 struct finish_texts {

@@ -14,20 +14,20 @@
 namespace {
 QMessageBox::StandardButton qt_button(g_button b) {
     switch (b) {
-        case g_button::cancel: return QMessageBox::Cancel;
-        case g_button::yes: return QMessageBox::Yes;
-        case g_button::no: return QMessageBox::No;
-        default: return QMessageBox::Ok;
+    case g_button::cancel: return QMessageBox::Cancel;
+    case g_button::yes: return QMessageBox::Yes;
+    case g_button::no: return QMessageBox::No;
+    default: return QMessageBox::Ok;
     }
 }
 
 QMessageBox::Icon qt_icon(g_icon icon) {
     switch (icon) {
-        case g_icon::error: return QMessageBox::Critical;
-        case g_icon::information: return QMessageBox::Information;
-        case g_icon::question: return QMessageBox::Question;
-        case g_icon::warning: return QMessageBox::Warning;
-        default: return QMessageBox::NoIcon;
+    case g_icon::error: return QMessageBox::Critical;
+    case g_icon::information: return QMessageBox::Information;
+    case g_icon::question: return QMessageBox::Question;
+    case g_icon::warning: return QMessageBox::Warning;
+    default: return QMessageBox::NoIcon;
     }
 }
 
@@ -54,10 +54,10 @@ g_button g_qt_presenter::show_box(const g_box& box) {
     QMessageBox mb(qt_icon(box.icon), box.caption, box.text, buttons, box.owner);
     mb.setDefaultButton(qt_button(box.default_button));
     switch (mb.exec()) {
-        case QMessageBox::Yes: return g_button::yes;
-        case QMessageBox::No: return g_button::no;
-        case QMessageBox::Cancel: return g_button::cancel;
-        default: return box.buttons == g_buttons::yes_no ? g_button::no : g_button::ok;
+    case QMessageBox::Yes: return g_button::yes;
+    case QMessageBox::No: return g_button::no;
+    case QMessageBox::Cancel: return g_button::cancel;
+    default: return box.buttons == g_buttons::yes_no ? g_button::no : g_button::ok;
     }
 }
 
@@ -72,8 +72,8 @@ std::optional<QString> g_qt_presenter::open_file(const g_file_request& r) {
 std::optional<QString> g_qt_presenter::save_file(const g_file_request& r) {
     // Replacing a file is asked by the caller, once the default extension
     // has been added to the chosen name.
-    const QString path = QFileDialog::getSaveFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters),
-                                                      nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

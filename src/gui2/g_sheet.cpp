@@ -125,16 +125,14 @@ g_sheet::g_sheet()
 void g_sheet::set_watermark(const QPixmap& image) { m_watermark->setPixmap(image); }
 
 void g_sheet::set_header_image(const QPixmap& image) {
-    m_header_image->setPixmap(
-        image.isNull() ? image
-                       : image.scaled(header_image_size, header_image_size, Qt::KeepAspectRatio,
-                                      Qt::SmoothTransformation));
+    m_header_image->setPixmap(image.isNull() ? image
+                                             : image.scaled(header_image_size, header_image_size, Qt::KeepAspectRatio,
+                                                            Qt::SmoothTransformation));
 }
 
 void g_sheet::add_page(QWidget* page) { m_stack->addWidget(page); }
 
-void g_sheet::show_page(QWidget* page, bool exterior, const QString& title, const QString& subtitle,
-                        bool has_help) {
+void g_sheet::show_page(QWidget* page, bool exterior, const QString& title, const QString& subtitle, bool has_help) {
     m_watermark->setVisible(exterior);
     m_header->setVisible(!exterior);
     m_header_line->setVisible(!exterior);

@@ -30,6 +30,4 @@ void pf_bstr_free(pf_bstr s) noexcept {
     if (s) ::operator delete(reinterpret_cast<head*>(s) - 1);
 }
 
-std::size_t pf_bstr_len(const wchar_t* s) noexcept {
-    return s ? (reinterpret_cast<const head*>(s) - 1)->len : 0;
-}
+std::size_t pf_bstr_len(const wchar_t* s) noexcept { return s ? (reinterpret_cast<const head*>(s) - 1)->len : 0; }

@@ -11,7 +11,7 @@ using pf_bstr = wchar_t*;
 pf_bstr pf_bstr_alloc(std::wstring_view text);
 // A new text of n characters, uninitialised except for the final NUL.
 pf_bstr pf_bstr_alloc_len(std::size_t n);
-void pf_bstr_free(pf_bstr s) noexcept;  // null is fine
+void pf_bstr_free(pf_bstr s) noexcept;               // null is fine
 std::size_t pf_bstr_len(const wchar_t* s) noexcept;  // 0 for null
 inline std::wstring_view pf_bstr_view(const wchar_t* s) noexcept {
     return s ? std::wstring_view(s, pf_bstr_len(s)) : std::wstring_view();

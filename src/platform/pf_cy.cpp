@@ -42,8 +42,7 @@ pf_hresult pf_cy_from_str(std::wstring_view text, pf_currency& out) noexcept {
 
 std::size_t pf_cy_format(pf_currency cy, char* buf) noexcept {
     char* o = buf;
-    std::uint64_t mag = cy.int64 < 0 ? ~static_cast<std::uint64_t>(cy.int64) + 1
-                                     : static_cast<std::uint64_t>(cy.int64);
+    std::uint64_t mag = cy.int64 < 0 ? ~static_cast<std::uint64_t>(cy.int64) + 1 : static_cast<std::uint64_t>(cy.int64);
     if (cy.int64 < 0) *o++ = '-';
     o = std::to_chars(o, buf + pf_currency::max_text, mag / 10000).ptr;
     unsigned frac = static_cast<unsigned>(mag % 10000);

@@ -28,9 +28,9 @@ pf_hresult pf_decimal::parse_impl(const C* p, const C* end, pf_decimal& out) noe
     }
 
     pf_decimal d;
-    int count = 0;        // significant digits collected
-    int frac = 0;         // digits written after the point
-    int mantissa = 0;     // every mantissa digit seen, zeros included
+    int count = 0;     // significant digits collected
+    int frac = 0;      // digits written after the point
+    int mantissa = 0;  // every mantissa digit seen, zeros included
     bool overflow = false;
     auto take = [&](C c) {
         ++mantissa;
@@ -176,11 +176,10 @@ pf_hresult pf_decimal::to_int64(std::int64_t& out) const noexcept {
     if (!rounded_magnitude(mag)) return PF_DISP_E_OVERFLOW;
     if (negative_) {
         if (mag > std::uint64_t(1) << 63) return PF_DISP_E_OVERFLOW;
-        out = mag == std::uint64_t(1) << 63 ? std::numeric_limits<std::int64_t>::min()
-                                            : -static_cast<std::int64_t>(mag);
+        out =
+            mag == std::uint64_t(1) << 63 ? std::numeric_limits<std::int64_t>::min() : -static_cast<std::int64_t>(mag);
     } else {
-        if (mag > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-            return PF_DISP_E_OVERFLOW;
+        if (mag > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return PF_DISP_E_OVERFLOW;
         out = static_cast<std::int64_t>(mag);
     }
     return PF_S_OK;

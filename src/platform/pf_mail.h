@@ -22,7 +22,7 @@ struct pf_mail_recipient {
 struct pf_mail_message {
     std::string subject;
     std::string note_text;
-    std::string message_type;    // empty: none
+    std::string message_type;  // empty: none
     std::string date_received;
     std::string conversation_id;  // empty: none
     ULONG flags = 0;

@@ -1,18 +1,16 @@
 #include "platform/pf_num.h"
 
+#include <locale.h>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <string>
 
 namespace {
 
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 struct cursor {
     const char* p;
@@ -56,8 +54,8 @@ template <class T>
 T signed_from(const digits_read& r) {
     using U = std::make_unsigned_t<T>;
     const std::uint64_t max_pos = static_cast<U>(std::numeric_limits<T>::max());
-    if (!r.negative) return r.saturated || r.magnitude > max_pos ? std::numeric_limits<T>::max()
-                                                                  : static_cast<T>(r.magnitude);
+    if (!r.negative)
+        return r.saturated || r.magnitude > max_pos ? std::numeric_limits<T>::max() : static_cast<T>(r.magnitude);
     if (r.saturated || r.magnitude > max_pos + 1) return std::numeric_limits<T>::min();
     return static_cast<T>(-static_cast<std::int64_t>(r.magnitude - 1) - 1);
 }
@@ -165,12 +163,12 @@ std::size_t pf_format_u64(std::uint64_t v, char* buf) noexcept {
     return static_cast<std::size_t>(std::to_chars(buf, buf + pf_num_max_text, v).ptr - buf);
 }
 std::size_t pf_format_r8(double v, char* buf) noexcept {
-    return static_cast<std::size_t>(
-        std::to_chars(buf, buf + pf_num_max_text, v, std::chars_format::scientific).ptr - buf);
+    return static_cast<std::size_t>(std::to_chars(buf, buf + pf_num_max_text, v, std::chars_format::scientific).ptr -
+                                    buf);
 }
 std::size_t pf_format_r4(float v, char* buf) noexcept {
-    return static_cast<std::size_t>(
-        std::to_chars(buf, buf + pf_num_max_text, v, std::chars_format::scientific).ptr - buf);
+    return static_cast<std::size_t>(std::to_chars(buf, buf + pf_num_max_text, v, std::chars_format::scientific).ptr -
+                                    buf);
 }
 
 int pf_hex_value(unsigned char c) noexcept { return hex_table[c]; }

@@ -6,7 +6,7 @@ struct pf_path_parts {
     std::string drive;  // always empty here
     std::string dir;    // with its trailing '/'
     std::string name;
-    std::string ext;    // with its leading '.'
+    std::string ext;  // with its leading '.'
 };
 
 // Splits the way the toolkit expects: directory up to and including the last

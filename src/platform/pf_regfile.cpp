@@ -57,10 +57,14 @@ bool read_hex(std::string_view in, std::size_t& pos, int digits, std::uint32_t& 
     for (int i = 0; i < digits; ++i) {
         const char c = in[pos++];
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else
+            return false;
         v = v << 4 | static_cast<std::uint32_t>(d);
     }
     return true;
@@ -78,9 +82,12 @@ bool unescape_bytes(std::string_view in, std::string& out) {
         if (pos == in.size()) return false;
         const char e = in[pos++];
         std::uint32_t v;
-        if (e == '\\') out += '\\';
-        else if (e == 'x' && read_hex(in, pos, 2, v)) out += static_cast<char>(v);
-        else return false;
+        if (e == '\\')
+            out += '\\';
+        else if (e == 'x' && read_hex(in, pos, 2, v))
+            out += static_cast<char>(v);
+        else
+            return false;
     }
     return true;
 }
@@ -106,10 +113,14 @@ bool unescape_wide(std::string_view in, std::wstring& out) {
         if (!flush() || pos == in.size()) return false;
         const char e = in[pos++];
         std::uint32_t v;
-        if (e == '\\') out += L'\\';
-        else if (e == 'x' && read_hex(in, pos, 2, v) && v < 0x80) out += static_cast<wchar_t>(v);
-        else if (e == 'U' && read_hex(in, pos, 8, v)) out += static_cast<wchar_t>(v);
-        else return false;
+        if (e == '\\')
+            out += L'\\';
+        else if (e == 'x' && read_hex(in, pos, 2, v) && v < 0x80)
+            out += static_cast<wchar_t>(v);
+        else if (e == 'U' && read_hex(in, pos, 8, v))
+            out += static_cast<wchar_t>(v);
+        else
+            return false;
     }
     return flush();
 }
@@ -129,14 +140,9 @@ bool parse_line(std::string_view line, pf_reg_value& v) {
         auto [p, ec] = std::from_chars(data.data(), end, v.word);
         return ec == std::errc() && p == end && !data.empty();
     }
-    case 's':
-        v.what = pf_reg_value::kind::narrow;
-        return unescape_bytes(data, v.text);
-    case 'w':
-        v.what = pf_reg_value::kind::wide;
-        return unescape_wide(data, v.wtext);
-    default:
-        return false;
+    case 's': v.what = pf_reg_value::kind::narrow; return unescape_bytes(data, v.text);
+    case 'w': v.what = pf_reg_value::kind::wide; return unescape_wide(data, v.wtext);
+    default: return false;
     }
 }
 

@@ -22,7 +22,7 @@ struct pf_reg_value {
     kind what = kind::word;
     std::string name;  // bytes; matched ignoring ASCII case
     DWORD word = 0;
-    std::string text;   // kind::narrow
+    std::string text;    // kind::narrow
     std::wstring wtext;  // kind::wide
 };
 

@@ -50,8 +50,8 @@ private:
 };
 
 bool plain_char(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == ' ' || c == '_' || c == '-' || c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '_' ||
+           c == '-' || c == '.';
 }
 
 // One path component as a directory name: '%' and anything unusual become
@@ -208,8 +208,7 @@ int find_value(pf_hkey key, std::string_view name, pf_reg_value& out) {
     return 0;
 }
 
-int deliver(const void* bytes, std::size_t count, DWORD value_type, DWORD* type, void* data,
-            DWORD* size) {
+int deliver(const void* bytes, std::size_t count, DWORD value_type, DWORD* type, void* data, DWORD* size) {
     if (count > UINT32_MAX) return E2BIG;
     if (type) *type = value_type;
     if (!data) {
@@ -258,8 +257,7 @@ bool pf_reg_root_dir(std::string& out) {
         struct passwd pw;
         struct passwd* found = nullptr;
         char buf[4096];
-        if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) != 0 || !found ||
-            !found->pw_dir || !*found->pw_dir)
+        if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) != 0 || !found || !found->pw_dir || !*found->pw_dir)
             return false;
         home = found->pw_dir;
     }
@@ -297,13 +295,11 @@ int pf_reg_query_value(pf_hkey key, const char* name, DWORD* type, void* data, D
     pf_reg_value v;
     if (int rc = find_value(key, name ? name : "", v)) return rc;
     switch (v.what) {
-    case pf_reg_value::kind::word:
-        return deliver(&v.word, sizeof v.word, PF_REG_DWORD, type, data, size);
+    case pf_reg_value::kind::word: return deliver(&v.word, sizeof v.word, PF_REG_DWORD, type, data, size);
     case pf_reg_value::kind::wide:
         if (!pf_wide_to_utf8(v.wtext, v.text)) return EILSEQ;
         break;
-    case pf_reg_value::kind::narrow:
-        break;
+    case pf_reg_value::kind::narrow: break;
     }
     return deliver(v.text.c_str(), v.text.size() + 1, PF_REG_SZ, type, data, size);
 }
@@ -315,16 +311,13 @@ int pf_reg_query_value_w(pf_hkey key, const wchar_t* name, DWORD* type, void* da
     pf_reg_value v;
     if (int rc = find_value(key, n, v)) return rc;
     switch (v.what) {
-    case pf_reg_value::kind::word:
-        return deliver(&v.word, sizeof v.word, PF_REG_DWORD, type, data, size);
+    case pf_reg_value::kind::word: return deliver(&v.word, sizeof v.word, PF_REG_DWORD, type, data, size);
     case pf_reg_value::kind::narrow:
         if (!pf_utf8_to_wide(v.text, v.wtext)) return EILSEQ;
         break;
-    case pf_reg_value::kind::wide:
-        break;
+    case pf_reg_value::kind::wide: break;
     }
-    return deliver(v.wtext.c_str(), (v.wtext.size() + 1) * sizeof(wchar_t), PF_REG_SZ, type, data,
-                   size);
+    return deliver(v.wtext.c_str(), (v.wtext.size() + 1) * sizeof(wchar_t), PF_REG_SZ, type, data, size);
 }
 
 int pf_reg_set_value(pf_hkey key, const char* name, DWORD type, const void* data, DWORD size) {
@@ -346,8 +339,7 @@ int pf_reg_set_value(pf_hkey key, const char* name, DWORD type, const void* data
     return store_value(key, std::move(v));
 }
 
-int pf_reg_set_value_w(pf_hkey key, const wchar_t* name, DWORD type, const void* data,
-                       DWORD size) {
+int pf_reg_set_value_w(pf_hkey key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
     if (!key) return EBADF;
     pf_reg_value v;
     if (!wide_name(name, v.name)) return EINVAL;

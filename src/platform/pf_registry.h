@@ -42,8 +42,7 @@ pf_hkey pf_reg_current_user();
 // missing component. Components may hold any character but NUL; empty
 // components are refused. `disposition` (optional) receives whether the key
 // was created or already existed. On failure *result is left as it was.
-int pf_reg_create_key(pf_hkey parent, const char* subkey, pf_hkey* result,
-                      DWORD* disposition);
+int pf_reg_create_key(pf_hkey parent, const char* subkey, pf_hkey* result, DWORD* disposition);
 
 // Releases an open key; the root and null are accepted and ignored.
 int pf_reg_close_key(pf_hkey key);
@@ -54,18 +53,14 @@ int pf_reg_close_key(pf_hkey key);
 // optional and `size` is required when `data` is given. Text comes back
 // NUL-terminated: bytes for the narrow form, wchar_t units for the wide one,
 // converted from the other width when it was stored that way.
-int pf_reg_query_value(pf_hkey key, const char* name, DWORD* type, void* data,
-                       DWORD* size);
-int pf_reg_query_value_w(pf_hkey key, const wchar_t* name, DWORD* type,
-                         void* data, DWORD* size);
+int pf_reg_query_value(pf_hkey key, const char* name, DWORD* type, void* data, DWORD* size);
+int pf_reg_query_value_w(pf_hkey key, const wchar_t* name, DWORD* type, void* data, DWORD* size);
 
 // Writes one value, replacing one of the same name of any type.
 // PF_REG_DWORD takes exactly 4 bytes; PF_REG_SZ takes the text up to its
 // first NUL or the end of `size` bytes (wchar_t units for the wide form).
-int pf_reg_set_value(pf_hkey key, const char* name, DWORD type,
-                     const void* data, DWORD size);
-int pf_reg_set_value_w(pf_hkey key, const wchar_t* name, DWORD type,
-                       const void* data, DWORD size);
+int pf_reg_set_value(pf_hkey key, const char* name, DWORD type, const void* data, DWORD size);
+int pf_reg_set_value_w(pf_hkey key, const wchar_t* name, DWORD type, const void* data, DWORD size);
 
 // The directory that holds the current user's keys; false when there is no
 // home to put it in.

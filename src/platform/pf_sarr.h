@@ -19,7 +19,7 @@ struct pf_safearray {
 // caller is about to overwrite them all (zero false).
 pf_safearray* pf_sa_create(std::size_t count, std::int32_t lower = 0, bool zero = true);
 pf_safearray* pf_sa_copy(const pf_safearray* src);  // null gives null
-void pf_sa_destroy(pf_safearray* sa) noexcept;       // null is fine
+void pf_sa_destroy(pf_safearray* sa) noexcept;      // null is fine
 // New element count, same lower bound; the leading bytes are kept, new ones zero.
 // The array may move: `sa` is updated.
 void pf_sa_redim(pf_safearray*& sa, std::size_t count);

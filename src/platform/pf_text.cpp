@@ -1,10 +1,10 @@
 #include "platform/pf_text.h"
 
+#include <locale.h>
+#include <wctype.h>
 #include <cerrno>
 #include <clocale>
 #include <cwctype>
-#include <locale.h>
-#include <wctype.h>
 
 #include "platform/pf_types.h"
 #include "platform/pf_utf8.h"
@@ -28,8 +28,7 @@ wchar_t table_upper(wchar_t c) {
     if (c >= L'a' && c <= L'z') return c - 32;
     if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
     if (c == 0xFF) return 0x178;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-        c != 0x17F) {
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
         bool odd_lower = (c < 0x139) || (c > 0x148 && c < 0x179);
         if (odd_lower ? (c & 1) : !(c & 1)) return c - 1;
         return c;
@@ -44,8 +43,7 @@ wchar_t table_lower(wchar_t c) {
     if (c >= L'A' && c <= L'Z') return c + 32;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
     if (c == 0x178) return 0xFF;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-        c != 0x17F) {
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
         bool odd_lower = (c < 0x139) || (c > 0x148 && c < 0x179);
         if (odd_lower ? !(c & 1) : (c & 1)) return c + 1;
         return c;
@@ -129,8 +127,7 @@ bool pf_is_alpha(wchar_t c) {
 }
 
 bool pf_is_alnum(wchar_t c) {
-    if (c >= 0 && c < 0x80)
-        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+    if (c >= 0 && c < 0x80) return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
     if (locale_t l = utf8_locale()) return iswalnum_l(static_cast<wint_t>(c), l) != 0;
     return table_alpha(c);
 }

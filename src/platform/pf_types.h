@@ -12,7 +12,7 @@ using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 
 // Code page numbers that callers pass to the text conversions.
-constexpr int PF_CP_ACP = 0;       // the "ANSI" code page: UTF-8 here
+constexpr int PF_CP_ACP = 0;  // the "ANSI" code page: UTF-8 here
 constexpr int PF_CP_UTF8 = 65001;
 constexpr int PF_CP_ASCII = 20127;
 constexpr int PF_CP_LATIN1 = 28591;

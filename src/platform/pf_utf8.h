@@ -71,10 +71,14 @@ inline std::size_t decode(const unsigned char* p, const unsigned char* end, std:
     }
     std::size_t n;
     std::uint32_t min;
-    if (b >= 0xC2 && b <= 0xDF) n = 2, min = 0x80;
-    else if (b >= 0xE0 && b <= 0xEF) n = 3, min = 0x800;
-    else if (b >= 0xF0 && b <= 0xF4) n = 4, min = 0x10000;
-    else return 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, min = 0x10000;
+    else
+        return 0;
     if (static_cast<std::size_t>(end - p) < n) return 0;
     std::uint32_t u = b & (0xFFu >> (n + 1));
     for (std::size_t i = 1; i < n; ++i) {

@@ -31,8 +31,8 @@ void release(pf_variant& v) noexcept {
 }
 
 bool known_type(VARTYPE vt) {
-    return (vt <= VT_UINT && vt != 15) || vt == VT_SAFEARRAY || vt == VT_LPSTR ||
-           vt == VT_LPWSTR || vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_ARRAY_UI1;
+    return (vt <= VT_UINT && vt != 15) || vt == VT_SAFEARRAY || vt == VT_LPSTR || vt == VT_LPWSTR || vt == VT_BLOB ||
+           vt == VT_BLOB_OBJECT || vt == VT_ARRAY_UI1;
 }
 
 // The text as narrow ASCII for the number readers; other characters become DEL,

@@ -14,23 +14,23 @@
 struct pf_variant {
     VARTYPE vt = VT_EMPTY;
     union {
-        std::int64_t i8 = 0;  // VT_I8
-        std::uint64_t ui8;    // VT_UI8
-        std::int8_t i1;       // VT_I1
-        std::uint8_t ui1;     // VT_UI1
-        std::int16_t i2;      // VT_I2
-        std::uint16_t ui2;    // VT_UI2
-        std::int32_t i4;      // VT_I4, VT_INT
-        std::uint32_t ui4;    // VT_UI4, VT_UINT
-        float r4;             // VT_R4
-        double r8;            // VT_R8
-        double date;          // VT_DATE: days since 1899-12-30
-        std::int16_t boolean; // VT_BOOL: -1 true, 0 false
-        std::int32_t scode;   // VT_ERROR
-        pf_currency cy;       // VT_CY
-        pf_decimal dec;       // VT_DECIMAL
-        pf_bstr bstr;         // VT_BSTR, owned
-        pf_safearray* array;  // VT_ARRAY_UI1 and VT_SAFEARRAY, owned
+        std::int64_t i8 = 0;   // VT_I8
+        std::uint64_t ui8;     // VT_UI8
+        std::int8_t i1;        // VT_I1
+        std::uint8_t ui1;      // VT_UI1
+        std::int16_t i2;       // VT_I2
+        std::uint16_t ui2;     // VT_UI2
+        std::int32_t i4;       // VT_I4, VT_INT
+        std::uint32_t ui4;     // VT_UI4, VT_UINT
+        float r4;              // VT_R4
+        double r8;             // VT_R8
+        double date;           // VT_DATE: days since 1899-12-30
+        std::int16_t boolean;  // VT_BOOL: -1 true, 0 false
+        std::int32_t scode;    // VT_ERROR
+        pf_currency cy;        // VT_CY
+        pf_decimal dec;        // VT_DECIMAL
+        pf_bstr bstr;          // VT_BSTR, owned
+        pf_safearray* array;   // VT_ARRAY_UI1 and VT_SAFEARRAY, owned
     };
 
     pf_variant() noexcept {}

@@ -10,8 +10,7 @@ long long days_from_civil(int y, int m, int d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153u * static_cast<unsigned>(m + (m > 2 ? -3 : 9)) + 2u) / 5u +
-                         static_cast<unsigned>(d) - 1u;
+    const unsigned doy = (153u * static_cast<unsigned>(m + (m > 2 ? -3 : 9)) + 2u) / 5u + static_cast<unsigned>(d) - 1u;
     const unsigned doe = yoe * 365u + yoe / 4u - yoe / 100u + doy;
     return era * 146097 + static_cast<long long>(doe) - 719468;
 }
@@ -71,9 +70,8 @@ char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 // English month name, full or its first three letters (also "Sept"), any case.
 bool month_name(cursor& c, int& month) {
-    static const char* const names[12] = {"january", "february", "march",     "april",
-                                          "may",     "june",     "july",      "august",
-                                          "september", "october", "november", "december"};
+    static const char* const names[12] = {"january", "february", "march",     "april",   "may",      "june",
+                                          "july",    "august",   "september", "october", "november", "december"};
     std::size_t start = c.i;
     std::size_t n = 0;
     while (start + n < c.s.size()) {
@@ -87,7 +85,10 @@ bool month_name(cursor& c, int& month) {
         if (n > full.size()) continue;
         bool prefix = true;
         for (std::size_t k = 0; k < n; ++k)
-            if (lower(c.s[start + k]) != full[k]) { prefix = false; break; }
+            if (lower(c.s[start + k]) != full[k]) {
+                prefix = false;
+                break;
+            }
         if (!prefix) continue;
         if (n == 3 || n == full.size() || (m == 8 && n == 4)) {
             month = m + 1;
@@ -153,9 +154,7 @@ bool parse_date(cursor& c, int& y, int& m, int& d, bool& iso) {
 
 }  // namespace
 
-bool plat_is_leap_year(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool plat_is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int plat_days_in_month(int year, int month) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -164,14 +163,11 @@ int plat_days_in_month(int year, int month) {
 }
 
 bool plat_system_time_to_variant_time(const plat_systemtime& st, double& out) {
-    if (st.year < 100 || st.year > 9999 || st.day < 1 ||
-        st.day > plat_days_in_month(st.year, st.month) || st.hour > 23 || st.minute > 59 ||
-        st.second > 59 || st.microsecond > 999999 || st.negative)
+    if (st.year < 100 || st.year > 9999 || st.day < 1 || st.day > plat_days_in_month(st.year, st.month) ||
+        st.hour > 23 || st.minute > 59 || st.second > 59 || st.microsecond > 999999 || st.negative)
         return false;
     const double days = static_cast<double>(days_from_civil(st.year, st.month, st.day) - k_epoch);
-    const double frac =
-        ((st.hour * 3600.0 + st.minute * 60.0 + st.second) * 1e6 + st.microsecond) /
-        k_usec_per_day;
+    const double frac = ((st.hour * 3600.0 + st.minute * 60.0 + st.second) * 1e6 + st.microsecond) / k_usec_per_day;
     out = days < 0 ? days - frac : days + frac;
     return true;
 }

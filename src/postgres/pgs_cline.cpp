@@ -42,13 +42,23 @@ void pgs_copy_buffer::append_text(std::wstring_view text, std::string& out) {
         const auto c = static_cast<std::uint32_t>(wc);
         if (c < 0x80) {
             switch (c) {
-            case '\\': *o++ = '\\'; *o++ = '\\'; continue;
-            case '\t': *o++ = '\\'; *o++ = 't'; continue;
-            case '\n': *o++ = '\\'; *o++ = 'n'; continue;
-            case '\r': *o++ = '\\'; *o++ = 'r'; continue;
-            case 0:
-                out.resize(old);
-                value_error("Text contains a NUL character, which PostgreSQL cannot store");
+            case '\\':
+                *o++ = '\\';
+                *o++ = '\\';
+                continue;
+            case '\t':
+                *o++ = '\\';
+                *o++ = 't';
+                continue;
+            case '\n':
+                *o++ = '\\';
+                *o++ = 'n';
+                continue;
+            case '\r':
+                *o++ = '\\';
+                *o++ = 'r';
+                continue;
+            case 0: out.resize(old); value_error("Text contains a NUL character, which PostgreSQL cannot store");
             default: *o++ = char(c); continue;
             }
         }
@@ -140,14 +150,25 @@ void pgs_copy_buffer::add(const ole_variant& value) {
         separate();
         add_bytes(value);
         return;
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
-    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
-    case VT_CY: case VT_DECIMAL: case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_BOOL:
         // Digits, sign, point, exponent, "nan"/"inf": nothing to escape.
         separate();
         value.append_utf8(m_buf);
         return;
-    default:
-        value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to PostgreSQL");
+    default: value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to PostgreSQL");
     }
 }

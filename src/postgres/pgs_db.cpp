@@ -78,8 +78,7 @@ void pgs_database::end_table() noexcept {
     tk_trace(2, "pgs_database::end_table: rolled back");
     try {
         m_work.reset();  // the transaction's destructor rolls back
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void pgs_database::init_tables() {
@@ -87,10 +86,10 @@ void pgs_database::init_tables() {
     pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
         read_committed_tx tx(conn, "get_tables");
-        const pqxx::result r =
-            tx.exec("SELECT * FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')",
-                    "get_tables");
-        for (const auto& row : r) register_table(tk_utf8_to_unicode(row[0].c_str()), tk_utf8_to_unicode(row[1].c_str()));
+        const pqxx::result r = tx.exec(
+            "SELECT * FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')", "get_tables");
+        for (const auto& row : r)
+            register_table(tk_utf8_to_unicode(row[0].c_str()), tk_utf8_to_unicode(row[1].c_str()));
         // Read only: ended without commit.
     });
 }

@@ -36,8 +36,7 @@ public:
     // appending.
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
     // The rows of a SELECT text, read like a table's (columns from its result).
-    std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql,
-                                             int mode) override;
+    std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql, int mode) override;
     bool query(const std::wstring& sql) override;
     // No recordset over a statement's result: always null.
     std::unique_ptr<udb_recordset> query_rs(const std::wstring& sql) override;

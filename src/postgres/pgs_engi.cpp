@@ -16,13 +16,9 @@ constexpr const char* maintenance_db = "postgres";
 
 }  // namespace
 
-pgs_engine::pgs_engine() : m_name_rules(std::make_unique<pgs_name_validator>())
-{
-    tk_trace(2, "pgs_engine::ctor");
-}
+pgs_engine::pgs_engine() : m_name_rules(std::make_unique<pgs_name_validator>()) { tk_trace(2, "pgs_engine::ctor"); }
 
-pgs_engine::~pgs_engine()
-{
+pgs_engine::~pgs_engine() {
     tk_trace(2, "pgs_engine::dtor");
     m_name_rules.reset();
     try {
@@ -32,10 +28,8 @@ pgs_engine::~pgs_engine()
     }
 }
 
-std::string pgs_engine::connection_string(const std::string& host, const std::string& user,
-                                          const std::string& password, const std::string& dbname_utf8,
-                                          int port)
-{
+std::string pgs_engine::connection_string(const std::string& host, const std::string& user, const std::string& password,
+                                          const std::string& dbname_utf8, int port) {
     // Every value quoted: an empty password or one with blanks must not run
     // into the next keyword.
     std::string s = "user=" + pgs_conn_value(user);
@@ -47,11 +41,9 @@ std::string pgs_engine::connection_string(const std::string& host, const std::st
 }
 
 void pgs_engine::connect(const std::string& host, const std::string& user, const std::string& password,
-                         const std::string& dbname_utf8, int port)
-{
+                         const std::string& dbname_utf8, int port) {
     // The password itself stays out of the trace log.
-    tk_trace(2, "pgs_engine::connect(%s,%s,%s,%d)", host.c_str(), user.c_str(),
-             password.empty() ? "" : "*****", port);
+    tk_trace(2, "pgs_engine::connect(%s,%s,%s,%d)", host.c_str(), user.c_str(), password.empty() ? "" : "*****", port);
     // libpq's own default database is the one named like the user, which a
     // server rarely has: without a name the maintenance database is used.
     // A server that takes the connection and never answers must not hold the
@@ -73,28 +65,25 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(1, "The connection has been established");
 }
 
-pqxx::connection& pgs_engine::connection()
-{
+pqxx::connection& pgs_engine::connection() {
     if (!m_connection) throw pgs_exception("Not connected to the PostgreSQL server");
     return *m_connection;
 }
 
-bool pgs_engine::is_db_exist(const std::wstring& name)
-{
+bool pgs_engine::is_db_exist(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::is_db_exist(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     return pgs_guard([&] {
         pqxx::connection& conn = connection();
         pqxx::quiet_errorhandler quiet(conn);
         pqxx::transaction<pqxx::read_committed> tx(conn, "get_contents");
-        const pqxx::result r = tx.exec_params(
-            "SELECT datname FROM pg_database WHERE datistemplate = false and datname = $1", db);
+        const pqxx::result r =
+            tx.exec_params("SELECT datname FROM pg_database WHERE datistemplate = false and datname = $1", db);
         return !r.empty();
     });
 }
 
-void pgs_engine::deletes_db(const std::wstring& name)
-{
+void pgs_engine::deletes_db(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::deletes_db(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     // A session cannot drop the database it is connected to.
@@ -106,8 +95,7 @@ void pgs_engine::deletes_db(const std::wstring& name)
     });
 }
 
-std::unique_ptr<pgs_database> pgs_engine::create_db_exist(const std::wstring& name)
-{
+std::unique_ptr<pgs_database> pgs_engine::create_db_exist(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::create_db_exist(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     pgs_guard([&] {
@@ -117,8 +105,7 @@ std::unique_ptr<pgs_database> pgs_engine::create_db_exist(const std::wstring& na
     return open_db(name);
 }
 
-std::unique_ptr<pgs_database> pgs_engine::open_db(const std::wstring& name)
-{
+std::unique_ptr<pgs_database> pgs_engine::open_db(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::open_db(%s)", name.c_str());
     connect(m_host, m_user, m_password, pgs_fold_name(name), m_port);
     return std::make_unique<pgs_database>(*this, name);

@@ -44,9 +44,8 @@ public:
     pgs_name_validator& name_rules() noexcept { return *m_name_rules; }
 
     // The libpq connection string connect builds (every value quoted).
-    static std::string connection_string(const std::string& host, const std::string& user,
-                                         const std::string& password, const std::string& dbname_utf8,
-                                         int port);
+    static std::string connection_string(const std::string& host, const std::string& user, const std::string& password,
+                                         const std::string& dbname_utf8, int port);
 
 private:
     std::string m_db_name;

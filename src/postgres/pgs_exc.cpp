@@ -4,26 +4,22 @@
 
 #include "tk/tk_log.h"
 
-pgs_exception::pgs_exception(const std::string& text, int) : tk_exception(text, 0)
-{
+pgs_exception::pgs_exception(const std::string& text, int) : tk_exception(text, 0) {
     m_code = 0;
     tk_trace(2, "pgs_exception::ctor");
 }
 
-pgs_exception::pgs_exception(const char* text, int) : tk_exception(text ? text : "", 0)
-{
+pgs_exception::pgs_exception(const char* text, int) : tk_exception(text ? text : "", 0) {
     m_code = 0;
     tk_trace(2, "pgs_exception::ctor");
 }
 
-pgs_exception::pgs_exception(const std::wstring& text, int) : tk_exception(text, 0)
-{
+pgs_exception::pgs_exception(const std::wstring& text, int) : tk_exception(text, 0) {
     m_code = 0;
     tk_trace(2, "pgs_exception::ctor");
 }
 
-pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection)
-{
+pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection) {
     pgs_cause cause;
     if (const auto* sql = dynamic_cast<const pqxx::sql_error*>(&e)) {
         cause.sqlstate = sql->sqlstate();
@@ -36,20 +32,16 @@ pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_ba
 }
 
 pgs_exception pgs_exception::from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix,
-                                       const pqxx::connection_base* connection)
-{
+                                       const pqxx::connection_base* connection) {
     pgs_exception out(std::string(prefix) + pgs_error_text(e));
     out.m_cause = pgs_cause::of(e, connection);
     return out;
 }
 
-void pgs_exception::set_statement(std::string statement)
-{
+void pgs_exception::set_statement(std::string statement) {
     m_cause.statement = std::move(statement);
     tk_trace_failed_query(m_message, m_cause.statement);
 }
 
 pgs_load_failure::pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection)
-    : tk_exception(pgs_error_text(e), 0), m_cause(pgs_cause::of(e, &connection))
-{
-}
+    : tk_exception(pgs_error_text(e), 0), m_cause(pgs_cause::of(e, &connection)) {}

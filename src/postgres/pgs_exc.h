@@ -16,7 +16,7 @@ class connection_base;
 // What a libpqxx failure came from: the server's SQLSTATE and the statement
 // it refused, or the loss of the connection.
 struct pgs_cause {
-    std::string sqlstate;  // empty when the failure did not come from the server
+    std::string sqlstate;   // empty when the failure did not come from the server
     std::string statement;  // the statement that failed, when known
     bool connection_lost = false;
 
@@ -76,8 +76,7 @@ inline std::string pgs_error_text(const pqxx::pqxx_exception& e) { return e.base
 // unchanged, libpqxx's and other standard exceptions become pgs_exception
 // with prefix + their text.
 template <class F>
-auto pgs_guard(F&& f, std::string_view prefix = {}) -> decltype(f())
-{
+auto pgs_guard(F&& f, std::string_view prefix = {}) -> decltype(f()) {
     try {
         return f();
     } catch (const tk_exception&) {

@@ -2,8 +2,7 @@
 
 #include <string_view>
 
-udb_value_domain pgs_ftd::domain() const
-{
+udb_value_domain pgs_ftd::domain() const {
     using kind = udb_value_domain::kind;
     const std::string_view type = pgs_type;
     if (type == "smallint") return {kind::integer, 5, 0};

@@ -6,15 +6,13 @@
 #include "tk/tk_quote.h"
 #include "tk/tk_utils.h"
 
-std::size_t pgs_utf8_size(std::wstring_view name) noexcept
-{
+std::size_t pgs_utf8_size(std::wstring_view name) noexcept {
     std::size_t n = 0;
     for (wchar_t c : name) n += pf_utf8::length(static_cast<std::uint32_t>(c));
     return n;
 }
 
-std::string pgs_fold_name(std::wstring_view name)
-{
+std::string pgs_fold_name(std::wstring_view name) {
     std::string s = tk_to_utf8(name);
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -24,8 +22,7 @@ std::string pgs_fold_name(std::wstring_view name)
 
 std::string pgs_quote_ident(std::string_view utf8) { return tk_quoted(utf8, '"'); }
 
-std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_utf8)
-{
+std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_utf8) {
     if (schema_utf8.empty()) return pgs_quote_ident(table_utf8);
     return pgs_quote_ident(schema_utf8) + "." + pgs_quote_ident(table_utf8);
 }

@@ -18,8 +18,7 @@ constexpr std::uint32_t name_length = 63;
 // A value is shown in an error up to this many characters.
 constexpr std::size_t shown_chars = 64;
 
-std::wstring shown(std::string_view text)
-{
+std::wstring shown(std::string_view text) {
     std::string cut(text.substr(0, shown_chars));
     std::wstring w;
     try {
@@ -33,14 +32,12 @@ std::wstring shown(std::string_view text)
     return w;
 }
 
-[[noreturn]] void refuse(const pgs_read_column& c, std::string_view text, const wchar_t* why)
-{
+[[noreturn]] void refuse(const pgs_read_column& c, std::string_view text, const wchar_t* why) {
     throw pgs_exception(L"The value '" + shown(text) + L"' of column '" + c.name.str() + L"' " + why);
 }
 
 template <class T>
-T whole_integer(const pgs_read_column& c, std::string_view text)
-{
+T whole_integer(const pgs_read_column& c, std::string_view text) {
     T v{};
     const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || p != text.data() + text.size()) refuse(c, text, L"is not an integer of its type.");
@@ -48,8 +45,7 @@ T whole_integer(const pgs_read_column& c, std::string_view text)
 }
 
 // Reads exactly n digits (or, with n_max > n, from n to n_max) at s[i].
-bool digits(std::string_view s, std::size_t& i, std::size_t n, std::size_t n_max, std::uint32_t& out)
-{
+bool digits(std::string_view s, std::size_t& i, std::size_t n, std::size_t n_max, std::uint32_t& out) {
     std::size_t k = 0;
     out = 0;
     while (i < s.size() && k < n_max && s[i] >= '0' && s[i] <= '9') {
@@ -60,8 +56,7 @@ bool digits(std::string_view s, std::size_t& i, std::size_t n, std::size_t n_max
     return k >= n && (i == s.size() || s[i] < '0' || s[i] > '9');
 }
 
-bool literal(std::string_view s, std::size_t& i, std::string_view word)
-{
+bool literal(std::string_view s, std::size_t& i, std::string_view word) {
     if (s.substr(i, word.size()) != word) return false;
     i += word.size();
     return true;
@@ -70,8 +65,7 @@ bool literal(std::string_view s, std::size_t& i, std::string_view word)
 enum class date_fault { none, malformed, infinite, before_christ, after_9999 };
 
 // The ISO output of date, timestamp, timestamptz (in UTC) and time.
-date_fault read_date_time(std::string_view s, pgs_read_column::path how, plat_systemtime& out)
-{
+date_fault read_date_time(std::string_view s, pgs_read_column::path how, plat_systemtime& out) {
     using path = pgs_read_column::path;
     if (s == "infinity" || s == "-infinity") return date_fault::infinite;
     out = plat_systemtime{};
@@ -111,15 +105,13 @@ date_fault read_date_time(std::string_view s, pgs_read_column::path how, plat_sy
     if (bc) return date_fault::before_christ;
     if (has_date) {
         if (year > 9999) return date_fault::after_9999;
-        if (year == 0 || out.day > plat_days_in_month(static_cast<int>(year), out.month))
-            return date_fault::malformed;
+        if (year == 0 || out.day > plat_days_in_month(static_cast<int>(year), out.month)) return date_fault::malformed;
         out.year = static_cast<std::uint16_t>(year);
     }
     return date_fault::none;
 }
 
-ole_variant date_value(const pgs_read_column& c, std::string_view text)
-{
+ole_variant date_value(const pgs_read_column& c, std::string_view text) {
     plat_systemtime t;
     switch (read_date_time(text, c.how, t)) {
     case date_fault::none: return ole_variant(t);
@@ -132,8 +124,7 @@ ole_variant date_value(const pgs_read_column& c, std::string_view text)
     refuse(c, text, L"is not a value of its type.");
 }
 
-ole_variant decimal_value(const pgs_read_column& c, std::string_view text)
-{
+ole_variant decimal_value(const pgs_read_column& c, std::string_view text) {
     if (text == "NaN" || text == "Infinity" || text == "-Infinity")
         refuse(c, text, L"is not a number, which a decimal value cannot hold.");
     pf_decimal d;
@@ -145,8 +136,7 @@ ole_variant decimal_value(const pgs_read_column& c, std::string_view text)
 }
 
 template <class T>
-ole_variant real_value(const pgs_read_column& c, std::string_view text)
-{
+ole_variant real_value(const pgs_read_column& c, std::string_view text) {
     T v{};
     bool ok = false;
     if constexpr (std::is_same_v<T, float>)
@@ -157,8 +147,7 @@ ole_variant real_value(const pgs_read_column& c, std::string_view text)
     return ole_variant(v);
 }
 
-ole_variant bytes_value(const pgs_read_column& c, std::string_view text)
-{
+ole_variant bytes_value(const pgs_read_column& c, std::string_view text) {
     if (text.size() < 2 || text[0] != '\\' || text[1] != 'x' || text.size() % 2 != 0)
         refuse(c, text, L"is not hexadecimal bytea text.");
     ole_variant v;
@@ -175,8 +164,7 @@ ole_variant bytes_value(const pgs_read_column& c, std::string_view text)
 
 }  // namespace
 
-std::uint32_t pgs_decimal_subtype(int typmod)
-{
+std::uint32_t pgs_decimal_subtype(int typmod) {
     if (typmod < 4) return 0;
     const std::int32_t m = typmod - 4;
     std::int64_t precision = (m >> 16) & 0xFFFF;
@@ -191,8 +179,7 @@ std::uint32_t pgs_decimal_subtype(int typmod)
     return static_cast<std::uint32_t>(precision << 8 | scale);
 }
 
-void pgs_describe_column(pgs_read_column& c, std::uint32_t type_oid, int typmod, unsigned money_scale)
-{
+void pgs_describe_column(pgs_read_column& c, std::uint32_t type_oid, int typmod, unsigned money_scale) {
     using path = pgs_read_column::path;
     c.size = 0;
     c.subtype = 0;
@@ -200,12 +187,31 @@ void pgs_describe_column(pgs_read_column& c, std::uint32_t type_oid, int typmod,
     c.vt = VT_BSTR;
     c.how = path::text;
     switch (type_oid) {
-    case pgs_oid::boolean: c.vt = VT_BOOL; c.how = path::boolean; break;
-    case pgs_oid::int2: c.vt = VT_I2; c.how = path::int2; break;
-    case pgs_oid::int4: c.vt = VT_I4; c.how = path::int4; break;
-    case pgs_oid::int8: c.vt = VT_I8; c.how = path::int8; c.subtype = 1; break;
-    case pgs_oid::float4: c.vt = VT_R4; c.how = path::real4; break;
-    case pgs_oid::float8: c.vt = VT_R8; c.how = path::real8; break;
+    case pgs_oid::boolean:
+        c.vt = VT_BOOL;
+        c.how = path::boolean;
+        break;
+    case pgs_oid::int2:
+        c.vt = VT_I2;
+        c.how = path::int2;
+        break;
+    case pgs_oid::int4:
+        c.vt = VT_I4;
+        c.how = path::int4;
+        break;
+    case pgs_oid::int8:
+        c.vt = VT_I8;
+        c.how = path::int8;
+        c.subtype = 1;
+        break;
+    case pgs_oid::float4:
+        c.vt = VT_R4;
+        c.how = path::real4;
+        break;
+    case pgs_oid::float8:
+        c.vt = VT_R8;
+        c.how = path::real8;
+        break;
     case pgs_oid::numeric:
         c.vt = VT_DECIMAL;
         c.how = path::decimal;
@@ -218,11 +224,30 @@ void pgs_describe_column(pgs_read_column& c, std::uint32_t type_oid, int typmod,
         c.as_numeric = true;
         c.subtype = money_precision << 8 | (money_scale & 0xFF);
         break;
-    case pgs_oid::date: c.vt = VT_DATE; c.how = path::date; c.subtype = 2; break;
-    case pgs_oid::time: c.vt = VT_DATE; c.how = path::time; c.subtype = 3; break;
-    case pgs_oid::timestamp: c.vt = VT_DATE; c.how = path::timestamp; c.subtype = 1; break;
-    case pgs_oid::timestamptz: c.vt = VT_DATE; c.how = path::timestamptz; c.subtype = 1; break;
-    case pgs_oid::bytea: c.vt = VT_BLOB; c.how = path::bytes; break;
+    case pgs_oid::date:
+        c.vt = VT_DATE;
+        c.how = path::date;
+        c.subtype = 2;
+        break;
+    case pgs_oid::time:
+        c.vt = VT_DATE;
+        c.how = path::time;
+        c.subtype = 3;
+        break;
+    case pgs_oid::timestamp:
+        c.vt = VT_DATE;
+        c.how = path::timestamp;
+        c.subtype = 1;
+        break;
+    case pgs_oid::timestamptz:
+        c.vt = VT_DATE;
+        c.how = path::timestamptz;
+        c.subtype = 1;
+        break;
+    case pgs_oid::bytea:
+        c.vt = VT_BLOB;
+        c.how = path::bytes;
+        break;
     case pgs_oid::varchar:
     case pgs_oid::bpchar:
         if (typmod >= 4) c.size = static_cast<std::uint32_t>(typmod - 4);
@@ -232,8 +257,7 @@ void pgs_describe_column(pgs_read_column& c, std::uint32_t type_oid, int typmod,
     }
 }
 
-std::string pgs_select_list(const std::vector<pgs_read_column>& columns)
-{
+std::string pgs_select_list(const std::vector<pgs_read_column>& columns) {
     std::string list;
     for (const pgs_read_column& c : columns) {
         if (!list.empty()) list += ", ";
@@ -243,8 +267,7 @@ std::string pgs_select_list(const std::vector<pgs_read_column>& columns)
     return list;
 }
 
-ole_variant pgs_cell_value(const pgs_read_column& c, std::string_view text)
-{
+ole_variant pgs_cell_value(const pgs_read_column& c, std::string_view text) {
     using path = pgs_read_column::path;
     switch (c.how) {
     case path::text: return ole_variant(text);

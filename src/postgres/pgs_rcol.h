@@ -14,20 +14,20 @@
 
 // Type oids of the built-in types the reader maps (pg_type.h).
 namespace pgs_oid {
-constexpr std::uint32_t boolean = 16, bytea = 17, name = 19, int8 = 20, int2 = 21, int4 = 23, text = 25,
-                        float4 = 700, float8 = 701, money = 790, bpchar = 1042, varchar = 1043, date = 1082,
-                        time = 1083, timestamp = 1114, timestamptz = 1184, numeric = 1700;
+constexpr std::uint32_t boolean = 16, bytea = 17, name = 19, int8 = 20, int2 = 21, int4 = 23, text = 25, float4 = 700,
+                        float8 = 701, money = 790, bpchar = 1042, varchar = 1043, date = 1082, time = 1083,
+                        timestamp = 1114, timestamptz = 1184, numeric = 1700;
 }  // namespace pgs_oid
 
 struct pgs_read_column {
     // How the text of a cell turns into a value.
     enum class path : std::uint8_t {
-        text,         // UTF-8 text; every type without a mapping of its own
-        boolean,      // t / f
+        text,     // UTF-8 text; every type without a mapping of its own
+        boolean,  // t / f
         int2,
         int4,
         int8,
-        real4,        // shortest exact text; NaN and infinities are values too
+        real4,  // shortest exact text; NaN and infinities are values too
         real8,
         decimal,      // numeric, and money selected as numeric: exact digits
         date,         // YYYY-MM-DD
@@ -38,13 +38,13 @@ struct pgs_read_column {
     };
 
     udb_name name;
-    std::uint32_t size = 0;      // declared length of varchar(n) / char(n); 0 unbounded
+    std::uint32_t size = 0;  // declared length of varchar(n) / char(n); 0 unbounded
     VARTYPE vt = VT_BSTR;
-    std::uint32_t subtype = 0;   // date kind, 8-byte sign, precision << 8 | scale
+    std::uint32_t subtype = 0;  // date kind, 8-byte sign, precision << 8 | scale
     bool not_null = false;
-    bool as_numeric = false;     // selected as col::numeric (money)
+    bool as_numeric = false;  // selected as col::numeric (money)
     path how = path::text;
-    std::string type_name;       // as format_type gives it, for traces
+    std::string type_name;  // as format_type gives it, for traces
 };
 
 // Type code, size, subtype word and path of a column whose base type is

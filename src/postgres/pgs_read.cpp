@@ -20,30 +20,38 @@ constexpr const char* cursor_name = "vek_rows";
 // What a cell costs a window beyond its text (libpq's bookkeeping).
 constexpr std::size_t field_overhead = 16;
 
-bool is_mapped_type(std::uint32_t oid)
-{
+bool is_mapped_type(std::uint32_t oid) {
     switch (oid) {
-    case pgs_oid::boolean: case pgs_oid::bytea: case pgs_oid::name: case pgs_oid::int8: case pgs_oid::int2:
-    case pgs_oid::int4: case pgs_oid::text: case pgs_oid::float4: case pgs_oid::float8: case pgs_oid::money:
-    case pgs_oid::bpchar: case pgs_oid::varchar: case pgs_oid::date: case pgs_oid::time:
-    case pgs_oid::timestamp: case pgs_oid::timestamptz: case pgs_oid::numeric:
-        return true;
-    default:
-        return false;
+    case pgs_oid::boolean:
+    case pgs_oid::bytea:
+    case pgs_oid::name:
+    case pgs_oid::int8:
+    case pgs_oid::int2:
+    case pgs_oid::int4:
+    case pgs_oid::text:
+    case pgs_oid::float4:
+    case pgs_oid::float8:
+    case pgs_oid::money:
+    case pgs_oid::bpchar:
+    case pgs_oid::varchar:
+    case pgs_oid::date:
+    case pgs_oid::time:
+    case pgs_oid::timestamp:
+    case pgs_oid::timestamptz:
+    case pgs_oid::numeric: return true;
+    default: return false;
     }
 }
 
 // The SELECT text without the blanks and semicolons that may end it.
-std::string trimmed_query(std::string sql)
-{
-    while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\t' || sql.back() == '\n' ||
-                            sql.back() == '\r'))
+std::string trimmed_query(std::string sql) {
+    while (!sql.empty() &&
+           (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\t' || sql.back() == '\n' || sql.back() == '\r'))
         sql.pop_back();
     return sql;
 }
 
-std::string oid_array(const std::vector<std::uint32_t>& oids)
-{
+std::string oid_array(const std::vector<std::uint32_t>& oids) {
     std::string a = "{";
     for (std::size_t i = 0; i < oids.size(); ++i) {
         if (i) a += ",";
@@ -54,8 +62,7 @@ std::string oid_array(const std::vector<std::uint32_t>& oids)
 
 }  // namespace
 
-pgs_row_reader::pgs_row_reader(pqxx::connection& connection)
-{
+pgs_row_reader::pgs_row_reader(pqxx::connection& connection) {
     pgs_guard([&] {
         m_server_version = connection.server_version();
         m_tx = std::make_unique<snapshot_tx>(connection, "read_rows");
@@ -66,8 +73,7 @@ pgs_row_reader::pgs_row_reader(pqxx::connection& connection)
         "set_config('extra_float_digits', '3', true), set_config('bytea_output', 'hex', true)");
 }
 
-pgs_row_reader::~pgs_row_reader()
-{
+pgs_row_reader::~pgs_row_reader() {
     try {
         m_window.clear();
         m_tx.reset();  // rolls back; a broken connection has nothing to roll back
@@ -76,8 +82,7 @@ pgs_row_reader::~pgs_row_reader()
     }
 }
 
-pqxx::result pgs_row_reader::run(const std::string& sql, const std::vector<std::string>& params)
-{
+pqxx::result pgs_row_reader::run(const std::string& sql, const std::vector<std::string>& params) {
     try {
         return m_tx->exec_params(sql, pqxx::prepare::make_dynamic_params(params));
     } catch (const pqxx::pqxx_exception& e) {
@@ -94,8 +99,7 @@ pqxx::result pgs_row_reader::run(const std::string& sql, const std::vector<std::
 }
 
 std::unique_ptr<pgs_row_reader> pgs_row_reader::table(pqxx::connection& connection, const std::wstring& schema_name,
-                                                      const std::wstring& table_name)
-{
+                                                      const std::wstring& table_name) {
     std::unique_ptr<pgs_row_reader> r(new pgs_row_reader(connection));
     r->read_table_columns(schema_name, table_name);
     const std::string from = pgs_qualified(tk_to_utf8(schema_name), tk_to_utf8(table_name));
@@ -108,8 +112,7 @@ std::unique_ptr<pgs_row_reader> pgs_row_reader::table(pqxx::connection& connecti
     return r;
 }
 
-std::unique_ptr<pgs_row_reader> pgs_row_reader::query(pqxx::connection& connection, const std::wstring& sql)
-{
+std::unique_ptr<pgs_row_reader> pgs_row_reader::query(pqxx::connection& connection, const std::wstring& sql) {
     std::unique_ptr<pgs_row_reader> r(new pgs_row_reader(connection));
     r->m_select = trimmed_query(tk_to_utf8(sql));
     r->m_count = r->run("SELECT COUNT(*) FROM (" + r->m_select + "\n) AS query")[0][0].as<std::int64_t>();
@@ -120,21 +123,20 @@ std::unique_ptr<pgs_row_reader> pgs_row_reader::query(pqxx::connection& connecti
     return r;
 }
 
-void pgs_row_reader::read_table_columns(const std::wstring& schema_name, const std::wstring& table_name)
-{
+void pgs_row_reader::read_table_columns(const std::wstring& schema_name, const std::wstring& table_name) {
     // By schema and name: a table of the same name elsewhere is another table.
-    const pqxx::result t = run(
-        "SELECT c.oid FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-        "WHERE n.nspname = $1 AND c.relname = $2",
-        {tk_to_utf8(schema_name), tk_to_utf8(table_name)});
+    const pqxx::result t =
+        run("SELECT c.oid FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname = $1 AND c.relname = $2",
+            {tk_to_utf8(schema_name), tk_to_utf8(table_name)});
     if (t.empty()) throw pgs_exception(L"Table " + schema_name + L"." + table_name + L" does not exist");
     m_table_oid = t[0][0].as<std::uint32_t>();
     // By attribute number: dropped columns leave gaps, never shifts.
-    const pqxx::result cols = run(
-        "SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull, pg_catalog.format_type(a.atttypid, a.atttypmod) "
-        "FROM pg_catalog.pg_attribute a WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped "
-        "ORDER BY a.attnum",
-        {std::to_string(m_table_oid)});
+    const pqxx::result cols =
+        run("SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull, pg_catalog.format_type(a.atttypid, a.atttypmod) "
+            "FROM pg_catalog.pg_attribute a WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped "
+            "ORDER BY a.attnum",
+            {std::to_string(m_table_oid)});
     std::vector<std::uint32_t> types;
     std::vector<int> typmods;
     m_columns.resize(cols.size());
@@ -149,8 +151,7 @@ void pgs_row_reader::read_table_columns(const std::wstring& schema_name, const s
     resolve_types(types, typmods);
 }
 
-void pgs_row_reader::describe_result()
-{
+void pgs_row_reader::describe_result() {
     const pqxx::row_size_type n = m_window.columns();
     std::vector<std::uint32_t> types(n);
     std::vector<int> typmods(n, -1);
@@ -169,17 +170,18 @@ void pgs_row_reader::describe_result()
         }
     }
     m_columns.resize(n);
-    for (pqxx::row_size_type i = 0; i < n; ++i) m_columns[i].name = udb_name(tk_utf8_to_unicode(m_window.column_name(i)));
+    for (pqxx::row_size_type i = 0; i < n; ++i)
+        m_columns[i].name = udb_name(tk_utf8_to_unicode(m_window.column_name(i)));
     if (std::any_of(rels.begin(), rels.end(), [](const std::string& r) { return r != "0"; })) {
         std::string rel_array = "{", num_array = "{";
         for (std::size_t i = 0; i < rels.size(); ++i) {
             rel_array += (i ? "," : "") + rels[i];
             num_array += (i ? "," : "") + nums[i];
         }
-        const pqxx::result mods = run(
-            "SELECT k.i, a.atttypmod FROM unnest($1::oid[], $2::int2[]) WITH ORDINALITY AS k(rel, num, i) "
-            "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.rel AND a.attnum = k.num",
-            {rel_array + "}", num_array + "}"});
+        const pqxx::result mods =
+            run("SELECT k.i, a.atttypmod FROM unnest($1::oid[], $2::int2[]) WITH ORDINALITY AS k(rel, num, i) "
+                "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.rel AND a.attnum = k.num",
+                {rel_array + "}", num_array + "}"});
         for (const auto& row : mods) {
             const auto i = row[0].as<std::size_t>() - 1;
             if (i < n) typmods[i] = row[1].as<int>();
@@ -190,23 +192,22 @@ void pgs_row_reader::describe_result()
     for (pgs_read_column& c : m_columns) c.not_null = false;
 }
 
-void pgs_row_reader::resolve_types(std::vector<std::uint32_t>& types, std::vector<int>& typmods)
-{
+void pgs_row_reader::resolve_types(std::vector<std::uint32_t>& types, std::vector<int>& typmods) {
     // Domains stand for their base type; the domain's modifier applies when
     // the column has none of its own.
     std::vector<std::uint32_t> others;
     for (std::uint32_t t : types)
         if (!is_mapped_type(t) && std::find(others.begin(), others.end(), t) == others.end()) others.push_back(t);
     if (!others.empty()) {
-        const pqxx::result r = run(
-            "WITH RECURSIVE chain(start, oid, typmod) AS ("
-            " SELECT t.oid, t.oid, -1 FROM pg_catalog.pg_type t WHERE t.oid = ANY($1::oid[])"
-            " UNION ALL"
-            " SELECT c.start, t.typbasetype, CASE WHEN c.typmod = -1 THEN t.typtypmod ELSE c.typmod END"
-            " FROM chain c JOIN pg_catalog.pg_type t ON t.oid = c.oid WHERE t.typtype = 'd')"
-            " SELECT c.start, c.oid, c.typmod FROM chain c JOIN pg_catalog.pg_type t ON t.oid = c.oid"
-            " WHERE t.typtype <> 'd'",
-            {oid_array(others)});
+        const pqxx::result r =
+            run("WITH RECURSIVE chain(start, oid, typmod) AS ("
+                " SELECT t.oid, t.oid, -1 FROM pg_catalog.pg_type t WHERE t.oid = ANY($1::oid[])"
+                " UNION ALL"
+                " SELECT c.start, t.typbasetype, CASE WHEN c.typmod = -1 THEN t.typtypmod ELSE c.typmod END"
+                " FROM chain c JOIN pg_catalog.pg_type t ON t.oid = c.oid WHERE t.typtype = 'd')"
+                " SELECT c.start, c.oid, c.typmod FROM chain c JOIN pg_catalog.pg_type t ON t.oid = c.oid"
+                " WHERE t.typtype <> 'd'",
+                {oid_array(others)});
         for (const auto& row : r) {
             const auto start = row[0].as<std::uint32_t>();
             const auto base = row[1].as<std::uint32_t>();
@@ -227,23 +228,20 @@ void pgs_row_reader::resolve_types(std::vector<std::uint32_t>& types, std::vecto
     }
 }
 
-unsigned pgs_row_reader::money_scale()
-{
+unsigned pgs_row_reader::money_scale() {
     // Decimals of money follow the server's lc_monetary.
     if (m_money_scale < 0) m_money_scale = run("SELECT pg_catalog.scale('0'::money::numeric)")[0][0].as<int>();
     return static_cast<unsigned>(m_money_scale);
 }
 
-void pgs_row_reader::declare_cursor()
-{
+void pgs_row_reader::declare_cursor() {
     tk_trace(2, "Reading: %s", m_select.c_str());
     run(std::string("DECLARE ") + cursor_name + " NO SCROLL CURSOR FOR " + m_select);
     m_cursor_done = false;
     m_fetch_rows = first_window_rows;
 }
 
-void pgs_row_reader::load_window()
-{
+void pgs_row_reader::load_window() {
     m_window.clear();
     m_pos = 0;
     m_first_window = false;
@@ -261,8 +259,7 @@ void pgs_row_reader::load_window()
     if (m_window.size() < m_fetch_rows) m_cursor_done = true;
 }
 
-udb_record* pgs_row_reader::current()
-{
+udb_record* pgs_row_reader::current() {
     if (at_end()) return nullptr;
     if (m_record_row == m_row) return &m_record;
     const pqxx::row row = m_window[m_pos];
@@ -282,8 +279,7 @@ udb_record* pgs_row_reader::current()
     return &m_record;
 }
 
-void pgs_row_reader::next()
-{
+void pgs_row_reader::next() {
     if (at_end()) return;
     ++m_row;
     // The last window stays when the cursor is done, so that a restart of a
@@ -291,8 +287,7 @@ void pgs_row_reader::next()
     if (++m_pos >= m_window.size() && !m_cursor_done) load_window();
 }
 
-void pgs_row_reader::restart()
-{
+void pgs_row_reader::restart() {
     m_row = 0;
     m_record_row = -1;
     if (m_first_window) {

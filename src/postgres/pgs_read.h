@@ -79,15 +79,15 @@ private:
     std::vector<pgs_read_column> m_columns;
     std::int64_t m_count = 0;
     std::uint32_t m_table_oid = 0;
-    std::string m_select;          // the statement behind the cursor
+    std::string m_select;  // the statement behind the cursor
     pqxx::result m_window;
     pqxx::result::size_type m_pos = 0;
     std::size_t m_fetch_rows = first_window_rows;
-    std::size_t m_rows_seen = 0;   // rows of the window turned into records, and their bytes
+    std::size_t m_rows_seen = 0;  // rows of the window turned into records, and their bytes
     std::size_t m_bytes_seen = 0;
-    bool m_cursor_done = false;    // the last FETCH returned fewer rows than asked
-    bool m_first_window = false;   // the window holds the first rows, the cursor right behind
-    std::int64_t m_row = 0;        // number of the current row, from 0
+    bool m_cursor_done = false;   // the last FETCH returned fewer rows than asked
+    bool m_first_window = false;  // the window holds the first rows, the cursor right behind
+    std::int64_t m_row = 0;       // number of the current row, from 0
     std::int64_t m_record_row = -1;
     udb_record m_record;
     int m_money_scale = -1;

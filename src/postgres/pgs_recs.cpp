@@ -23,9 +23,12 @@
 
 using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
 
-pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships,
-                             int mode, std::unique_ptr<pqxx::dbtransaction> work)
-    : udb_recordset(key, true), m_engine(db.engine()), m_db_name(db.name()), m_relationships(relationships),
+pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
+                             std::unique_ptr<pqxx::dbtransaction> work)
+    : udb_recordset(key, true),
+      m_engine(db.engine()),
+      m_db_name(db.name()),
+      m_relationships(relationships),
       m_transaction(std::move(work)) {
     tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", key.c_str());
     if (const auto* entry = db.find_table(key)) {
@@ -100,11 +103,10 @@ void pgs_recordset::init_schema() {
                     size = n < 0 ? 0 : n > std::numeric_limits<std::uint32_t>::max() ? 0 : std::uint32_t(n);
                 }
                 const std::string type = row[2].c_str();
-                m_schema.add(std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
-                                                       get_vartype_by_pgs_type(type),
-                                                       std::string_view(row[5].c_str()) != "YES", type,
-                                                       optional_int(row[6]), optional_int(row[8]),
-                                                       optional_int(row[9])));
+                m_schema.add(
+                    std::make_unique<pgs_ftd>(size, udb_name(tk_utf8_to_unicode(row[1].c_str())),
+                                              get_vartype_by_pgs_type(type), std::string_view(row[5].c_str()) != "YES",
+                                              type, optional_int(row[6]), optional_int(row[8]), optional_int(row[9])));
             }
         });
     });
@@ -176,8 +178,8 @@ void pgs_recordset::append_record(const udb_record& record) {
     const std::size_t n = m_fields;
     if (record.size() < n) {
         // Inventing NULLs for missing fields would store a different row.
-        throw tk_exception("The record has " + std::to_string(record.size()) + " fields, the table " +
-                               m_quoted + " has " + std::to_string(n) + " columns",
+        throw tk_exception("The record has " + std::to_string(record.size()) + " fields, the table " + m_quoted +
+                               " has " + std::to_string(n) + " columns",
                            0);
     }
     fail_if_broken();

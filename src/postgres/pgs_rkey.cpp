@@ -13,8 +13,7 @@ namespace {
 std::wstring text_of(const pqxx::field& f) { return tk_utf8_to_unicode(f.c_str()); }
 bool flag_of(const pqxx::field& f) { return std::string_view(f.c_str()) == "t"; }
 
-void read_indexes(pgs_row_reader& reader, udb_recordset& rs)
-{
+void read_indexes(pgs_row_reader& reader, udb_recordset& rs) {
     // Key columns only: INCLUDE columns (PostgreSQL 11 on) follow them.
     const std::string key_columns = reader.server_version() >= 110000 ? "i.indnkeyatts" : "i.indnatts";
     const pqxx::result r = reader.run(
@@ -23,8 +22,10 @@ void read_indexes(pgs_row_reader& reader, udb_recordset& rs)
         "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
         "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
         "LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum AND k.attnum > 0 "
-        "WHERE i.indrelid = $1 AND i.indisvalid AND k.n <= " + key_columns + " "
-        "ORDER BY i.indisprimary DESC, ic.relname, i.indexrelid, k.n",
+        "WHERE i.indrelid = $1 AND i.indisvalid AND k.n <= " +
+            key_columns +
+            " "
+            "ORDER BY i.indisprimary DESC, ic.relname, i.indexrelid, k.n",
         {std::to_string(reader.table_oid())});
     for (pqxx::result::size_type i = 0; i < r.size();) {
         const std::string name_utf8 = r[i][0].c_str();
@@ -50,21 +51,20 @@ void read_indexes(pgs_row_reader& reader, udb_recordset& rs)
     }
 }
 
-void read_foreign_keys(pgs_row_reader& reader, const std::wstring& child_table, udb_relationships& relationships)
-{
+void read_foreign_keys(pgs_row_reader& reader, const std::wstring& child_table, udb_relationships& relationships) {
     // Child columns through this table, parent columns through the parent,
     // position by position.
-    const pqxx::result r = reader.run(
-        "SELECT c.conname, pn.nspname, pc.relname, c.confdeltype, ca.attname, pa.attname "
-        "FROM pg_catalog.pg_constraint c "
-        "JOIN pg_catalog.pg_class pc ON pc.oid = c.confrelid "
-        "JOIN pg_catalog.pg_namespace pn ON pn.oid = pc.relnamespace "
-        "CROSS JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(child, parent, n) "
-        "JOIN pg_catalog.pg_attribute ca ON ca.attrelid = c.conrelid AND ca.attnum = k.child "
-        "JOIN pg_catalog.pg_attribute pa ON pa.attrelid = c.confrelid AND pa.attnum = k.parent "
-        "WHERE c.conrelid = $1 AND c.contype = 'f' "
-        "ORDER BY c.conname, c.oid, k.n",
-        {std::to_string(reader.table_oid())});
+    const pqxx::result r =
+        reader.run("SELECT c.conname, pn.nspname, pc.relname, c.confdeltype, ca.attname, pa.attname "
+                   "FROM pg_catalog.pg_constraint c "
+                   "JOIN pg_catalog.pg_class pc ON pc.oid = c.confrelid "
+                   "JOIN pg_catalog.pg_namespace pn ON pn.oid = pc.relnamespace "
+                   "CROSS JOIN LATERAL unnest(c.conkey, c.confkey) WITH ORDINALITY AS k(child, parent, n) "
+                   "JOIN pg_catalog.pg_attribute ca ON ca.attrelid = c.conrelid AND ca.attnum = k.child "
+                   "JOIN pg_catalog.pg_attribute pa ON pa.attrelid = c.confrelid AND pa.attnum = k.parent "
+                   "WHERE c.conrelid = $1 AND c.contype = 'f' "
+                   "ORDER BY c.conname, c.oid, k.n",
+                   {std::to_string(reader.table_oid())});
     for (pqxx::result::size_type i = 0; i < r.size();) {
         const std::string name_utf8 = r[i][0].c_str();
         const std::wstring name = tk_utf8_to_unicode(name_utf8);
@@ -87,8 +87,7 @@ void read_foreign_keys(pgs_row_reader& reader, const std::wstring& child_table, 
 
 }  // namespace
 
-std::wstring get_delete_rule(char code)
-{
+std::wstring get_delete_rule(char code) {
     tk_trace(1, "::get_delete_rule");
     switch (code) {
     case 'c': return L"CASCADE";
@@ -100,8 +99,7 @@ std::wstring get_delete_rule(char code)
 }
 
 void pgs_read_keys(pgs_row_reader& reader, udb_recordset& rs, const std::wstring& child_table,
-                   udb_relationships& relationships)
-{
+                   udb_relationships& relationships) {
     read_indexes(reader, rs);
     read_foreign_keys(reader, child_table, relationships);
     tk_trace(2, "ora_table::init_indexes");

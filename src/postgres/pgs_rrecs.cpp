@@ -21,8 +21,7 @@
 
 namespace {
 
-void fill_schema(udb_schema& schema, const std::vector<pgs_read_column>& columns)
-{
+void fill_schema(udb_schema& schema, const std::vector<pgs_read_column>& columns) {
     for (const pgs_read_column& c : columns) {
         auto column = std::make_unique<pgs_ftd>(c.size, c.name, c.vt, c.not_null, c.type_name);
         column->reserved = c.subtype;
@@ -33,9 +32,7 @@ void fill_schema(udb_schema& schema, const std::vector<pgs_read_column>& columns
 }  // namespace
 
 pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& name, const std::wstring& sql)
-    : udb_recordset(name, sql, true), m_engine(db.engine()), m_db_name(db.name()),
-      m_relationships(db.relationships())
-{
+    : udb_recordset(name, sql, true), m_engine(db.engine()), m_db_name(db.name()), m_relationships(db.relationships()) {
     tk_trace_w(2, L"pgs_recordset::pgs_recordset(%s)", name.c_str());
     m_bare_name = name;
     m_quoted = pgs_quote_ident(tk_to_utf8(name));
@@ -45,8 +42,7 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& name, const s
     tk_trace(2, "Got %lld records", static_cast<long long>(m_rec_count));
 }
 
-void pgs_recordset::open_reader()
-{
+void pgs_recordset::open_reader() {
     m_reader = pgs_row_reader::table(m_engine.connection(), m_schema_name, m_bare_name);
     fill_schema(m_schema, m_reader->columns());
     if (!m_schema.empty())
@@ -57,39 +53,33 @@ void pgs_recordset::open_reader()
     tk_trace(2, "Got %lld records", static_cast<long long>(m_rec_count));
 }
 
-pgs_row_reader& pgs_recordset::reader()
-{
+pgs_row_reader& pgs_recordset::reader() {
     if (!m_reader) throw pgs_exception("Table " + m_quoted + " is open for appending, not for reading");
     return *m_reader;
 }
 
-void pgs_recordset::init_indexes()
-{
+void pgs_recordset::init_indexes() {
     if (reader().table_oid() == 0) return;  // a query has no keys of its own
     pgs_read_keys(reader(), *this, m_table_name, m_relationships);
 }
 
-void pgs_recordset::reset()
-{
+void pgs_recordset::reset() {
     tk_trace(1, "pgs_recordset::reset");
     reader().restart();
 }
 
-void pgs_recordset::next()
-{
+void pgs_recordset::next() {
     tk_trace(1, "pgs_recordset::next");
     if (m_reader) m_reader->next();
 }
 
-bool pgs_recordset::is_eof()
-{
+bool pgs_recordset::is_eof() {
     const bool eof = !m_reader || m_reader->at_end();
     tk_trace(1, "pgs_recordset::is_eof(%d)", int(eof));
     return eof;
 }
 
-udb_record* pgs_recordset::get_item()
-{
+udb_record* pgs_recordset::get_item() {
     tk_trace(1, "pgs_recordset::get_item");
     return reader().current();
 }

@@ -14,8 +14,7 @@
 
 pgs_schema_initializer::pgs_schema_initializer(const std::wstring& table_name, const udb_schema& source,
                                                const udb_indexes& indexes)
-    : m_table_name(table_name), m_rules(source), m_indexes(indexes), m_source(source)
-{
+    : m_table_name(table_name), m_rules(source), m_indexes(indexes), m_source(source) {
     for (const t_ftd* src : m_source.columns()) {
         const std::wstring& src_name = src->name.str();
         std::wstring name = src_name;
@@ -26,10 +25,9 @@ pgs_schema_initializer::pgs_schema_initializer(const std::wstring& table_name, c
             tk_trace(2, "Field is a part of Primary Key");
             not_null = true;
         }
-        t_ftd* col = m_columns.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, not_null,
-                                                           src->b_auto_increment != 0,
-                                                           src->b_auto_increment ? ole_variant() : src->def_value,
-                                                           src->reserved));
+        t_ftd* col = m_columns.add(
+            std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, not_null, src->b_auto_increment != 0,
+                                    src->b_auto_increment ? ole_variant() : src->def_value, src->reserved));
         col->b_default_now = src->b_default_now && !src->b_auto_increment;
         if (name != src_name) {
             tk_trace_w(2, L"Store generated column name '%s'", name.c_str());
@@ -41,8 +39,7 @@ pgs_schema_initializer::pgs_schema_initializer(const std::wstring& table_name, c
     tk_trace(1, "pgs_schema_initializer::ctor");
 }
 
-std::string pgs_schema_initializer::statement() const
-{
+std::string pgs_schema_initializer::statement() const {
     std::wstring schema = L"public";
     std::wstring table = m_table_name;
     const std::size_t dot = m_table_name.find(L'.');
@@ -57,14 +54,13 @@ std::string pgs_schema_initializer::statement() const
         first = false;
         text += pgs_quote_ident(tk_to_utf8(col->name.str()));
         text += ' ';
-        const std::wstring type = udb_custom_conversion::is_acceptable1(*col)
-                                      ? udb_custom_conversion::handle1(*col)
-                                      : get_pgs_type(*col);
+        const std::wstring type =
+            udb_custom_conversion::is_acceptable1(*col) ? udb_custom_conversion::handle1(*col) : get_pgs_type(*col);
         text += tk_to_utf8(type);
         const std::wstring def = make_pgs_def_val(col);
         tk_trace_w(1, L"got def value: %s", def.c_str());
-        const bool unbounded = (col->vartype == VT_BSTR || col->vartype == VT_BLOB) &&
-                               (col->size == 0 || col->size > pgs_max_varchar);
+        const bool unbounded =
+            (col->vartype == VT_BSTR || col->vartype == VT_BLOB) && (col->size == 0 || col->size > pgs_max_varchar);
         if (!def.empty() && !unbounded) text += " DEFAULT " + tk_to_utf8(def);
         if (col->b_not_null) text += " NOT NULL";
     }
@@ -72,8 +68,7 @@ std::string pgs_schema_initializer::statement() const
     return text;
 }
 
-void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection)
-{
+void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection) {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
     const std::string text = statement();
     pgs_guard(
@@ -85,8 +80,7 @@ void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection)
         "Cannot create table: " + text + ". ");
 }
 
-void pgs_schema_initializer::get_init_str(pqxx::transaction_base& tx)
-{
+void pgs_schema_initializer::get_init_str(pqxx::transaction_base& tx) {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
     const std::string text = statement();
     pgs_guard([&] { tx.exec(text); }, "Cannot create table: " + text + ". ");

@@ -15,8 +15,7 @@ namespace {
 
 // A whole decimal integer in its plain form: optional "-", digits without a
 // leading zero, within 64 bits.
-bool is_plain_integer(const std::wstring& text)
-{
+bool is_plain_integer(const std::wstring& text) {
     std::string narrow;
     for (wchar_t c : text) {
         if (c > 0x7F) return false;
@@ -43,8 +42,7 @@ bool is_plain_integer(const std::wstring& text)
 
 // A whole numeric constant: optional sign, digits with an optional fraction
 // (at least one digit in all), optional exponent.
-bool is_plain_number(const std::wstring& text)
-{
+bool is_plain_number(const std::wstring& text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     auto digit = [&](std::size_t k) { return k < n && text[k] >= L'0' && text[k] <= L'9'; };
@@ -69,8 +67,7 @@ bool is_text_type(std::uint16_t vt) { return vt == VT_BSTR || vt == VT_LPWSTR; }
 
 }  // namespace
 
-std::wstring get_pgs_type(const t_ftd& column)
-{
+std::wstring get_pgs_type(const t_ftd& column) {
     wchar_t buf[64];
     switch (column.vartype) {
     case VT_I2:
@@ -79,20 +76,16 @@ std::wstring get_pgs_type(const t_ftd& column)
         return L"SMALLINT";
     case VT_I4:
     case VT_UI2:
-    case VT_INT:
-        return L"INTEGER";
+    case VT_INT: return L"INTEGER";
     case VT_UI4:
     case VT_I8:
-    case VT_UINT:
-        return L"BIGINT";
+    case VT_UINT: return L"BIGINT";
     case VT_UI8:  // up to 18446744073709551615, beyond BIGINT
         return L"NUMERIC(20)";
-    case VT_R4:
-        return L"FLOAT";
+    case VT_R4: return L"FLOAT";
     case VT_R8:  // REAL would keep only six digits
         return L"DOUBLE PRECISION";
-    case VT_CY:
-        return L"DECIMAL(19, 4)";
+    case VT_CY: return L"DECIMAL(19, 4)";
     case VT_DATE:
         if (column.reserved == 2) return L"DATE";
         if (column.reserved == 3) return L"TIME";
@@ -105,8 +98,7 @@ std::wstring get_pgs_type(const t_ftd& column)
             return buf;
         }
         return L"TEXT";
-    case VT_BOOL:
-        return L"CHAR(1)";
+    case VT_BOOL: return L"CHAR(1)";
     case VT_DECIMAL: {
         const unsigned precision = (column.reserved >> 8) & 0xFF;
         const unsigned scale = column.reserved & 0xFF;
@@ -115,19 +107,15 @@ std::wstring get_pgs_type(const t_ftd& column)
         std::swprintf(buf, 64, L"DECIMAL(%u,%u)", precision, scale);
         return buf;
     }
-    case VT_BLOB:
-        tk_trace(1, "process as binary");
-        return L"BYTEA";
-    default:
-        throw tk_mail_assertion("pgs_util", 68);
+    case VT_BLOB: tk_trace(1, "process as binary"); return L"BYTEA";
+    default: throw tk_mail_assertion("pgs_util", 68);
     }
 }
 
-std::uint16_t get_vartype_by_pgs_type(std::string_view name)
-{
+std::uint16_t get_vartype_by_pgs_type(std::string_view name) {
     if (name == "bool" || name == "boolean") return VT_BOOL;
-    if (name == "time_stamp" || name == "timestamp" || name == "timestampz" || name == "abstime" ||
-        name == "date" || name == "timestamp without time zone" || name == "timestamp with time zone")
+    if (name == "time_stamp" || name == "timestamp" || name == "timestampz" || name == "abstime" || name == "date" ||
+        name == "timestamp without time zone" || name == "timestamp with time zone")
         return VT_DATE;
     if (name == "bigint" || name == "bigserial" || name == "int8") return VT_I8;
     if (name == "integer" || name == "int4" || name == "serial") return VT_I4;
@@ -138,8 +126,7 @@ std::uint16_t get_vartype_by_pgs_type(std::string_view name)
     return VT_BSTR;
 }
 
-std::wstring make_pgs_def_val(const t_ftd* column)
-{
+std::wstring make_pgs_def_val(const t_ftd* column) {
     if (!column) throw tk_mail_assertion("pgs_util", 261);
     if (column->b_default_now) {
         // The time of the insert, for date and time columns alone.
@@ -161,13 +148,11 @@ std::wstring make_pgs_def_val(const t_ftd* column)
     case VT_UI2:
     case VT_UI4:
     case VT_INT:
-    case VT_UINT:
-        return is_plain_integer(text) ? text : std::wstring();
+    case VT_UINT: return is_plain_integer(text) ? text : std::wstring();
     case VT_R4:
     case VT_R8:
     case VT_CY:
-    case VT_DECIMAL:
-        return is_plain_number(text) ? text : std::wstring();
+    case VT_DECIMAL: return is_plain_number(text) ? text : std::wstring();
     case VT_DATE: {
         tk_trace(1, "Got DATE def value");
         std::wstring printed = ole_date(std::wstring_view(text)).to_wstring();
@@ -182,13 +167,11 @@ std::wstring make_pgs_def_val(const t_ftd* column)
         tk_trace_w(1, L"Got BSTR or DATE def value: %s", text.c_str());
         if (text.size() > column->size) text.resize(column->size);
         return to_pgs_str(text, VT_BSTR, 1);
-    default:
-        return {};
+    default: return {};
     }
 }
 
-std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::uint32_t date_kind)
-{
+std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::uint32_t date_kind) {
     tk_trace_w(1, L"to_pgs_str(%s,%d)", text.c_str(), static_cast<int>(vartype));
     if (text.empty()) return L"''";
     if (vartype == VT_DATE) {
@@ -198,8 +181,7 @@ std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::ui
         const bool zero_date = t.year == 0 && t.month == 0 && t.day == 0;
         if (date_kind == 3) {
             // TIME holds 00:00:00 to 24:00:00 only.
-            if (t.negative || t.hour > 24 || (t.hour == 24 && (t.minute || t.second || t.microsecond)))
-                return {};
+            if (t.negative || t.hour > 24 || (t.hour == 24 && (t.minute || t.second || t.microsecond))) return {};
             date.set_kind(ole_date::kind_time);
             std::wstring printed = date.to_wstring();
             const std::wstring zero = L"0000-00-00 ";

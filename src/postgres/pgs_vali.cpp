@@ -14,21 +14,15 @@ constexpr std::size_t max_counter_base_bytes = pgs_max_ident_bytes - 5;
 bool is_name_char(wchar_t c) { return pf_is_alnum(c) || c == L'_' || c == L'$' || c == L'#'; }
 
 // Drops trailing characters until the UTF-8 form fits max_bytes.
-void clip_utf8(std::wstring& s, std::size_t max_bytes)
-{
-    while (!s.empty() && pgs_utf8_size(s) > max_bytes)
-        s.pop_back();
+void clip_utf8(std::wstring& s, std::size_t max_bytes) {
+    while (!s.empty() && pgs_utf8_size(s) > max_bytes) s.pop_back();
 }
 
 }  // namespace
 
-pgs_validator::pgs_validator() : udb_validator(max_name_chars)
-{
-    tk_trace(2, "pgs_validator::ctor");
-}
+pgs_validator::pgs_validator() : udb_validator(max_name_chars) { tk_trace(2, "pgs_validator::ctor"); }
 
-bool pgs_validator::is_acceptable(const std::wstring& name) const
-{
+bool pgs_validator::is_acceptable(const std::wstring& name) const {
     tk_trace_w(1, L"pgs_validator::is_acceptable(%s)", name.c_str());
     if (name.empty() || name.size() > m_max_len) return false;
     // The server would cut a longer name, so it would not stay the name we use.
@@ -43,8 +37,7 @@ bool pgs_validator::is_acceptable(const std::wstring& name) const
     return !is_restricted(name);
 }
 
-std::wstring pgs_validator::get_safe_name(const std::wstring& name) const
-{
+std::wstring pgs_validator::get_safe_name(const std::wstring& name) const {
     tk_trace_w(1, L"pgs_validator::get_safe_name(%s)", name.c_str());
     std::wstring s = name;
     if (s.empty() || !pf_is_alpha(s[0])) s.insert(0, 1, L'A');
@@ -60,23 +53,19 @@ std::wstring pgs_validator::get_safe_name(const std::wstring& name) const
     return udb_validator::get_safe_name(s);
 }
 
-pgs_fn_validator::pgs_fn_validator(const udb_schema& source)
-{
+pgs_fn_validator::pgs_fn_validator(const udb_schema& source) {
     tk_trace(2, "pgs_fn_validator::ctor");
-    for (const t_ftd* col : source.columns())
-        add_existing_name(col->name.str());
+    for (const t_ftd* col : source.columns()) add_existing_name(col->name.str());
 }
 
-bool pgs_is_system_column(const std::wstring& name)
-{
+bool pgs_is_system_column(const std::wstring& name) {
     static const wchar_t* const system_columns[] = {L"tableoid", L"xmin", L"cmin", L"xmax", L"cmax", L"ctid"};
     for (const wchar_t* s : system_columns)
         if (name == s) return true;
     return false;
 }
 
-bool pgs_fn_validator::is_acceptable(const std::wstring& name) const
-{
+bool pgs_fn_validator::is_acceptable(const std::wstring& name) const {
     // CREATE TABLE refuses these; the column gets a safe name instead.
     if (pgs_is_system_column(name)) {
         tk_trace_w(2, L"Name of a system column: '%s'", name.c_str());
@@ -85,9 +74,7 @@ bool pgs_fn_validator::is_acceptable(const std::wstring& name) const
     return pgs_validator::is_acceptable(name);
 }
 
-pgs_tn_validator::pgs_tn_validator(const std::vector<std::wstring>& first,
-                                   const std::vector<std::wstring>& second)
-{
+pgs_tn_validator::pgs_tn_validator(const std::vector<std::wstring>& first, const std::vector<std::wstring>& second) {
     tk_trace(2, "pgs_tn_validator::ctor");
     for (const std::wstring& n : first) add_existing_name(n);
     for (const std::wstring& n : second) add_existing_name(n);

@@ -12,8 +12,7 @@
 #include "tk/tk_utils.h"
 
 sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mode)
-    : udb_database(name, mode, engine.case_sensitive_names()), m_engine(engine), m_mysql(engine.handle())
-{
+    : udb_database(name, mode, engine.case_sensitive_names()), m_engine(engine), m_mysql(engine.handle()) {
     tk_trace_w(2, L"sql_database::sql_database(%s, mode=%d)", name.c_str(), mode);
     init_tables();
     if ((mode & no_views_mode) == 0) {
@@ -27,8 +26,7 @@ sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mod
 
 sql_database::~sql_database() = default;
 
-void sql_database::init_tables()
-{
+void sql_database::init_tables() {
     tk_trace(2, "sql_database::init_tables");
     std::unique_ptr<sql_tmp_recordset> rs;
     if (!sql_gate::lists_full_tables(m_engine.server_version())) {
@@ -48,8 +46,7 @@ void sql_database::init_tables()
     }
 }
 
-void sql_database::init_views()
-{
+void sql_database::init_views() {
     tk_trace(2, "sql_database::init_views");
     auto rs = query_tmp(sql_views_stmt(escape(tk_to_utf8(m_name))));
     if (!rs) return;
@@ -63,34 +60,27 @@ void sql_database::init_views()
     }
 }
 
-std::wstring sql_database::refine_view_out(const std::wstring& text) const
-{
-    return sql_refine_view_out(m_name, text);
-}
+std::wstring sql_database::refine_view_out(const std::wstring& text) const { return sql_refine_view_out(m_name, text); }
 
-std::string sql_database::escape(const std::string& utf8) const
-{
+std::string sql_database::escape(const std::string& utf8) const {
     std::string out(utf8.size() * 2 + 1, '\0');
     const unsigned long n = mysql_real_escape_string(m_mysql, out.data(), utf8.data(), utf8.size());
     out.resize(n);
     return out;
 }
 
-std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int mode)
-{
+std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int mode) {
     tk_trace_w(2, L"sql_database::get_table (%s)", name.c_str());
     if (!is_table_exist(name)) throw tk_mail_assertion("sql_db", 120);
     return std::make_unique<sql_table>(*this, name, m_relationships, !opens_for_writing(mode));
 }
 
-std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int)
-{
+std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int) {
     tk_trace_w(2, L"sql_database::get_query(%s,%s)", name.c_str(), sql.c_str());
     return std::make_unique<sql_recordset>(*this, name, sql, m_relationships);
 }
 
-bool sql_database::query(const std::wstring& sql)
-{
+bool sql_database::query(const std::wstring& sql) {
     tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return false;
@@ -99,22 +89,19 @@ bool sql_database::query(const std::wstring& sql)
     return true;
 }
 
-std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql)
-{
+std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql) {
     tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
     return query_tmp(tk_to_utf8(sql));
 }
 
-std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql)
-{
+std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql) {
     sql_result res = do_query2(utf8_sql);
     if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
     if (!res) return nullptr;
     return std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
 }
 
-sql_result sql_database::do_query2(const std::string& utf8_sql)
-{
+sql_result sql_database::do_query2(const std::string& utf8_sql) {
     tk_trace(1, "sql_database::do_query2(%s)", utf8_sql.c_str());
     if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) return nullptr;
     return sql_result(mysql_use_result(m_mysql));
@@ -123,11 +110,7 @@ sql_result sql_database::do_query2(const std::string& utf8_sql)
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
-    : m_mysql(db.connection()),
-      m_engine(db.engine()),
-      m_reports(db.engine().value_reports()),
-      m_statement(utf8_sql)
-{
+    : m_mysql(db.connection()), m_engine(db.engine()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     m_result = db.do_query2(utf8_sql);
     if (!m_result) {
@@ -139,13 +122,11 @@ sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::
     m_columns = sql_read_columns(m_fields, m_field_count, db.engine().blob_as_text());
 }
 
-sql_database::sql_limited_query::~sql_limited_query()
-{
+sql_database::sql_limited_query::~sql_limited_query() {
     tk_trace(1, "sql_database::sql_limited_query::~sql_limited_query");
 }
 
-void sql_database::sql_limited_query::abandon() noexcept
-{
+void sql_database::sql_limited_query::abandon() noexcept {
     if (!m_result) return;
     tk_trace(2, "sql_database::sql_limited_query::abandon");
     // Reading the rest of a large table only to drop it would keep a stopped
@@ -156,8 +137,7 @@ void sql_database::sql_limited_query::abandon() noexcept
 }
 
 std::size_t sql_database::sql_limited_query::store_to(window* win, const std::wstring& source,
-                                                      std::int64_t first_record)
-{
+                                                      std::int64_t first_record) {
     tk_trace(1, "sql_database::sql_limited_query::store_to");
     if (!win) throw tk_mail_assertion("sql_db", 59);
     tk_trace(1, "Step #1");

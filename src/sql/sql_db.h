@@ -37,8 +37,7 @@ public:
     // A sql_table; assertion (sql_db, 120) for a name not in the table list.
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
     // A sql_recordset over any SELECT text.
-    std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql,
-                                             int mode) override;
+    std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql, int mode) override;
     // Runs the statement, discards its rows; true when the server accepted it.
     bool query(const std::wstring& sql) override;
     // A sql_tmp_recordset with every row of the result; null for a statement

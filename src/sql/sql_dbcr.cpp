@@ -8,16 +8,14 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-std::unique_ptr<udb_database> sql_engine::create_db(const std::wstring& name)
-{
+std::unique_ptr<udb_database> sql_engine::create_db(const std::wstring& name) {
     tk_trace_w(2, L"sql_engine::create_db (%s)", name.c_str());
     tk_trace_w(3, L"Creating MySQL database '%s'", name.c_str());
     execute("CREATE DATABASE " + quote(name));
     return open_db(name, 2);
 }
 
-void sql_engine::db_delete(const std::wstring& name)
-{
+void sql_engine::db_delete(const std::wstring& name) {
     tk_trace_w(2, L"sql_engine::db_delete(%s)", name.c_str());
     tk_trace_w(3, L"Deleting MySQL database '%s'", name.c_str());
     // The session gets back the checks it had, whatever happens to the drop.

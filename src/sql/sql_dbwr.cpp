@@ -19,8 +19,7 @@ namespace {
 
 const char* const service_address = "support@quorvane.example";
 
-std::string join_quoted(const sql_dialect& d, const std::vector<std::wstring>& names)
-{
+std::string join_quoted(const sql_dialect& d, const std::vector<std::wstring>& names) {
     std::string out;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i) out += ", ";
@@ -32,8 +31,7 @@ std::string join_quoted(const sql_dialect& d, const std::vector<std::wstring>& n
 // The level-0 report of one foreign key or view that could not be created;
 // the cause follows the message on its own line.
 void report_item(const sql_value_reports& reports, const std::string& what, const tk_exception& cause,
-                 const std::wstring& context)
-{
+                 const std::wstring& context) {
     std::string message = "Can't create " + what + ". Contact to " + service_address + " for the solution.";
     if (!cause.message().empty()) message += "\n" + cause.message();
     reports.report(tk_exception(message, 0), context);
@@ -41,8 +39,7 @@ void report_item(const sql_value_reports& reports, const std::string& what, cons
 
 // The names of the foreign keys this database holds; none where the server
 // cannot list them.
-std::vector<std::wstring> foreign_key_names(sql_database& db)
-{
+std::vector<std::wstring> foreign_key_names(sql_database& db) {
     std::vector<std::wstring> names;
     try {
         const auto rs = db.query_tmp(
@@ -58,37 +55,32 @@ std::vector<std::wstring> foreign_key_names(sql_database& db)
 
 }  // namespace
 
-std::string sql_database::qualified(const std::wstring& name) const
-{
+std::string sql_database::qualified(const std::wstring& name) const {
     const sql_dialect d = m_engine.dialect();
     return d.quote(m_name) + "." + d.quote(name);
 }
 
-void sql_database::use()
-{
+void sql_database::use() {
     const std::string name = tk_to_utf8(m_name);
     if (mysql_select_db(m_mysql, name.c_str()) != 0)
         throw sql_exception(m_mysql, "USE " + m_engine.dialect().quote(name));
 }
 
-void sql_database::query_append(const std::string& utf8_sql)
-{
+void sql_database::query_append(const std::string& utf8_sql) {
     tk_trace(2, "sql_database::query_append( q_len=%d)", static_cast<int>(utf8_sql.size()));
     tk_trace(2, "(%s)", utf8_sql.c_str());
     tk_trace(1, "sql_database::do_query1(%s)", utf8_sql.c_str());
     sql_run(m_mysql, utf8_sql);
 }
 
-std::wstring sql_database::refine_view_in(const std::wstring& text) const
-{
+std::wstring sql_database::refine_view_in(const std::wstring& text) const {
     return sql_refine_view_in(text, m_names_map);
 }
 
 // ---- tables -----------------------------------------------------------------------------
 
 std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& name, const udb_schema& schema,
-                                                          const udb_indexes& indexes)
-{
+                                                          const udb_indexes& indexes) {
     tk_trace_w(2, L"sql_database::create_table(%s)", name.c_str());
     if (m_mode & 1) throw tk_mail_assertion("sql_db", 346);
     const bool exists = is_table_exist(name);
@@ -114,8 +106,10 @@ std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& na
     }
     std::string statement = "CREATE TABLE " + qualified(name) + " (" + tk_to_utf8(body) + ")";
     statement += d.version > sql_version_number(4, 0, 22) ? " ENGINE=" : " TYPE=";
-    if (d.version <= sql_version_number(3, 23, 34)) statement += "MyISAM";
-    else statement += d.fk_support ? "InnoDB" : "MyISAM";
+    if (d.version <= sql_version_number(3, 23, 34))
+        statement += "MyISAM";
+    else
+        statement += d.fk_support ? "InnoDB" : "MyISAM";
     tk_trace(2, "Run SQL query: %s\n", statement.c_str());
     {
         // DEFAULT literals are read under the writing side's own mode.
@@ -130,8 +124,7 @@ std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& na
     return get_table(name, created_mode);
 }
 
-bool sql_database::delete_tab(const std::wstring& name)
-{
+bool sql_database::delete_tab(const std::wstring& name) {
     tk_trace_w(2, L"sql_database::delete_tab (%s)", name.c_str());
     if (m_mode & 1) throw tk_mail_assertion("sql_db", 430);
     if (!is_table_exist(name)) throw tk_mail_assertion("sql_db", 431);
@@ -141,8 +134,7 @@ bool sql_database::delete_tab(const std::wstring& name)
 
 // ---- foreign keys -----------------------------------------------------------------------
 
-void sql_database::create_fk_index_if(const std::wstring& table, const std::vector<std::wstring>& fields)
-{
+void sql_database::create_fk_index_if(const std::wstring& table, const std::vector<std::wstring>& fields) {
     tk_trace_w(2, L"sql_database::create_fk_index_if(%s)", table.c_str());
     std::vector<std::wstring> mapped;
     mapped.reserve(fields.size());
@@ -165,8 +157,7 @@ void sql_database::create_fk_index_if(const std::wstring& table, const std::vect
     }
 }
 
-void sql_database::create_relationship(const udb_relationship& rel, const std::wstring& constraint_name)
-{
+void sql_database::create_relationship(const udb_relationship& rel, const std::wstring& constraint_name) {
     const std::wstring child = m_names_map.get_tn_mapped_name(rel.child_table, false);
     if (!is_table_exist(child)) throw tk_exception("Table '" + tk_to_utf8(child) + "' not exists", 0);
     const std::wstring parent = m_names_map.get_tn_mapped_name(rel.parent_table, false);
@@ -175,7 +166,8 @@ void sql_database::create_relationship(const udb_relationship& rel, const std::w
     create_fk_index_if(parent, rel.parent_fields);
 
     std::vector<std::wstring> child_fields, parent_fields;
-    for (const std::wstring& f : rel.child_fields) child_fields.push_back(m_names_map.get_fn_mapped_name(child, f, true));
+    for (const std::wstring& f : rel.child_fields)
+        child_fields.push_back(m_names_map.get_fn_mapped_name(child, f, true));
     for (const std::wstring& f : rel.parent_fields)
         parent_fields.push_back(m_names_map.get_fn_mapped_name(parent, f, true));
     const sql_dialect d = m_engine.dialect();
@@ -187,8 +179,7 @@ void sql_database::create_relationship(const udb_relationship& rel, const std::w
     query_append(statement);
 }
 
-void sql_database::create_relationships(const udb_relationships& relationships)
-{
+void sql_database::create_relationships(const udb_relationships& relationships) {
     tk_trace(2, "sql_database::create_relationships");
     tk_trace(3, "Converting foreign keys");
     if (m_engine.server_version() < sql_version_number(3, 23, 44)) {
@@ -237,8 +228,7 @@ void sql_database::create_relationships(const udb_relationships& relationships)
 
 // ---- views ------------------------------------------------------------------------------
 
-void sql_database::create_view(const std::wstring& name, const std::wstring& sql, udb_validator& validator)
-{
+void sql_database::create_view(const std::wstring& name, const std::wstring& sql, udb_validator& validator) {
     std::wstring dest = name;
     if (!validator.is_acceptable(name)) {
         dest = validator.get_safe_name(name);
@@ -250,8 +240,7 @@ void sql_database::create_view(const std::wstring& name, const std::wstring& sql
     query_append("CREATE OR REPLACE VIEW " + qualified(dest) + " AS " + tk_to_utf8(refine_view_in(sql)));
 }
 
-void sql_database::create_views(const udb_queries& views)
-{
+void sql_database::create_views(const udb_queries& views) {
     tk_trace(2, "sql_database::create_views");
     std::vector<std::wstring> names;
     names.reserve(views.size());

@@ -8,16 +8,14 @@ wchar_t lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(
 bool is_digit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
-std::wstring_view trim(std::wstring_view s)
-{
+std::wstring_view trim(std::wstring_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
     return s;
 }
 
 // Consumes `word` (lower case) at the front of s, ignoring case.
-bool eat_word(std::wstring_view& s, std::wstring_view word)
-{
+bool eat_word(std::wstring_view& s, std::wstring_view word) {
     if (s.size() < word.size()) return false;
     for (std::size_t i = 0; i < word.size(); ++i)
         if (lower(s[i]) != word[i]) return false;
@@ -26,8 +24,7 @@ bool eat_word(std::wstring_view& s, std::wstring_view word)
 }
 
 // [+-] digits [. digits] [e [+-] digits], or [+-] . digits [...].
-bool is_number(std::wstring_view s)
-{
+bool is_number(std::wstring_view s) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) ++i;
     std::size_t digits = 0;
@@ -48,8 +45,7 @@ bool is_number(std::wstring_view s)
 }
 
 // One string literal in single quotes, '' and backslash escapes inside.
-bool is_quoted_literal(std::wstring_view s)
-{
+bool is_quoted_literal(std::wstring_view s) {
     if (s.size() < 2 || s.front() != L'\'') return false;
     for (std::size_t i = 1; i < s.size(); ++i) {
         if (s[i] == L'\\') {
@@ -66,9 +62,9 @@ bool is_quoted_literal(std::wstring_view s)
 }
 
 // b'0101', x'4142', 0x4142.
-bool is_bit_or_hex_literal(std::wstring_view s)
-{
-    if (s.size() >= 3 && (lower(s[0]) == L'b' || lower(s[0]) == L'x') && s[1] == L'\'' && s.back() == L'\'') return true;
+bool is_bit_or_hex_literal(std::wstring_view s) {
+    if (s.size() >= 3 && (lower(s[0]) == L'b' || lower(s[0]) == L'x') && s[1] == L'\'' && s.back() == L'\'')
+        return true;
     if (s.size() >= 3 && s[0] == L'0' && lower(s[1]) == L'x') {
         for (const wchar_t c : s.substr(2))
             if (!is_digit(c) && !(lower(c) >= L'a' && lower(c) <= L'f')) return false;
@@ -79,8 +75,7 @@ bool is_bit_or_hex_literal(std::wstring_view s)
 
 }  // namespace
 
-bool sql_is_current_timestamp(std::wstring_view text)
-{
+bool sql_is_current_timestamp(std::wstring_view text) {
     std::wstring_view s = trim(text);
     if (s.size() >= 2 && s.front() == L'(' && s.back() == L')') s = trim(s.substr(1, s.size() - 2));
     // Longest names first: "localtime" is the start of "localtimestamp".
@@ -96,16 +91,14 @@ bool sql_is_current_timestamp(std::wstring_view text)
     return true;
 }
 
-sql_default_kind sql_default_from_quoted(std::wstring_view column_default)
-{
+sql_default_kind sql_default_from_quoted(std::wstring_view column_default) {
     const std::wstring_view s = trim(column_default);
     if (s.empty() || is_quoted_literal(s) || s == L"NULL" || is_number(s) || is_bit_or_hex_literal(s))
         return sql_default_kind::literal;
     return sql_is_current_timestamp(s) ? sql_default_kind::current_timestamp : sql_default_kind::expression;
 }
 
-sql_default_kind sql_default_from_show_columns(std::wstring_view text, std::string_view extra, bool date_column)
-{
+sql_default_kind sql_default_from_show_columns(std::wstring_view text, std::string_view extra, bool date_column) {
     std::string marks(extra);
     for (char& c : marks)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -14,20 +14,15 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get())
-{
-    initialize();
-}
+sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get()) { initialize(); }
 
-sql_engine::~sql_engine()
-{
+sql_engine::~sql_engine() {
     if (m_connected) try_statement("SET FOREIGN_KEY_CHECKS = 1", "Cannot turn ON foreign key check: %s");
     close();
     if (m_initialized) mysql_close(m_mysql);  // the storage is ours: this frees only the library's parts
 }
 
-void sql_engine::initialize()
-{
+void sql_engine::initialize() {
     tk_trace(1, "sql_engine::initialize");
     if (m_initialized) mysql_close(m_mysql);
     m_initialized = false;
@@ -46,8 +41,7 @@ void sql_engine::initialize()
     tk_trace(1, "sql_engine::initialize - END");
 }
 
-void sql_engine::close() noexcept
-{
+void sql_engine::close() noexcept {
     if (!m_connected) return;
     mysql_close(m_mysql);
     m_initialized = false;
@@ -55,9 +49,7 @@ void sql_engine::close() noexcept
     m_charset.clear();
 }
 
-void sql_engine::connect(const std::string& host, const std::string& user, const std::string& password,
-                         unsigned port)
-{
+void sql_engine::connect(const std::string& host, const std::string& user, const std::string& password, unsigned port) {
     // The password stays out of the trace.
     tk_trace(2, "sql_engine::connect(%s,%s,%s)", host.c_str(), user.c_str(), password.empty() ? "" : "********");
     if (m_connected) {
@@ -102,8 +94,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     read_name_rules();
 }
 
-bool sql_engine::interrupt_statement() noexcept
-{
+bool sql_engine::interrupt_statement() noexcept {
     if (!m_connected) return false;
     const unsigned long id = mysql_thread_id(m_mysql);
     tk_trace(2, "sql_engine::interrupt_statement(%lu)", id);
@@ -122,8 +113,7 @@ bool sql_engine::interrupt_statement() noexcept
     return done;
 }
 
-void sql_engine::read_name_rules()
-{
+void sql_engine::read_name_rules() {
     // 0: names are stored and compared as given; 1 and 2 compare them in
     // lower case. Servers that do not have the variable compare as given.
     try {
@@ -135,8 +125,7 @@ void sql_engine::read_name_rules()
     }
 }
 
-sql_dialect sql_engine::dialect() const
-{
+sql_dialect sql_engine::dialect() const {
     sql_dialect d;
     d.version = m_server_version;
     d.mariadb = m_mariadb;
@@ -146,8 +135,7 @@ sql_dialect sql_engine::dialect() const
     return d;
 }
 
-void sql_engine::set_charset()
-{
+void sql_engine::set_charset() {
     tk_trace(3, "Setting UTF-8 collation...");
     // utf8mb4 first: "utf8" is the 3-byte set on current servers and turns
     // every 4-byte character into '?'. Old servers only know "utf8".
@@ -164,8 +152,7 @@ void sql_engine::set_charset()
     tk_trace(2, "Cannot set UTF-8 collation: %s", mysql_error(m_mysql));
 }
 
-bool sql_engine::try_statement(const char* sql, const char* failure_format)
-{
+bool sql_engine::try_statement(const char* sql, const char* failure_format) {
     if (mysql_query(m_mysql, sql) == 0) {
         const sql_result rows(mysql_use_result(m_mysql));  // read and discarded
         return true;
@@ -174,14 +161,12 @@ bool sql_engine::try_statement(const char* sql, const char* failure_format)
     return false;
 }
 
-void sql_engine::execute(const std::string& utf8_sql)
-{
+void sql_engine::execute(const std::string& utf8_sql) {
     tk_trace(1, "sql_engine::execute(%s)", utf8_sql.c_str());
     sql_run(m_mysql, utf8_sql);
 }
 
-std::vector<std::wstring> sql_engine::get_contents()
-{
+std::vector<std::wstring> sql_engine::get_contents() {
     tk_trace(2, "sql_engine::get_contents");
     tk_trace(2, "Step #1");
     sql_result res(mysql_list_dbs(m_mysql, nullptr));
@@ -196,8 +181,7 @@ std::vector<std::wstring> sql_engine::get_contents()
     return names;
 }
 
-bool sql_engine::is_db_exist(const std::wstring& name)
-{
+bool sql_engine::is_db_exist(const std::wstring& name) {
     tk_trace_w(1, L"sql_engine::is_db_exist(%s)", name.c_str());
     if (!m_connected) return false;
     std::string utf8;
@@ -205,8 +189,7 @@ bool sql_engine::is_db_exist(const std::wstring& name)
     return mysql_select_db(m_mysql, utf8.c_str()) == 0;
 }
 
-bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql)
-{
+bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql) {
     tk_trace_w(2, L"sql_engine::prepares(%s)", sql.c_str());
     if (!is_db_exist(database)) return false;
     std::string utf8;
@@ -222,8 +205,7 @@ bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql)
     return ok;
 }
 
-std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode)
-{
+std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode) {
     tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());
     tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
     const std::string utf8 = tk_to_utf8(name);
@@ -231,12 +213,10 @@ std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int 
     return std::make_unique<sql_database>(*this, name, mode);
 }
 
-std::string sql_engine::quote(const std::string& utf8_name) const
-{
+std::string sql_engine::quote(const std::string& utf8_name) const {
     return sql_quote_name(utf8_name, m_server_version);
 }
 
-std::string sql_engine::quote(const std::wstring& name) const
-{
+std::string sql_engine::quote(const std::wstring& name) const {
     return sql_quote_name(tk_to_utf8(name), m_server_version);
 }

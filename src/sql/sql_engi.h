@@ -27,8 +27,7 @@ public:
     void initialize();
     // Narrow texts in the ANSI code page (UTF-8). A second call closes the first
     // connection. sql_exception when the server cannot be reached or refuses.
-    void connect(const std::string& host, const std::string& user, const std::string& password,
-                 unsigned port);
+    void connect(const std::string& host, const std::string& user, const std::string& password, unsigned port);
     // The server's databases in its order.
     std::vector<std::wstring> get_contents();
 

@@ -6,15 +6,12 @@
 #include "tk/tk_log.h"
 
 sql_exception::sql_exception(MYSQL* connection)
-    : sql_exception(connection ? mysql_error(connection) : "", connection ? mysql_errno(connection) : 0)
-{
-}
+    : sql_exception(connection ? mysql_error(connection) : "", connection ? mysql_errno(connection) : 0) {}
 
 namespace {
 
 // The first max bytes of UTF-8 text, cut before a character, not inside one.
-std::string_view utf8_prefix(std::string_view text, std::size_t max)
-{
+std::string_view utf8_prefix(std::string_view text, std::size_t max) {
     return text.substr(0, pf_utf8::prefix_length(text, max));
 }
 
@@ -23,8 +20,7 @@ constexpr std::size_t shown_statement = 1024;
 
 }  // namespace
 
-sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection)
-{
+sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection) {
     set_statement(statement);
     const std::string_view shown = utf8_prefix(statement, shown_statement);
     m_message += "\nStatement: ";
@@ -32,16 +28,14 @@ sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sq
     if (shown.size() < statement.size()) m_message += "...";
 }
 
-sql_exception& sql_exception::set_statement(std::string_view statement)
-{
+sql_exception& sql_exception::set_statement(std::string_view statement) {
     m_statement = utf8_prefix(statement, kept_statement);
     tk_trace_failed_query(m_server_text, m_statement);
     return *this;
 }
 
 sql_exception::sql_exception(const std::string& message, unsigned error_number)
-    : tk_exception(message, 0), m_server_text(message)
-{
+    : tk_exception(message, 0), m_server_text(message) {
     m_level = 0;  // an empty library text must not become "Unknown exception" with another level
     m_code = code_base + static_cast<int>(error_number & 0xFFFFu);
     tk_trace(2, "sql_exception::sql_exception( msg=%s)", m_message.c_str());
@@ -51,6 +45,4 @@ sql_exception::sql_exception(const std::string& message, unsigned error_number)
 sql_auth_not_supported_exception::sql_auth_not_supported_exception()
     : tk_exception("The program does not support authentication protocol requested by server. "
                    "See 'Troubleshooting' article of the product documentation.",
-                   1)
-{
-}
+                   1) {}

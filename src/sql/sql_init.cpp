@@ -13,16 +13,14 @@ namespace {
 
 constexpr std::size_t max_index_fields = 16;
 
-bool is_long_text_or_binary(const t_ftd& col)
-{
+bool is_long_text_or_binary(const t_ftd& col) {
     return col.vartype == VT_BLOB || col.vartype == VT_BLOB_OBJECT ||
            (col.vartype == VT_BSTR && (col.size == 0 || col.size > 255));
 }
 
 }  // namespace
 
-std::wstring sql_quote_wname(const sql_dialect& d, const std::wstring& name)
-{
+std::wstring sql_quote_wname(const sql_dialect& d, const std::wstring& name) {
     if (!d.quotes_names()) return name;
     std::wstring out;
     out.reserve(name.size() + 2);
@@ -40,17 +38,19 @@ std::wstring sql_quote_wname(const sql_dialect& d, const std::wstring& name)
 sql_schema_initializer::sql_schema_initializer(const sql_dialect& dialect, const std::wstring& table_name,
                                                const udb_schema& source, const udb_indexes& indexes,
                                                std::wstring& auto_name)
-    : m_dialect(dialect), m_table_name(table_name), m_auto_name(auto_name), m_indexes(indexes),
-      m_validator(sql_create_fn_validator(dialect, source)), m_source(source)
-{
+    : m_dialect(dialect),
+      m_table_name(table_name),
+      m_auto_name(auto_name),
+      m_indexes(indexes),
+      m_validator(sql_create_fn_validator(dialect, source)),
+      m_source(source) {
     tk_trace(2, "sql_schema_initializer::ctor");
     for (const t_ftd* src : source.columns()) {
         const std::wstring& src_name = src->name.str();
         const bool acceptable = m_validator->is_acceptable(src_name);
         const std::wstring name = acceptable ? src_name : m_validator->get_safe_name(src_name);
-        t_ftd* col = m_schema.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype,
-                                                          src->b_not_null != 0, src->b_auto_increment != 0,
-                                                          src->def_value, src->reserved));
+        t_ftd* col = m_schema.add(std::make_unique<t_ftd>(src->size, udb_name(name), src->vartype, src->b_not_null != 0,
+                                                          src->b_auto_increment != 0, src->def_value, src->reserved));
         col->b_default_now = src->b_default_now;
         tk_trace_w(2, L"GOT FIELD: name=%s, type=%d, flags=%d", name.c_str(), static_cast<int>(src->vartype),
                    static_cast<int>(src->reserved));
@@ -64,18 +64,25 @@ sql_schema_initializer::sql_schema_initializer(const sql_dialect& dialect, const
     }
 }
 
-bool sql_schema_initializer::can_have_auto_num(const t_ftd& col)
-{
+bool sql_schema_initializer::can_have_auto_num(const t_ftd& col) {
     tk_trace(1, "sql_schema_initializer::can_have_auto_num");
     switch (col.vartype) {
-    case VT_I2: case VT_I4: case VT_BOOL: case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4:
-    case VT_I8: case VT_UI8: case VT_INT: case VT_UINT: return true;
+    case VT_I2:
+    case VT_I4:
+    case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
     default: return false;
     }
 }
 
-bool sql_schema_initializer::can_have_def_value(const t_ftd& col)
-{
+bool sql_schema_initializer::can_have_def_value(const t_ftd& col) {
     tk_trace(1, "sql_schema_initializer::can_have_def_value");
     if (col.b_auto_increment) {
         tk_trace(2, "WARNING: auto_increment columns cannot have default value!");
@@ -84,8 +91,7 @@ bool sql_schema_initializer::can_have_def_value(const t_ftd& col)
     return !is_long_text_or_binary(col);
 }
 
-void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out)
-{
+void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out) {
     tk_trace(2, "sql_schema_initializer::get_init_chunks(n_columns=%d)", static_cast<int>(m_schema.size()));
     m_auto_name.clear();
     for (std::size_t i = 0; i < m_schema.size(); ++i) {
@@ -107,8 +113,8 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out)
         if (col.vartype == VT_BSTR && m_dialect.quotes_names())
             clause += L" CHARACTER SET " + tk_utf8_to_unicode(m_dialect.charset()) + L" COLLATE " +
                       tk_utf8_to_unicode(m_dialect.text_collation()) + L" ";
-        const bool any_index_not_null = m_dialect.version < sql_version_number(3, 23, 2) &&
-                                        m_indexes.is_idx_field(src_name, false);
+        const bool any_index_not_null =
+            m_dialect.version < sql_version_number(3, 23, 2) && m_indexes.is_idx_field(src_name, false);
         if (col.b_not_null || col.b_auto_increment || m_indexes.is_idx_field(src_name, true) || any_index_not_null)
             clause += L" NOT NULL";
         if (can_have_def_value(col)) {
@@ -130,8 +136,7 @@ void sql_schema_initializer::get_init_chunks(std::vector<std::wstring>& out)
 sql_indexes_initializer::sql_indexes_initializer(const sql_dialect& dialect, const udb_schema& schema,
                                                  const udb_indexes& indexes, const std::wstring& auto_name,
                                                  const t_names_map& names_map)
-    : m_dialect(dialect), m_auto_name(auto_name), m_schema(schema), m_names_map(names_map)
-{
+    : m_dialect(dialect), m_auto_name(auto_name), m_schema(schema), m_names_map(names_map) {
     tk_trace(1, "sql_indexes_initializer::ctor");
     const std::unique_ptr<udb_validator> validator = sql_create_in_validator(dialect, indexes);
     for (const udb_index& src : indexes) {
@@ -151,8 +156,7 @@ sql_indexes_initializer::sql_indexes_initializer(const sql_dialect& dialect, con
     }
 }
 
-void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& out)
-{
+void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& out) {
     tk_trace(1, "sql_indexes_initializer::get_init_chunks(n_indexes=%d)", static_cast<int>(m_indexes.size()));
     const bool new_server = m_dialect.quotes_names();
     const std::uint32_t max_total = new_server ? 500 : 256;
@@ -167,8 +171,10 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& out)
             continue;
         }
         std::wstring clause;
-        if (idx.b_primary) clause = L"PRIMARY KEY";
-        else clause = (idx.b_unique ? L"UNIQUE " : L"INDEX ") + sql_quote_wname(m_dialect, idx.name);
+        if (idx.b_primary)
+            clause = L"PRIMARY KEY";
+        else
+            clause = (idx.b_unique ? L"UNIQUE " : L"INDEX ") + sql_quote_wname(m_dialect, idx.name);
         clause += L" (";
         bool dropped = false;
         std::uint32_t total = 0;
@@ -199,10 +205,9 @@ void sql_indexes_initializer::get_init_chunks(std::vector<std::wstring>& out)
     if (auto_unindexed) {
         tk_trace(2, "Creating index for auto-field");
         const std::unique_ptr<udb_validator> validator = sql_create_in_validator(m_dialect, m_indexes);
-        const std::wstring name =
-            validator->is_acceptable(m_auto_name) && !validator->is_duplicated(m_auto_name)
-                ? m_auto_name
-                : validator->get_safe_name(m_auto_name);
+        const std::wstring name = validator->is_acceptable(m_auto_name) && !validator->is_duplicated(m_auto_name)
+                                      ? m_auto_name
+                                      : validator->get_safe_name(m_auto_name);
         out.push_back(L"INDEX " + sql_quote_wname(m_dialect, name) + L" (" + sql_quote_wname(m_dialect, m_auto_name) +
                       L")");
     }

@@ -12,8 +12,7 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_text)
-{
+VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_text) {
     const bool is_unsigned = (flags & sql_mysql::unsigned_flag) != 0;
     switch (mysql_type) {
     case MYSQL_TYPE_DECIMAL:
@@ -41,22 +40,17 @@ VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_t
 
 namespace {
 
-bool is_blob_type(int t)
-{
-    return t >= MYSQL_TYPE_TINY_BLOB && t <= MYSQL_TYPE_BLOB;
-}
+bool is_blob_type(int t) { return t >= MYSQL_TYPE_TINY_BLOB && t <= MYSQL_TYPE_BLOB; }
 
 // Types whose cells are character or byte strings, by their character set.
-bool is_string_type(int t)
-{
+bool is_string_type(int t) {
     return is_blob_type(t) || t == MYSQL_TYPE_VAR_STRING || t == MYSQL_TYPE_STRING || t == MYSQL_TYPE_VARCHAR ||
            t == MYSQL_TYPE_GEOMETRY;
 }
 
 // TIME in the text protocol: [-]H+:MM:SS[.ffffff]. Only a time of day, the
 // end of the day 24:00:00 included, fits a PostgreSQL time as it is.
-bool is_time_of_day(std::string_view s)
-{
+bool is_time_of_day(std::string_view s) {
     if (s.empty() || s[0] == '-') return false;
     unsigned hours = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), hours);
@@ -71,8 +65,7 @@ bool is_time_of_day(std::string_view s)
 
 // MySQL's zero date ("0000-00-00", "0000-00-00 00:00:00[.000000]") stands for
 // no date and arrives as NULL; a partly zero one ("2021-02-00") does not.
-bool is_zero_date(std::string_view s)
-{
+bool is_zero_date(std::string_view s) {
     for (const char c : s)
         if (c != '0' && c != '-' && c != ':' && c != ' ' && c != '.') return false;
     return !s.empty();
@@ -80,8 +73,7 @@ bool is_zero_date(std::string_view s)
 
 }  // namespace
 
-sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text)
-{
+sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text) {
     sql_column c;
     c.name = udb_name(tk_utf8_to_unicode(std::string_view(f.name ? f.name : "", f.name ? f.name_length : 0)));
     c.mysql_type = f.type;
@@ -114,16 +106,14 @@ sql_column sql_column::from_field(const MYSQL_FIELD& f, bool blob_as_text)
     return c;
 }
 
-sql_columns sql_read_columns(const MYSQL_FIELD* fields, unsigned count, bool blob_as_text)
-{
+sql_columns sql_read_columns(const MYSQL_FIELD* fields, unsigned count, bool blob_as_text) {
     sql_columns cols;
     cols.reserve(count);
     for (unsigned i = 0; i < count; ++i) cols.push_back(sql_column::from_field(fields[i], blob_as_text));
     return cols;
 }
 
-ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad)
-{
+ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad) {
     if (!cell) return ole_variant();
     const std::string_view text(cell, len);
     switch (col.how) {
@@ -169,10 +159,9 @@ ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned lon
 namespace {
 
 // What is wrong with a cell that cannot be carried.
-std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned long len)
-{
-    const std::wstring shown = L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" +
-                               col.name.str() + L"'";
+std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned long len) {
+    const std::wstring shown =
+        L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" + col.name.str() + L"'";
     if (col.how == sql_column::path::time)
         return L"The TIME value " + shown + L" is not a time of day (00:00:00 to 24:00:00)";
     if (col.how == sql_column::path::date) {
@@ -185,8 +174,7 @@ std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned lon
            L", which a PostgreSQL text cannot hold";
 }
 
-void report_bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin)
-{
+void report_bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin) {
     std::wstring context = origin.table ? *origin.table : std::wstring();
     context += L", record #" + std::to_wstring(origin.record_number);
     const tk_exception error(bad_cell_text(col, cell, len) + L"; the cell is left empty.", 0);
@@ -199,14 +187,12 @@ void report_bad_cell(const sql_column& col, const char* cell, unsigned long len,
 }  // namespace
 
 sql_record::sql_record(const sql_columns* columns, const unsigned long* lengths, char** row,
-                       const sql_row_origin& origin)
-{
+                       const sql_row_origin& origin) {
     if (!columns) throw tk_mail_assertion("sql_rec", 17);
     fill(*columns, lengths, row, origin);
 }
 
-int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char** row, const sql_row_origin& origin)
-{
+int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char** row, const sql_row_origin& origin) {
     tk_trace(1, "sql_record::ctor (n_fields=%d)", static_cast<int>(cols.size()));
     clear();
     reserve(cols.size());

@@ -28,21 +28,21 @@ VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_t
 // geometry), not the BINARY flag, which _bin collations and JSON carry too.
 struct sql_column {
     enum class path : std::uint8_t {
-        text,      // UTF-8 text; one holding a NUL character cannot be carried
-        bytes,     // the bytes whole, zero bytes included
-        parse,     // the text parsed into vt (numbers, dates, YEAR)
-        time,      // TIME: only 00:00:00 to 23:59:59 is a time of day
-        date,      // DATE, DATETIME, TIMESTAMP: the zero date gives an empty value,
-                   // any other text that is no date cannot be carried
-        bit1,      // BIT(1): true when the byte is not zero
-        bits,      // wider BIT: the bits as an 8-byte integer
+        text,         // UTF-8 text; one holding a NUL character cannot be carried
+        bytes,        // the bytes whole, zero bytes included
+        parse,        // the text parsed into vt (numbers, dates, YEAR)
+        time,         // TIME: only 00:00:00 to 23:59:59 is a time of day
+        date,         // DATE, DATETIME, TIMESTAMP: the zero date gives an empty value,
+                      // any other text that is no date cannot be carried
+        bit1,         // BIT(1): true when the byte is not zero
+        bits,         // wider BIT: the bits as an 8-byte integer
         float_exact,  // a FLOAT read through its exact double: rounded to the float
                       // again (no digit is lost to a server that prints fewer) and
                       // carried as that double, so a double column gets it exactly
     };
 
     udb_name name;
-    VARTYPE vt = VT_BSTR;      // type code of the column and of its values
+    VARTYPE vt = VT_BSTR;  // type code of the column and of its values
     path how = path::text;
     // The column cannot be left empty (NOT NULL where it is copied to): a
     // value that cannot be carried refuses its row instead, and so does
@@ -77,15 +77,13 @@ class sql_record : public udb_record {
 public:
     sql_record() = default;
     // Assertion (sql_rec, 17) without column descriptions.
-    sql_record(const sql_columns* columns, const unsigned long* lengths, char** row,
-               const sql_row_origin& origin = {});
+    sql_record(const sql_columns* columns, const unsigned long* lengths, char** row, const sql_row_origin& origin = {});
 
     // Replaces the fields by those of the row, reusing the field storage.
     // Returns the number of cells whose value cannot be carried: each is left
     // empty and reported to the origin's reports, or, in a not_null
     // column, refuses the row (udb_record::refusal) without a report of its own.
-    int fill(const sql_columns& columns, const unsigned long* lengths, char** row,
-             const sql_row_origin& origin);
+    int fill(const sql_columns& columns, const unsigned long* lengths, char** row, const sql_row_origin& origin);
 };
 
 // One cell's value; sets *bad when the cell cannot be carried (value empty),

@@ -20,8 +20,7 @@ namespace {
 
 // Rows of a statement, fetched and dropped: the count of a SELECT that cannot
 // stand inside COUNT(*) (two output columns of the same name).
-std::int64_t count_rows(sql_database& db, const std::string& sql)
-{
+std::int64_t count_rows(sql_database& db, const std::string& sql) {
     MYSQL* m = db.connection();
     const sql_result res = db.do_query2(sql);
     if (!res) {
@@ -34,8 +33,7 @@ std::int64_t count_rows(sql_database& db, const std::string& sql)
     return n;
 }
 
-std::int64_t first_cell_as_count(sql_tmp_recordset* rs)
-{
+std::int64_t first_cell_as_count(sql_tmp_recordset* rs) {
     if (!rs || rs->is_eof() || rs->get_item()->empty()) return 0;
     const std::string text = (*rs->get_item())[0].to_string();
     std::int64_t n = 0;
@@ -43,14 +41,12 @@ std::int64_t first_cell_as_count(sql_tmp_recordset* rs)
     return n;
 }
 
-bool is_zero_date_default(const std::wstring& s)
-{
+bool is_zero_date_default(const std::wstring& s) {
     return s.empty() || s == L"0000-00-00" || s == L"0000-00-00 00:00:00" || s == L"00000000000000";
 }
 
 // A BIT default as SHOW COLUMNS gives it: b'101'.
-bool parse_bit_literal(const std::wstring& s, std::uint64_t& out)
-{
+bool parse_bit_literal(const std::wstring& s, std::uint64_t& out) {
     if (s.size() < 3 || (s[0] != L'b' && s[0] != L'B') || s[1] != L'\'' || s.back() != L'\'') return false;
     out = 0;
     for (std::size_t i = 2; i + 1 < s.size(); ++i) {
@@ -63,8 +59,7 @@ bool parse_bit_literal(const std::wstring& s, std::uint64_t& out)
 // CHAR, ENUM and SET: the metadata length counts bytes, the characters times
 // the longest character of the result's character set; the column holds
 // characters (as VARCHAR's declared length does).
-std::uint32_t length_in_characters(const MYSQL_FIELD& f)
-{
+std::uint32_t length_in_characters(const MYSQL_FIELD& f) {
     const MARIADB_CHARSET_INFO* cs = mariadb_get_charset_by_nr(f.charsetnr);
     const unsigned long per_char = cs && cs->char_maxlen > 1 ? cs->char_maxlen : 1;
     return static_cast<std::uint32_t>((f.length + per_char - 1) / per_char);
@@ -73,8 +68,7 @@ std::uint32_t length_in_characters(const MYSQL_FIELD& f)
 // The metadata length of a FLOAT column.
 constexpr std::uint32_t float_length = 12;
 
-std::string lower_ascii(std::string s)
-{
+std::string lower_ascii(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
@@ -82,8 +76,7 @@ std::string lower_ascii(std::string s)
 
 // A SHOW COLUMNS type that is a FLOAT carried as one: "float", "float unsigned",
 // "float(10,0)"; FLOAT(p, s) with 0 < s < p becomes a decimal (refine_columns).
-bool is_float_type(const std::string& type)
-{
+bool is_float_type(const std::string& type) {
     if (type.compare(0, 5, "float") != 0) return false;
     if (type.size() > 5 && type[5] != ' ' && type[5] != '(') return false;
     int p = 0, s = 0;
@@ -95,8 +88,7 @@ bool is_float_type(const std::string& type)
 
 // ---- snapshot -------------------------------------------------------------------------
 
-sql_snapshot::sql_snapshot(sql_database& db) : m_mysql(db.connection())
-{
+sql_snapshot::sql_snapshot(sql_database& db) : m_mysql(db.connection()) {
     const std::uint32_t v = db.engine().server_version();
     const std::string isolation = sql_isolation_stmt(v);
     const std::string start = sql_snapshot_stmt(v);
@@ -110,8 +102,7 @@ sql_snapshot::sql_snapshot(sql_database& db) : m_mysql(db.connection())
     m_active = true;
 }
 
-sql_snapshot::~sql_snapshot()
-{
+sql_snapshot::~sql_snapshot() {
     if (m_active && mysql_query(m_mysql, "COMMIT") != 0)
         tk_trace(2, "Cannot end the consistent snapshot: %s", mysql_error(m_mysql));
 }
@@ -119,8 +110,7 @@ sql_snapshot::~sql_snapshot()
 // ---- sql_recordset --------------------------------------------------------------------
 
 sql_recordset::sql_recordset(sql_database& db, const std::wstring& table_name, udb_relationships& relationships)
-    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships)
-{
+    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships) {
     tk_trace(2, "sql_recordset::sql_recordset1");
     m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
@@ -128,8 +118,7 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& table_name, u
 
 sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
                              udb_relationships& relationships)
-    : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships)
-{
+    : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships) {
     tk_trace(2, "sql_recordset::sql_recordset2");
     m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
@@ -137,31 +126,26 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const s
 
 sql_recordset::sql_recordset(deferred, sql_database& db, const std::wstring& table_name,
                              udb_relationships& relationships)
-    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships)
-{
+    : udb_recordset(table_name, true), m_db(&db), m_relationships(&relationships) {
     tk_trace(2, "sql_recordset::sql_recordset1");
 }
 
-sql_recordset::~sql_recordset()
-{
+sql_recordset::~sql_recordset() {
     tk_trace(1, "sql_recordset::dtor");
     clean();
 }
 
-void sql_recordset::abandon() noexcept
-{
+void sql_recordset::abandon() noexcept {
     if (m_stream) m_stream->abandon();
 }
 
-std::string sql_recordset::source_sql() const
-{
+std::string sql_recordset::source_sql() const {
     if (is_query()) return sql_trim_query(tk_to_utf8(m_query_text));
     if (!m_select_sql.empty()) return m_select_sql;
     return sql_select_table_stmt(tk_to_utf8(m_table_name), m_db->engine().server_version());
 }
 
-std::int64_t sql_recordset::get_rec_count()
-{
+std::int64_t sql_recordset::get_rec_count() {
     tk_trace(2, "sql_recordset::get_rec_count");
     if (!is_query()) {
         auto rs = m_db->query_tmp(sql_count_table_stmt(tk_to_utf8(m_table_name), m_db->engine().server_version()));
@@ -179,14 +163,12 @@ std::int64_t sql_recordset::get_rec_count()
     return count_rows(*m_db, sql_trim_query(query));
 }
 
-void sql_recordset::initialize()
-{
+void sql_recordset::initialize() {
     describe();
     start_reading();
 }
 
-void sql_recordset::describe()
-{
+void sql_recordset::describe() {
     tk_trace(2, "sql_recordset::initialize");
     clean();
     m_rec_count = get_rec_count();
@@ -200,11 +182,16 @@ void sql_recordset::describe()
         const MYSQL_FIELD& f = fields[i];
         const sql_column& col = cols[i];
         std::uint32_t subtype = 0;
-        if (f.type == MYSQL_TYPE_DATETIME) subtype = 1;
-        else if (f.type == MYSQL_TYPE_DATE) subtype = 2;
-        else if (f.type == MYSQL_TYPE_TIME) subtype = 3;
-        else if (col.vt == VT_I8) subtype = 1;
-        else if (col.vt == VT_UI8) subtype = 2;
+        if (f.type == MYSQL_TYPE_DATETIME)
+            subtype = 1;
+        else if (f.type == MYSQL_TYPE_DATE)
+            subtype = 2;
+        else if (f.type == MYSQL_TYPE_TIME)
+            subtype = 3;
+        else if (col.vt == VT_I8)
+            subtype = 1;
+        else if (col.vt == VT_UI8)
+            subtype = 2;
         std::uint32_t size = static_cast<std::uint32_t>(f.length);
         if (f.type == MYSQL_TYPE_STRING && col.how == sql_column::path::text) size = length_in_characters(f);
         VARTYPE vt = col.vt;
@@ -217,7 +204,8 @@ void sql_recordset::describe()
                 not_null = fc.not_null;
                 auto_increment = fc.auto_increment;
             }
-        tk_trace(2, "GOT FIELD: name=%s, type=%d, size=%d", f.name, static_cast<int>(f.type), static_cast<int>(f.length));
+        tk_trace(2, "GOT FIELD: name=%s, type=%d, size=%d", f.name, static_cast<int>(f.type),
+                 static_cast<int>(f.length));
         if (f.type >= MYSQL_TYPE_TINY_BLOB && f.type <= MYSQL_TYPE_BLOB && col.vt == VT_BSTR)
             tk_trace(2, "Change type from BLOB to TEXT");
         if (f.type == MYSQL_TYPE_DECIMAL || f.type == MYSQL_TYPE_NEWDECIMAL) {
@@ -234,15 +222,13 @@ void sql_recordset::describe()
     }
 }
 
-void sql_recordset::start_reading()
-{
+void sql_recordset::start_reading() {
     mark_not_null_columns();
     load_window();
     m_first_window = true;
 }
 
-void sql_recordset::open_stream()
-{
+void sql_recordset::open_stream() {
     m_stream = std::make_unique<sql_database::sql_limited_query>(
         *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql());
     for (const float_column& fc : m_float_columns)
@@ -251,8 +237,7 @@ void sql_recordset::open_stream()
     mark_not_null_columns();
 }
 
-void sql_recordset::mark_not_null_columns()
-{
+void sql_recordset::mark_not_null_columns() {
     if (!m_stream) return;
     const std::size_t n = std::min<std::size_t>(m_stream->field_count(), m_schema.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -261,15 +246,13 @@ void sql_recordset::mark_not_null_columns()
     }
 }
 
-void sql_recordset::clean()
-{
+void sql_recordset::clean() {
     tk_trace(2, "sql_recordset::clean");
     // The records stay allocated so the next window refills them.
     m_filled = 0;
 }
 
-void sql_recordset::load_window()
-{
+void sql_recordset::load_window() {
     clean();
     m_first_window = false;
     if (!m_stream || m_stream->at_end()) return;
@@ -286,27 +269,23 @@ void sql_recordset::load_window()
                  static_cast<long long>(m_rows_read));
 }
 
-void sql_recordset::append_record(const udb_record&)
-{
+void sql_recordset::append_record(const udb_record&) {
     tk_trace(1, "sql_recordset::append_record");
     throw tk_mail_assertion("sql_recs", 172);
 }
 
-udb_record* sql_recordset::get_item()
-{
+udb_record* sql_recordset::get_item() {
     if (m_before_window || m_win_pos >= m_filled) return nullptr;
     return m_window[m_win_pos].get();
 }
 
-bool sql_recordset::is_eof()
-{
+bool sql_recordset::is_eof() {
     // The stream decides: a slot left empty means the result has ended, also
     // when the table shrank below its count.
     return m_before_window == 0 && m_win_pos >= m_filled;
 }
 
-void sql_recordset::next()
-{
+void sql_recordset::next() {
     tk_trace(1, "sql_recordset::next");
     if (m_before_window) {
         --m_before_window;
@@ -323,8 +302,7 @@ void sql_recordset::next()
     ++m_abs_pos;
 }
 
-void sql_recordset::prev()
-{
+void sql_recordset::prev() {
     tk_trace(1, "sql_recordset::prev");
     if (m_abs_pos == 0) return;
     if (m_win_pos > 0 && m_before_window == 0)
@@ -334,8 +312,7 @@ void sql_recordset::prev()
     --m_abs_pos;
 }
 
-void sql_recordset::reset()
-{
+void sql_recordset::reset() {
     tk_trace(1, "sql_recordset::reset");
     m_abs_pos = 0;
     m_win_pos = 0;
@@ -352,10 +329,8 @@ void sql_recordset::reset()
 
 // ---- sql_table --------------------------------------------------------------------------
 
-sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships,
-                     bool read_rows)
-    : sql_recordset(deferred{}, db, table_name, relationships)
-{
+sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships, bool read_rows)
+    : sql_recordset(deferred{}, db, table_name, relationships) {
     tk_trace(2, "sql_table::ctor");
     tk_trace(2, "sql_table::initialize");
     m_catalogue_only = !read_rows;
@@ -384,8 +359,7 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
 }
 
 sql_table::quoted_defaults sql_table::read_quoted_defaults(sql_database& db, const std::string& name,
-                                                            std::uint32_t version)
-{
+                                                           std::uint32_t version) {
     quoted_defaults defaults;
     if (!sql_gate::quotes_literal_defaults(version, db.engine().is_mariadb())) return defaults;
     std::unique_ptr<sql_tmp_recordset> rows;
@@ -404,13 +378,9 @@ sql_table::quoted_defaults sql_table::read_quoted_defaults(sql_database& db, con
     return defaults;
 }
 
-sql_table::~sql_table()
-{
-    tk_trace(2, "sql_table::dtor");
-}
+sql_table::~sql_table() { tk_trace(2, "sql_table::dtor"); }
 
-void sql_table::plan_reads(sql_tmp_recordset& rows, const std::string& name, std::uint32_t version)
-{
+void sql_table::plan_reads(sql_tmp_recordset& rows, const std::string& name, std::uint32_t version) {
     std::vector<sql_read_column> read;
     std::vector<float_column> floats;
     for (rows.reset(); !rows.is_eof(); rows.next()) {
@@ -430,8 +400,7 @@ void sql_table::plan_reads(sql_tmp_recordset& rows, const std::string& name, std
     tk_trace(2, "Reading the columns by name: %s", m_select_sql.c_str());
 }
 
-void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& defaults)
-{
+void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& defaults) {
     for (rows.reset(); !rows.is_eof(); rows.next()) {
         const udb_record& row = *rows.get_item();
         if (row.size() < 3) continue;
@@ -473,8 +442,7 @@ void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& d
 }
 
 void sql_table::refine_default(t_ftd& col, const std::wstring& def, const std::string& extra,
-                               const quoted_defaults& defaults)
-{
+                               const quoted_defaults& defaults) {
     if (!def.empty()) {
         const bool date = col.vartype == VT_DATE;
         sql_default_kind kind = sql_default_from_show_columns(def, extra, date);
@@ -511,16 +479,18 @@ void sql_table::refine_default(t_ftd& col, const std::wstring& def, const std::s
         col.def_value = ole_variant();
         if (!bytes.empty()) col.def_value.attach_binary(bytes.data(), bytes.size());
     } else if (parse_bit_literal(def, bits)) {
-        if (col.vartype == VT_BOOL) col.def_value = ole_variant(bits != 0);
-        else if (col.vartype == VT_UI8) col.def_value = ole_variant(static_cast<unsigned long long>(bits));
-        else col.def_value = ole_variant(static_cast<long long>(bits));
+        if (col.vartype == VT_BOOL)
+            col.def_value = ole_variant(bits != 0);
+        else if (col.vartype == VT_UI8)
+            col.def_value = ole_variant(static_cast<unsigned long long>(bits));
+        else
+            col.def_value = ole_variant(static_cast<long long>(bits));
     } else {
         col.def_value = ole_variant::from_wstring(def, col.vartype);
     }
 }
 
-void sql_table::read_indexes(sql_tmp_recordset& rows)
-{
+void sql_table::read_indexes(sql_tmp_recordset& rows) {
     for (rows.reset(); !rows.is_eof(); rows.next()) {
         const udb_record& row = *rows.get_item();
         if (row.size() < 5) continue;
@@ -539,16 +509,14 @@ void sql_table::read_indexes(sql_tmp_recordset& rows)
 
 // ---- sql_tmp_recordset ------------------------------------------------------------------
 
-sql_tmp_recordset::sql_tmp_recordset(sql_result result, const sql_engine& engine) : udb_recordset(L"", true)
-{
+sql_tmp_recordset::sql_tmp_recordset(sql_result result, const sql_engine& engine) : udb_recordset(L"", true) {
     tk_trace(1, "sql_tmp_recordset::sql_tmp_recordset");
     initialize(std::move(result), engine);
 }
 
 sql_tmp_recordset::~sql_tmp_recordset() = default;
 
-void sql_tmp_recordset::initialize(sql_result result, const sql_engine& engine)
-{
+void sql_tmp_recordset::initialize(sql_result result, const sql_engine& engine) {
     tk_trace(1, "sql_tmp_recordset::initialize");
     if (!result) throw tk_mail_assertion("sql_recs", 293);
     MYSQL_RES* res = result.get();
@@ -564,15 +532,9 @@ void sql_tmp_recordset::initialize(sql_result result, const sql_engine& engine)
     if (MYSQL* connection = engine.handle(); mysql_errno(connection)) throw sql_exception(connection);
 }
 
-void sql_tmp_recordset::append_record(const udb_record&)
-{
-    throw tk_mail_assertion("sql_recs", 286);
-}
+void sql_tmp_recordset::append_record(const udb_record&) { throw tk_mail_assertion("sql_recs", 286); }
 
-udb_record* sql_tmp_recordset::get_item()
-{
-    return m_pos < m_rows.size() ? m_rows[m_pos].get() : nullptr;
-}
+udb_record* sql_tmp_recordset::get_item() { return m_pos < m_rows.size() ? m_rows[m_pos].get() : nullptr; }
 
 bool sql_tmp_recordset::is_eof() { return m_pos >= static_cast<std::uint64_t>(m_rec_count); }
 void sql_tmp_recordset::next() { ++m_pos; }
@@ -582,13 +544,11 @@ void sql_tmp_recordset::reset() { m_pos = 0; }
 // ---- sql_fk_parser ----------------------------------------------------------------------
 
 sql_fk_parser::sql_fk_parser(const std::wstring& table_name, const std::string& create_text)
-    : m_table_name(table_name), m_lines(tk_split(create_text, '\n'))
-{
+    : m_table_name(table_name), m_lines(tk_split(create_text, '\n')) {
     tk_trace(2, "sql_fk_parser::ctor(%s)", create_text.c_str());
 }
 
-void sql_fk_parser::do_parse(udb_relationships&)
-{
+void sql_fk_parser::do_parse(udb_relationships&) {
     tk_trace(2, "sql_fk_parser::do_parse");
     tk_trace(1, "Got %d chunks", static_cast<int>(m_lines.size()));
 }

@@ -9,8 +9,8 @@
 
 #include "sql/sql_db.h"
 #include "sql/sql_rec.h"
-#include "udb/udb_rel.h"
 #include "udb/udb_recs.h"
+#include "udb/udb_rel.h"
 
 struct st_mysql;
 class sql_engine;
@@ -93,9 +93,9 @@ protected:
     std::uint64_t m_abs_pos = 0;
     std::uint32_t m_win_pos = 0;
     sql_database::sql_limited_query::window m_window;
-    std::uint32_t m_filled = 0;          // slots that hold a row
-    std::uint32_t m_before_window = 0;   // prev steps taken back across the window's start
-    bool m_first_window = false;         // the window holds the stream's first rows
+    std::uint32_t m_filled = 0;         // slots that hold a row
+    std::uint32_t m_before_window = 0;  // prev steps taken back across the window's start
+    bool m_first_window = false;        // the window holds the stream's first rows
     std::int64_t m_rows_read = 0;
     std::string m_select_sql;  // a table's columns by name; empty for SELECT *
     std::vector<float_column> m_float_columns;

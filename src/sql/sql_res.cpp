@@ -2,7 +2,4 @@
 
 #include <mysql.h>
 
-void sql_result_free::operator()(MYSQL_RES* result) const noexcept
-{
-    mysql_free_result(result);
-}
+void sql_result_free::operator()(MYSQL_RES* result) const noexcept { mysql_free_result(result); }

@@ -4,15 +4,14 @@
 
 #include <vector>
 
-#include "sql/sql_exc.h"
 #include "platform/pf_text.h"
+#include "sql/sql_exc.h"
 #include "sql/sql_res.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-std::optional<std::string> sql_read_value(MYSQL* m, const std::string& select)
-{
+std::optional<std::string> sql_read_value(MYSQL* m, const std::string& select) {
     tk_trace(1, "sql_read_value(%s)", select.c_str());
     if (mysql_real_query(m, select.data(), select.size()) != 0) throw sql_exception(m, select);
     const sql_result res(mysql_store_result(m));
@@ -26,8 +25,7 @@ std::optional<std::string> sql_read_value(MYSQL* m, const std::string& select)
     return std::string(row[0], lengths[0]);
 }
 
-void sql_run(MYSQL* m, std::string_view statement)
-{
+void sql_run(MYSQL* m, std::string_view statement) {
     if (mysql_real_query(m, statement.data(), statement.size()) != 0) throw sql_exception(m, statement);
     // A statement with rows: read and discard them.
     const sql_result res(mysql_use_result(m));
@@ -35,12 +33,9 @@ void sql_run(MYSQL* m, std::string_view statement)
 }
 
 sql_session_setting::sql_session_setting(MYSQL* connection, std::string name, bool quoted)
-    : m_mysql(connection), m_name(std::move(name)), m_quoted(quoted)
-{
-}
+    : m_mysql(connection), m_name(std::move(name)), m_quoted(quoted) {}
 
-sql_session_setting::~sql_session_setting()
-{
+sql_session_setting::~sql_session_setting() {
     if (!m_changed) return;
     try {
         restore();
@@ -49,14 +44,12 @@ sql_session_setting::~sql_session_setting()
     }
 }
 
-const std::string& sql_session_setting::original()
-{
+const std::string& sql_session_setting::original() {
     if (!m_original) m_original = sql_read_value(m_mysql, "SELECT @@SESSION." + m_name).value_or(std::string());
     return *m_original;
 }
 
-std::string sql_session_setting::assignment(const std::string& value) const
-{
+std::string sql_session_setting::assignment(const std::string& value) const {
     std::string s = "SET " + m_name + " = ";
     if (!m_quoted) return s + value;
     std::string escaped(value.size() * 2 + 1, '\0');
@@ -64,25 +57,22 @@ std::string sql_session_setting::assignment(const std::string& value) const
     return s + "'" + escaped + "'";
 }
 
-void sql_session_setting::change(const std::string& value)
-{
+void sql_session_setting::change(const std::string& value) {
     if (original() == value && !m_changed) return;
     sql_run(m_mysql, assignment(value));
     m_changed = true;
 }
 
-void sql_session_setting::restore()
-{
+void sql_session_setting::restore() {
     if (!m_changed) return;
     m_changed = false;  // a failed restore is not tried again by the destructor
     sql_run(m_mysql, assignment(*m_original));
 }
 
-std::string sql_writing_mode(std::string_view current)
-{
-    static constexpr std::string_view dropped[] = {"ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL",
-                                                   "ANSI",        "DB2",                  "MAXDB",
-                                                   "MSSQL",       "ORACLE",               "POSTGRESQL"};
+std::string sql_writing_mode(std::string_view current) {
+    static constexpr std::string_view dropped[] = {
+        "ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL", "ANSI", "DB2", "MAXDB", "MSSQL", "ORACLE",
+        "POSTGRESQL"};
     std::string out;
     bool has_zero = false, has_strict = false;
     for (const std::string& part : tk_split(current, ',')) {
@@ -101,8 +91,7 @@ std::string sql_writing_mode(std::string_view current)
     return out;
 }
 
-void sql_use_writing_mode(sql_session_setting& mode, std::uint32_t server_version)
-{
+void sql_use_writing_mode(sql_session_setting& mode, std::uint32_t server_version) {
     if (server_version < sql_version_number(4, 1, 0)) return;
     mode.change(sql_writing_mode(mode.original()));
 }

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/pf_text.h"
 #include "sql/sql_db.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
-#include "platform/pf_text.h"
 #include "sql/sql_recs.h"
 #include "sql/sql_rpt.h"
 #include "sql/sql_util.h"
@@ -30,8 +30,7 @@ const char* const not_conforming =
     "The structure of data source does not conform to the destination table. For more information see "
     "Troubleshooting article of the product documentation.";
 
-std::size_t read_packet_limit(MYSQL* m)
-{
+std::size_t read_packet_limit(MYSQL* m) {
     try {
         const auto v = sql_read_value(m, "SELECT @@max_allowed_packet");
         if (v) {
@@ -46,8 +45,7 @@ std::size_t read_packet_limit(MYSQL* m)
 
 // True when a refused multi-row INSERT leaves nothing of itself in the table:
 // the table's engine has transactions.
-bool is_transactional(sql_database& db, const std::wstring& table)
-{
+bool is_transactional(sql_database& db, const std::wstring& table) {
     const std::string statement =
         "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
         "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = '" +
@@ -66,8 +64,7 @@ bool is_transactional(sql_database& db, const std::wstring& table)
 // ---- field finder -------------------------------------------------------------------------
 
 sql_field_finder::sql_field_finder(const sql_dialect& dialect, const udb_record& record)
-    : m_validator(sql_create_fn_validator(dialect, record))
-{
+    : m_validator(sql_create_fn_validator(dialect, record)) {
     tk_trace(1, "sql_field_finder::ctor");
     tk_trace(1, "sql_field_finder::intialize");
     m_names.reserve(record.size());
@@ -86,8 +83,7 @@ sql_field_finder::sql_field_finder(const sql_dialect& dialect, const udb_record&
 
 sql_field_finder::~sql_field_finder() = default;
 
-int sql_field_finder::get_field_idx(const std::wstring& name) const
-{
+int sql_field_finder::get_field_idx(const std::wstring& name) const {
     tk_trace_w(1, L"sql_field_finder::get_field_idx(%s)", name.c_str());
     const auto it = std::find(m_names.begin(), m_names.end(), name);
     return it == m_names.end() ? -1 : static_cast<int>(it - m_names.begin());
@@ -97,9 +93,14 @@ int sql_field_finder::get_field_idx(const std::wstring& name) const
 
 sql_row_writer::sql_row_writer(sql_database& db, const std::wstring& table_name, const udb_schema& schema,
                                const udb_indexes& indexes, int key_index)
-    : m_db(db), m_dialect(db.engine().dialect()), m_table_name(table_name), m_qualified(db.qualified(table_name)),
-      m_schema(schema), m_indexes(indexes), m_key_index(key_index), m_mode(db.connection(), "sql_mode", true)
-{
+    : m_db(db),
+      m_dialect(db.engine().dialect()),
+      m_table_name(table_name),
+      m_qualified(db.qualified(table_name)),
+      m_schema(schema),
+      m_indexes(indexes),
+      m_key_index(key_index),
+      m_mode(db.connection(), "sql_mode", true) {
     tk_trace(2, "sql_row_writer::ctor");
     m_packet_limit = read_packet_limit(db.connection());
     m_batch_limit = std::min(max_batch, m_packet_limit);
@@ -107,22 +108,19 @@ sql_row_writer::sql_row_writer(sql_database& db, const std::wstring& table_name,
     begin();
 }
 
-sql_row_writer::~sql_row_writer()
-{
+sql_row_writer::~sql_row_writer() {
     if (!m_pending.empty())
         tk_trace(2, "sql_row_writer::dtor: %d rows not sent are discarded", static_cast<int>(m_rows.size()));
     // m_mode's destructor puts the session's mode back (a failure only traced).
 }
 
-void sql_row_writer::begin()
-{
+void sql_row_writer::begin() {
     if (m_pinned) return;
     sql_use_writing_mode(m_mode, m_dialect.version);
     m_pinned = true;
 }
 
-bool sql_row_writer::plan::matches(const udb_record& record) const
-{
+bool sql_row_writer::plan::matches(const udb_record& record) const {
     if (record.size() != field_names.size()) return false;
     for (std::size_t i = 0; i < record.size(); ++i) {
         // The plan keeps its names alive, so the same text object means the same name.
@@ -133,8 +131,7 @@ bool sql_row_writer::plan::matches(const udb_record& record) const
     return true;
 }
 
-sql_row_writer::plan sql_row_writer::make_plan(const udb_record& record) const
-{
+sql_row_writer::plan sql_row_writer::make_plan(const udb_record& record) const {
     plan p;
     p.field_names.reserve(record.size());
     for (const udb_field& f : record) p.field_names.push_back(f.name);
@@ -180,8 +177,7 @@ sql_row_writer::plan sql_row_writer::make_plan(const udb_record& record) const
     return p;
 }
 
-void sql_row_writer::build_row(const udb_record& record)
-{
+void sql_row_writer::build_row(const udb_record& record) {
     const plan& p = *m_plan;
     const bool rules = udb_custom_conversion::exists();
     m_row.clear();
@@ -198,8 +194,7 @@ void sql_row_writer::build_row(const udb_record& record)
     m_row.push_back(')');
 }
 
-void sql_row_writer::append(const udb_record& record, std::int64_t record_no)
-{
+void sql_row_writer::append(const udb_record& record, std::int64_t record_no) {
     tk_trace(1, "sql_row_writer::append");
     // A row its source could not read whole is not stored changed.
     if (record.refused()) throw tk_exception(record.refusal(), 0);
@@ -238,14 +233,12 @@ void sql_row_writer::append(const udb_record& record, std::int64_t record_no)
     if (m_pending.size() >= m_batch_limit) send_pending();
 }
 
-void sql_row_writer::report_refused(const tk_exception& error, std::int64_t record_no)
-{
+void sql_row_writer::report_refused(const tk_exception& error, std::int64_t record_no) {
     ++m_refused;
     m_db.engine().value_reports().report(error, m_table_name + L", record #" + std::to_wstring(record_no));
 }
 
-void sql_row_writer::send_one(const std::string& head, std::string_view row, std::int64_t record_no)
-{
+void sql_row_writer::send_one(const std::string& head, std::string_view row, std::int64_t record_no) {
     std::string statement;
     statement.reserve(head.size() + row.size());
     statement += head;
@@ -258,8 +251,7 @@ void sql_row_writer::send_one(const std::string& head, std::string_view row, std
     }
 }
 
-void sql_row_writer::send_pending()
-{
+void sql_row_writer::send_pending() {
     if (m_pending.empty()) return;
     tk_trace(2, "Run SQL query: [%d rows, %d bytes]", static_cast<int>(m_rows.size()),
              static_cast<int>(m_pending.size()));
@@ -281,8 +273,7 @@ void sql_row_writer::send_pending()
         send_one(head, std::string_view(batch).substr(r.begin, r.end - r.begin), r.record_no);
 }
 
-void sql_row_writer::complete()
-{
+void sql_row_writer::complete() {
     tk_trace(2, "sql_row_writer::complete");
     send_pending();
     if (m_pinned) {
@@ -291,8 +282,7 @@ void sql_row_writer::complete()
     }
 }
 
-void sql_row_writer::update(const udb_record& record)
-{
+void sql_row_writer::update(const udb_record& record) {
     tk_trace(1, "sql_table::update");
     if (m_key_index == -1) {
         tk_trace(1, "There's no primary/unique key");
@@ -340,8 +330,7 @@ void sql_row_writer::update(const udb_record& record)
 
 // ---- the table's writing operations -------------------------------------------------------
 
-void sql_table::append_record(const udb_record& record)
-{
+void sql_table::append_record(const udb_record& record) {
     tk_trace(1, "sql_table::append_record");
     if (!m_writer) m_writer = std::make_unique<sql_row_writer>(*m_db, m_table_name, m_schema, m_indexes, m_key_index);
     const std::int64_t refused_before = m_writer->refused();
@@ -354,14 +343,12 @@ void sql_table::append_record(const udb_record& record)
     m_rec_count += 1 - (m_writer->refused() - refused_before);
 }
 
-void sql_table::update(const udb_record& record)
-{
+void sql_table::update(const udb_record& record) {
     if (!m_writer) m_writer = std::make_unique<sql_row_writer>(*m_db, m_table_name, m_schema, m_indexes, m_key_index);
     m_writer->update(record);
 }
 
-void sql_table::complete()
-{
+void sql_table::complete() {
     if (!m_writer) return;
     const std::int64_t refused_before = m_writer->refused();
     try {

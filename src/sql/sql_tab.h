@@ -78,11 +78,11 @@ public:
 private:
     // Which field goes to which column, worked out once per shape of record.
     struct plan {
-        std::vector<udb_name> field_names;     // the record's, kept alive for the shape test
-        std::vector<int> field_of_column;      // record position per written column
-        std::vector<const t_ftd*> columns;     // written columns, in statement order
-        std::vector<std::string> defaults;     // stand-in literal for NULL (NOT NULL with default)
-        std::string head;                      // INSERT INTO ... (columns) VALUES
+        std::vector<udb_name> field_names;  // the record's, kept alive for the shape test
+        std::vector<int> field_of_column;   // record position per written column
+        std::vector<const t_ftd*> columns;  // written columns, in statement order
+        std::vector<std::string> defaults;  // stand-in literal for NULL (NOT NULL with default)
+        std::string head;                   // INSERT INTO ... (columns) VALUES
         bool matches(const udb_record& record) const;
     };
     struct pending_row {

@@ -28,11 +28,19 @@ constexpr unsigned max_decimal_scale_mariadb = 38;
 
 bool is_binary_code(unsigned t) { return t == VT_BLOB || t == VT_BLOB_OBJECT; }
 
-bool is_integer_code(unsigned t)
-{
+bool is_integer_code(unsigned t) {
     switch (t) {
-    case VT_I2: case VT_I4: case VT_BOOL: case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4:
-    case VT_I8: case VT_UI8: case VT_INT: case VT_UINT: return true;
+    case VT_I2:
+    case VT_I4:
+    case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
     default: return false;
     }
 }
@@ -41,8 +49,7 @@ bool is_real_code(unsigned t) { return t == VT_R4 || t == VT_R8 || t == VT_CY ||
 
 // Text, date, or the literal of a string in single quotes.
 template <class S>
-void append_quoted_ascii(S& out, std::string_view s)
-{
+void append_quoted_ascii(S& out, std::string_view s) {
     out.push_back('\'');
     out.append(s.begin(), s.end());
     out.push_back('\'');
@@ -51,8 +58,7 @@ void append_quoted_ascii(S& out, std::string_view s)
 // The canonical date or time text of a value's time, in quotes; false for an
 // invalid date.
 template <class S>
-bool append_date_literal(S& out, const ole_date& d)
-{
+bool append_date_literal(S& out, const ole_date& d) {
     if (!d.is_valid()) return false;
     char buf[ole_date::max_text];
     std::string_view s(buf, d.format(buf));
@@ -66,8 +72,7 @@ bool is_hex(char c) { return pf_hex_value(static_cast<unsigned char>(c)) >= 0; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // A hexadecimal (0x1F) or decimal (123) literal a binary column may take bare.
-bool is_bare_binary_literal(std::string_view s)
-{
+bool is_bare_binary_literal(std::string_view s) {
     if (s.size() < 2 || !is_digit(s[0])) return false;
     if (s[1] == 'x' || s[1] == 'X') {
         if (s[0] != '0' || s.size() < 3) return false;
@@ -80,8 +85,7 @@ bool is_bare_binary_literal(std::string_view s)
     return true;
 }
 
-void append_hex_literal(std::string& out, const unsigned char* bytes, std::size_t n)
-{
+void append_hex_literal(std::string& out, const unsigned char* bytes, std::size_t n) {
     const std::size_t old = out.size();
     out.resize(old + 3 + 2 * n);
     char* o = out.data() + old;
@@ -91,8 +95,7 @@ void append_hex_literal(std::string& out, const unsigned char* bytes, std::size_
     o[2 + 2 * n] = '\'';
 }
 
-std::string binary_text_literal(std::string_view text)
-{
+std::string binary_text_literal(std::string_view text) {
     if (text.size() >= 2) {
         const ole_guid_extractor guid(text);
         if (guid.found()) {
@@ -114,8 +117,7 @@ std::string binary_text_literal(std::string_view text)
 }
 
 template <class S, class V>
-void append_escaped(S& out, V text)
-{
+void append_escaped(S& out, V text) {
     for (const auto c : text) {
         if (c == '\\' || c == '\'') {
             out.push_back('\\');
@@ -130,16 +132,14 @@ void append_escaped(S& out, V text)
 }
 
 // Digits of a real; NaN and infinity have no MySQL literal.
-void append_real(std::string& out, double v)
-{
-    if (!std::isfinite(v)) value_error("The value " + std::string(std::isnan(v) ? "NaN" : "infinity") +
-                                       " cannot be stored in MySQL");
+void append_real(std::string& out, double v) {
+    if (!std::isfinite(v))
+        value_error("The value " + std::string(std::isnan(v) ? "NaN" : "infinity") + " cannot be stored in MySQL");
     char buf[pf_num_max_text];
     out.append(buf, pf_format_r8(v, buf));
 }
 
-bool is_integer_text(std::string_view s)
-{
+bool is_integer_text(std::string_view s) {
     if (s.empty()) return false;
     char buf[pf_num_max_text];
     if (s[0] == '-') {
@@ -154,8 +154,7 @@ bool is_integer_text(std::string_view s)
 
 }  // namespace
 
-bool sql_is_number_text(std::string_view s)
-{
+bool sql_is_number_text(std::string_view s) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     std::size_t digits = 0;
@@ -177,8 +176,7 @@ bool sql_is_number_text(std::string_view s)
 
 // ---- column types -----------------------------------------------------------------------
 
-std::wstring get_native_type(const sql_dialect& d, unsigned type_code, std::uint32_t size, std::uint32_t subtype)
-{
+std::wstring get_native_type(const sql_dialect& d, unsigned type_code, std::uint32_t size, std::uint32_t subtype) {
     tk_trace(1, "get_native_type(%d,%d,%d)", static_cast<int>(type_code), static_cast<int>(size),
              static_cast<int>(subtype));
     const wchar_t* fraction = d.fractional_seconds() ? L"(6)" : L"";
@@ -247,8 +245,7 @@ std::wstring get_native_type(const sql_dialect& d, unsigned type_code, std::uint
 
 // ---- literals -----------------------------------------------------------------------------
 
-std::string to_mysql_str(std::string_view text, unsigned type_code)
-{
+std::string to_mysql_str(std::string_view text, unsigned type_code) {
     tk_trace(1, "to_mysql_str(%s)", std::string(text).c_str());
     if (type_code == VT_EMPTY || type_code == VT_NULL) {
         tk_trace(1, "******* NULL VALUE ******");
@@ -271,8 +268,7 @@ std::string to_mysql_str(std::string_view text, unsigned type_code)
     return out;
 }
 
-std::wstring to_mysql_wstr(std::wstring_view text, unsigned type_code)
-{
+std::wstring to_mysql_wstr(std::wstring_view text, unsigned type_code) {
     tk_trace_w(1, L"to_mysql_wstr(%s)", std::wstring(text).c_str());
     if (type_code == VT_EMPTY || type_code == VT_NULL) return L"NULL";
     if (text.empty()) return L"''";
@@ -296,8 +292,7 @@ std::wstring to_mysql_wstr(std::wstring_view text, unsigned type_code)
     return out;
 }
 
-void sql_append_text_literal(std::string& out, std::wstring_view text)
-{
+void sql_append_text_literal(std::string& out, std::wstring_view text) {
     const std::size_t old = out.size();
     // Worst case: 4 bytes a character, 2 for an escape; plus the quotes.
     out.resize(old + 4 * text.size() + 2);
@@ -327,8 +322,7 @@ void sql_append_text_literal(std::string& out, std::wstring_view text)
     out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
-void sql_append_literal(std::string& out, const ole_variant& value)
-{
+void sql_append_literal(std::string& out, const ole_variant& value) {
     switch (value.vartype()) {
     case VT_EMPTY:
     case VT_NULL: out.append("NULL", 4); return;
@@ -345,30 +339,38 @@ void sql_append_literal(std::string& out, const ole_variant& value)
     }
     case VT_R4: append_real(out, static_cast<double>(value.get_var().r4)); return;  // exact: the float widened
     case VT_R8: append_real(out, value.get_var().r8); return;
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
-    case VT_I8: case VT_UI8: case VT_CY: case VT_DECIMAL: case VT_BOOL:
-        value.append_utf8(out);
-        return;
-    default:
-        value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to MySQL");
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_BOOL: value.append_utf8(out); return;
+    default: value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to MySQL");
     }
 }
 
-void sql_append_field(std::string& out, const ole_variant& value, bool not_null, std::string_view default_literal)
-{
+void sql_append_field(std::string& out, const ole_variant& value, bool not_null, std::string_view default_literal) {
     if (value.is_empty_or_null()) {
         tk_trace(1, "Put NULL-field");
         // The column's default stands in for a missing value; without one the
         // server decides (and refuses NULL in a NOT NULL column).
-        if (not_null && !default_literal.empty()) out.append(default_literal);
-        else out.append("NULL", 4);
+        if (not_null && !default_literal.empty())
+            out.append(default_literal);
+        else
+            out.append("NULL", 4);
         return;
     }
     sql_append_literal(out, value);
 }
 
-std::string to_mysql_str(const ole_variant& value)
-{
+std::string to_mysql_str(const ole_variant& value) {
     tk_trace(1, "to_mysql_str");
     if (value.vartype() == VT_ARRAY_UI1) tk_trace(1, "special processing for BLOBs");
     std::string out;
@@ -376,8 +378,7 @@ std::string to_mysql_str(const ole_variant& value)
     return out;
 }
 
-std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
-{
+std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect) {
     if (column.b_default_now) {
         tk_trace(1, "Got CURRENT_TIMESTAMP def value");
         const bool date_and_time = column.vartype == VT_DATE && (column.reserved & 3) <= 1;
@@ -419,8 +420,7 @@ std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
     return {};
 }
 
-std::string get_fld_append_str(const udb_field& field, const t_ftd& column, const sql_dialect* dialect)
-{
+std::string get_fld_append_str(const udb_field& field, const t_ftd& column, const sql_dialect* dialect) {
     tk_trace(1, "get_fld_append_str");
     if (udb_custom_conversion::is_acceptable2(field)) return tk_to_utf8(udb_custom_conversion::handle2(field));
     std::string out;

@@ -24,8 +24,7 @@ class udb_field;
 // character set. A DECIMAL beyond the server's limits (precision 65, scale
 // 30, on MariaDB 38, scale not above precision) is a tk_exception at level 0;
 // a type code without a MySQL type is an internal error (sql_util 378).
-std::wstring get_native_type(const sql_dialect& dialect, unsigned type_code, std::uint32_t size,
-                             std::uint32_t subtype);
+std::wstring get_native_type(const sql_dialect& dialect, unsigned type_code, std::uint32_t size, std::uint32_t subtype);
 
 // Literal of a text with a column type code: "NULL" for codes 0 and 1, ''
 // for empty text, a date in canonical form for 7, text quoted for 8 (and 7),

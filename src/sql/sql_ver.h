@@ -9,8 +9,7 @@
 #include <vector>
 
 // major << 16 | minor << 8 | patch (4.1.0 is 0x040100).
-constexpr std::uint32_t sql_version_number(unsigned major, unsigned minor, unsigned patch)
-{
+constexpr std::uint32_t sql_version_number(unsigned major, unsigned minor, unsigned patch) {
     return (major << 16) | (minor << 8) | patch;
 }
 
@@ -19,12 +18,12 @@ constexpr std::uint32_t sql_version_number(unsigned major, unsigned minor, unsig
 std::optional<std::uint32_t> sql_parse_version(std::string_view text);
 
 namespace sql_gate {
-constexpr std::uint32_t fk_support = sql_version_number(3, 23, 44);    // also SHOW CREATE TABLE
-constexpr std::uint32_t old_auth_only = sql_version_number(4, 1, 0);   // exactly this one
+constexpr std::uint32_t fk_support = sql_version_number(3, 23, 44);   // also SHOW CREATE TABLE
+constexpr std::uint32_t old_auth_only = sql_version_number(4, 1, 0);  // exactly this one
 constexpr std::uint32_t backquotes = sql_version_number(4, 1, 0);
 constexpr std::uint32_t full_tables = sql_version_number(5, 0, 1);
-constexpr std::uint32_t snapshot = sql_version_number(4, 1, 8);        // WITH CONSISTENT SNAPSHOT
-constexpr std::uint32_t read_only_trx = sql_version_number(5, 6, 5);   // START TRANSACTION READ ONLY
+constexpr std::uint32_t snapshot = sql_version_number(4, 1, 8);       // WITH CONSISTENT SNAPSHOT
+constexpr std::uint32_t read_only_trx = sql_version_number(5, 6, 5);  // START TRANSACTION READ ONLY
 // MariaDB: information_schema quotes literal defaults, so expressions stand apart.
 constexpr std::uint32_t quoted_defaults = sql_version_number(10, 2, 7);
 
@@ -48,13 +47,11 @@ struct sql_dialect {
 
     bool quotes_names() const { return sql_gate::quotes_names(version); }
     // DATETIME(6) and TIME(6): MySQL 5.6.4 and MariaDB 5.3 on.
-    bool fractional_seconds() const
-    {
+    bool fractional_seconds() const {
         return version >= (mariadb ? sql_version_number(5, 3, 0) : sql_version_number(5, 6, 4));
     }
     // DATETIME DEFAULT CURRENT_TIMESTAMP: MySQL 5.6.5 and MariaDB 10.0.1 on.
-    bool datetime_default_now() const
-    {
+    bool datetime_default_now() const {
         return version >= (mariadb ? sql_version_number(10, 0, 1) : sql_version_number(5, 6, 5));
     }
     // Bytes one character of a text column takes at most.

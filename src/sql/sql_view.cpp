@@ -29,8 +29,10 @@ std::vector<kind> classify(std::wstring_view s) {
                 k[i] = kind::code;
             }
         } else if (c == quote) {
-            if (i + 1 < s.size() && s[i + 1] == quote) ++i;  // doubled: one quote character
-            else quote = 0;
+            if (i + 1 < s.size() && s[i + 1] == quote)
+                ++i;  // doubled: one quote character
+            else
+                quote = 0;
         } else if (c == L'\\' && quote != L'`') {
             ++i;  // the escaped character stays quoted (or there is none)
         }
@@ -42,8 +44,8 @@ bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == 
 
 // Characters that continue an unquoted MySQL identifier or keyword.
 bool is_word_char(wchar_t c) {
-    return c == L'_' || c == L'$' || (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') ||
-           (c >= L'A' && c <= L'Z') || c >= 0x80;
+    return c == L'_' || c == L'$' || (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') ||
+           c >= 0x80;
 }
 
 wchar_t ascii_upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
@@ -70,9 +72,12 @@ size_t find_top_order_by(std::wstring_view s, const std::vector<kind>& k) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (k[i] != kind::code) continue;
         const wchar_t c = s[i];
-        if (c == L'(') ++depth;
-        else if (c == L')') --depth;
-        else if (depth == 0 && c == L' ' && keyword_at(s, i, L" ORDER BY ")) return i;
+        if (c == L'(')
+            ++depth;
+        else if (c == L')')
+            --depth;
+        else if (depth == 0 && c == L' ' && keyword_at(s, i, L" ORDER BY "))
+            return i;
     }
     return std::wstring_view::npos;
 }
@@ -83,9 +88,12 @@ bool has_top_limit_after(std::wstring_view s, const std::vector<kind>& k, size_t
     for (size_t i = from; i < s.size(); ++i) {
         if (k[i] != kind::code) continue;
         const wchar_t c = s[i];
-        if (c == L'(') ++depth;
-        else if (c == L')') --depth;
-        else if (depth == 0 && word_at(s, i, L"LIMIT")) return true;
+        if (c == L'(')
+            ++depth;
+        else if (c == L')')
+            --depth;
+        else if (depth == 0 && word_at(s, i, L"LIMIT"))
+            return true;
     }
     return false;
 }
@@ -98,8 +106,7 @@ bool join_has_type(std::wstring_view s, const std::vector<kind>& k, size_t i) {
     const size_t end = j;
     while (j > 0 && k[j - 1] == kind::code && is_word_char(s[j - 1])) --j;
     const std::wstring_view word = s.substr(j, end - j);
-    static constexpr std::wstring_view types[] = {L"LEFT",  L"RIGHT",   L"INNER", L"OUTER",
-                                                  L"CROSS", L"NATURAL", L"FULL"};
+    static constexpr std::wstring_view types[] = {L"LEFT", L"RIGHT", L"INNER", L"OUTER", L"CROSS", L"NATURAL", L"FULL"};
     for (std::wstring_view t : types)
         if (word.size() == t.size() && keyword_at(word, 0, t)) return true;
     return false;
@@ -217,8 +224,7 @@ std::wstring sql_view_converter::convert_to_ansi() const {
 bool sql_view_converter::check_isnull_for_replace(std::wstring_view text, std::ptrdiff_t position) {
     if (tk_trace_wanted(1)) {
         const std::wstring t(text);
-        tk_trace_w(1, L"sql_view_converter::check_isnull_for_replace(%s,%d)", t.c_str(),
-                   static_cast<int>(position));
+        tk_trace_w(1, L"sql_view_converter::check_isnull_for_replace(%s,%d)", t.c_str(), static_cast<int>(position));
     }
     if (position < 0 || static_cast<size_t>(position) >= text.size()) return false;
     const size_t pos = static_cast<size_t>(position);

@@ -7,9 +7,7 @@
 #include "platform/pf_error.h"
 #include "tk/tk_log.h"
 
-void tk_copy_to_clipboard2(const std::wstring& text) noexcept {
-    tk_copy_to_clipboard2(text, pf_clip());
-}
+void tk_copy_to_clipboard2(const std::wstring& text) noexcept { tk_copy_to_clipboard2(text, pf_clip()); }
 
 void tk_copy_to_clipboard2(const std::wstring& text, pf_clipboard& clipboard) noexcept {
     try {

@@ -11,8 +11,7 @@ tk_error_converter::tk_error_converter(int count, const tk_error_row* rows) {
 void tk_error_converter::load_map(int count, const tk_error_row* rows) {
     tk_trace(2, "tk_error_converter::load_map (map size=%d)", count);
     if (!rows) throw tk_mail_assertion("tk_errco", 43);
-    for (int i = 0; i < count; ++i)
-        m_map.try_emplace(rows[i].code, rows[i].text ? rows[i].text : "");
+    for (int i = 0; i < count; ++i) m_map.try_emplace(rows[i].code, rows[i].text ? rows[i].text : "");
 }
 
 std::string tk_error_converter::convert(std::int32_t code) const {

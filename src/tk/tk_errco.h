@@ -15,8 +15,7 @@ class tk_error_converter {
 public:
     tk_error_converter(int count, const tk_error_row* rows);
     template <std::size_t N>
-    explicit tk_error_converter(const tk_error_row (&rows)[N])
-        : tk_error_converter(static_cast<int>(N), rows) {}
+    explicit tk_error_converter(const tk_error_row (&rows)[N]) : tk_error_converter(static_cast<int>(N), rows) {}
 
     // A null array is assertion tk_errco 43, whatever the count.
     void load_map(int count, const tk_error_row* rows);

@@ -55,15 +55,13 @@ std::string tk_assertion_text(const char* file, int line) {
     return text;
 }
 
-tk_mail_assertion::tk_mail_assertion(const char* file, int line)
-    : tk_exception(tk_assertion_text(file, line), 2) {
+tk_mail_assertion::tk_mail_assertion(const char* file, int line) : tk_exception(tk_assertion_text(file, line), 2) {
     tk_trace(2, "tk_mail_assertion::ctor(%s)", file ? file : "");
 }
 
 tk_final_exception::tk_final_exception() { tk_trace(2, "tk_final_exception::ctor"); }
 
-ole_type_exception::ole_type_exception()
-    : tk_exception("The operating type is not supported yet", 1) {}
+ole_type_exception::ole_type_exception() : tk_exception("The operating type is not supported yet", 1) {}
 
 void tk_fail_in_destructor(const char* file, int line) noexcept {
     std::string text;

@@ -24,9 +24,7 @@ void tk_file_name::initialize(const char* path) {
     ext = p.ext;
 }
 
-void tk_file_name::set_ext(const std::string& e) {
-    ext = (!e.empty() && e[0] != '.') ? "." + e : e;
-}
+void tk_file_name::set_ext(const std::string& e) { ext = (!e.empty() && e[0] != '.') ? "." + e : e; }
 
 tk_file_wname::tk_file_wname(const wchar_t* path) { initialize(path); }
 
@@ -39,8 +37,7 @@ void tk_file_wname::initialize(const wchar_t* path) {
         full = tk_get_module_name();
     } else {
         std::string narrow;
-        if (!pf_wide_to_utf8(path, narrow) || !pf_full_path(narrow, full))
-            throw tk_mail_assertion("tk_fname", 83);
+        if (!pf_wide_to_utf8(path, narrow) || !pf_full_path(narrow, full)) throw tk_mail_assertion("tk_fname", 83);
     }
     pf_path_parts p = pf_split_path(full);
     std::wstring w;
@@ -54,6 +51,4 @@ void tk_file_wname::initialize(const wchar_t* path) {
     ext = wide(p.ext);
 }
 
-void tk_file_wname::set_ext(const std::wstring& e) {
-    ext = (!e.empty() && e[0] != L'.') ? L"." + e : e;
-}
+void tk_file_wname::set_ext(const std::wstring& e) { ext = (!e.empty() && e[0] != L'.') ? L"." + e : e; }

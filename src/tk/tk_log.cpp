@@ -36,8 +36,8 @@ private:
 };
 
 bool is_flag(wchar_t c) {
-    return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'.' || c == L'*' ||
-           c == L'\'' || (c >= L'0' && c <= L'9');
+    return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'.' || c == L'*' || c == L'\'' ||
+           (c >= L'0' && c <= L'9');
 }
 
 // Rewrites the toolkit's format conventions into the C library's:
@@ -67,8 +67,8 @@ std::basic_string<Ch> translate_format(const Ch* fmt, bool wide) {
             len = {Ch('z')};
             p += 1;
         } else {
-            while (*p == Ch('h') || *p == Ch('l') || *p == Ch('L') || *p == Ch('z') ||
-                   *p == Ch('j') || *p == Ch('t') || *p == Ch('q'))
+            while (*p == Ch('h') || *p == Ch('l') || *p == Ch('L') || *p == Ch('z') || *p == Ch('j') || *p == Ch('t') ||
+                   *p == Ch('q'))
                 len += *p++;
         }
         if (!*p) {
@@ -80,9 +80,12 @@ std::basic_string<Ch> translate_format(const Ch* fmt, bool wide) {
             const bool upper = conv == Ch('S') || conv == Ch('C');
             const Ch base = (conv == Ch('s') || conv == Ch('S')) ? Ch('s') : Ch('c');
             bool narrow;
-            if (len == std::basic_string<Ch>{Ch('h')}) narrow = true;
-            else if (len == std::basic_string<Ch>{Ch('l')} || len == std::basic_string<Ch>{Ch('w')}) narrow = false;
-            else narrow = upper;
+            if (len == std::basic_string<Ch>{Ch('h')})
+                narrow = true;
+            else if (len == std::basic_string<Ch>{Ch('l')} || len == std::basic_string<Ch>{Ch('w')})
+                narrow = false;
+            else
+                narrow = upper;
             if (!narrow) out += Ch('l');
             out += base;
             continue;
@@ -179,8 +182,7 @@ void tk_log::write_w(int level, const wchar_t* fmt, va_list ap) noexcept {
                 std::fclose(mem);
                 if (n >= 0 && buf) {
                     std::wstring_view text(buf, len < wide_line_max - 1 ? len : wide_line_max - 1);
-                    if (!pf_wide_to_utf8(text, bytes) || bytes.size() >= wide_line_max)
-                        bytes.clear();
+                    if (!pf_wide_to_utf8(text, bytes) || bytes.size() >= wide_line_max) bytes.clear();
                 }
                 std::free(buf);
             }
@@ -192,8 +194,7 @@ void tk_log::write_w(int level, const wchar_t* fmt, va_list ap) noexcept {
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
         if (m_crlf) std::fputs("\r\n", file);
         std::fclose(file);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void tk_vtrace(int level, const char* fmt, va_list ap) noexcept {

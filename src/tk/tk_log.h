@@ -16,8 +16,8 @@ public:
     tk_log(const char* path, bool enabled, int min_level, bool timestamp);
     ~tk_log() override;
 
-    void set_path(const char* path);      // null: assertion tk_log 82
-    void enable();                        // one-way
+    void set_path(const char* path);  // null: assertion tk_log 82
+    void enable();                    // one-way
     void truncate_once();
 
     const std::string& path() const noexcept { return m_path; }
@@ -48,8 +48,7 @@ extern std::atomic<int> trace_gate;
 
 template <class A>
 constexpr bool trace_arg_ok =
-    std::is_arithmetic_v<A> || std::is_enum_v<A> || std::is_pointer_v<A> ||
-    std::is_null_pointer_v<A>;
+    std::is_arithmetic_v<A> || std::is_enum_v<A> || std::is_pointer_v<A> || std::is_null_pointer_v<A>;
 }  // namespace tk_detail
 
 // True when a line at this level would reach the out-of-line writer.

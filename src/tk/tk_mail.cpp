@@ -15,17 +15,14 @@ std::string tk_mail_date_text() {
     std::tm local{};
     if (now == static_cast<std::time_t>(-1) || !::localtime_r(&now, &local)) return std::string();
     char text[64];
-    std::snprintf(text, sizeof text, "%d/%d/%d %d:%d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min);
+    std::snprintf(text, sizeof text, "%d/%d/%d %d:%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour, local.tm_min);
     return text;
 }
 
-void tk_send_bug(const std::string& suffix, const std::string& body) noexcept {
-    tk_send_bug(suffix, body, pf_mail());
-}
+void tk_send_bug(const std::string& suffix, const std::string& body) noexcept { tk_send_bug(suffix, body, pf_mail()); }
 
-void tk_send_bug(const std::string& suffix, const std::string& body,
-                 pf_mail_system& mail) noexcept {
+void tk_send_bug(const std::string& suffix, const std::string& body, pf_mail_system& mail) noexcept {
     try {
         tk_trace(2, "tk_send_bug(%s|%s)", suffix.c_str(), body.c_str());
         pf_mail_message message;

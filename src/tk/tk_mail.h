@@ -11,8 +11,7 @@ extern const char* const tk_bug_report_address;
 // Subject "Bug report on " + suffix. The current directory is the same
 // afterwards, whatever the mail client does with it.
 void tk_send_bug(const std::string& suffix, const std::string& body) noexcept;
-void tk_send_bug(const std::string& suffix, const std::string& body,
-                 pf_mail_system& mail) noexcept;
+void tk_send_bug(const std::string& suffix, const std::string& body, pf_mail_system& mail) noexcept;
 
 // The local time as "%d/%d/%d %d:%d" (year, month, day, hour, minute);
 // empty when the clock cannot be read.

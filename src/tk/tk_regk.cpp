@@ -20,8 +20,7 @@ tk_reg_key::tk_reg_key(std::string path) : m_path(std::move(path)) {}
 
 tk_reg_key::~tk_reg_key() { close(); }
 
-int tk_reg_key::create(pf_hkey root, const char* subkey, const char*, DWORD, DWORD, const void*,
-                       DWORD* disposition) {
+int tk_reg_key::create(pf_hkey root, const char* subkey, const char*, DWORD, DWORD, const void*, DWORD* disposition) {
     if (!root) throw tk_mail_assertion("tk_regk", 64);
     pf_hkey opened = nullptr;
     if (int rc = pf_reg_create_key(root, subkey, &opened, disposition)) return rc;
@@ -81,8 +80,7 @@ int tk_reg_key::set_value(DWORD value, const char* name) {
 int tk_reg_key::set_value(const char* text, const char* name) {
     if (!text) throw tk_mail_assertion("tk_regk", 156);
     if (!m_key) throw tk_mail_assertion("tk_regk", 157);
-    return pf_reg_set_value(m_key, name, PF_REG_SZ, text,
-                            static_cast<DWORD>(std::strlen(text) + 1));
+    return pf_reg_set_value(m_key, name, PF_REG_SZ, text, static_cast<DWORD>(std::strlen(text) + 1));
 }
 
 int tk_reg_key::set_value(const wchar_t* text, const wchar_t* name) {

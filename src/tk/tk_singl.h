@@ -22,9 +22,7 @@ public:
         return static_cast<T&>(*p);
     }
     // The registered object or null; never asserts.
-    static T* find() noexcept {
-        return static_cast<T*>(s_instance.load(std::memory_order_acquire));
-    }
+    static T* find() noexcept { return static_cast<T*>(s_instance.load(std::memory_order_acquire)); }
     static bool exists() noexcept { return s_instance.load(std::memory_order_acquire) != nullptr; }
 
 protected:

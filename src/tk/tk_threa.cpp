@@ -25,9 +25,7 @@ tk_thread::~tk_thread() {
     release();
 }
 
-bool tk_thread::is_running() const noexcept {
-    return m_thread.joinable() && !m_done.load(std::memory_order_acquire);
-}
+bool tk_thread::is_running() const noexcept { return m_thread.joinable() && !m_done.load(std::memory_order_acquire); }
 
 tk_job* tk_thread::create_job() {
     m_owns_job = true;

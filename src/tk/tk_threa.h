@@ -13,7 +13,7 @@ public:
     // Default: while not ready (and no stop asked) sleep; then do_job once.
     virtual void operator()();
     virtual bool is_ready() { return false; }
-    virtual void do_sleep();               // 100 ms
+    virtual void do_sleep();  // 100 ms
     virtual void do_job() {}
 
     // Cooperative stop: the owner asks, long-running jobs check and return.
@@ -33,9 +33,9 @@ public:
     // Asks a running job to stop and waits for it; never throws.
     virtual ~tk_thread();
 
-    void start();       // tk_threa 92 (running), 100 (job left), 105 (no job)
-    void close();       // tk_threa 71 (running)
-    void terminate();   // tk_threa 55 (not running): asks the job to stop, joins
+    void start();      // tk_threa 92 (running), 100 (job left), 105 (no job)
+    void close();      // tk_threa 71 (running)
+    void terminate();  // tk_threa 55 (not running): asks the job to stop, joins
     bool is_running() const noexcept;
 
     tk_job* job() const noexcept { return m_job; }

@@ -143,9 +143,7 @@ std::vector<S> split(V text, typename V::value_type delim) {
 }
 }  // namespace
 
-std::vector<std::string> tk_split(std::string_view text, char delimiter) {
-    return split<std::string>(text, delimiter);
-}
+std::vector<std::string> tk_split(std::string_view text, char delimiter) { return split<std::string>(text, delimiter); }
 std::vector<std::wstring> tk_split(std::wstring_view text, wchar_t delimiter) {
     return split<std::wstring>(text, delimiter);
 }
@@ -160,8 +158,7 @@ bool tk_is_file_exist(const std::string& name, int mode) {
 bool tk_is_file_exist(const std::wstring& name, int mode) {
     tk_trace_w(1, L"tk_is_file_exist(%s)", name.c_str());
     std::string narrow;
-    if (pf_wide_to_utf8(name, narrow) && pf_file_openable(narrow, mode == tk_file_read_write))
-        return true;
+    if (pf_wide_to_utf8(name, narrow) && pf_file_openable(narrow, mode == tk_file_read_write)) return true;
     tk_trace(1, "File not exists!");
     return false;
 }
@@ -171,9 +168,7 @@ bool tk_is_path_exist(const std::string& dir) {
     return pf_dir_exists(dir);
 }
 
-tk_cur_dir::tk_cur_dir(const std::string& dir) {
-    change_to(dir.empty() ? tk_get_module_dir() : dir);
-}
+tk_cur_dir::tk_cur_dir(const std::string& dir) { change_to(dir.empty() ? tk_get_module_dir() : dir); }
 
 tk_cur_dir::~tk_cur_dir() {
     if (m_changed) pf_chdir(m_saved);

@@ -81,7 +81,7 @@ bool tk_is_path_exist(const std::string& dir);
 // Scope guard: changes the current directory and restores it on exit.
 class tk_cur_dir {
 public:
-    explicit tk_cur_dir(const std::string& dir);   // empty: the program's dir
+    explicit tk_cur_dir(const std::string& dir);  // empty: the program's dir
     ~tk_cur_dir();
     tk_cur_dir(const tk_cur_dir&) = delete;
     tk_cur_dir& operator=(const tk_cur_dir&) = delete;

@@ -24,15 +24,13 @@ public:
     udb_database& operator=(const udb_database&) = delete;
 
     // A new table opened for appending rows; owned by the caller.
-    virtual std::unique_ptr<udb_recordset> create_table(const std::wstring& name,
-                                                        const udb_schema& schema,
+    virtual std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                                         const udb_indexes& indexes) = 0;
     // Removes the first matching name from the table list; an internal error
     // when it is not listed.
     virtual bool delete_tab(const std::wstring& name);
     virtual std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) = 0;
-    virtual std::unique_ptr<udb_recordset> get_query(const std::wstring& name,
-                                                     const std::wstring& sql, int mode) = 0;
+    virtual std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql, int mode) = 0;
     // Executes a statement and tells whether it succeeded.
     virtual bool query(const std::wstring& sql) = 0;
     // A recordset over the statement's result (null when it has none).

@@ -8,10 +8,8 @@
 class udb_field : public ole_variant {
 public:
     // The name is shared with the column, not copied.
-    udb_field(udb_name name, std::uint32_t size, const ole_variant& value, bool b_not_null,
-              bool b_auto_increment);
-    udb_field(udb_name name, std::uint32_t size, ole_variant&& value, bool b_not_null,
-              bool b_auto_increment);
+    udb_field(udb_name name, std::uint32_t size, const ole_variant& value, bool b_not_null, bool b_auto_increment);
+    udb_field(udb_name name, std::uint32_t size, ole_variant&& value, bool b_not_null, bool b_auto_increment);
     udb_field(const udb_field&) = default;
     udb_field(udb_field&&) = default;
     udb_field& operator=(const udb_field&) = default;

@@ -7,8 +7,7 @@
 class udb_index {
 public:
     udb_index() = default;
-    udb_index(std::wstring name, bool b_unique, bool b_primary,
-              std::vector<std::wstring> field_names);
+    udb_index(std::wstring name, bool b_unique, bool b_primary, std::vector<std::wstring> field_names);
 
     // True when the index's leading columns are `names`, in that order,
     // compared ignoring case. An empty list starts every index.

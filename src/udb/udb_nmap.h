@@ -30,8 +30,7 @@ public:
     std::wstring get_tn_mapped_name(const std::wstring& name, bool case_sensitive) const;
     // The table's column map is found by its exact name whatever the flag;
     // the flag governs the column step only.
-    std::wstring get_fn_mapped_name(const std::wstring& table, const std::wstring& column,
-                                    bool case_sensitive) const;
+    std::wstring get_fn_mapped_name(const std::wstring& table, const std::wstring& column, bool case_sensitive) const;
 
     // Table names, then each table's column names, replaced as whole words.
     std::wstring do_global_replace1(const std::wstring& text, const std::wstring& prefix,

@@ -1,11 +1,11 @@
 #include "udb/udb_prof.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
 
 #include "platform/pf_error.h"
 #include "tk/tk_exc.h"
@@ -22,21 +22,15 @@ constexpr unsigned long utf16_rank(wchar_t c) noexcept {
 
 constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 
-bool has_line_break(const std::wstring& s) {
-    return s.find_first_of(L"\r\n") != std::wstring::npos;
-}
+bool has_line_break(const std::wstring& s) { return s.find_first_of(L"\r\n") != std::wstring::npos; }
 
-bool has_nul(const std::wstring& s) {
-    return s.find(L'\0') != std::wstring::npos;
-}
+bool has_nul(const std::wstring& s) { return s.find(L'\0') != std::wstring::npos; }
 
 bool blank_at_front(const std::wstring& s) { return !s.empty() && s.front() == L' '; }
 bool blank_at_back(const std::wstring& s) { return !s.empty() && s.back() == L' '; }
 
 // A trimmed line that names a section: "[" ... "]".
-bool is_header(const std::wstring& line) {
-    return line.size() >= 2 && line.front() == L'[' && line.back() == L']';
-}
+bool is_header(const std::wstring& line) { return line.size() >= 2 && line.front() == L'[' && line.back() == L']'; }
 
 // Writes all of text to fd; false with errno set on failure.
 bool write_all(int fd, const std::string& text) {
@@ -77,12 +71,9 @@ udb_profile::udb_profile() {
     add_section(generic_settings);
 }
 
-void udb_profile::add_section(const std::wstring& name) {
-    sections_.try_emplace(name);
-}
+void udb_profile::add_section(const std::wstring& name) { sections_.try_emplace(name); }
 
-void udb_profile::set_value(const std::wstring& section, const std::wstring& key,
-                            const std::wstring& value) {
+void udb_profile::set_value(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
     sections_[section].try_emplace(key, value);
 }
 
@@ -103,9 +94,7 @@ const udb_profile::section_map& udb_profile::get_available_queries() const {
     return section_or_throw(available_queries);
 }
 
-const udb_profile::section_map& udb_profile::get_selected_tables() const {
-    return section_or_throw(selected_tables);
-}
+const udb_profile::section_map& udb_profile::get_selected_tables() const { return section_or_throw(selected_tables); }
 
 // Every item must come back from load() exactly as it is; the first that
 // would not is recorded in fault_.
@@ -116,8 +105,7 @@ bool udb_profile::check_items() {
         fault_ = {k, p, sec, key, 0};
         return false;
     };
-    auto plain_text = [&](const std::wstring& text, part p, const std::wstring& sec,
-                          const std::wstring& key) {
+    auto plain_text = [&](const std::wstring& text, part p, const std::wstring& sec, const std::wstring& key) {
         if (has_line_break(text)) return refuse(kind::line_break, p, sec, key);
         if (has_nul(text)) return refuse(kind::nul_character, p, sec, key);
         return true;
@@ -129,16 +117,13 @@ bool udb_profile::check_items() {
         for (const auto& [key, value] : keys) {
             if (!plain_text(key, part::key, name, key)) return false;
             if (!plain_text(value, part::value, name, key)) return false;
-            if (key.find(L'=') != std::wstring::npos)
-                return refuse(kind::equals_in_key, part::key, name, key);
-            if (blank_at_front(key) || blank_at_back(key))
-                return refuse(kind::edge_blanks, part::key, name, key);
+            if (key.find(L'=') != std::wstring::npos) return refuse(kind::equals_in_key, part::key, name, key);
+            if (blank_at_front(key) || blank_at_back(key)) return refuse(kind::edge_blanks, part::key, name, key);
             if (bare_section && value.empty()) {
                 // The line is the key alone.
                 if (is_header(key)) return refuse(kind::header_shaped, part::key, name, key);
             } else {
-                if (blank_at_back(value))
-                    return refuse(kind::edge_blanks, part::value, name, key);
+                if (blank_at_back(value)) return refuse(kind::edge_blanks, part::value, name, key);
                 // key "=" value starts with "[" and ends with "]".
                 if (!key.empty() && key.front() == L'[' && !value.empty() && value.back() == L']')
                     return refuse(kind::header_shaped, part::key, name, key);
@@ -282,27 +267,27 @@ std::wstring udb_profile_fault_text(const udb_profile_fault& fault) {
     using part = udb_profile_fault::part;
     std::wstring item;
     switch (fault.item) {
-        case part::section_name: item = L"the section name '" + fault.section + L"'"; break;
-        case part::key: item = L"the name '" + fault.key + L"' in section '" + fault.section + L"'"; break;
-        case part::value: item = L"the value of '" + fault.key + L"' in section '" + fault.section + L"'"; break;
-        default: item = L"an item"; break;
+    case part::section_name: item = L"the section name '" + fault.section + L"'"; break;
+    case part::key: item = L"the name '" + fault.key + L"' in section '" + fault.section + L"'"; break;
+    case part::value: item = L"the value of '" + fault.key + L"' in section '" + fault.section + L"'"; break;
+    default: item = L"an item"; break;
     }
     std::wstring why;
     switch (fault.what) {
-        case kind::line_break: why = item + L" holds a line break"; break;
-        case kind::nul_character: why = item + L" holds a NUL character"; break;
-        case kind::equals_in_key: why = item + L" holds an equals sign"; break;
-        case kind::header_shaped: why = item + L" would read back as a section header"; break;
-        case kind::edge_blanks: why = item + L" begins or ends with a blank"; break;
-        case kind::unconvertible: why = item + L" holds text that has no UTF-8 form"; break;
-        case kind::bad_path: why = L"the file name has no UTF-8 form"; break;
-        case kind::io_error: {
-            const std::string text = pf_error_text(fault.sys_error);
-            why = L"the file cannot be written";
-            if (!text.empty()) why += L" (" + tk_ansi_to_unicode(text) + L")";
-            break;
-        }
-        default: why = L"the reason is not known"; break;
+    case kind::line_break: why = item + L" holds a line break"; break;
+    case kind::nul_character: why = item + L" holds a NUL character"; break;
+    case kind::equals_in_key: why = item + L" holds an equals sign"; break;
+    case kind::header_shaped: why = item + L" would read back as a section header"; break;
+    case kind::edge_blanks: why = item + L" begins or ends with a blank"; break;
+    case kind::unconvertible: why = item + L" holds text that has no UTF-8 form"; break;
+    case kind::bad_path: why = L"the file name has no UTF-8 form"; break;
+    case kind::io_error: {
+        const std::string text = pf_error_text(fault.sys_error);
+        why = L"the file cannot be written";
+        if (!text.empty()) why += L" (" + tk_ansi_to_unicode(text) + L")";
+        break;
+    }
+    default: why = L"the reason is not known"; break;
     }
     return L"Profile cannot be saved: " + why + L".";
 }

@@ -17,14 +17,14 @@ struct udb_utf16_less {
 struct udb_profile_fault {
     enum class kind {
         none,
-        line_break,       // CR or LF inside a name, key or value
-        nul_character,    // U+0000, which ends a text when it is read back
-        equals_in_key,    // the key would be split at its "="
-        header_shaped,    // the line would read back as a "[section]" header
-        edge_blanks,      // blanks at a key's ends or a value's end are trimmed on load
-        unconvertible,    // the text has no UTF-8 form
-        bad_path,         // the path has no narrow form
-        io_error          // creating, writing or renaming the file failed (see sys_error)
+        line_break,     // CR or LF inside a name, key or value
+        nul_character,  // U+0000, which ends a text when it is read back
+        equals_in_key,  // the key would be split at its "="
+        header_shaped,  // the line would read back as a "[section]" header
+        edge_blanks,    // blanks at a key's ends or a value's end are trimmed on load
+        unconvertible,  // the text has no UTF-8 form
+        bad_path,       // the path has no narrow form
+        io_error        // creating, writing or renaming the file failed (see sys_error)
     };
     enum class part { none, section_name, key, value, path };
 
@@ -77,9 +77,7 @@ public:
     // (level 0); what was read before it stays in the profile.
     bool load(const std::wstring& path);
 
-    friend bool operator==(const udb_profile& a, const udb_profile& b) {
-        return a.sections_ == b.sections_;
-    }
+    friend bool operator==(const udb_profile& a, const udb_profile& b) { return a.sections_ == b.sections_; }
 
 private:
     const section_map& section_or_throw(const wchar_t* name) const;

@@ -20,14 +20,12 @@ public:
 
     // Builds the next field in place (udb_field's constructor arguments).
     template <class... A>
-    udb_field& emplace(A&&... args)
-    {
+    udb_field& emplace(A&&... args) {
         return m_fields.emplace_back(std::forward<A>(args)...);
     }
     void reserve(std::size_t n) { m_fields.reserve(n); }
     // Drops the fields and keeps the vector's room, for a row to be refilled.
-    void clear()
-    {
+    void clear() {
         m_fields.clear();
         m_refusal.clear();
     }
@@ -38,8 +36,7 @@ public:
     // reason given is kept.
     const std::wstring& refusal() const { return m_refusal; }
     bool refused() const { return !m_refusal.empty(); }
-    void refuse(std::wstring why)
-    {
+    void refuse(std::wstring why) {
         if (m_refusal.empty()) m_refusal = std::move(why);
     }
 

@@ -21,50 +21,33 @@ enum : unsigned {
 bool is_text_type(unsigned vt) { return vt == vt_bstr || vt == vt_lpstr || vt == vt_lpwstr; }
 
 // Destination size 0 is unbounded.
-bool fits(std::uint32_t src_size, std::uint32_t dest_size)
-{
-    return dest_size == 0 || dest_size >= src_size;
-}
+bool fits(std::uint32_t src_size, std::uint32_t dest_size) { return dest_size == 0 || dest_size >= src_size; }
 
-bool is_numeric_dest(unsigned vt)
-{
-    return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 23);
-}
+bool is_numeric_dest(unsigned vt) { return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 23); }
 
 // A bound of a domain (-1: none) that holds the source's (-1: none).
-bool within(int src, int dest)
-{
-    return dest < 0 || (src >= 0 && src <= dest);
-}
+bool within(int src, int dest) { return dest < 0 || (src >= 0 && src <= dest); }
 
 // Digits of a fraction of a second from the text width of a date column.
-int fraction_digits(std::uint32_t size, std::uint32_t whole_width)
-{
-    if (size == 0)
-        return -1;
+int fraction_digits(std::uint32_t size, std::uint32_t whole_width) {
+    if (size == 0) return -1;
     return size > whole_width + 1 ? int(size - whole_width - 1) : 0;
 }
 
-} // namespace
+}  // namespace
 
-bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
-{
+bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest) {
     using kind = udb_value_domain::kind;
-    if (src.k == kind::unknown || dest.k == kind::unknown)
-        return true;
+    if (src.k == kind::unknown || dest.k == kind::unknown) return true;
     switch (dest.k) {
     case kind::real:
         // A real keeps so many significant digits and no more.
-        if (src.k == kind::integer || src.k == kind::real)
-            return src.digits >= 0 && src.digits <= dest.digits;
-        if (src.k == kind::decimal)
-            return src.digits >= 0 && src.scale >= 0 && src.digits + src.scale <= dest.digits;
+        if (src.k == kind::integer || src.k == kind::real) return src.digits >= 0 && src.digits <= dest.digits;
+        if (src.k == kind::decimal) return src.digits >= 0 && src.scale >= 0 && src.digits + src.scale <= dest.digits;
         return true;
     case kind::decimal:
-        if (src.k == kind::integer)
-            return within(src.digits, dest.digits);
-        if (src.k == kind::decimal)
-            return within(src.digits, dest.digits) && within(src.scale, dest.scale);
+        if (src.k == kind::integer) return within(src.digits, dest.digits);
+        if (src.k == kind::decimal) return within(src.digits, dest.digits) && within(src.scale, dest.scale);
         if (src.k == kind::real)  // any bound rounds some binary fraction
             return dest.digits < 0 && dest.scale < 0;
         return true;
@@ -72,16 +55,12 @@ bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
         // A date keeps no time of day.
         return src.k == kind::date;
     case kind::date_time:
-        if (src.k == kind::time)
-            return false;
-        if (src.k == kind::date_time)
-            return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
+        if (src.k == kind::time) return false;
+        if (src.k == kind::date_time) return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
         return true;
     case kind::time:
-        if (src.k == kind::date || src.k == kind::date_time)
-            return false;
-        if (src.k == kind::time)
-            return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
+        if (src.k == kind::date || src.k == kind::date_time) return false;
+        if (src.k == kind::time) return src.scale < 0 || dest.scale < 0 || src.scale <= dest.scale;
         return true;
     default:
         // Integers and text: a value that does not fit is refused by the
@@ -90,48 +69,47 @@ bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
     }
 }
 
-bool udb_is_numeric_type(unsigned vt)
-{
-    return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 21);
-}
+bool udb_is_numeric_type(unsigned vt) { return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 21); }
 
-bool udb_is_binary_type(unsigned vt)
-{
-    return vt == vt_blob || vt == vt_blob_object || vt == vt_ui1_array;
-}
+bool udb_is_binary_type(unsigned vt) { return vt == vt_blob || vt == vt_blob_object || vt == vt_ui1_array; }
 
-t_ftd::t_ftd(std::uint32_t size_, udb_name name_, std::uint16_t vartype_, bool not_null,
-             bool auto_inc, const ole_variant& def, std::uint32_t reserved_)
-    : size(size_), name(std::move(name_)), vartype(vartype_), b_auto_increment(auto_inc ? 1 : 0),
-      b_not_null(not_null ? 1 : 0), def_value(def), reserved(reserved_)
-{
+t_ftd::t_ftd(std::uint32_t size_, udb_name name_, std::uint16_t vartype_, bool not_null, bool auto_inc,
+             const ole_variant& def, std::uint32_t reserved_)
+    : size(size_),
+      name(std::move(name_)),
+      vartype(vartype_),
+      b_auto_increment(auto_inc ? 1 : 0),
+      b_not_null(not_null ? 1 : 0),
+      def_value(def),
+      reserved(reserved_) {
     tk_trace(1, "t_ftd::ctor2");
-    tk_trace_w(1, L"\tfield name='%s', vartype=%d, size=%d, b_not_null=%d, reserved=%d",
-               name.c_str(), int(vartype), int(size), int(b_not_null), int(reserved));
+    tk_trace_w(1, L"\tfield name='%s', vartype=%d, size=%d, b_not_null=%d, reserved=%d", name.c_str(), int(vartype),
+               int(size), int(b_not_null), int(reserved));
 }
 
 bool t_ftd::is_binary() const { return udb_is_binary_type(vartype); }
 bool t_ftd::is_numeric() const { return udb_is_numeric_type(vartype); }
 
-bool t_ftd::operator==(const t_ftd& other) const
-{
+bool t_ftd::operator==(const t_ftd& other) const {
     tk_trace(1, "t_ftd::operator ==");
     const unsigned a = vartype, b = other.vartype;
-    if ((a == vt_decimal && b == vt_cy) || (a == vt_cy && b == vt_decimal))
-        return true;
-    if (a != b)
-        return false;
+    if ((a == vt_decimal && b == vt_cy) || (a == vt_cy && b == vt_decimal)) return true;
+    if (a != b) return false;
     return a != vt_bstr || size == other.size;
 }
 
-udb_value_domain t_ftd::domain() const
-{
+udb_value_domain t_ftd::domain() const {
     using kind = udb_value_domain::kind;
     switch (vartype) {
     case 11: return {kind::integer, 1, 0};
-    case 16: case 17: return {kind::integer, 3, 0};
-    case 2: case 18: return {kind::integer, 5, 0};
-    case 3: case 19: case 22: case 23: return {kind::integer, 10, 0};
+    case 16:
+    case 17: return {kind::integer, 3, 0};
+    case 2:
+    case 18: return {kind::integer, 5, 0};
+    case 3:
+    case 19:
+    case 22:
+    case 23: return {kind::integer, 10, 0};
     case 20: return {kind::integer, 19, 0};
     case 21: return {kind::integer, 20, 0};
     case 4: return {kind::real, 6, -1};
@@ -139,69 +117,56 @@ udb_value_domain t_ftd::domain() const
     case vt_cy: return {kind::decimal, 15, 4};
     case vt_decimal: {
         const int precision = int(reserved >> 8), scale = int(reserved & 0xff);
-        if (reserved == 0 || scale > precision)
-            return {};  // precision not given
+        if (reserved == 0 || scale > precision) return {};  // precision not given
         return {kind::decimal, precision - scale, scale};
     }
     case vt_date:
-        if (reserved == 2)
-            return {kind::date, -1, 0};
-        if (reserved == 3)
-            return {kind::time, -1, fraction_digits(size, 10)};
+        if (reserved == 2) return {kind::date, -1, 0};
+        if (reserved == 3) return {kind::time, -1, fraction_digits(size, 10)};
         return {kind::date_time, -1, fraction_digits(size, 19)};
-    case vt_bstr: case vt_lpstr: case vt_lpwstr:
-        return {kind::text, -1, -1};
-    default:
-        return {};
+    case vt_bstr:
+    case vt_lpstr:
+    case vt_lpwstr: return {kind::text, -1, -1};
+    default: return {};
     }
 }
 
 namespace {
 
-bool conforms_by_type(const t_ftd& s, const t_ftd& dest)
-{
-    if (s == dest)
-        return true;
+bool conforms_by_type(const t_ftd& s, const t_ftd& dest) {
+    if (s == dest) return true;
     const unsigned d = dest.vartype;
-    if (is_numeric_dest(d))
-        return s.is_numeric();
-    if (d == vt_date)
-        return s.vartype == vt_date || (s.vartype == vt_bstr && s.size == 19);
+    if (is_numeric_dest(d)) return s.is_numeric();
+    if (d == vt_date) return s.vartype == vt_date || (s.vartype == vt_bstr && s.size == 19);
     if (is_text_type(d)) {
-        if (is_text_type(s.vartype))
-            return fits(s.size, dest.size);
+        if (is_text_type(s.vartype)) return fits(s.size, dest.size);
         return !s.is_binary();
     }
     if (udb_is_binary_type(d)) {
-        if (is_text_type(s.vartype) || s.is_binary())
-            return fits(s.size, dest.size);
+        if (is_text_type(s.vartype) || s.is_binary()) return fits(s.size, dest.size);
         return true;
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
-bool t_ftd::conform_to(const t_ftd& dest) const
-{
+bool t_ftd::conform_to(const t_ftd& dest) const {
     tk_trace(1, "t_ftd::conform_to");
-    if (!conforms_by_type(*this, dest))
-        return false;
+    if (!conforms_by_type(*this, dest)) return false;
     // Same type codes can still round: a smaller scale, fewer fraction
     // digits, a single real for a double, a date for a date and time.
     return udb_keeps_values(domain(), dest.domain());
 }
 
-t_ftd* udb_schema::add(std::unique_ptr<t_ftd> col)
-{
+t_ftd* udb_schema::add(std::unique_ptr<t_ftd> col) {
     t_ftd* p = col.get();
     owned_.push_back(std::move(col));
     cols_.push_back(p);
     return p;
 }
 
-std::vector<std::size_t> udb_schema::pair_by_name(const udb_schema& dest) const
-{
+std::vector<std::size_t> udb_schema::pair_by_name(const udb_schema& dest) const {
     std::vector<std::size_t> pairs;
     std::vector<bool> taken(dest.cols_.size(), false);
     pairs.reserve(cols_.size());
@@ -209,31 +174,25 @@ std::vector<std::size_t> udb_schema::pair_by_name(const udb_schema& dest) const
         const std::wstring& name = col->name.str();
         std::size_t found = dest.cols_.size();
         for (std::size_t j = 0; j < dest.cols_.size() && found == dest.cols_.size(); ++j)
-            if (dest.cols_[j]->name.str() == name)
-                found = j;
+            if (dest.cols_[j]->name.str() == name) found = j;
         if (found == dest.cols_.size()) {
             for (std::size_t j = 0; j < dest.cols_.size(); ++j) {
-                if (!udb_eq_nocase(dest.cols_[j]->name.str(), name))
-                    continue;
-                if (found != dest.cols_.size())
-                    return {};  // two candidates: no way to tell
+                if (!udb_eq_nocase(dest.cols_[j]->name.str(), name)) continue;
+                if (found != dest.cols_.size()) return {};  // two candidates: no way to tell
                 found = j;
             }
         }
-        if (found == dest.cols_.size() || taken[found])
-            return {};
+        if (found == dest.cols_.size() || taken[found]) return {};
         taken[found] = true;
         pairs.push_back(found);
     }
     return pairs;
 }
 
-bool udb_schema::conform_to(const udb_schema& dest) const
-{
+bool udb_schema::conform_to(const udb_schema& dest) const {
     tk_trace(1, "udb_schema::conform_to");
     if (cols_.size() != dest.cols_.size()) {
-        tk_trace(2, "Tables are not conformed: src_size=%d, dest_size=%d", int(cols_.size()),
-                 int(dest.cols_.size()));
+        tk_trace(2, "Tables are not conformed: src_size=%d, dest_size=%d", int(cols_.size()), int(dest.cols_.size()));
         return false;
     }
     std::vector<std::size_t> pairs = pair_by_name(dest);
@@ -255,56 +214,46 @@ bool udb_schema::conform_to(const udb_schema& dest) const
         const t_ftd& s = *cols_[i];
         const t_ftd& d = *dest.cols_[pairs[i]];
         if (!s.conform_to(d)) {
-            tk_trace(2, "Column #%d doesn't conform (src_vt=%d, src_size=%d, dest_vt=%d, dest_size=%d)",
-                     int(i + 1), int(s.vartype), int(s.size), int(d.vartype), int(d.size));
+            tk_trace(2, "Column #%d doesn't conform (src_vt=%d, src_size=%d, dest_vt=%d, dest_size=%d)", int(i + 1),
+                     int(s.vartype), int(s.size), int(d.vartype), int(d.size));
             return false;
         }
     }
     return true;
 }
 
-const t_ftd* udb_schema::lookup(const std::wstring& name) const
-{
+const t_ftd* udb_schema::lookup(const std::wstring& name) const {
     for (const t_ftd* col : cols_)
-        if (udb_eq_nocase(col->name.str(), name))
-            return col;
+        if (udb_eq_nocase(col->name.str(), name)) return col;
     return nullptr;
 }
 
-bool udb_schema::find_field(const std::wstring& name) const
-{
+bool udb_schema::find_field(const std::wstring& name) const {
     tk_trace_w(1, L"udb_schema::find_field(%s)", name.c_str());
     for (const t_ftd* col : cols_) {
         tk_trace_w(1, L"Processing %s", col->name.c_str());
-        if (udb_eq_nocase(col->name.str(), name))
-            return true;
+        if (udb_eq_nocase(col->name.str(), name)) return true;
     }
     return false;
 }
 
-const t_ftd& udb_schema::get_field(const std::wstring& name) const
-{
+const t_ftd& udb_schema::get_field(const std::wstring& name) const {
     tk_trace_w(1, L"udb_schema::find_field(%s)", name.c_str());
     const t_ftd* col = lookup(name);
-    if (!col)
-        throw tk_mail_assertion("udb_sche", 309);
+    if (!col) throw tk_mail_assertion("udb_sche", 309);
     return *col;
 }
 
-std::uint32_t udb_schema::get_field_size(const std::wstring& name) const
-{
+std::uint32_t udb_schema::get_field_size(const std::wstring& name) const {
     tk_trace_w(1, L"udb_schema::get_field_size(%s)", name.c_str());
     const t_ftd* col = lookup(name);
-    if (!col)
-        throw tk_mail_assertion("udb_sche", 339);
+    if (!col) throw tk_mail_assertion("udb_sche", 339);
     return col->size;
 }
 
-std::uint16_t udb_schema::get_field_type(const std::wstring& name) const
-{
+std::uint16_t udb_schema::get_field_type(const std::wstring& name) const {
     tk_trace_w(1, L"udb_schema::get_field_type(%s)", name.c_str());
     const t_ftd* col = lookup(name);
-    if (!col)
-        throw tk_mail_assertion("udb_sche", 355);
+    if (!col) throw tk_mail_assertion("udb_sche", 355);
     return col->vartype;
 }

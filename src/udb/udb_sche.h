@@ -29,8 +29,8 @@ bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
 // One column. A plain descriptor; the virtual destructor lets a server side
 // add its own details in a derived descriptor owned through this type.
 struct t_ftd {
-    t_ftd(std::uint32_t size, udb_name name, std::uint16_t vartype, bool b_not_null,
-          bool b_auto_increment, const ole_variant& def_value, std::uint32_t reserved);
+    t_ftd(std::uint32_t size, udb_name name, std::uint16_t vartype, bool b_not_null, bool b_auto_increment,
+          const ole_variant& def_value, std::uint32_t reserved);
     virtual ~t_ftd() = default;
     t_ftd(const t_ftd&) = default;
     t_ftd& operator=(const t_ftd&) = default;

@@ -15,9 +15,7 @@ constexpr int k_detail = 1;
 constexpr int k_max_duration_hour = 838;
 constexpr int k_max_time_field = 60;
 
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view trim_blanks(std::string_view s) {
@@ -78,9 +76,7 @@ int scan(std::string_view in, const char* fmt, int* ints, bool* negs, std::strin
     return items;
 }
 
-bool all_digits(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), is_digit);
-}
+bool all_digits(std::string_view s) { return std::all_of(s.begin(), s.end(), is_digit); }
 
 int read_fixed(std::string_view s, std::size_t pos, std::size_t len) {
     int v = 0;
@@ -125,16 +121,14 @@ char* put_time(char* p, const plat_systemtime& t) {
     return p;
 }
 
-bool zero_time(const plat_systemtime& t) {
-    return t.hour == 0 && t.minute == 0 && t.second == 0 && t.microsecond == 0;
-}
+bool zero_time(const plat_systemtime& t) { return t.hour == 0 && t.minute == 0 && t.second == 0 && t.microsecond == 0; }
 
 const char* print_trace(int32_t kind) {
     switch (kind) {
-        case ole_date::kind_date_time: return "printing datetime...";
-        case ole_date::kind_date: return "printing date...";
-        case ole_date::kind_time: return "printing time...";
-        default: return nullptr;
+    case ole_date::kind_date_time: return "printing datetime...";
+    case ole_date::kind_date: return "printing date...";
+    case ole_date::kind_time: return "printing time...";
+    default: return nullptr;
     }
 }
 
@@ -174,8 +168,10 @@ void ole_date::init(std::string_view text) {
     tk_trace(k_detail, "After tk_trim: %.*s", static_cast<int>(buf.size()), buf.data());
 
     enum { none, am, pm } marker = none;
-    static const struct { const char* word; int which; } markers[] = {
-        {"AM", am}, {"PM", pm}, {"am", am}, {"pm", pm}};
+    static const struct {
+        const char* word;
+        int which;
+    } markers[] = {{"AM", am}, {"PM", pm}, {"am", am}, {"pm", pm}};
     for (const auto& m : markers) {
         const std::size_t at = buf.find(m.word);
         if (at != std::string_view::npos) {
@@ -262,8 +258,7 @@ void ole_date::import_from_string(std::string_view buf) {
     }
 
     // 5: year, month, day with '-', '/' or '.', optionally with a time.
-    static const char* const forms[] = {"%hd-%hd-%hd %hd:%hd:%s", "%hd/%hd/%hd %hd:%hd:%s",
-                                        "%hd.%hd.%hd %hd:%hd:%s"};
+    static const char* const forms[] = {"%hd-%hd-%hd %hd:%hd:%s", "%hd/%hd/%hd %hd:%hd:%s", "%hd.%hd.%hd %hd:%hd:%s"};
     for (int f = 0; f < 3; ++f) {
         tk_trace(k_detail, "Trying datetime format #%d", f);
         const int items = scan(buf, forms[f], v, neg, &seconds);
@@ -327,24 +322,22 @@ bool ole_date::process_milliseconds(const char* text, std::size_t len) {
         }
     }
     // Not a number, or one in exponent form: no seconds to be had.
-    if (int_digits + frac_digits == 0 || (i < len && (text[i] == 'e' || text[i] == 'E')))
-        return false;
+    if (int_digits + frac_digits == 0 || (i < len && (text[i] == 'e' || text[i] == 'E'))) return false;
     if (whole > 0xFFFF) return false;
 
     time_.second = static_cast<uint16_t>(whole);
     time_.microsecond = usec;
     tk_trace(k_detail, "Got sec: %d", static_cast<int>(time_.second));
     tk_trace(k_detail, "Got msec: %d", static_cast<int>(time_.microsecond / 1000));
-    tk_trace(k_detail, "After processing: %02d:%02d:%02d", static_cast<int>(time_.hour),
-             static_cast<int>(time_.minute), static_cast<int>(time_.second));
+    tk_trace(k_detail, "After processing: %02d:%02d:%02d", static_cast<int>(time_.hour), static_cast<int>(time_.minute),
+             static_cast<int>(time_.second));
     return true;
 }
 
 void ole_date::refine_type() {
     tk_trace(k_detail, "ole_date::refine_type(%d,%d,%d,%d,%d,%d)", static_cast<int>(time_.year),
-             static_cast<int>(time_.month), static_cast<int>(time_.day),
-             static_cast<int>(time_.hour), static_cast<int>(time_.minute),
-             static_cast<int>(time_.second));
+             static_cast<int>(time_.month), static_cast<int>(time_.day), static_cast<int>(time_.hour),
+             static_cast<int>(time_.minute), static_cast<int>(time_.second));
     if (time_.year == 0 && time_.month == 0 && time_.day == 0)
         kind_ = kind_time;
     else if (zero_time(time_) && time_.year != 0 && time_.month != 0 && time_.day != 0)
@@ -377,9 +370,8 @@ bool ole_date::is_valid() const {
         return false;
 
     const int max_hour = pure_time ? k_max_duration_hour : k_max_time_field;
-    if (time_.hour > max_hour || time_.minute > k_max_time_field ||
-        time_.second > k_max_time_field || time_.microsecond > 999999 ||
-        (time_.negative && !pure_time)) {
+    if (time_.hour > max_hour || time_.minute > k_max_time_field || time_.second > k_max_time_field ||
+        time_.microsecond > 999999 || (time_.negative && !pure_time)) {
         tk_trace(k_detail, "Invalid time");
         return false;
     }
@@ -391,23 +383,20 @@ bool ole_date::is_valid() const {
 std::size_t ole_date::format(char* buf) const {
     char* p = buf;
     switch (kind_) {
-        case kind_date_time:
-            p = put_date(p, time_);
-            if (!(omit_zero_time_ && zero_time(time_))) {
-                *p++ = ' ';
-                p = put_time(p, time_);
-            }
-            break;
-        case kind_date:
-            p = put_date(p, time_);
-            break;
-        case kind_time:
-            for (const char* z = "0000-00-00 "; *z; ++z) *p++ = *z;
-            if (time_.negative) *p++ = '-';
+    case kind_date_time:
+        p = put_date(p, time_);
+        if (!(omit_zero_time_ && zero_time(time_))) {
+            *p++ = ' ';
             p = put_time(p, time_);
-            break;
-        default:
-            break;
+        }
+        break;
+    case kind_date: p = put_date(p, time_); break;
+    case kind_time:
+        for (const char* z = "0000-00-00 "; *z; ++z) *p++ = *z;
+        if (time_.negative) *p++ = '-';
+        p = put_time(p, time_);
+        break;
+    default: break;
     }
     return static_cast<std::size_t>(p - buf);
 }

@@ -67,7 +67,7 @@ bool is_text_or_date_type(uint16_t type_code);
 // the word "guid" (or, when that is absent, "GUID") in a text of 45 characters or more.
 class ole_guid_extractor {
 public:
-    explicit ole_guid_extractor(std::string_view text);   // UTF-8
+    explicit ole_guid_extractor(std::string_view text);  // UTF-8
     explicit ole_guid_extractor(std::wstring_view text);
 
     bool found() const { return found_; }

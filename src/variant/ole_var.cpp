@@ -226,8 +226,8 @@ ole_variant& ole_variant::operator=(const ole_variant& other) {
     if (this == &other) return *this;
     if (other.var_.vt == VT_DATE) {
         const plat_systemtime& t = other.time_;
-        tk_trace(1, "%04d-%02d-%02d %02d:%02d:%02d", int(t.year), int(t.month), int(t.day), int(t.hour),
-                 int(t.minute), int(t.second));
+        tk_trace(1, "%04d-%02d-%02d %02d:%02d:%02d", int(t.year), int(t.month), int(t.day), int(t.hour), int(t.minute),
+                 int(t.second));
     }
     // Build the copy first: the old text or array is released in every case, and
     // a failed copy leaves the target unchanged.
@@ -471,7 +471,9 @@ ole_variant ole_variant::bytes_from_hex(const C* p, std::size_t n) {
         n -= 2;
     }
     tk_trace(1, "Got BLOB size: %lld", static_cast<long long>(n));
-    auto hex = [](C c) { return static_cast<std::make_unsigned_t<C>>(c) < 0x80 ? pf_hex_value(static_cast<unsigned char>(c)) : -1; };
+    auto hex = [](C c) {
+        return static_cast<std::make_unsigned_t<C>>(c) < 0x80 ? pf_hex_value(static_cast<unsigned char>(c)) : -1;
+    };
     ole_variant v;
     const std::size_t count = n / 2;
     pf_safearray* a = pf_sa_create(count, 0, false);

@@ -137,8 +137,7 @@ void sql_settings_page2::store() {
         host = controls().text_a(conn_id::host);
         port = controls().text_a(conn_id::port);
     }
-    m_settings.store_mysql_settings(host, controls().text_a(conn_id::user), controls().text_a(conn_id::password),
-                                    port);
+    m_settings.store_mysql_settings(host, controls().text_a(conn_id::user), controls().text_a(conn_id::password), port);
 }
 
 int sql_settings_page2::store_settings() {

@@ -20,8 +20,7 @@ inline constexpr const wchar_t* vek_incomplete_text =
 class vek_finish_page : public gui_finish_page {
 public:
     // `extension`: the profile files' extension, exactly 3 characters ("vek").
-    vek_finish_page(wizard_shell& shell, dravik_convertor& conv, const error_handler& errors,
-                    std::wstring extension);
+    vek_finish_page(wizard_shell& shell, dravik_convertor& conv, const error_handler& errors, std::wstring extension);
 
     // Saves the settings to the file; asks before replacing one, and says
     // why when the file cannot be written. True when it was saved.

@@ -46,8 +46,8 @@ int progress_position(std::uint64_t entries, std::uint64_t entries_done, std::ui
         records_done = std::min(records_done, records);
         // records_done * 100 cannot overflow for any count a table can have;
         // divide first only where it could.
-        const std::uint64_t percent = records_done <= UINT64_MAX / 100 ? records_done * 100 / records
-                                                                       : records_done / (records / 100);
+        const std::uint64_t percent =
+            records_done <= UINT64_MAX / 100 ? records_done * 100 / records : records_done / (records / 100);
         position += percent / entries;
     }
     return static_cast<int>(std::min<std::uint64_t>(position, 100));
@@ -81,9 +81,7 @@ progress_page::progress_page(wizard_shell& shell, dravik_convertor& conv, error_
 
 progress_page::~progress_page() = default;
 
-bool progress_page::run_in_progress() const {
-    return m_started && !m_conv.b_finished.load(std::memory_order_acquire);
-}
+bool progress_page::run_in_progress() const { return m_started && !m_conv.b_finished.load(std::memory_order_acquire); }
 
 bool progress_page::page_init() {
     tk_trace(1, "progress_page::page_init");
@@ -116,8 +114,7 @@ void progress_page::show_progress(bool finished) {
     } else if (!finished) {
         // Each counter read once; a stale one shows until the next tick.
         const std::uint64_t records = static_cast<std::uint64_t>(std::max<std::int64_t>(m_conv.n_records.load(), 0));
-        const std::uint64_t done =
-            static_cast<std::uint64_t>(std::max<std::int64_t>(m_conv.n_records_done.load(), 0));
+        const std::uint64_t done = static_cast<std::uint64_t>(std::max<std::int64_t>(m_conv.n_records_done.load(), 0));
         controls().set_pos(progress_id::bar,
                            progress_position(m_conv.n_tables.load(), m_conv.n_tables_done.load(), records, done));
     }
@@ -145,10 +142,10 @@ bool progress_page::on_cancel() {
     if (!run_in_progress()) return wizard_page::on_cancel();
 
     m_asking = true;
-    const bool yes = shell().question(
-        L"The conversion is in progress. Are you sure you want to stop it and exit the wizard?\n\n"
-        L"Tables converted so far stay in the destination; the table being converted is not kept.",
-        g_button::no);
+    const bool yes =
+        shell().question(L"The conversion is in progress. Are you sure you want to stop it and exit the wizard?\n\n"
+                         L"Tables converted so far stay in the destination; the table being converted is not kept.",
+                         g_button::no);
     m_asking = false;
     if (!yes) return false;
     if (!run_in_progress()) return true;  // it ended while the question was open

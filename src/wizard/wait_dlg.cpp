@@ -28,7 +28,8 @@ public:
             tk_trace(2, "please wait: the job raised");
         }
         please_wait_dlg* dialog = &m_dialog;
-        QMetaObject::invokeMethod(dialog, [dialog] { dialog->end_wait(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            dialog, [dialog] { dialog->end_wait(); }, Qt::QueuedConnection);
     }
 
 private:
@@ -93,7 +94,8 @@ void please_wait_dlg::showEvent(QShowEvent* event) {
     g_dialog::showEvent(event);
     if (!m_ended) return m_timer.start();
     // The job ended before the dialog appeared.
-    QMetaObject::invokeMethod(this, [this] { done(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { done(0); }, Qt::QueuedConnection);
 }
 
 void please_wait_dlg::end_wait() {

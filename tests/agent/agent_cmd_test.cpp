@@ -59,7 +59,8 @@ TEST(AgentCmd, ModeAcceptsExactlyZeroToFour) {
     }
     for (const char* bad : {"04", "+1", "", "5", " 1", "1 ", "-0", "1x", "00"}) {
         fake_target t;
-        EXPECT_EQ(parse(t, {"--src=a", "--dest=b", std::string("--mode=") + bad}), "fatal: Invalid merge/overwrite mode")
+        EXPECT_EQ(parse(t, {"--src=a", "--dest=b", std::string("--mode=") + bad}),
+                  "fatal: Invalid merge/overwrite mode")
             << "'" << bad << "'";
     }
 }
@@ -124,8 +125,8 @@ TEST(AgentCmd, ConnectionSettingsAndPorts) {
 
     fake_target empty;
     ASSERT_EQ(parse(empty, {"--src=s", "--dest=d", "--pgport=", "--myport="}), "run");
-    EXPECT_EQ(empty.pg_port, 0u);   // the client library's default
-    EXPECT_EQ(empty.my_port, "");   // the converter makes it "3306"
+    EXPECT_EQ(empty.pg_port, 0u);  // the client library's default
+    EXPECT_EQ(empty.my_port, "");  // the converter makes it "3306"
 
     EXPECT_EQ(agent_leading_int("99999999999999999999999"), LONG_MAX);
     EXPECT_EQ(agent_leading_int("-12ab"), -12);

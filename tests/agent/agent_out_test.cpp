@@ -1,5 +1,5 @@
-#include "tk/tk_utils.h"
 #include "agent/agent_out.h"
+#include "tk/tk_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,10 @@ TEST_F(AgentConsole, ProgressAndMissingTableLines) {
     console.table_line(L"items", 10);
     console.table_line(L"Gr\u00fc\u00dfe \U0001F600", 4000000000);
     console.missing_table(L"no-such table");
-    EXPECT_EQ(out.str(),
-              "Converting database shop(2 tables)\n"
-              "Converting table items(10 records)\n"
-              "Converting table Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80(4000000000 records)\n");
+    EXPECT_EQ(out.str(), "Converting database shop(2 tables)\n"
+                         "Converting table items(10 records)\n"
+                         "Converting table Gr\xC3\xBC\xC3\x9F"
+                         "e \xF0\x9F\x98\x80(4000000000 records)\n");
     EXPECT_EQ(err.str(), "Table no-such table not exists\n");
     EXPECT_EQ(console.errors(), 1);
 }

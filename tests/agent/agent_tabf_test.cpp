@@ -33,7 +33,8 @@ TEST(AgentTabFile, LinesOrderDuplicatesAndEncoding) {
         {"CR LF ends lines, blanks are kept", "one\r\n two \r\n\r\n", {L"one", L" two "}},
         {"empty lines skipped, no final line end", "\n\nx\n\ny", {L"x", L"y"}},
         {"mark dropped on the first line only",
-         "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9\n\xEF\xBB\xBFz\n", {L"\u00e9t\u00e9", L"\uFEFFz"}},
+         "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9\n\xEF\xBB\xBFz\n",
+         {L"\u00e9t\u00e9", L"\uFEFFz"}},
         {"mark after empty lines", "\n\r\n\xEF\xBB\xBFn\n", {L"n"}},
         {"a line holding only the mark names nothing", "\xEF\xBB\xBF\nt\n", {L"t"}},
         {"ANSI text without a mark", "caf\xC3\xA9 \xF0\x9F\x98\x80\tx\n", {L"caf\u00e9 \U0001F600\tx"}},
@@ -59,7 +60,8 @@ TEST(AgentTabFile, BadLinesAreErrorsNamingTheLine) {
         {"\xEF\xBB\xBF" + std::string(255, 'x'), "Table names file: line 1 is longer than 254 characters."},
         {"ok\nbad\xFF\n", "Table names file: line 2 is not valid text in its encoding."},
         {std::string("a\0b\n", 4), "Table names file: line 1 holds a NUL character."},
-        {"a\r\nb\rc\r", "Table names file: line 2 holds a CR that does not end the line (lines must end with LF or CR LF)."},
+        {"a\r\nb\rc\r",
+         "Table names file: line 2 holds a CR that does not end the line (lines must end with LF or CR LF)."},
     };
     for (const tcase& c : cases) EXPECT_EQ(fatal_text(dir.write("t.txt", c.bytes)), c.text);
 }

@@ -33,11 +33,20 @@ struct fake_target : agent_target {
     std::string my_host, my_user, my_password, my_port = "3306";
     std::vector<std::string> calls;  // order of effects
 
-    void set_src(const std::wstring& n) override { m_src = n; calls.push_back("src"); }
-    void set_dest(const std::wstring& n) override { m_dest = n; calls.push_back("dest"); }
+    void set_src(const std::wstring& n) override {
+        m_src = n;
+        calls.push_back("src");
+    }
+    void set_dest(const std::wstring& n) override {
+        m_dest = n;
+        calls.push_back("dest");
+    }
     const std::wstring& src() const override { return m_src; }
     const std::wstring& dest() const override { return m_dest; }
-    void set_mode(int m) override { mode = m; calls.push_back("mode"); }
+    void set_mode(int m) override {
+        mode = m;
+        calls.push_back("mode");
+    }
     void set_logfile(const std::string& name) override {
         agent_set_logfile(logfile, name);
         calls.push_back("logfile");
@@ -45,7 +54,8 @@ struct fake_target : agent_target {
     bool load_profile(const std::wstring& path) override {
         calls.push_back("profile");
         auto it = profiles.find(path);
-        if (it == profiles.end()) throw tk_exception("Profile does not exist. Please verify the correct path/name was given.", 1);
+        if (it == profiles.end())
+            throw tk_exception("Profile does not exist. Please verify the correct path/name was given.", 1);
         const fake_profile& p = it->second;
         if (!p.loads) return false;
         if (!p.src.empty()) m_src = p.src;
@@ -56,7 +66,10 @@ struct fake_target : agent_target {
         }
         return true;
     }
-    void set_silent(bool on) override { m_silent = on; calls.push_back("silent"); }
+    void set_silent(bool on) override {
+        m_silent = on;
+        calls.push_back("silent");
+    }
     bool silent() const override { return m_silent; }
     void set_skip_idx(bool on) override { skip_idx = on; }
     void set_tab_def(bool on) override { tab_def = on; }

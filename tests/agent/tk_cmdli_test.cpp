@@ -38,8 +38,8 @@ TEST(TkCmdli, ClassifiesByFirstMatchingPrefixCaseSensitively) {
     tk_cmdli t(a.argc(), a.argv(), table);
     std::vector<std::pair<int, std::string>> seen;
     for (; t.has_more(); t.next()) seen.emplace_back(t.id(), t.value());
-    const std::vector<std::pair<int, std::string>> want = {
-        {13, "X"}, {16, "=1"}, {0, ""}, {-1, "--DEST=x"}, {0, "db"}, {-1, "other"}};
+    const std::vector<std::pair<int, std::string>> want = {{13, "X"},        {16, "=1"}, {0, ""},
+                                                           {-1, "--DEST=x"}, {0, "db"},  {-1, "other"}};
     EXPECT_EQ(seen, want);
     ASSERT_EQ(t.unknown_count(), 2);
     EXPECT_STREQ(t.unknown(0), "--DEST=x");

@@ -29,8 +29,7 @@ const std::string not_conforming = "The structure of data source does not confor
 db_cell cell(const char* text) { return text ? db_cell(text) : db_cell(); }
 
 bool pg_has_table(const std::string& db, const std::string& table) {
-    return !pg_query(db, "SELECT 1 FROM pg_tables WHERE schemaname = 'public' AND tablename = '" + table + "'")
-                .empty();
+    return !pg_query(db, "SELECT 1 FROM pg_tables WHERE schemaname = 'public' AND tablename = '" + table + "'").empty();
 }
 
 long long pg_count(const std::string& db, const std::string& table) {
@@ -203,13 +202,16 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
     const db_rows old_table = pg_query(dbs.dest(), oid_of_a_big);
 
     agent_process first(dbs.agent_args({"--mode=1"}), 300);
-    ASSERT_TRUE(wait_until([&] {
-        return first.finished() ||
-               !pg_query("postgres", "SELECT 1 FROM pg_stat_progress_copy p JOIN pg_stat_activity a ON a.pid = p.pid "
-                                     "WHERE p.datname = '" + dbs.dest() +
-                                         "' AND a.query LIKE '%a_big%' AND p.tuples_processed > 0")
-                    .empty();
-    }, std::chrono::seconds(60)));
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return first.finished() ||
+                   !pg_query("postgres",
+                             "SELECT 1 FROM pg_stat_progress_copy p JOIN pg_stat_activity a ON a.pid = p.pid "
+                             "WHERE p.datname = '" +
+                                 dbs.dest() + "' AND a.query LIKE '%a_big%' AND p.tuples_processed > 0")
+                        .empty();
+        },
+        std::chrono::seconds(60)));
     ASSERT_FALSE(first.finished()) << show(first.wait());
     kill(first.pid(), SIGSTOP);
 
@@ -218,12 +220,13 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
     EXPECT_FALSE(pg_has_table(dbs.dest(), "b_small"));
 
     agent_process second(dbs.agent_args({"--mode=1"}), 300);
-    const bool waited = wait_until([&] {
-        return second.finished() ||
-               !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
-                                         "' AND wait_event_type = 'Lock'")
-                    .empty();
-    }, std::chrono::seconds(60));
+    const bool waited = wait_until(
+        [&] {
+            return second.finished() || !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" +
+                                                                  dbs.dest() + "' AND wait_event_type = 'Lock'")
+                                             .empty();
+        },
+        std::chrono::seconds(60));
     EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
     EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
     kill(first.pid(), SIGCONT);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "agent/agent_cmd.h"
+#include "agent_test_util.h"
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
-#include "agent_test_util.h"
 #include "support/test_servers.h"
 
 namespace {
@@ -89,7 +89,8 @@ void load_fixture(mysql_admin& my) {
         "tab\there",
         "line\nfeed\r\ncrlf",
         "back\\slash \\N \\\\",
-        "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xD0\x96",
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE6\x97\xA5\xE6\x9C\xAC \xD0\x96",
         "emoji \xF0\x9F\x98\x80\xF0\x9F\x91\x8D",
         "it's \"quoted\" ;, |",
         std::string(300, 'x'),
@@ -114,8 +115,8 @@ void load_fixture(mysql_admin& my) {
     my.exec("CREATE TABLE blobs (id INT PRIMARY KEY, b BLOB, vb VARBINARY(20), bn BINARY(4), lb LONGBLOB)");
     std::string all_bytes;
     for (int b = 0; b < 256; ++b) all_bytes += static_cast<char>(b);
-    my.exec("INSERT INTO blobs VALUES (1, x'000102FF00', x'00FF00', x'00000001', x'" + std::string("00") +
-            "5C0A0D09" + "')");
+    my.exec("INSERT INTO blobs VALUES (1, x'000102FF00', x'00FF00', x'00000001', x'" + std::string("00") + "5C0A0D09" +
+            "')");
     my.exec("INSERT INTO blobs VALUES (2, '', '', x'41424344', '" + my.escape(all_bytes) + "')");
     my.exec("INSERT INTO blobs VALUES (3, NULL, NULL, NULL, NULL)");
 
@@ -145,12 +146,14 @@ std::string src_expr(const column_rule& c) {
 
 std::string dest_expr(const std::string& db, const std::string& table, const column_rule& c) {
     const auto type = pg_query(db, "SELECT data_type FROM information_schema.columns WHERE table_schema='public' "
-                                   "AND table_name='" + table + "' AND column_name='" + c.name + "'");
+                                   "AND table_name='" +
+                                       table + "' AND column_name='" + c.name + "'");
     if (type.empty()) return "";
     const std::string t = *type[0][0];
     const std::string n = pg_ident(c.name);
     if (c.k == kind::bytes)
-        return t == "bytea" ? "upper(encode(" + n + ",'hex'))" : "upper(encode(convert_to(" + n + "::text,'UTF8'),'hex'))";
+        return t == "bytea" ? "upper(encode(" + n + ",'hex'))"
+                            : "upper(encode(convert_to(" + n + "::text,'UTF8'),'hex'))";
     return n + "::text";
 }
 
@@ -258,9 +261,8 @@ TEST(VekagentServers, WrongPasswordsFail) {
     pg_create_db(dbs.name());
     agent_result r = run_agent(agent_server_args({"--src=vka_pass", "--dest=vka_pass", "--mysqlp=wrong"}));
     EXPECT_EQ(r.status, 255) << show(r);
-    EXPECT_EQ(r.out,
-              "Error:\nAccess denied. Verify the user name and password are correct, and you have the necessary "
-              "privileges to connect to the target MySQL server.\n")
+    EXPECT_EQ(r.out, "Error:\nAccess denied. Verify the user name and password are correct, and you have the necessary "
+                     "privileges to connect to the target MySQL server.\n")
         << show(r);
     r = run_agent(agent_server_args({"--src=vka_pass", "--dest=vka_pass", "--posgsp=wrong"}));
     EXPECT_EQ(r.status, 255) << show(r);
@@ -291,37 +293,54 @@ TEST(VekagentConversion, FixtureDatabaseRowByRow) {
     const agent_result r = run_agent(agent_server_args({"--src=vka_full", "--dest=vka_full"}));
     EXPECT_EQ(r.status, 0) << show(r);
     EXPECT_EQ(r.err, "") << show(r);
-    EXPECT_EQ(r.out,
-              "Converting database vka_full(9 tables)\n"
-              "Converting table MixedCase(2 records)\n"
-              "Converting table blobs(3 records)\n"
-              "Converting table dates(4 records)\n"
-              "Converting table empty_table(0 records)\n"
-              "Converting table my-table(2 records)\n"
-              "Converting table numbers(5 records)\n"
-              "Converting table order items(2 records)\n"
-              "Converting table select(2 records)\n"
-              "Converting table texts(9 records)\n")
+    EXPECT_EQ(r.out, "Converting database vka_full(9 tables)\n"
+                     "Converting table MixedCase(2 records)\n"
+                     "Converting table blobs(3 records)\n"
+                     "Converting table dates(4 records)\n"
+                     "Converting table empty_table(0 records)\n"
+                     "Converting table my-table(2 records)\n"
+                     "Converting table numbers(5 records)\n"
+                     "Converting table order items(2 records)\n"
+                     "Converting table select(2 records)\n"
+                     "Converting table texts(9 records)\n")
         << show(r);
     // Mode 0 dropped the old destination.
     const std::vector<std::string> tables = pg_tables(dbs.name());
     EXPECT_EQ(std::count(tables.begin(), tables.end(), "stale"), 0);
 
     expect_same_rows(dbs.my, dbs.name(), "numbers",
-                     {{"id", kind::exact}, {"ti", kind::exact}, {"tiu", kind::exact}, {"si", kind::exact},
-                      {"siu", kind::exact}, {"mi", kind::exact}, {"miu", kind::exact}, {"i", kind::exact},
-                      {"iu", kind::exact}, {"bi", kind::exact}, {"biu", kind::exact}, {"d", kind::exact},
-                      {"d2", kind::exact}, {"f", kind::real4}, {"dbl", kind::real8}, {"yr", kind::exact},
+                     {{"id", kind::exact},
+                      {"ti", kind::exact},
+                      {"tiu", kind::exact},
+                      {"si", kind::exact},
+                      {"siu", kind::exact},
+                      {"mi", kind::exact},
+                      {"miu", kind::exact},
+                      {"i", kind::exact},
+                      {"iu", kind::exact},
+                      {"bi", kind::exact},
+                      {"biu", kind::exact},
+                      {"d", kind::exact},
+                      {"d2", kind::exact},
+                      {"f", kind::real4},
+                      {"dbl", kind::real8},
+                      {"yr", kind::exact},
                       {"bt", kind::bit}});
     expect_same_rows(dbs.my, dbs.name(), "texts",
-                     {{"id", kind::exact}, {"c", kind::exact}, {"vc", kind::exact}, {"t", kind::exact},
-                      {"mt", kind::exact}, {"lt", kind::exact}, {"e", kind::exact}, {"st", kind::exact}});
-    expect_same_rows(dbs.my, dbs.name(), "dates",
-                     {{"id", kind::exact}, {"dt", kind::exact}, {"dtm", kind::exact}, {"ts", kind::exact},
-                      {"tm", kind::exact}});
-    expect_same_rows(dbs.my, dbs.name(), "blobs",
-                     {{"id", kind::exact}, {"b", kind::bytes}, {"vb", kind::bytes}, {"bn", kind::bytes},
-                      {"lb", kind::bytes}});
+                     {{"id", kind::exact},
+                      {"c", kind::exact},
+                      {"vc", kind::exact},
+                      {"t", kind::exact},
+                      {"mt", kind::exact},
+                      {"lt", kind::exact},
+                      {"e", kind::exact},
+                      {"st", kind::exact}});
+    expect_same_rows(
+        dbs.my, dbs.name(), "dates",
+        {{"id", kind::exact}, {"dt", kind::exact}, {"dtm", kind::exact}, {"ts", kind::exact}, {"tm", kind::exact}});
+    expect_same_rows(
+        dbs.my, dbs.name(), "blobs",
+        {{"id", kind::exact}, {"b", kind::bytes}, {"vb", kind::bytes}, {"bn", kind::bytes}, {"lb", kind::bytes}});
     for (const char* name : {"order items", "my-table", "select", "MixedCase"})
         expect_same_rows(dbs.my, dbs.name(), name, {{"id", kind::exact}, {"v", kind::exact}});
     const std::string empty = dest_table(dbs.name(), "empty_table");
@@ -372,9 +391,8 @@ TEST(VekagentConversion, ModesOnAnExistingDestination) {
     pg_exec(dbs.name(), "CREATE TABLE t (x date)");
     r = run_agent(args("3"));
     EXPECT_EQ(r.status, 255) << show(r);
-    EXPECT_EQ(r.out,
-              "Converting database vka_modes(1 tables)\nError:\n"
-              "t: The structure of data source does not conform to the destination table.\n")
+    EXPECT_EQ(r.out, "Converting database vka_modes(1 tables)\nError:\n"
+                     "t: The structure of data source does not conform to the destination table.\n")
         << show(r);
 
     // 0: the whole destination is made again.
@@ -396,15 +414,15 @@ TEST(VekagentConversion, TableListWithMissingTableAndBom) {
     small_source(dbs, {"t1", "t2", "caf\xC3\xA9", "unlisted"}, 2);
     pg_create_db(dbs.name());
     test_dir dir;
-    const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF" "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
+    const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF"
+                                                     "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
     const agent_result r = run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);  // a listed table was missing
     EXPECT_EQ(r.err, "Table nosuch not exists\n") << show(r);
-    EXPECT_EQ(r.out,
-              "Converting database vka_tabs(4 tables)\n"
-              "Converting table caf\xC3\xA9(2 records)\n"
-              "Converting table t1(2 records)\n"
-              "Converting table t2(2 records)\n")
+    EXPECT_EQ(r.out, "Converting database vka_tabs(4 tables)\n"
+                     "Converting table caf\xC3\xA9(2 records)\n"
+                     "Converting table t1(2 records)\n"
+                     "Converting table t2(2 records)\n")
         << show(r);
     EXPECT_EQ(pg_tables(dbs.name()), (std::vector<std::string>{"caf\xC3\xA9", "t1", "t2"}));
 }
@@ -441,10 +459,11 @@ TEST(VekagentConversion, ProfileAndTableListReplacingItsTables) {
     const server_address pg = pg_test_server();
     test_dir dir;
     const std::string profile = dir.write(
-        "p.vek", "[Generic settings]\r\nsrc=vka_prof\r\ndest=vka_prof\r\nmode=0\r\n\r\n[MySQL settings]\r\nhost=" +
-                     my.host + "\r\nuser=" + my.user + "\r\npassword=" + my.password + "\r\nport=" +
-                     std::to_string(my.port) + "\r\n\r\n[Selected Tables]\r\na\r\nb\r\n\r\n[pgs settings]\r\nhost=" +
-                     pg.host + "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n");
+        "p.vek",
+        "[Generic settings]\r\nsrc=vka_prof\r\ndest=vka_prof\r\nmode=0\r\n\r\n[MySQL settings]\r\nhost=" + my.host +
+            "\r\nuser=" + my.user + "\r\npassword=" + my.password + "\r\nport=" + std::to_string(my.port) +
+            "\r\n\r\n[Selected Tables]\r\na\r\nb\r\n\r\n[pgs settings]\r\nhost=" + pg.host + "\r\nuser=" + pg.user +
+            "\r\npassword=" + pg.password + "\r\n");
     // Profiles carry no PostgreSQL port: the client library takes PGPORT.
     setenv("PGPORT", std::to_string(pg.port).c_str(), 1);
     // Connection options after a loaded profile are ignored.

@@ -27,7 +27,8 @@ protected:
         handler.load_err_map(mysql_error_map);
         handler.set_dialogs(&dlg);
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        const std::string tag = std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000);
+        const std::string tag =
+            std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000);
         src_name = "cvs_" + tag;
         dest_name = "cvd_" + tag;
         my.exec("DROP DATABASE IF EXISTS " + src_name);

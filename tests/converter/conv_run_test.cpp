@@ -27,7 +27,8 @@ struct recording_hooks : cnv_run_hooks {
 
 TEST_F(ConversionTest, creates_the_destination_and_copies_tables_queries_and_values) {
     my.exec("CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(40), price DECIMAL(10,2), note TEXT)");
-    my.exec("INSERT INTO items VALUES (1,'tab\there','12.50','line\nfeed'),(2,'中文 é 😀','0.00',NULL),(3,'','-1.25','back\\\\slash')");
+    my.exec(
+        "INSERT INTO items VALUES (1,'tab\there','12.50','line\nfeed'),(2,'中文 é 😀','0.00',NULL),(3,'','-1.25','back\\\\slash')");
     my.exec("CREATE TABLE empty_one (id INT, d DATETIME)");
     conv->selected_queries[L"cheap"] = L"SELECT id, name FROM items WHERE price < 1";
     select({L"items", L"empty_one"});
@@ -44,12 +45,11 @@ TEST_F(ConversionTest, creates_the_destination_and_copies_tables_queries_and_val
               (rows{{opt("1"), opt("tab\there"), opt("12.50"), opt("line\nfeed")},
                     {opt("2"), opt("中文 é 😀"), opt("0.00"), std::nullopt},
                     {opt("3"), opt(""), opt("-1.25"), opt("back\\slash")}}));
-    EXPECT_EQ(dest("SELECT id, name FROM cheap ORDER BY id"),
-              (rows{{opt("2"), opt("中文 é 😀")}, {opt("3"), opt("")}}));
+    EXPECT_EQ(dest("SELECT id, name FROM cheap ORDER BY id"), (rows{{opt("2"), opt("中文 é 😀")}, {opt("3"), opt("")}}));
     EXPECT_TRUE(dest("SELECT * FROM empty_one").empty());
     // Name order; queries are not counted as tables.
     EXPECT_EQ(hooks.seen, (std::vector<std::string>{"db " + src_name + " 2", "table cheap 2", "table empty_one 0",
-                                                     "table items 3"}));
+                                                    "table items 3"}));
     // Counters are back to 0 between runs; the run entered the tables among the queries.
     EXPECT_EQ(conv->n_tables.load(), 0u);
     EXPECT_EQ(conv->n_tables_done.load(), 0u);
@@ -62,9 +62,8 @@ TEST_F(ConversionTest, creates_the_destination_and_copies_tables_queries_and_val
     udb_profile saved;
     ASSERT_TRUE(saved.load(path));
     std::remove(tk_to_utf8(path).c_str());
-    const udb_profile::section_map want{{L"cheap", L"SELECT id, name FROM items WHERE price < 1"},
-                                        {L"empty_one", L""},
-                                        {L"items", L""}};
+    const udb_profile::section_map want{
+        {L"cheap", L"SELECT id, name FROM items WHERE price < 1"}, {L"empty_one", L""}, {L"items", L""}};
     EXPECT_EQ(saved.get_selected_tables(), want);
 }
 
@@ -169,7 +168,8 @@ TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
     select({L"items"});
     run();
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
-    EXPECT_EQ(handler.errors(), std::vector<std::string>{"twin: The view is not converted: a query of the same name is."});
+    EXPECT_EQ(handler.errors(),
+              std::vector<std::string>{"twin: The view is not converted: a query of the same name is."});
     EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"cheap", "items", "twin"}));
     EXPECT_EQ(dest("SELECT id, twice FROM cheap ORDER BY id"),
               (rows{{opt("1"), opt("9.00")}, {opt("3"), opt("19.98")}}));
@@ -185,9 +185,8 @@ TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
     udb_profile saved;
     ASSERT_TRUE(saved.load(path));
     std::remove(tk_to_utf8(path).c_str());
-    const udb_profile::section_map want{{L"cheap", L"SELECT * FROM `cheap`"},
-                                        {L"items", L""},
-                                        {L"twin", L"SELECT id FROM items WHERE id = 2"}};
+    const udb_profile::section_map want{
+        {L"cheap", L"SELECT * FROM `cheap`"}, {L"items", L""}, {L"twin", L"SELECT id FROM items WHERE id = 2"}};
     EXPECT_EQ(saved.get_selected_tables(), want);
 }
 

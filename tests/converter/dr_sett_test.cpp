@@ -134,7 +134,10 @@ TEST_F(RegistryTest, a_flag_of_2_loads_as_true_and_is_stored_back_as_1) {
         ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
         ASSERT_EQ(key.set_value(DWORD{2}, "tab_def"), 0);
     }
-    { dravik_convertor c(errors, converter_form::wizard); EXPECT_TRUE(c.tab_def); }
+    {
+        dravik_convertor c(errors, converter_form::wizard);
+        EXPECT_TRUE(c.tab_def);
+    }
     tk_reg_key key(dravik_convertor::registry_path);
     ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0);
     DWORD v = 0;

@@ -23,9 +23,8 @@ protected:
 TEST_F(ErrorHandlerTest, mapped_mysql_error_without_context_is_the_map_text_on_one_line) {
     coded_exception e(mysql_error_base + 2003, "Can't connect to MySQL server on '127.0.0.1' (111)", 0);
     handler.handle(e, false);
-    const std::string want =
-        "Can't connect to the MySQL server. Check to verify that MySQL server "
-        "is launched and the correct host/port values were given.";
+    const std::string want = "Can't connect to the MySQL server. Check to verify that MySQL server "
+                             "is launched and the correct host/port values were given.";
     ASSERT_EQ(handler.errors().size(), 1u);
     EXPECT_EQ(handler.errors()[0], want);
     ASSERT_EQ(dlg.shown.size(), 1u);

@@ -14,7 +14,7 @@ struct program_ended {
 
 class scripted_dialogs : public error_dialogs {
 public:
-    std::vector<std::string> shown;  // "internal: ", "error: ", "ask: ", "failure: " + text
+    std::vector<std::string> shown;              // "internal: ", "error: ", "ask: ", "failure: " + text
     std::deque<std::pair<answer, bool>> script;  // answers of ask_continue; Continue when empty
 
     void show_internal_error(const std::string& text) override { shown.push_back("internal: " + text); }

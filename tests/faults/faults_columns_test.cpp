@@ -27,8 +27,8 @@ public:
     db_rows pg_columns(const std::string& table) {
         return pg("SELECT column_name, format_type(atttypid, atttypmod), column_default FROM "
                   "information_schema.columns JOIN pg_attribute ON attrelid = ('public.' || table_name)::regclass "
-                  "AND attname = column_name WHERE table_schema = 'public' AND table_name = '" + table +
-                  "' ORDER BY ordinal_position");
+                  "AND attname = column_name WHERE table_schema = 'public' AND table_name = '" +
+                  table + "' ORDER BY ordinal_position");
     }
 };
 
@@ -66,8 +66,12 @@ TEST(FaultsColumns, CharEnumAndSetKeepTheirLengthInCharacters) {
     ASSERT_EQ(r.status, 0) << show(r);
     const db_rows cols = db.pg_columns("cl");
     ASSERT_EQ(cols.size(), 6u);
-    const char* types[] = {"integer", "character varying(4)", "character varying(3)", "character varying(4)",
-                           "character varying(8)", "character varying(7)"};
+    const char* types[] = {"integer",
+                           "character varying(4)",
+                           "character varying(3)",
+                           "character varying(4)",
+                           "character varying(8)",
+                           "character varying(7)"};
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(cols[i][1], db_cell(types[i])) << *cols[i][0];
     EXPECT_EQ(db.pg("SELECT id, c, l, e, s, v FROM cl ORDER BY id"),
               (db_rows{{"1", "\xE2\x82\xAC\xC3\xA9\xF0\x9F\x98\x80z", "abc", "\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC",

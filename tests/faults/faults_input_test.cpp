@@ -142,23 +142,37 @@ protected:
     }
 
     // The options that reach both test servers and name both databases, in mode 0.
-    std::vector<std::string> base_args() const {
-        return m_dbs->agent_args({"--mode=0"});
-    }
+    std::vector<std::string> base_args() const { return m_dbs->agent_args({"--mode=0"}); }
 
     // A profile for the test servers selecting t_a and t_c in mode 0, with
     // the given line end. Its sections are in the order the file writer uses.
     std::string profile_text(const std::string& eol = "\r\n") const {
         const server_address my = mysql_test_server();
         const server_address pg = pg_test_server();
-        const std::vector<std::string> lines = {
-            "[Available Queries]", "",
-            "[Generic settings]", "dest=" + dest_db, "mode=0", "only definitions=0", "skip indexes=0",
-            "src=" + src_db, "",
-            "[MySQL settings]", "host=" + my.host, "password=" + my.password, "port=" + std::to_string(my.port),
-            "user=" + my.user, "",
-            "[Selected Tables]", "t_a", "t_c", "",
-            "[pgs settings]", "host=" + pg.host, "password=" + pg.password, "user=" + pg.user, ""};
+        const std::vector<std::string> lines = {"[Available Queries]",
+                                                "",
+                                                "[Generic settings]",
+                                                "dest=" + dest_db,
+                                                "mode=0",
+                                                "only definitions=0",
+                                                "skip indexes=0",
+                                                "src=" + src_db,
+                                                "",
+                                                "[MySQL settings]",
+                                                "host=" + my.host,
+                                                "password=" + my.password,
+                                                "port=" + std::to_string(my.port),
+                                                "user=" + my.user,
+                                                "",
+                                                "[Selected Tables]",
+                                                "t_a",
+                                                "t_c",
+                                                "",
+                                                "[pgs settings]",
+                                                "host=" + pg.host,
+                                                "password=" + pg.password,
+                                                "user=" + pg.user,
+                                                ""};
         std::string text;
         for (const auto& l : lines) text += l + eol;
         return text;
@@ -175,11 +189,11 @@ enum class stream { out, err };
 
 struct input_case {
     std::string name;
-    std::string bytes;                       // the file's content
-    int status;                              // 0 or 255
-    stream where;                            // where the text must appear
-    std::string text;                        // a part of the message ("" when accepted)
-    std::set<std::string> tables;            // what the destination holds afterwards
+    std::string bytes;             // the file's content
+    int status;                    // 0 or 255
+    stream where;                  // where the text must appear
+    std::string text;              // a part of the message ("" when accepted)
+    std::set<std::string> tables;  // what the destination holds afterwards
 };
 
 void expect_text(const agent_result& r, stream where, const std::string& text) {
@@ -211,27 +225,34 @@ TEST_F(BadInput, ProfileFiles) {
         {"CR LF", good, 0, stream::out, "Converting table t_c(3 records)", {"t_a", "t_c"}},
         {"LF only", profile_text("\n"), 0, stream::out, "", {"t_a", "t_c"}},
         {"byte-order mark", "\xEF\xBB\xBF" + good, 0, stream::out, "", {"t_a", "t_c"}},
-        {"100 KB line of an unknown key", "[Generic settings]\r\nnote=" + long_name + "\r\n" + good, 0, stream::out, "",
+        {"100 KB line of an unknown key",
+         "[Generic settings]\r\nnote=" + long_name + "\r\n" + good,
+         0,
+         stream::out,
+         "",
          {"t_a", "t_c"}},
         // A name of 100 KB is read whole and reported as a table the source
         // does not have.
-        {"100 KB table name", good + "[Selected Tables]\r\n" + long_name + "\r\n", 255, stream::err,
-         "Table " + long_name + " not exists\n", {"t_a", "t_c"}},
+        {"100 KB table name",
+         good + "[Selected Tables]\r\n" + long_name + "\r\n",
+         255,
+         stream::err,
+         "Table " + long_name + " not exists\n",
+         {"t_a", "t_c"}},
         {"cut mid-line in the last table name", list_last, 255, stream::err, "Table t_ not exists\n", {"t_a"}},
         // The PostgreSQL host is lost with its section: the local default does
         // not answer, before anything is dropped.
         {"cut mid-line in a header", cut_header, 255, stream::out, "Error:\nconnection to server", untouched},
         {"empty", "", 255, stream::err, profile_refused, untouched},
-        {"without sections", "src=" + src_db + "\r\ndest=" + dest_db + "\r\nt_a\r\n", 255, stream::err,
-         profile_refused, untouched},
+        {"without sections", "src=" + src_db + "\r\ndest=" + dest_db + "\r\nt_a\r\n", 255, stream::err, profile_refused,
+         untouched},
         {"text before the first section", "hello\r\n" + good, 255, stream::err, profile_refused, untouched},
         {"CR-only line ends", profile_text("\r"), 255, stream::err, profile_refused, untouched},
         {"two byte-order marks", "\xEF\xBB\xBF\xEF\xBB\xBF" + good, 255, stream::err, profile_refused, untouched},
         {"binary garbage", binary_garbage(), 255, stream::out, "Error:\nCannot convert to UNICODE string", untouched},
         // Not a single table of the file's list may be converted when one line
         // of it cannot be read.
-        {"bad line in the middle", bad_middle, 255, stream::out, "Error:\nCannot convert to UNICODE string",
-         untouched},
+        {"bad line in the middle", bad_middle, 255, stream::out, "Error:\nCannot convert to UNICODE string", untouched},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -319,7 +340,8 @@ TEST_F(BadInput, TableListPathsThatAreNoFile) {
     } cases[] = {
         {"a folder", folder, list_missing},
         {"missing", file("none.txt"), list_missing},
-        {"read error", "/proc/self/mem", "Table names file cannot be read.\nPlease verify the correct path/name was given.\n"},
+        {"read error", "/proc/self/mem",
+         "Table names file cannot be read.\nPlease verify the correct path/name was given.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -376,7 +398,7 @@ TEST_F(BadInput, UnreadableFiles) {
 // ---------------------------------------------------------------- options
 
 struct option_case {
-    std::string arg;   // appended last, so it overrides the servers' options
+    std::string arg;  // appended last, so it overrides the servers' options
     int status;
     stream where;
     std::string text;

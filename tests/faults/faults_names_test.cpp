@@ -54,7 +54,8 @@ std::set<std::string> pg_all_tables(const std::string& db) {
 std::vector<std::string> pg_columns(const std::string& db, const std::string& table) {
     std::vector<std::string> names;
     for (const auto& row : pg_query(db, "SELECT column_name FROM information_schema.columns WHERE table_schema = "
-                                        "'public' AND table_name = " + pg_literal(table) + " ORDER BY ordinal_position"))
+                                        "'public' AND table_name = " +
+                                            pg_literal(table) + " ORDER BY ordinal_position"))
         names.push_back(*row[0]);
     return names;
 }
@@ -85,11 +86,17 @@ const std::vector<name_case>& table_cases() {
         {"dot.ted", "dot_ted"},
         {"hash#x", "hash#x"},
         {"dollar$", "dollar$"},
-        {"\xE2\x9A\xA1zap", "a_zap"},                                    // U+26A1, a symbol
-        {"\xD1\x82\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0", "\xD1\x82\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0"},
-        {"\xC3\x9Cn\xC3\xAF" "C\xC3\xB6" "d\xC3\xA9", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9"},
-        {rep("\xD1\x8F", 40), rep("\xD1\x8F", 29)},                       // 40 two-byte letters
-        {rep("\xE8\xA1\xA8", 30), rep("\xE8\xA1\xA8", 21)},                   // 90 bytes
+        {"\xE2\x9A\xA1zap", "a_zap"},  // U+26A1, a symbol
+        {"\xD1\x82\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0",
+         "\xD1\x82\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0"},
+        {"\xC3\x9Cn\xC3\xAF"
+         "C\xC3\xB6"
+         "d\xC3\xA9",
+         "\xC3\x9Cn\xC3\xAF"
+         "c\xC3\xB6"
+         "d\xC3\xA9"},
+        {rep("\xD1\x8F", 40), rep("\xD1\x8F", 29)},          // 40 two-byte letters
+        {rep("\xE8\xA1\xA8", 30), rep("\xE8\xA1\xA8", 21)},  // 90 bytes
         {"1st", "a1st00000"},
         {"A1st", "a1st"},
         {l64('q', "one"), std::string(29, 'q')},
@@ -117,7 +124,8 @@ const std::vector<name_case>& table_cases() {
 
 void make_table(mysql_admin& my, const std::string& name) {
     my.exec("CREATE TABLE " + mysql_ident(name) + " (id INT PRIMARY KEY, v VARCHAR(100)) CHARACTER SET utf8mb4");
-    my.exec("INSERT INTO " + mysql_ident(name) + " VALUES (1, '" + my.escape(name) + "'), (2, NULL), (3, 'a\\tb\\\\c''d')");
+    my.exec("INSERT INTO " + mysql_ident(name) + " VALUES (1, '" + my.escape(name) +
+            "'), (2, NULL), (3, 'a\\tb\\\\c''d')");
 }
 
 void expect_rows_equal(name_dbs& dbs, const std::string& source, const std::string& dest) {
@@ -175,7 +183,10 @@ TEST(FaultsNames, hostile_column_names_keep_their_values) {
         {"h#", "h#"},
         {"d$", "d$"},
         {"\xE2\x9A\xA1", "A_"},
-        {"\xC3\x9C" "ber", "\xC3\x9C" "ber"},
+        {"\xC3\x9C"
+         "ber",
+         "\xC3\x9C"
+         "ber"},
         {"1st", "A1st"},
         {l64('c', "1"), std::string(29, 'c')},
         {l64('c', "2"), std::string(24, 'c') + "00000"},
@@ -230,7 +241,12 @@ TEST(FaultsNames, tab_file_with_hostile_names) {
         {"tab\there", "tab_here"},
         {"it's", "it_s"},
         {"[x]", "a_x_"},
-        {"\xC3\x9Cn\xC3\xAF" "C\xC3\xB6" "d\xC3\xA9", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9"},
+        {"\xC3\x9Cn\xC3\xAF"
+         "C\xC3\xB6"
+         "d\xC3\xA9",
+         "\xC3\x9Cn\xC3\xAF"
+         "c\xC3\xB6"
+         "d\xC3\xA9"},
         {l64('q', "two"), std::string(24, 'q') + "00000"},  // the cut name is the first one's
     };
     const std::string file = "/tmp/fnam_tabf_" + std::to_string(::getpid()) + ".txt";
@@ -319,8 +335,8 @@ TEST(FaultsNames, later_runs_meet_the_safe_names) {
     name_dbs dbs("fnam_rerun", "fnam_rerun");
     const std::vector<name_case> cases = {
         {"with blank", "with_blank"}, {"x\"; DROP TABLE victim; --", "x___drop_table_victim____"},
-        {"pct%s%n", "pct_s_n"},        {"Mixed", "mixed"},
-        {"mixed", "mixed00000"},       {"victim", "victim"},
+        {"pct%s%n", "pct_s_n"},       {"Mixed", "mixed"},
+        {"mixed", "mixed00000"},      {"victim", "victim"},
     };
     for (const name_case& c : cases) make_table(dbs.my, c.source);
     std::set<std::string> want;
@@ -337,7 +353,8 @@ TEST(FaultsNames, later_runs_meet_the_safe_names) {
     r = dbs.run({"--mode=3"});
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_NE(r.out.find("Error:\npct%s%n: The structure of data source does not conform to the destination table."),
-              std::string::npos) << show(r);
+              std::string::npos)
+        << show(r);
     EXPECT_EQ(pg_all_tables(dbs.dest()), want);
     for (const name_case& c : cases) {
         const db_rows n = pg_query(dbs.dest(), "SELECT COUNT(*) FROM " + pg_quote_ident(c.dest));
@@ -373,7 +390,12 @@ TEST(FaultsNames, profile_selection_with_hostile_names) {
         {"it's", "it_s"},
         {"with blank", "with_blank"},
         {"x\"; DROP TABLE victim; --", "x___drop_table_victim____"},
-        {"\xC3\x9Cn\xC3\xAF" "C\xC3\xB6" "d\xC3\xA9", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9"},
+        {"\xC3\x9Cn\xC3\xAF"
+         "C\xC3\xB6"
+         "d\xC3\xA9",
+         "\xC3\x9Cn\xC3\xAF"
+         "c\xC3\xB6"
+         "d\xC3\xA9"},
         {"pct%s%n", "pct_s_n"},
     };
     for (const name_case& c : picked) make_table(dbs.my, c.source);
@@ -381,10 +403,12 @@ TEST(FaultsNames, profile_selection_with_hostile_names) {
 
     const server_address my = mysql_test_server();
     const server_address pg = pg_test_server();
-    std::string text = "[Generic settings]\r\nsrc=" + dbs.src() + "\r\ndest=" + dbs.dest() + "\r\nmode=0\r\n"
-                       "[MySQL settings]\r\nhost=" + my.host + "\r\nuser=" + my.user + "\r\npassword=" + my.password +
-                       "\r\nport=" + std::to_string(my.port) + "\r\n[pgs settings]\r\nhost=" + pg.host + "\r\nuser=" +
-                       pg.user + "\r\npassword=" + pg.password + "\r\n[Selected Tables]\r\n";
+    std::string text = "[Generic settings]\r\nsrc=" + dbs.src() + "\r\ndest=" + dbs.dest() +
+                       "\r\nmode=0\r\n"
+                       "[MySQL settings]\r\nhost=" +
+                       my.host + "\r\nuser=" + my.user + "\r\npassword=" + my.password +
+                       "\r\nport=" + std::to_string(my.port) + "\r\n[pgs settings]\r\nhost=" + pg.host +
+                       "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n[Selected Tables]\r\n";
     for (const name_case& c : picked) text += c.source + "\r\n";
     const std::string file = "/tmp/fnam_prof_" + std::to_string(::getpid()) + ".vek";
     FILE* f = std::fopen(file.c_str(), "wb");

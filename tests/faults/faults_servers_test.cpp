@@ -17,9 +17,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <dirent.h>
 #include <chrono>
 #include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -120,7 +120,8 @@ long long copied_so_far(const std::string& db, const std::string& table) {
 bool mysql_still_reading(const std::string& table) {
     return !mysql_admin()
                 .query("SELECT 1 FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND "
-                       "COMMAND = 'Query' AND INFO LIKE '%`" + table + "`%'")
+                       "COMMAND = 'Query' AND INFO LIKE '%`" +
+                       table + "`%'")
                 .empty();
 }
 
@@ -144,8 +145,8 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
     fill_rows(dbs.my, "c_after", 10);
 
     agent_process run(dbs.agent_args({"--mode=0"}), 180);
-    ASSERT_TRUE(wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; },
-                           std::chrono::seconds(120)));
+    ASSERT_TRUE(
+        wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; }, std::chrono::seconds(120)));
     ASSERT_FALSE(run.finished()) << "big was done before the kill; make it bigger\n" << show(run.wait());
     kill(run.pid(), SIGSTOP);
     const long long copied = copied_so_far(dbs.name(), "big");
@@ -251,10 +252,10 @@ private:
 
 struct start_case {
     const char* label;
-    const char* option;  // replaced in the server arguments
-    bool silent_server;  // a port that accepts and never answers instead of one that refuses
+    const char* option;    // replaced in the server arguments
+    bool silent_server;    // a port that accepts and never answers instead of one that refuses
     const char* password;  // a wrong password instead of a bad port
-    const char* text;    // what the report must hold
+    const char* text;      // what the report must hold
 };
 
 void PrintTo(const start_case& c, std::ostream* os) { *os << c.label; }
@@ -290,15 +291,15 @@ TEST_P(FaultsStart, ends_at_once_and_leaves_the_destination) {
     EXPECT_FALSE(pg_table_exists(dbs.name(), "t"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FaultsServers, FaultsStart,
-    ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
-                      start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
-                      start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
-                      start_case{"pg_silent", "--pgport=", true, nullptr, "timeout"},
-                      start_case{"mysql_password", "--mysqlp=", false, "wrong", "Access denied"},
-                      start_case{"pg_password", "--posgsp=", false, "wrong", "password authentication failed"}),
-    [](const ::testing::TestParamInfo<start_case>& i) { return std::string(i.param.label); });
+INSTANTIATE_TEST_SUITE_P(FaultsServers, FaultsStart,
+                         ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
+                                           start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
+                                           start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
+                                           start_case{"pg_silent", "--pgport=", true, nullptr, "timeout"},
+                                           start_case{"mysql_password", "--mysqlp=", false, "wrong", "Access denied"},
+                                           start_case{"pg_password", "--posgsp=", false, "wrong",
+                                                      "password authentication failed"}),
+                         [](const ::testing::TestParamInfo<start_case>& i) { return std::string(i.param.label); });
 
 // ---------------------------------------------------------------- a refused row
 

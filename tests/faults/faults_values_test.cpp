@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <cfloat>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -90,10 +90,8 @@ TEST(FaultsValues, DateOutsideTheCalendarRefusesOnlyItsRow) {
     const agent_result r = db.convert();
     EXPECT_EQ(r.status, exit_failed) << show(r);
     const std::string said = r.out + r.err;
-    EXPECT_NE(said.find("days, record #2: Date value 2021-02-30 is not a calendar date"), std::string::npos)
-        << show(r);
-    EXPECT_NE(said.find("days, record #3: Date value 2021-04-31 10:00:00 is not a calendar date"),
-              std::string::npos)
+    EXPECT_NE(said.find("days, record #2: Date value 2021-02-30 is not a calendar date"), std::string::npos) << show(r);
+    EXPECT_NE(said.find("days, record #3: Date value 2021-04-31 10:00:00 is not a calendar date"), std::string::npos)
         << show(r);
     // The rows around the refused ones are kept and the run went on.
     expect_same_rows(db.my.query("SELECT id, d, dt FROM days WHERE id IN (1, 4) ORDER BY id"),
@@ -123,9 +121,9 @@ TEST(FaultsValues, ZeroDateArrivesAsNullAndAPartlyZeroOneIsReported) {
     EXPECT_EQ(r.status, exit_failed) << show(r);
     const std::string said = r.out + r.err;
     EXPECT_EQ(count_of(said, "is not a calendar date; the cell is left empty"), 5u) << show(r);
-    for (const char* v : {"'2021-00-00' of column 'd'", "'2021-02-00 10:00:00' of column 'dt'",
-                          "'2021-02-00' of column 'd'", "'0000-01-01' of column 'd'",
-                          "'2021-00-15 00:00:00' of column 'dt'"})
+    for (const char* v :
+         {"'2021-00-00' of column 'd'", "'2021-02-00 10:00:00' of column 'dt'", "'2021-02-00' of column 'd'",
+          "'0000-01-01' of column 'd'", "'2021-00-15 00:00:00' of column 'dt'"})
         EXPECT_NE(said.find(v), std::string::npos) << v << "\n" << show(r);
     EXPECT_NE(said.find("partly, record #3"), std::string::npos) << show(r);
     expect_same_rows({{"1", std::nullopt, std::nullopt},
@@ -154,8 +152,13 @@ TEST(FaultsValues, TimeBeyondADayIsReportedAndDaysEndArrivesExactly) {
     for (int rec = 3; rec <= 6; ++rec)
         EXPECT_NE(said.find("spans, record #" + std::to_string(rec) + ":"), std::string::npos) << rec;
     // The end of the day is a PostgreSQL time too.
-    expect_same_rows({{"1", "23:59:59.999999"}, {"2", "24:00:00.000000"}, {"3", std::nullopt}, {"4", std::nullopt},
-                      {"5", std::nullopt}, {"6", std::nullopt}, {"7", "00:00:00.000000"}},
+    expect_same_rows({{"1", "23:59:59.999999"},
+                      {"2", "24:00:00.000000"},
+                      {"3", std::nullopt},
+                      {"4", std::nullopt},
+                      {"5", std::nullopt},
+                      {"6", std::nullopt},
+                      {"7", "00:00:00.000000"}},
                      db.pg("SELECT id, to_char(t, 'HH24:MI:SS.US') FROM spans ORDER BY id"), "spans");
     // Never rounded into the next second, day or year.
     expect_same_rows(db.my.query("SELECT id, dt, ts FROM moments ORDER BY id"),
@@ -226,7 +229,8 @@ TEST(FaultsValues, NumbersAtTheirLimitsArriveEqual) {
     db.my.exec("CREATE TABLE decs (id INT PRIMARY KEY, d DECIMAL(65,30), w DECIMAL(65,0), u DECIMAL(10,5) UNSIGNED)");
     const std::string nines35(35, '9'), nines30(30, '9'), nines65(65, '9');
     db.my.exec("INSERT INTO decs VALUES (1, " + nines35 + "." + nines30 + ", " + nines65 + ", 99999.99999), (2, -" +
-               nines35 + "." + nines30 + ", -" + nines65 + ", 0), (3, 0.000000000000000000000000000001, 1, 0.00001), "
+               nines35 + "." + nines30 + ", -" + nines65 +
+               ", 0), (3, 0.000000000000000000000000000001, 1, 0.00001), "
                "(4, -0.000000000000000000000000000001, -1, NULL), (5, 0, 0, 1)");
     db.my.exec("CREATE TABLE reals (id INT PRIMARY KEY, f DOUBLE)");
     db.my.exec("INSERT INTO reals VALUES (1, 1.7976931348623157e308), (2, -1.7976931348623157e308), "
@@ -300,8 +304,9 @@ TEST(FaultsValues, FiftyMegabyteBlobAndTwentyMegabyteTextArriveWhole) {
     }
     const std::string piece = "h\xC3\xA9llo\t\\n\n\r\\ \xF0\x9F\x98\x80 \xE2\x82\xAC|";  // 24 bytes
     const std::size_t text_bytes = 20u * 1024 * 1024;
-    db.my.exec("INSERT INTO big VALUES (1, REPEAT(UNHEX('" + all_bytes + "'), 204800), REPEAT('" +
-               db.my.escape(piece) + "', " + std::to_string(text_bytes / piece.size()) + ")), (2, '', ''), "
+    db.my.exec("INSERT INTO big VALUES (1, REPEAT(UNHEX('" + all_bytes + "'), 204800), REPEAT('" + db.my.escape(piece) +
+               "', " + std::to_string(text_bytes / piece.size()) +
+               ")), (2, '', ''), "
                "(3, NULL, NULL), (4, UNHEX('00FF'), 'x')");
     const db_rows my = db.my.query("SELECT id, LENGTH(b), MD5(b), LENGTH(t), MD5(t) FROM big ORDER BY id");
     ASSERT_EQ(my[0][1], std::optional<std::string>("52428800"));

@@ -54,7 +54,14 @@ TEST(Carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
     carrier.close();
     bool ran = false;
     int result = -5;
-    std::thread worker([&] { result = carrier.call([&] { ran = true; return 1; }, 9); });
+    std::thread worker([&] {
+        result = carrier.call(
+            [&] {
+                ran = true;
+                return 1;
+            },
+            9);
+    });
     worker.join();  // no events served: it must not wait for them
     EXPECT_EQ(result, 9);
     QCoreApplication::processEvents();
@@ -70,7 +77,12 @@ TEST(Carrier, closing_releases_a_worker_that_waits) {
     int result = 0;
     std::thread worker([&] {
         waiting = true;
-        result = carrier.call([&] { ran = true; return 1; }, 2);
+        result = carrier.call(
+            [&] {
+                ran = true;
+                return 1;
+            },
+            2);
     });
     while (!waiting) std::this_thread::yield();
     QTest::qSleep(20);  // the call is queued, not served
@@ -91,7 +103,12 @@ TEST(Carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_g
         int result = 0;
         std::thread worker([&] {
             waiting = true;
-            result = carrier.call([&] { ran = true; return 1; }, 2);
+            result = carrier.call(
+                [&] {
+                    ran = true;
+                    return 1;
+                },
+                2);
         });
         while (!waiting) std::this_thread::yield();
         QTest::qSleep(2);

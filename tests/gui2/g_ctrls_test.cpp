@@ -1,6 +1,6 @@
 // Controls by id: the typed operations pages use.
-#include <QCheckBox>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
@@ -85,8 +85,8 @@ TEST_F(ControlsTest, combo_boxes_find_whole_names_and_keep_the_typed_text) {
     g_controls& c = page().controls();
     c.set_text(6, std::string("shop"));
     for (const char* name : {"mysql", "Shop_2024", "SHOP", "shop"}) c.combo_add(6, name);
-    EXPECT_EQ(c.combo_find_name(6, "shop"), 3);   // the exact name first
-    EXPECT_EQ(c.combo_find_name(6, "Shop"), 2);   // else the same name in another case
+    EXPECT_EQ(c.combo_find_name(6, "shop"), 3);  // the exact name first
+    EXPECT_EQ(c.combo_find_name(6, "Shop"), 2);  // else the same name in another case
     EXPECT_EQ(c.combo_find_name(6, "shop_"), -1);
     EXPECT_EQ(c.combo_find_name(6, "Shop_20"), -1);  // a beginning is not the name
     EXPECT_EQ(c.combo_find_name(6, "none"), -1);

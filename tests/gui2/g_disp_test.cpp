@@ -51,9 +51,8 @@ protected:
 TEST_F(DispatchTest, a_toolkit_exception_goes_to_the_error_handler) {
     page_raising([] { throw coded_exception(0x400000 + 2003, "raw", 1); }).press();
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0],
-              "error: Can't connect to the MySQL server. Check to verify that MySQL server "
-              "is launched and the correct host/port values were given.");
+    EXPECT_EQ(dialogs.shown[0], "error: Can't connect to the MySQL server. Check to verify that MySQL server "
+                                "is launched and the correct host/port values were given.");
     EXPECT_TRUE(gui.presenter.boxes.empty());
 }
 

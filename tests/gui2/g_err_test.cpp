@@ -145,8 +145,7 @@ TEST_F(ErrorDialogTest, a_level_one_error_uses_the_wizard_error_box) {
     shell->open();
     try {
         handler.handle(coded_exception(0, "the table is gone", 1), false);
-    } catch (const tk_final_exception&) {
-    }
+    } catch (const tk_final_exception&) {}
     ASSERT_EQ(gui.presenter.boxes.size(), 1u);
     EXPECT_EQ(gui.presenter.boxes[0].caption, "Tessaline 1.0 Error");
     EXPECT_EQ(gui.presenter.boxes[0].text, "the table is gone");

@@ -1,9 +1,9 @@
 // The profile file dialogs.
 #include "gui2/g_f_dlg.h"
 
+#include <gtest/gtest.h>
 #include "gui2/g_fake_pres.h"
 #include "tk/tk_exc.h"
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,7 +18,7 @@ TEST(SaveFileDialog, adds_the_extension_when_the_file_name_has_none) {
         {L"/home/u/x.y/a", L"/home/u/x.y/a.vek"},
         {L"/home/u/a.vek.bak", L"/home/u/a.vek.bak"},
         {L"/home/u/a.VEK", L"/home/u/a.VEK"},
-        {L"/home/u/shop.txt", L"/home/u/shop.txt"},    // the user's own extension stays
+        {L"/home/u/shop.txt", L"/home/u/shop.txt"},      // the user's own extension stays
         {L"/home/u/.profile", L"/home/u/.profile.vek"},  // a hidden file's leading dot is no extension
         {L"/home/u/a.", L"/home/u/a.vek"},
         {L"a", L"a.vek"},

@@ -31,10 +31,10 @@ void on_worker(F work) {
 
 struct probe_spec {
     int id;
-    bool init = true;   // page_init
-    int next = 0;       // on_next
-    int back = 0;       // store_settings
-    bool kill = true;   // on_kill_active
+    bool init = true;  // page_init
+    int next = 0;      // on_next
+    int back = 0;      // store_settings
+    bool kill = true;  // on_kill_active
     unsigned buttons = wiz_back | wiz_next;
     bool has_help = true;
 };

@@ -1,9 +1,9 @@
 // The help window shows the program's HTML topics and goes between them.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 #include "gui2/g_help.h"
 #include "gui2/g_shot.h"
@@ -19,7 +19,8 @@ void write(const QString& path, const QString& text) {
 TEST(HelpWindow, shows_a_topic_with_its_title_and_returns_to_the_contents) {
     const QString dir = QDir::temp().filePath(QString("g_help_win_%1").arg(QCoreApplication::applicationPid()));
     QDir().mkpath(dir);
-    write(dir + "/index.html", "<html><head><title>Contents</title></head><body><a href=\"1017.html\">MySQL</a></body></html>");
+    write(dir + "/index.html",
+          "<html><head><title>Contents</title></head><body><a href=\"1017.html\">MySQL</a></body></html>");
     write(dir + "/1017.html", "<html><head><title>Connect to MySQL server</title></head><body>text</body></html>");
 
     g_help_window help;

@@ -14,9 +14,9 @@ namespace {
 struct nav_case {
     const char* name;
     std::vector<probe_spec> pages;
-    int start;                 // the page open() shows
-    std::string actions;       // 'n' Next, 'b' Back
-    std::vector<int> expect;   // the current page after each action
+    int start;                // the page open() shows
+    std::string actions;      // 'n' Next, 'b' Back
+    std::vector<int> expect;  // the current page after each action
 };
 
 class Navigation : public ShellTest, public ::testing::WithParamInterface<nav_case> {};
@@ -35,8 +35,7 @@ TEST_P(Navigation, follows_the_page_protocol) {
     }
     // The sheet shows the current page with its header.
     EXPECT_EQ(shell->sheet().current_page(), shell->current_page());
-    EXPECT_EQ(shell->sheet().header_title(),
-              QString::fromStdWString(shell->current_page()->style().header_title));
+    EXPECT_EQ(shell->sheet().header_title(), QString::fromStdWString(shell->current_page()->style().header_title));
 }
 
 const probe_spec p1{1}, p2{2}, p3{3}, p4{4};
@@ -55,8 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         nav_case{"skips_a_refusing_page_both_ways", {p1, with(p2, false), p3}, 0, "nb", {2, 0}},
         nav_case{"next_minus_one_stays", {with(p1, true, -1), p2}, 0, "n", {0}},
         nav_case{"next_jumps_to_a_dialog_id", {with(p1, true, 4), p2, p3, p4}, 0, "n", {3}},
-        nav_case{"a_refusing_jump_target_goes_on_forward", {with(p1, true, 3), p2, with(p3, false), p4}, 0, "n",
-                 {3}},
+        nav_case{"a_refusing_jump_target_goes_on_forward", {with(p1, true, 3), p2, with(p3, false), p4}, 0, "n", {3}},
         nav_case{"back_minus_one_stays", {p1, with(p2, true, 0, -1)}, 0, "nb", {1, 1}},
         nav_case{"back_jumps_to_a_dialog_id", {p1, p2, with(p3, true, 0, 1)}, 0, "nnb", {1, 2, 0}},
         nav_case{"a_page_that_refuses_to_be_left_stays", {with(p1, true, 0, 0, false), p2}, 0, "n", {0}},
@@ -162,8 +160,8 @@ TEST_F(ShellTest, box_captions_are_bare_until_the_first_page_is_shown) {
 
     const auto& b = gui.presenter.boxes;
     ASSERT_EQ(b.size(), 6u);
-    const QString captions[] = {"Error", "Message", "Question",
-                                "Tessaline 1.0 Error", "Tessaline 1.0 Message", "Tessaline 1.0 Question"};
+    const QString captions[] = {
+        "Error", "Message", "Question", "Tessaline 1.0 Error", "Tessaline 1.0 Message", "Tessaline 1.0 Question"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(b[i].caption, captions[i]);
         EXPECT_EQ(b[i].owned, i >= 3) << i;
@@ -225,8 +223,7 @@ TEST_F(ShellTest, finish_ends_the_wizard_when_the_page_allows_it) {
 TEST_F(ShellTest, enter_presses_next_and_f1_and_help_ask_the_page_for_its_topic) {
     class edit_page : public probe_page {
     public:
-        edit_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log)
-            : probe_page(shell, spec, log) {
+        edit_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log) : probe_page(shell, spec, log) {
             (new QVBoxLayout(this))->addWidget(edit = new QLineEdit(this));
         }
         QLineEdit* edit;
@@ -268,9 +265,8 @@ TEST_F(ShellTest, help_opens_the_topic_file_or_says_it_is_missing) {
     shell->display_help(1099);  // no such topic
     shell->set_help_dir(dir + "/missing");
     shell->display_help();
-    EXPECT_EQ(gui.presenter.help_files,
-              (std::vector<QString>{QString::fromStdString(dir + "/1017.html"),
-                                    QString::fromStdString(dir + "/index.html")}));
+    EXPECT_EQ(gui.presenter.help_files, (std::vector<QString>{QString::fromStdString(dir + "/1017.html"),
+                                                              QString::fromStdString(dir + "/index.html")}));
     ASSERT_EQ(gui.presenter.boxes.size(), 2u);
     for (const shown_box& b : gui.presenter.boxes) {
         EXPECT_EQ(b.text, "Help file does not exist. Reinstall the program.");

@@ -1,5 +1,5 @@
-#include "platform/pf_cy.h"
 #include "platform/pf_dec.h"
+#include "platform/pf_cy.h"
 
 #include <gtest/gtest.h>
 
@@ -18,26 +18,11 @@ TEST(PfDecimal, parse_and_print_table) {
         const char* in;
         const char* out;
     } rows[] = {
-        {"12.50", "12.50"},
-        {"-12.50", "-12.50"},
-        {"+7", "7"},
-        {"  007.0100 ", "7.0100"},
-        {"0", "0"},
-        {"-0.00", "0.00"},
-        {".5", "0.5"},
-        {"5.", "5"},
-        {"-0.001", "-0.001"},
-        {"1.5e3", "1500"},
-        {"1.5E-3", "0.0015"},
-        {"12e0", "12"},
-        {"abc", "fail"},
-        {"", "fail"},
-        {"-", "fail"},
-        {".", "fail"},
-        {"1.2.3", "fail"},
-        {"1e", "fail"},
-        {"1,5", "fail"},
-        {"12 3", "fail"},
+        {"12.50", "12.50"},   {"-12.50", "-12.50"}, {"+7", "7"},          {"  007.0100 ", "7.0100"},
+        {"0", "0"},           {"-0.00", "0.00"},    {".5", "0.5"},        {"5.", "5"},
+        {"-0.001", "-0.001"}, {"1.5e3", "1500"},    {"1.5E-3", "0.0015"}, {"12e0", "12"},
+        {"abc", "fail"},      {"", "fail"},         {"-", "fail"},        {".", "fail"},
+        {"1.2.3", "fail"},    {"1e", "fail"},       {"1,5", "fail"},      {"12 3", "fail"},
     };
     for (const auto& r : rows) EXPECT_EQ(dec_text(r.in), r.out) << r.in;
 }
@@ -77,10 +62,14 @@ TEST(PfDecimal, to_int32_rounds_half_to_even_and_checks_range) {
         pf_hresult hr;
         int32_t out;
     } rows[] = {
-        {"2.5", PF_S_OK, 2},          {"3.5", PF_S_OK, 4},
-        {"-2.5", PF_S_OK, -2},        {"2.51", PF_S_OK, 3},
-        {"0.4", PF_S_OK, 0},          {"0.0001", PF_S_OK, 0},
-        {"0.5", PF_S_OK, 0},          {"0.6", PF_S_OK, 1},
+        {"2.5", PF_S_OK, 2},
+        {"3.5", PF_S_OK, 4},
+        {"-2.5", PF_S_OK, -2},
+        {"2.51", PF_S_OK, 3},
+        {"0.4", PF_S_OK, 0},
+        {"0.0001", PF_S_OK, 0},
+        {"0.5", PF_S_OK, 0},
+        {"0.6", PF_S_OK, 1},
         {"2147483647", PF_S_OK, 2147483647},
         {"-2147483648", PF_S_OK, INT32_MIN},
         {"2147483647.5", PF_DISP_E_OVERFLOW, 0},
@@ -118,7 +107,7 @@ TEST(PfCurrency, parse_round_and_print_table) {
         {"12.50", PF_S_OK, "12.5"},
         {"-0.0001", PF_S_OK, "-0.0001"},
         {"3", PF_S_OK, "3"},
-        {"1.00005", PF_S_OK, "1"},       // half to even
+        {"1.00005", PF_S_OK, "1"},  // half to even
         {"1.00015", PF_S_OK, "1.0002"},
         {"1.000051", PF_S_OK, "1.0001"},
         {"922337203685477.5807", PF_S_OK, "922337203685477.5807"},

@@ -23,12 +23,16 @@ class env_scope {
 public:
     env_scope(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~env_scope() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-        else ::unsetenv(m_name);
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
     }
 
 private:
@@ -77,8 +81,7 @@ protected:
         return pf_reg_set_value(key, name, PF_REG_SZ, text.c_str(), DWORD(text.size() + 1));
     }
     static int set_wide(pf_hkey key, const wchar_t* name, const std::wstring& text) {
-        return pf_reg_set_value_w(key, name, PF_REG_SZ, text.c_str(),
-                                  DWORD((text.size() + 1) * sizeof(wchar_t)));
+        return pf_reg_set_value_w(key, name, PF_REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
     }
 
     test_dir tmp{"pf_reg"};
@@ -126,11 +129,17 @@ TEST_F(PfRegistry, OddComponentsStayInsideTheStore) {
 
 TEST_F(PfRegistry, ValuesRoundTripExactly) {
     const std::string narrow_cases[] = {
-        "", "plain", "tab\there\nline\r\nend", "back\\slash \\x41 \\U00000041",
-        std::string("\x01\x1f\x7f\xff\xc3", 5), "caf\xc3\xa9",
+        "",
+        "plain",
+        "tab\there\nline\r\nend",
+        "back\\slash \\x41 \\U00000041",
+        std::string("\x01\x1f\x7f\xff\xc3", 5),
+        "caf\xc3\xa9",
     };
     const std::wstring wide_cases[] = {
-        L"", L"\u00c4RGER \u00e9 \u2713 \U0001F600", L"tab\tnl\n\\x41",
+        L"",
+        L"\u00c4RGER \u00e9 \u2713 \U0001F600",
+        L"tab\tnl\n\\x41",
         std::wstring(1, wchar_t(0xD800)) + L"x" + wchar_t(0x110000),
     };
     pf_hkey key = open("Software\\Round");
@@ -140,8 +149,7 @@ TEST_F(PfRegistry, ValuesRoundTripExactly) {
         ASSERT_EQ(set_wide(key, (L"w" + std::to_wstring(i)).c_str(), wide_cases[i]), 0);
     const DWORD words[] = {0, 1, 0xFFFFFFFFu};
     for (std::size_t i = 0; i < std::size(words); ++i)
-        ASSERT_EQ(pf_reg_set_value(key, ("d" + std::to_string(i)).c_str(), PF_REG_DWORD,
-                                   &words[i], 4), 0);
+        ASSERT_EQ(pf_reg_set_value(key, ("d" + std::to_string(i)).c_str(), PF_REG_DWORD, &words[i], 4), 0);
 
     pf_hkey again = open("Software\\Round");  // reads the file afresh
     for (std::size_t i = 0; i < std::size(narrow_cases); ++i) {
@@ -196,7 +204,7 @@ TEST_F(PfRegistry, DamagedFileIsRefusedThenSetAside) {
     const std::string bad_files[] = {
         "",
         "vek-registry 2\n",
-        "vek-registry 1\nd\tx\t1",          // cut short
+        "vek-registry 1\nd\tx\t1",  // cut short
         "vek-registry 1\ns\tx\tbad\\q\n",
         "vek-registry 1\ns\tx\t\\x4\n",
         "vek-registry 1\nq\tx\t1\n",

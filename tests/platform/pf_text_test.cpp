@@ -31,7 +31,7 @@ TEST(PfText, InvalidUtf8IsRejected) {
         "\xed\xa0\x80",      // surrogate U+D800
         "\xf4\x90\x80\x80",  // above U+10FFFF
         "\xff",
-        "ab\xe2\x82",        // truncated at the end
+        "ab\xe2\x82",  // truncated at the end
     };
     for (const char* s : bad) {
         std::wstring out;

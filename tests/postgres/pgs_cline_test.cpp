@@ -105,9 +105,8 @@ TEST(PgsCopyBuffer, refused_value_takes_back_its_row) {
     b.add(ole_variant(1));
     b.end_row();
     const std::vector<ole_variant> bad = {
-        ole_variant(time_of(25, 0, 0)),         // beyond TIME
-        ole_variant(time_of(24, 0, 1)),
-        ole_variant(time_of(838, 59, 59)),
+        ole_variant(time_of(25, 0, 0)),  // beyond TIME
+        ole_variant(time_of(24, 0, 1)), ole_variant(time_of(838, 59, 59)),
         ole_variant(time_of(0, 0, 1, 0, true)),  // negative
     };
     for (const auto& v : bad) {

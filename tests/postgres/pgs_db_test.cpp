@@ -10,7 +10,6 @@
 #include "tk/tk_exc.h"
 #include "udb/udb_idx.h"
 
-
 class PgsDatabaseTest : public pgs_db_test {
 protected:
     bool server_has(const std::string& schema, const std::string& table) {
@@ -35,7 +34,7 @@ TEST_F(PgsDatabaseTest, lists_the_user_tables_of_every_schema) {
     EXPECT_FALSE(m_db->is_table_exist(L"s2.a"));
     EXPECT_TRUE(m_db->is_table_exist(L"s2.b"));
     EXPECT_FALSE(m_db->is_table_exist(L"b"));
-    EXPECT_TRUE(m_db->is_table_exist(L"caf\u00e9"));  // catalogue names are UTF-8
+    EXPECT_TRUE(m_db->is_table_exist(L"caf\u00e9"));     // catalogue names are UTF-8
     EXPECT_TRUE(m_db->is_table_exist(L"public.Mixed"));  // a key as the server spells it
     for (const auto& n : m_db->table_names()) {
         EXPECT_EQ(n.find(L"pg_catalog."), std::wstring::npos);

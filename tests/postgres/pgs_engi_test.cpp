@@ -8,16 +8,15 @@
 
 #include <pqxx/pqxx>
 
-#include "support/pgs_scratch.h"
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
+#include "support/pgs_scratch.h"
 #include "tk/tk_exc.h"
 
 namespace {
 
-bool server_has_db(const std::string& name)
-{
+bool server_has_db(const std::string& name) {
     auto conn = pgs_scratch::admin();
     pqxx::nontransaction w(*conn);
     return !w.exec_params("SELECT 1 FROM pg_database WHERE datname = $1", name).empty();
@@ -25,16 +24,14 @@ bool server_has_db(const std::string& name)
 
 std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-TEST(PgsEngine, ConnectionStringQuotesEveryValue)
-{
+TEST(PgsEngine, ConnectionStringQuotesEveryValue) {
     EXPECT_EQ(pgs_engine::connection_string("", "u", "", "", 0), "user='u' password=''");
     EXPECT_EQ(pgs_engine::connection_string("h", "u", "", "d b", 5432),
               "user='u' password='' host='h' dbname='d b' port='5432'");
     EXPECT_EQ(pgs_engine::connection_string("", "u", "a b'c\\", "", 0), "user='u' password='a b\\'c\\\\'");
 }
 
-TEST(PgsEngine, PasswordWithBlanksAndQuotesConnects)
-{
+TEST(PgsEngine, PasswordWithBlanksAndQuotesConnects) {
     const std::string role = pgs_scratch::unique_name("pgsa_role");
     const std::string password = "pa ss'wo\\rd host=nowhere";
     {
@@ -54,8 +51,7 @@ TEST(PgsEngine, PasswordWithBlanksAndQuotesConnects)
     w.exec("DROP ROLE " + w.quote_name(role));
 }
 
-TEST(PgsEngine, FailedConnectIsLevelZeroAndKeepsTheConnection)
-{
+TEST(PgsEngine, FailedConnectIsLevelZeroAndKeepsTheConnection) {
     pgs_engine engine;
     EXPECT_THROW(engine.connection(), pgs_exception);
     EXPECT_THROW(engine.is_db_exist(L"postgres"), pgs_exception);
@@ -76,16 +72,14 @@ TEST(PgsEngine, FailedConnectIsLevelZeroAndKeepsTheConnection)
     EXPECT_EQ(engine.password(), s.password);
 }
 
-TEST(PgsEngine, IsASingleton)
-{
+TEST(PgsEngine, IsASingleton) {
     pgs_engine engine;
     EXPECT_EQ(&pgs_engine::instance(), &engine);
     EXPECT_THROW(pgs_engine second, tk_mail_assertion);
     EXPECT_TRUE(pgs_name_validator::exists());
 }
 
-TEST(PgsEngine, ExistenceTest)
-{
+TEST(PgsEngine, ExistenceTest) {
     pgs_engine engine;
     pgs_scratch::connect(engine, "");
     EXPECT_TRUE(engine.is_db_exist(L"postgres"));
@@ -98,8 +92,7 @@ TEST(PgsEngine, ExistenceTest)
 
 // Mixed case, a reserved word, "#", a name longer than the server keeps:
 // each is created, found, opened and dropped under the name it was given.
-TEST(PgsEngine, DatabaseLifecycleUnderAwkwardNames)
-{
+TEST(PgsEngine, DatabaseLifecycleUnderAwkwardNames) {
     const std::string tag = pgs_scratch::unique_name("");
     const struct {
         std::wstring name;
@@ -134,8 +127,7 @@ TEST(PgsEngine, DatabaseLifecycleUnderAwkwardNames)
     }
 }
 
-TEST(PgsEngine, CreateFailureReportsTheServerAndKeepsTheConnection)
-{
+TEST(PgsEngine, CreateFailureReportsTheServerAndKeepsTheConnection) {
     pgs_scratch::database existing("pgsa_dup");
     pgs_engine engine;
     pgs_scratch::connect(engine, "postgres");
@@ -150,8 +142,7 @@ TEST(PgsEngine, CreateFailureReportsTheServerAndKeepsTheConnection)
     EXPECT_THROW(engine.deletes_db(L"no_such_db_pgsa"), pgs_exception);
 }
 
-TEST(PgsEngine, OpenWithoutHostKeepsLibpqDefaultHost)
-{
+TEST(PgsEngine, OpenWithoutHostKeepsLibpqDefaultHost) {
     pgs_scratch::database db("pgsa_nohost");
     const server_address s = pg_test_server();
     // libpq's default host comes from PGHOST when the string names none.

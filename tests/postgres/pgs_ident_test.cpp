@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(PgsIdent, FoldLowersAsciiOnlyAndClipsLikeTheServer)
-{
+TEST(PgsIdent, FoldLowersAsciiOnlyAndClipsLikeTheServer) {
     EXPECT_EQ(pgs_fold_name(L"MyTable#1"), "mytable#1");
     EXPECT_EQ(pgs_fold_name(L"\u00c9T\u00c9"), "\xc3\x89t\xc3\x89");  // only ASCII folds
     EXPECT_EQ(pgs_fold_name(std::wstring(70, L'A')), std::string(63, 'a'));
@@ -16,8 +15,7 @@ TEST(PgsIdent, FoldLowersAsciiOnlyAndClipsLikeTheServer)
     EXPECT_EQ(pgs_fold_name(std::wstring(62, L'a') + L"\u00e9"), std::string(62, 'a'));
 }
 
-TEST(PgsIdent, Quoting)
-{
+TEST(PgsIdent, Quoting) {
     EXPECT_EQ(pgs_quote_ident("order"), "\"order\"");
     EXPECT_EQ(pgs_quote_ident("a\"b"), "\"a\"\"b\"");
     EXPECT_EQ(pgs_qualified("public", "t"), "\"public\".\"t\"");

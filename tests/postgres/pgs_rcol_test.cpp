@@ -48,10 +48,10 @@ TEST(PgsRcol, types_sizes_and_subtype_words) {
         {pgs_oid::float8, -1, VT_R8, 0, 0},
         {pgs_oid::numeric, numeric_typmod(10, 2), VT_DECIMAL, 0, 10u << 8 | 2},
         {pgs_oid::numeric, numeric_typmod(65, 30), VT_DECIMAL, 0, 65u << 8 | 30},
-        {pgs_oid::numeric, -1, VT_DECIMAL, 0, 0},                                     // any precision
-        {pgs_oid::numeric, numeric_typmod(5, -2), VT_DECIMAL, 0, 7u << 8},           // integers of 7 digits
-        {pgs_oid::numeric, numeric_typmod(3, 5), VT_DECIMAL, 0, 5u << 8 | 5},        // below 0.001
-        {pgs_oid::numeric, numeric_typmod(1000, 300), VT_DECIMAL, 0, 0},             // scale beyond a byte
+        {pgs_oid::numeric, -1, VT_DECIMAL, 0, 0},                              // any precision
+        {pgs_oid::numeric, numeric_typmod(5, -2), VT_DECIMAL, 0, 7u << 8},     // integers of 7 digits
+        {pgs_oid::numeric, numeric_typmod(3, 5), VT_DECIMAL, 0, 5u << 8 | 5},  // below 0.001
+        {pgs_oid::numeric, numeric_typmod(1000, 300), VT_DECIMAL, 0, 0},       // scale beyond a byte
         {pgs_oid::money, -1, VT_DECIMAL, 0, 19u << 8 | 2},
         {pgs_oid::date, -1, VT_DATE, 0, 2},
         {pgs_oid::time, 6 + 0, VT_DATE, 0, 3},

@@ -120,14 +120,30 @@ TEST_F(PgsReadTest, every_mapped_type_reads_as_the_server_prints_it) {
         std::uint32_t size, subtype;
     };
     const col expected[] = {
-        {L"id", VT_I4, 0, 0},          {L"b", VT_BOOL, 0, 0},         {L"i2", VT_I2, 0, 0},
-        {L"i8", VT_I8, 0, 1},          {L"r4", VT_R4, 0, 0},          {L"r8", VT_R8, 0, 0},
-        {L"n", VT_DECIMAL, 0, 30u << 8 | 10}, {L"nu", VT_DECIMAL, 0, 0}, {L"m", VT_DECIMAL, 0, 19u << 8 | 2},
-        {L"d", VT_DATE, 0, 2},         {L"t", VT_DATE, 0, 3},         {L"ts", VT_DATE, 0, 1},
-        {L"tz", VT_DATE, 0, 1},        {L"by", VT_BLOB, 0, 0},        {L"vc", VT_BSTR, 10, 0},
-        {L"ch", VT_BSTR, 5, 0},        {L"tx", VT_BSTR, 0, 0},        {L"nm", VT_BSTR, 63, 0},
-        {L"u", VT_BSTR, 0, 0},         {L"j", VT_BSTR, 0, 0},         {L"iv", VT_BSTR, 0, 0},
-        {L"ar", VT_BSTR, 0, 0},        {L"tt", VT_BSTR, 0, 0},        {L"q", VT_BSTR, 0, 0},
+        {L"id", VT_I4, 0, 0},
+        {L"b", VT_BOOL, 0, 0},
+        {L"i2", VT_I2, 0, 0},
+        {L"i8", VT_I8, 0, 1},
+        {L"r4", VT_R4, 0, 0},
+        {L"r8", VT_R8, 0, 0},
+        {L"n", VT_DECIMAL, 0, 30u << 8 | 10},
+        {L"nu", VT_DECIMAL, 0, 0},
+        {L"m", VT_DECIMAL, 0, 19u << 8 | 2},
+        {L"d", VT_DATE, 0, 2},
+        {L"t", VT_DATE, 0, 3},
+        {L"ts", VT_DATE, 0, 1},
+        {L"tz", VT_DATE, 0, 1},
+        {L"by", VT_BLOB, 0, 0},
+        {L"vc", VT_BSTR, 10, 0},
+        {L"ch", VT_BSTR, 5, 0},
+        {L"tx", VT_BSTR, 0, 0},
+        {L"nm", VT_BSTR, 63, 0},
+        {L"u", VT_BSTR, 0, 0},
+        {L"j", VT_BSTR, 0, 0},
+        {L"iv", VT_BSTR, 0, 0},
+        {L"ar", VT_BSTR, 0, 0},
+        {L"tt", VT_BSTR, 0, 0},
+        {L"q", VT_BSTR, 0, 0},
     };
     const udb_schema& s = rs->schema();
     ASSERT_EQ(s.size(), std::size(expected));
@@ -144,11 +160,11 @@ TEST_F(PgsReadTest, every_mapped_type_reads_as_the_server_prints_it) {
     EXPECT_TRUE(w.errors.empty());
     ASSERT_EQ(w.rows.size(), 4u);
     // The server's own text of each value; timestamptz as UTC.
-    const pqxx::result ref = peer(
-        "SELECT id::text, b::text, i2::text, i8::text, r4::text, r8::text, n::text, nu::text, m::numeric::text, "
-        "to_char(d, 'YYYY-MM-DD'), to_char(t, 'HH24:MI:SS.US'), to_char(ts, 'YYYY-MM-DD HH24:MI:SS.US'), "
-        "to_char(tz AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.US'), encode(by, 'hex'), vc, ch, tx, nm, u, j, "
-        "iv, ar, tt, q FROM every_type");
+    const pqxx::result ref =
+        peer("SELECT id::text, b::text, i2::text, i8::text, r4::text, r8::text, n::text, nu::text, m::numeric::text, "
+             "to_char(d, 'YYYY-MM-DD'), to_char(t, 'HH24:MI:SS.US'), to_char(ts, 'YYYY-MM-DD HH24:MI:SS.US'), "
+             "to_char(tz AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.US'), encode(by, 'hex'), vc, ch, tx, nm, u, j, "
+             "iv, ar, tt, q FROM every_type");
     ASSERT_EQ(ref.size(), 4u);
     for (std::size_t r = 0; r < 4; ++r) {
         const udb_record& rec = w.rows[r];
@@ -168,9 +184,7 @@ TEST_F(PgsReadTest, every_mapped_type_reads_as_the_server_prints_it) {
             case VT_BOOL: EXPECT_EQ(v.to_string(), text == "true" ? "1" : "0") << at; break;
             case VT_R4: EXPECT_TRUE(same_real(v.get_var().r4, std::strtof(text.c_str(), nullptr))) << at; break;
             case VT_R8: EXPECT_TRUE(same_real(v.get_var().r8, std::strtod(text.c_str(), nullptr))) << at; break;
-            case VT_DATE:
-                EXPECT_EQ(date_fields(v, s[c]->reserved != 3, s[c]->reserved != 2), text) << at;
-                break;
+            case VT_DATE: EXPECT_EQ(date_fields(v, s[c]->reserved != 3, s[c]->reserved != 2), text) << at; break;
             case VT_BLOB: EXPECT_EQ(hex_of(v), text) << at; break;
             default: EXPECT_EQ(utf8(v), text) << at; break;  // numbers in decimal, text as it is
             }
@@ -189,8 +203,8 @@ TEST_F(PgsReadTest, values_no_cell_can_hold_are_errors_of_their_rows) {
     auto rs = read(L"public.odd");
     const walked w = walk(*rs);
     ASSERT_EQ(w.rows.size() + w.errors.size(), 11u);
-    const std::map<std::size_t, std::string> expected = {
-        {1, "'d'"}, {2, "'ts'"}, {3, "'tz'"}, {4, "'d'"}, {5, "'n'"}, {6, "'n'"}, {8, "'ts'"}, {9, "'n'"}};
+    const std::map<std::size_t, std::string> expected = {{1, "'d'"}, {2, "'ts'"}, {3, "'tz'"}, {4, "'d'"},
+                                                         {5, "'n'"}, {6, "'n'"},  {8, "'ts'"}, {9, "'n'"}};
     ASSERT_EQ(w.errors.size(), expected.size());
     for (const auto& [pos, column] : expected) {
         ASSERT_TRUE(w.errors.count(pos)) << pos;
@@ -334,8 +348,10 @@ TEST_F(PgsReadTest, select_texts_read_like_tables) {
     peer("INSERT INTO src VALUES (1, 'one', 1.5, '2021-03-04'), (2, NULL, -2.25, NULL), (3, 'three', 0, "
          "'1999-12-31')");
     reopen();
-    auto rs = m_db->get_query(L"q", L"SELECT id, vc, amount, amount * 2 AS twice, at FROM src WHERE id < 3 "
-                                    L"ORDER BY id DESC ; \n", 1);
+    auto rs = m_db->get_query(L"q",
+                              L"SELECT id, vc, amount, amount * 2 AS twice, at FROM src WHERE id < 3 "
+                              L"ORDER BY id DESC ; \n",
+                              1);
     EXPECT_TRUE(rs->is_query());
     EXPECT_EQ(rs->rec_count(), 2);
     const udb_schema& s = rs->schema();

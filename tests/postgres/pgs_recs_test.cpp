@@ -26,7 +26,6 @@ plat_systemtime stime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned 
     return t;
 }
 
-
 }  // namespace
 
 class PgsCopyTest : public pgs_db_test {
@@ -60,15 +59,14 @@ TEST_F(PgsCopyTest, every_value_arrives_unchanged) {
     const udb_schema& d = rs->schema();
     ASSERT_EQ(d.size(), 10u);
 
-    const std::wstring texts[] = {L"a\tb", L"a\nb", L"a\rb", L"a\\b", L"\\N", L"\u00e9", L"\u4e2d",
-                                  L"\U0001F600", L"", L"x\\\t\n\r\\Ny"};
-    const std::string utf8[] = {"a\tb", "a\nb", "a\rb", "a\\b", "\\N", "\xC3\xA9", "\xE4\xB8\xAD",
-                                "\xF0\x9F\x98\x80", "", "x\\\t\n\r\\Ny"};
+    const std::wstring texts[] = {L"a\tb",   L"a\nb",   L"a\rb",       L"a\\b", L"\\N",
+                                  L"\u00e9", L"\u4e2d", L"\U0001F600", L"",     L"x\\\t\n\r\\Ny"};
+    const std::string utf8[] = {
+        "a\tb", "a\nb", "a\rb", "a\\b", "\\N", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "", "x\\\t\n\r\\Ny"};
     int id = 0;
     for (const auto& t : texts) {
-        rs->append_record(record_of(d, {ole_variant(id++), ole_variant(t), ole_variant(t), ole_variant(),
-                                        ole_variant(), ole_variant(), ole_variant(), ole_variant(),
-                                        ole_variant(), ole_variant()}));
+        rs->append_record(record_of(d, {ole_variant(id++), ole_variant(t), ole_variant(t), ole_variant(), ole_variant(),
+                                        ole_variant(), ole_variant(), ole_variant(), ole_variant(), ole_variant()}));
     }
     const std::string max_dec = std::string(35, '9') + "." + std::string(30, '9');
     const std::string min_dec = "-" + max_dec;
@@ -78,20 +76,20 @@ TEST_F(PgsCopyTest, every_value_arrives_unchanged) {
     tm.minute = 14;
     tm.second = 15;
     tm.microsecond = 250000;
-    rs->append_record(record_of(
-        d, {ole_variant(100), ole_variant(L""), ole_variant::make_null(),
-            ole_variant(std::vector<unsigned char>{0x00, 0x01, 0xFF, 0x00}), ole_variant(tm),
-            ole_variant(stime(2024, 2, 29, 0, 0, 0)), ole_variant(stime(1999, 12, 31, 23, 59, 59, 123456)),
-            ole_variant(1.2345678901234567e300), ole_variant(18446744073709551615ull),
-            ole_variant::from_string(max_dec, VT_DECIMAL)}));
-    rs->append_record(record_of(d, {ole_variant(101), ole_variant(L"z"), ole_variant(),
-                                    ole_variant(std::vector<unsigned char>{}), ole_variant(stime(0, 0, 0, 0, 0, 0)),
-                                    ole_variant(stime(1, 1, 1, 0, 0, 0)), ole_variant(stime(9999, 12, 31, 23, 59, 59, 999999)),
-                                    ole_variant(-2.2250738585072014e-308), ole_variant(0ull),
-                                    ole_variant::from_string(min_dec, VT_DECIMAL)}));
-    rs->append_record(record_of(d, {ole_variant(102), ole_variant(L"z"), ole_variant(), ole_variant(),
-                                    ole_variant(), ole_variant(), ole_variant(), ole_variant(), ole_variant(),
-                                    ole_variant::from_string(tiny_dec, VT_DECIMAL)}));
+    rs->append_record(
+        record_of(d, {ole_variant(100), ole_variant(L""), ole_variant::make_null(),
+                      ole_variant(std::vector<unsigned char>{0x00, 0x01, 0xFF, 0x00}), ole_variant(tm),
+                      ole_variant(stime(2024, 2, 29, 0, 0, 0)), ole_variant(stime(1999, 12, 31, 23, 59, 59, 123456)),
+                      ole_variant(1.2345678901234567e300), ole_variant(18446744073709551615ull),
+                      ole_variant::from_string(max_dec, VT_DECIMAL)}));
+    rs->append_record(
+        record_of(d, {ole_variant(101), ole_variant(L"z"), ole_variant(), ole_variant(std::vector<unsigned char>{}),
+                      ole_variant(stime(0, 0, 0, 0, 0, 0)), ole_variant(stime(1, 1, 1, 0, 0, 0)),
+                      ole_variant(stime(9999, 12, 31, 23, 59, 59, 999999)), ole_variant(-2.2250738585072014e-308),
+                      ole_variant(0ull), ole_variant::from_string(min_dec, VT_DECIMAL)}));
+    rs->append_record(
+        record_of(d, {ole_variant(102), ole_variant(L"z"), ole_variant(), ole_variant(), ole_variant(), ole_variant(),
+                      ole_variant(), ole_variant(), ole_variant(), ole_variant::from_string(tiny_dec, VT_DECIMAL)}));
     rs->complete();
 
     const auto r = peer("SELECT id, txt_nn, txt, encode(bin, 'hex'), tm::text, dt::text, ts::text, dbl::text, "
@@ -256,8 +254,7 @@ TEST_F(PgsCopyTest, record_shape_and_value_errors) {
         FAIL();
     } catch (const pgs_exception&) {
         FAIL() << "must not be a per-row error";
-    } catch (const tk_exception&) {
-    }
+    } catch (const tk_exception&) {}
     rs->complete();
     const auto r = peer("SELECT id, s FROM shape ORDER BY id");
     ASSERT_EQ(r.size(), 3u);

@@ -95,8 +95,8 @@ TEST_F(PgsReadMemoryTest, two_hundred_thousand_rows_of_a_kilobyte_in_bounded_mem
     const read_figures f = read_measured(*m_db, L"public.big");
     EXPECT_EQ(f.rows, 200000);
     EXPECT_EQ(f.text_chars, 200000u * 1024u);
-    std::cout << "heap growth " << f.heap_growth / 1024 << " KB, peak resident growth "
-              << f.resident_growth / 1024 << " KB" << std::endl;
+    std::cout << "heap growth " << f.heap_growth / 1024 << " KB, peak resident growth " << f.resident_growth / 1024
+              << " KB" << std::endl;
     EXPECT_LT(f.heap_growth, 4u << 20);
     EXPECT_LT(f.resident_growth, 16u << 20);
 }
@@ -109,8 +109,8 @@ TEST_F(PgsReadMemoryTest, large_rows_make_small_windows) {
     const read_figures f = read_measured(*m_db, L"public.wide");
     EXPECT_EQ(f.rows, 256);
     EXPECT_EQ(f.text_chars, 256u * 512u * 1024u);
-    std::cout << "heap growth " << f.heap_growth / 1024 << " KB, peak resident growth "
-              << f.resident_growth / 1024 << " KB" << std::endl;
+    std::cout << "heap growth " << f.heap_growth / 1024 << " KB, peak resident growth " << f.resident_growth / 1024
+              << " KB" << std::endl;
     EXPECT_LT(f.heap_growth, 16u << 20);
     EXPECT_LT(f.resident_growth, 32u << 20);
 }

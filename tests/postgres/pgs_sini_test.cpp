@@ -7,10 +7,10 @@
 
 #include <pqxx/pqxx>
 
-#include "support/pgs_scratch.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_sini.h"
+#include "support/pgs_scratch.h"
 #include "udb/udb_idx.h"
 #include "udb/udb_sche.h"
 
@@ -26,28 +26,25 @@ protected:
     PgsSchemaInit() { pgs_scratch::connect(engine, db.name()); }
 
     void add(const std::wstring& name, std::uint16_t vt, std::uint32_t size = 0, std::uint32_t reserved = 0,
-             const ole_variant& def = {}, bool not_null = false, bool auto_inc = false)
-    {
+             const ole_variant& def = {}, bool not_null = false, bool auto_inc = false) {
         schema.add(std::make_unique<t_ftd>(size, udb_name(name), vt, not_null, auto_inc, def, reserved));
     }
 
     // Column name -> formatted type and nullability, as the catalogue has them.
-    std::map<std::string, column_info> columns_of(const std::string& table)
-    {
+    std::map<std::string, column_info> columns_of(const std::string& table) {
         auto conn = pgs_scratch::admin(db.name());
         pqxx::nontransaction w(*conn);
         std::map<std::string, column_info> out;
-        for (const auto& row : w.exec_params(
-                 "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull FROM pg_attribute a "
-                 "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
-                 "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attnum > 0",
-                 table))
+        for (const auto& row :
+             w.exec_params("SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull FROM pg_attribute a "
+                           "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attnum > 0",
+                           table))
             out[row[0].as<std::string>()] = {row[1].as<std::string>(), !row[2].as<bool>()};
         return out;
     }
 
-    std::string scalar(const std::string& sql)
-    {
+    std::string scalar(const std::string& sql) {
         auto conn = pgs_scratch::admin(db.name());
         pqxx::nontransaction w(*conn);
         const auto r = w.exec(sql);
@@ -60,8 +57,7 @@ protected:
     udb_indexes indexes;
 };
 
-TEST_F(PgsSchemaInit, ColumnsNamesTypesAndNullability)
-{
+TEST_F(PgsSchemaInit, ColumnsNamesTypesAndNullability) {
     add(L"id", 3, 0, 0, ole_variant(L"5"), false, true);
     add(L"Name", 8, 20, 0, ole_variant(L"it's"));
     add(L"name", 8, 10);
@@ -110,8 +106,7 @@ TEST_F(PgsSchemaInit, ColumnsNamesTypesAndNullability)
     }
 }
 
-TEST_F(PgsSchemaInit, PrimaryKeyStaysNullableWithoutIndexList)
-{
+TEST_F(PgsSchemaInit, PrimaryKeyStaysNullableWithoutIndexList) {
     add(L"pk", 3);
     add(L"nn", 3, 0, 0, {}, true);
     pgs_schema_initializer init(L"t", schema, indexes);
@@ -123,8 +118,7 @@ TEST_F(PgsSchemaInit, PrimaryKeyStaysNullableWithoutIndexList)
 
 // Every default reaches the server only when it is valid for its column; the
 // table is created in every case, and a row taking the defaults reads back.
-TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
-{
+TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow) {
     add(L"id", 3, 0, 0, ole_variant(L"5"), true, true);
     add(L"s", 8, 20, 0, ole_variant(L"it's \"q\" \\n"));
     add(L"cut", 8, 3, 0, ole_variant(L"abcdef"));
@@ -155,13 +149,22 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
         w.exec("INSERT INTO defs (id) VALUES (1)");
     }
     const std::map<std::string, std::string> expected{
-        {"s", "it's \"q\" \\n"}, {"cut", "abc"},       {"unbounded", "NULL"}, {"i", "-12"},
-        {"bad_i", "NULL"},       {"r", "1.5"},         {"bad_r", "NULL"},     {"zero_r", "NULL"},
-        {"tm", "10:30:00"},      {"day", "2020-01-02"}, {"ts", "2020-01-02 03:04:05"},
-        {"zero_ts", "NULL"},     {"now_ts", "NULL"},    {"u", "\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80"},
+        {"s", "it's \"q\" \\n"},
+        {"cut", "abc"},
+        {"unbounded", "NULL"},
+        {"i", "-12"},
+        {"bad_i", "NULL"},
+        {"r", "1.5"},
+        {"bad_r", "NULL"},
+        {"zero_r", "NULL"},
+        {"tm", "10:30:00"},
+        {"day", "2020-01-02"},
+        {"ts", "2020-01-02 03:04:05"},
+        {"zero_ts", "NULL"},
+        {"now_ts", "NULL"},
+        {"u", "\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80"},
     };
-    for (const auto& [col, value] : expected)
-        EXPECT_EQ(scalar("SELECT \"" + col + "\"::text FROM defs"), value) << col;
+    for (const auto& [col, value] : expected) EXPECT_EQ(scalar("SELECT \"" + col + "\"::text FROM defs"), value) << col;
     EXPECT_EQ(scalar("SELECT cur_ts IS NOT NULL AND cur_day IS NOT NULL AND cur_tm IS NOT NULL FROM defs"), "t");
     EXPECT_EQ(scalar("SELECT string_agg(column_default, ',') FROM information_schema.columns "
                      "WHERE table_name = 'defs' AND column_name LIKE 'cur%'"),
@@ -169,8 +172,7 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow)
 }
 
 // Values that the type map must hold unchanged.
-TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges)
-{
+TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges) {
     add(L"d", 5);
     add(L"tiny", 16);
     add(L"ubig", 21, 0, 2);
@@ -198,8 +200,7 @@ TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges)
               "-99999999999999999999999999999999999.999999999999999999999999999999");
 }
 
-TEST_F(PgsSchemaInit, TableNamesAreFoldedAndQuoted)
-{
+TEST_F(PgsSchemaInit, TableNamesAreFoldedAndQuoted) {
     add(L"Col", 3);
     for (const wchar_t* name : {L"order", L"Group#1", L"public.User", L"\u00c9t\u00e9"}) {
         pgs_schema_initializer init(name, schema, indexes);
@@ -211,8 +212,7 @@ TEST_F(PgsSchemaInit, TableNamesAreFoldedAndQuoted)
     EXPECT_EQ(columns_of("order").count("Col"), 1u);
 }
 
-TEST_F(PgsSchemaInit, StatementText)
-{
+TEST_F(PgsSchemaInit, StatementText) {
     add(L"a", 8, 10, 0, ole_variant(L"x"), true);
     add(L"b", 3, 0, 0, ole_variant(L"7"));
     pgs_schema_initializer init(L"T", schema, indexes);
@@ -226,8 +226,7 @@ TEST_F(PgsSchemaInit, StatementText)
     EXPECT_EQ(scalar("SELECT count(*) FROM pg_tables WHERE tablename = 'empty'"), "1");
 }
 
-TEST_F(PgsSchemaInit, FailureCarriesStatementAndServerText)
-{
+TEST_F(PgsSchemaInit, FailureCarriesStatementAndServerText) {
     add(L"a", 3);
     pgs_schema_initializer init(L"dup", schema, indexes);
     init.get_init_str(engine.connection());

@@ -10,31 +10,42 @@
 
 namespace {
 
-t_ftd col(std::uint16_t vt, std::uint32_t size = 0, std::uint32_t reserved = 0, ole_variant def = {})
-{
+t_ftd col(std::uint16_t vt, std::uint32_t size = 0, std::uint32_t reserved = 0, ole_variant def = {}) {
     return t_ftd(size, udb_name(L"c"), vt, false, false, def, reserved);
 }
 
-TEST(PgsUtil, TypeTexts)
-{
+TEST(PgsUtil, TypeTexts) {
     const struct {
         std::uint16_t vt;
         std::uint32_t size, reserved;
         const wchar_t* text;
     } cases[] = {
-        {2, 0, 0, L"SMALLINT"},         {17, 0, 0, L"SMALLINT"},
-        {16, 0, 0, L"SMALLINT"},        {3, 0, 0, L"INTEGER"},
-        {18, 0, 0, L"INTEGER"},         {22, 0, 0, L"INTEGER"},
-        {19, 0, 0, L"BIGINT"},          {20, 0, 1, L"BIGINT"},
-        {23, 0, 0, L"BIGINT"},          {21, 0, 2, L"NUMERIC(20)"},
-        {4, 0, 0, L"FLOAT"},            {5, 0, 0, L"DOUBLE PRECISION"},
-        {6, 0, 0, L"DECIMAL(19, 4)"},   {7, 0, 0, L"TIMESTAMP"},
-        {7, 0, 1, L"TIMESTAMP"},        {7, 0, 2, L"DATE"},
-        {7, 0, 3, L"TIME"},             {8, 1, 0, L"VARCHAR(1) "},
-        {8, 32672, 0, L"VARCHAR(32672) "}, {8, 32673, 0, L"TEXT"},
-        {8, 0, 0, L"TEXT"},             {31, 10, 0, L"VARCHAR(10) "},
-        {11, 0, 0, L"CHAR(1)"},         {14, 0, 2562, L"DECIMAL(10,2)"},
-        {14, 0, (65 << 8) | 30, L"DECIMAL(65,30)"}, {14, 0, 0, L"NUMERIC"},
+        {2, 0, 0, L"SMALLINT"},
+        {17, 0, 0, L"SMALLINT"},
+        {16, 0, 0, L"SMALLINT"},
+        {3, 0, 0, L"INTEGER"},
+        {18, 0, 0, L"INTEGER"},
+        {22, 0, 0, L"INTEGER"},
+        {19, 0, 0, L"BIGINT"},
+        {20, 0, 1, L"BIGINT"},
+        {23, 0, 0, L"BIGINT"},
+        {21, 0, 2, L"NUMERIC(20)"},
+        {4, 0, 0, L"FLOAT"},
+        {5, 0, 0, L"DOUBLE PRECISION"},
+        {6, 0, 0, L"DECIMAL(19, 4)"},
+        {7, 0, 0, L"TIMESTAMP"},
+        {7, 0, 1, L"TIMESTAMP"},
+        {7, 0, 2, L"DATE"},
+        {7, 0, 3, L"TIME"},
+        {8, 1, 0, L"VARCHAR(1) "},
+        {8, 32672, 0, L"VARCHAR(32672) "},
+        {8, 32673, 0, L"TEXT"},
+        {8, 0, 0, L"TEXT"},
+        {31, 10, 0, L"VARCHAR(10) "},
+        {11, 0, 0, L"CHAR(1)"},
+        {14, 0, 2562, L"DECIMAL(10,2)"},
+        {14, 0, (65 << 8) | 30, L"DECIMAL(65,30)"},
+        {14, 0, 0, L"NUMERIC"},
         {65, 0, 0, L"BYTEA"},
     };
     for (const auto& c : cases) EXPECT_EQ(get_pgs_type(col(c.vt, c.size, c.reserved)), c.text) << c.vt;
@@ -43,22 +54,33 @@ TEST(PgsUtil, TypeTexts)
         EXPECT_THROW(get_pgs_type(col(vt)), tk_mail_assertion) << vt;
 }
 
-TEST(PgsUtil, CatalogueTypeNames)
-{
+TEST(PgsUtil, CatalogueTypeNames) {
     const struct {
         const char* name;
         std::uint16_t vt;
     } cases[] = {
-        {"boolean", 11}, {"bool", 11}, {"timestamp without time zone", 7}, {"date", 7},
-        {"bigint", 20},  {"integer", 3}, {"smallint", 2}, {"float4", 4}, {"real", 5},
-        {"numeric", 5},  {"double precision", 5}, {"bytea", 65}, {"character varying", 8},
-        {"text", 8},     {"uuid", 8}, {"Integer", 8}, {"", 8},
+        {"boolean", 11},
+        {"bool", 11},
+        {"timestamp without time zone", 7},
+        {"date", 7},
+        {"bigint", 20},
+        {"integer", 3},
+        {"smallint", 2},
+        {"float4", 4},
+        {"real", 5},
+        {"numeric", 5},
+        {"double precision", 5},
+        {"bytea", 65},
+        {"character varying", 8},
+        {"text", 8},
+        {"uuid", 8},
+        {"Integer", 8},
+        {"", 8},
     };
     for (const auto& c : cases) EXPECT_EQ(get_vartype_by_pgs_type(c.name), c.vt) << c.name;
 }
 
-TEST(PgsUtil, DefaultValues)
-{
+TEST(PgsUtil, DefaultValues) {
     const struct {
         std::uint16_t vt;
         std::uint32_t size, reserved;
@@ -127,8 +149,7 @@ TEST(PgsUtil, DefaultValues)
 
 // A default that is the time of the insert stays one, on date and time
 // columns of every kind; other columns get none.
-TEST(PgsUtil, CurrentTimeDefault)
-{
+TEST(PgsUtil, CurrentTimeDefault) {
     for (std::uint32_t kind : {0u, 1u, 2u, 3u}) {
         t_ftd column = col(7, 0, kind);
         column.b_default_now = true;
@@ -139,15 +160,13 @@ TEST(PgsUtil, CurrentTimeDefault)
     EXPECT_EQ(make_pgs_def_val(&text), L"");
 }
 
-TEST(PgsUtil, TextNamingAGuidKeepsTheWholeText)
-{
+TEST(PgsUtil, TextNamingAGuidKeepsTheWholeText) {
     const std::wstring text = L"default guid value {12345678-1234-1234-1234-123456789012} here";
     const t_ftd column = col(8, 200, 0, ole_variant(text));
     EXPECT_EQ(make_pgs_def_val(&column), L"'" + text + L"'");
 }
 
-TEST(PgsUtil, LiteralOfEmptyText)
-{
+TEST(PgsUtil, LiteralOfEmptyText) {
     EXPECT_EQ(to_pgs_str(L"", 8, 1), L"''");
     EXPECT_EQ(to_pgs_str(L"", 7, 1), L"''");
     EXPECT_EQ(to_pgs_str(L"2020-06-15 23:59:59.6", 7, 1), L"'2020-06-15 23:59:59.600000'");

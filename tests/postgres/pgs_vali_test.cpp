@@ -10,20 +10,26 @@
 
 namespace {
 
-TEST(PgsValidator, AcceptableNames)
-{
+TEST(PgsValidator, AcceptableNames) {
     pgs_validator v;
     const struct {
         std::wstring name;
         bool ok;
     } cases[] = {
-        {std::wstring(30, L'a'), true},  {std::wstring(31, L'a'), false},
-        {L"", false},                    {L"1abc", false},
-        {L"_abc", false},                {L"a b", false},
-        {L"a-b", false},                 {L"a.b", false},
-        {L"a$b#c_1", true},              {L"$ab", false},
-        {L"#ab", false},                 {L"\u00e9t\u00e9", true},
-        {L"\u4e2d\u6587\u540d", true},   {L"order", true},
+        {std::wstring(30, L'a'), true},
+        {std::wstring(31, L'a'), false},
+        {L"", false},
+        {L"1abc", false},
+        {L"_abc", false},
+        {L"a b", false},
+        {L"a-b", false},
+        {L"a.b", false},
+        {L"a$b#c_1", true},
+        {L"$ab", false},
+        {L"#ab", false},
+        {L"\u00e9t\u00e9", true},
+        {L"\u4e2d\u6587\u540d", true},
+        {L"order", true},
         {L"a\"b", false},
         // 21 three-byte letters are 63 bytes; 22 (66 bytes) the server would cut.
         {std::wstring(21, L'\u4e2d'), true},
@@ -32,8 +38,7 @@ TEST(PgsValidator, AcceptableNames)
     for (const auto& c : cases) EXPECT_EQ(v.is_acceptable(c.name), c.ok) << pgs_utf8_size(c.name);
 }
 
-TEST(PgsValidator, RestrictedAndExistingNamesIgnoreCase)
-{
+TEST(PgsValidator, RestrictedAndExistingNamesIgnoreCase) {
     pgs_validator v;
     v.add_restricted_name(L"Name");
     EXPECT_FALSE(v.is_acceptable(L"NAME"));
@@ -46,8 +51,7 @@ TEST(PgsValidator, RestrictedAndExistingNamesIgnoreCase)
     EXPECT_EQ(v.get_safe_name(L"oTHER"), L"oTHER00000");
 }
 
-TEST(PgsValidator, SafeNames)
-{
+TEST(PgsValidator, SafeNames) {
     pgs_validator v;
     const struct {
         std::wstring name, safe;
@@ -68,8 +72,7 @@ TEST(PgsValidator, SafeNames)
     }
 }
 
-TEST(PgsValidator, CounterFormStaysWithinLimits)
-{
+TEST(PgsValidator, CounterFormStaysWithinLimits) {
     pgs_validator v;
     v.add_existing_name(L"A");
     EXPECT_EQ(v.get_safe_name(L""), L"A00000");
@@ -93,8 +96,7 @@ TEST(PgsValidator, CounterFormStaysWithinLimits)
     EXPECT_EQ(counted.substr(counted.size() - 5), L"00000");
 }
 
-TEST(PgsValidator, PreloadedNames)
-{
+TEST(PgsValidator, PreloadedNames) {
     udb_schema s;
     s.add(std::make_unique<t_ftd>(4, udb_name(L"Id"), 3, false, false, ole_variant(), 0));
     s.add(std::make_unique<t_ftd>(4, udb_name(L"a_b"), 3, false, false, ole_variant(), 0));
@@ -108,8 +110,7 @@ TEST(PgsValidator, PreloadedNames)
     EXPECT_FALSE(tn.is_duplicated(L"t2"));
 }
 
-TEST(PgsValidator, SystemColumnNamesGetSafeColumnNames)
-{
+TEST(PgsValidator, SystemColumnNamesGetSafeColumnNames) {
     udb_schema s;
     for (const wchar_t* n : {L"xmin", L"xmax", L"cmin", L"cmax", L"ctid", L"tableoid", L"XMIN", L"oid"})
         s.add(std::make_unique<t_ftd>(4, udb_name(n), 3, false, false, ole_variant(), 0));
@@ -126,8 +127,7 @@ TEST(PgsValidator, SystemColumnNamesGetSafeColumnNames)
     EXPECT_TRUE(pgs_tn_validator({}, {}).is_acceptable(L"xmin"));
 }
 
-TEST(PgsValidator, NameValidatorIsASingleton)
-{
+TEST(PgsValidator, NameValidatorIsASingleton) {
     {
         pgs_name_validator one;
         EXPECT_EQ(&pgs_name_validator::instance(), &one);

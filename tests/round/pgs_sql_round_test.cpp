@@ -156,8 +156,7 @@ const char* const mysql_row_key = "CONCAT(k1, ':', HEX(k2))";
 
 // Reals as numbers: the two servers print them differently. A negative zero
 // arrives as zero (MySQL keeps no sign on a zero).
-bool same_real(const std::string& a, const std::string& b)
-{
+bool same_real(const std::string& a, const std::string& b) {
     const double x = std::strtod(a.c_str(), nullptr);
     const double y = std::strtod(b.c_str(), nullptr);
     return x == y || (std::isnan(x) && std::isnan(y));
@@ -167,8 +166,7 @@ class PgsSqlRoundTripTest : public sql_server_test {
 protected:
     // A PostgreSQL database built by the statements, read through its own
     // engine, and a MySQL database created through the MySQL engine.
-    void open_both(const std::vector<std::string>& statements)
-    {
+    void open_both(const std::vector<std::string>& statements) {
         {
             auto admin = pgs_scratch::admin(m_source_name.name());
             pqxx::nontransaction tx(*admin);
@@ -181,23 +179,21 @@ protected:
         m_dest = server.create_db(tk_utf8_to_unicode(copy));
         m_names = engine->create_tn_validator({}, m_dest->table_names());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         m_dest.reset();
         if (!copy.empty()) engine->execute("DROP DATABASE IF EXISTS `" + copy + "`");
         sql_server_test::TearDown();
     }
 
     struct copied_table {
-        std::string name;                        // the MySQL table, qualified and quoted
+        std::string name;                            // the MySQL table, qualified and quoted
         std::map<std::int64_t, std::string> errors;  // record number -> the error of that row
         std::int64_t read = 0, written = 0;
     };
     // One table as a run copies it: a name MySQL cannot take gets a safe one,
     // remembered for the foreign keys; a row either side cannot carry is the
     // error of that row, and the others go on.
-    copied_table copy_table(const std::wstring& key)
-    {
+    copied_table copy_table(const std::wstring& key) {
         udb_database& source = *m_source;
         udb_database& dest = *m_dest;
         std::unique_ptr<udb_recordset> in = source.get_table(key, 1);
@@ -226,15 +222,13 @@ protected:
         return t;
     }
     void copy_relationships() { m_dest->create_relationships(m_source->relationships()); }
-    pqxx::connection& source_admin()
-    {
+    pqxx::connection& source_admin() {
         if (!m_admin) m_admin = pgs_scratch::admin(m_source_name.name());
         return *m_admin;
     }
 
     // Every row of the source table, by row key: one cell per compared column.
-    std::map<std::string, cells> source_values(const std::string& table)
-    {
+    std::map<std::string, cells> source_values(const std::string& table) {
         std::string select = std::string("SELECT ") + pg_row_key;
         for (const compared_column& col : compared) select += std::string(", ") + col.pg;
         pqxx::nontransaction tx(source_admin());
@@ -247,8 +241,7 @@ protected:
         }
         return out;
     }
-    std::map<std::string, cells> copy_values(const std::string& table)
-    {
+    std::map<std::string, cells> copy_values(const std::string& table) {
         std::string select = std::string("SELECT ") + mysql_row_key;
         for (const compared_column& col : compared) select += std::string(", ") + col.mysql;
         std::map<std::string, cells> out;
@@ -270,8 +263,7 @@ private:
     std::unique_ptr<udb_validator> m_names;
 };
 
-TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives)
-{
+TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives) {
     open_both({source_ddl, source_rows});
     sql_reports reports(*engine);
     const copied_table parent = copy_table(L"public.parent");
@@ -298,18 +290,19 @@ TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives)
             const std::string at = std::string("row ") + key + " column " + compared[i].name;
             ASSERT_EQ(w.has_value(), g.has_value()) << at << ": " << w.value_or("NULL") << " / " << g.value_or("NULL");
             if (!w) continue;
-            if (compared[i].real) EXPECT_TRUE(same_real(*w, *g)) << at << ": " << *w << " / " << *g;
-            else EXPECT_EQ(*w, *g) << at;
+            if (compared[i].real)
+                EXPECT_TRUE(same_real(*w, *g)) << at << ": " << *w << " / " << *g;
+            else
+                EXPECT_EQ(*w, *g) << at;
         }
     }
-    EXPECT_EQ(value("SELECT GROUP_CONCAT(code, '=', HEX(COALESCE(label, '-')) ORDER BY code) FROM " +
-                    parent.name),
+    EXPECT_EQ(value("SELECT GROUP_CONCAT(code, '=', HEX(COALESCE(label, '-')) ORDER BY code) FROM " + parent.name),
               "P1=7570706572,p1=6F6E65,p2=2D,p3=69742773");
 
     // The keys in their order, the indexes and the foreign key.
     const auto keys = rows("SELECT INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, NON_UNIQUE FROM "
-                           "information_schema.STATISTICS WHERE TABLE_SCHEMA = '" + copy +
-                           "' AND TABLE_NAME = 'public_every_type'");
+                           "information_schema.STATISTICS WHERE TABLE_SCHEMA = '" +
+                           copy + "' AND TABLE_NAME = 'public_every_type'");
     std::vector<std::string> key_text;
     for (const auto& k : keys) key_text.push_back(*k[0] + "." + *k[1] + "=" + *k[2] + (*k[3] == "0" ? " unique" : ""));
     std::sort(key_text.begin(), key_text.end());
@@ -322,20 +315,20 @@ TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives)
                     copy + "' AND k.TABLE_NAME = 'public_every_type' AND k.REFERENCED_TABLE_NAME IS NOT NULL"),
               "every_parent:code->public_parent.code");
     EXPECT_EQ(value("SELECT CONCAT(COUNT(*), ' ', COUNT(DISTINCT CONSTRAINT_NAME)) FROM "
-                    "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" + copy +
-                    "' AND REFERENCED_TABLE_NAME = 'public_parent'"),
+                    "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
+                    copy + "' AND REFERENCED_TABLE_NAME = 'public_parent'"),
               "2 2");
     // The second child's key column, whose name MySQL does not take, arrives
     // under a safe name, and its foreign key with it.
     const std::string code_column = value("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
-                                           copy + "' AND TABLE_NAME = 'public_other_child' AND ORDINAL_POSITION = 2");
+                                          copy + "' AND TABLE_NAME = 'public_other_child' AND ORDINAL_POSITION = 2");
     EXPECT_NE(code_column, "parent's code");
     EXPECT_EQ(value("SELECT COLUMN_NAME FROM information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = '" + copy +
                     "' AND TABLE_NAME = 'public_other_child' AND REFERENCED_COLUMN_NAME = 'code'"),
               code_column);
-    EXPECT_EQ(value("SELECT GROUP_CONCAT(id, '=', COALESCE(`" + code_column + "`, '-') ORDER BY id) FROM " +
-                    other.name),
-              "1=P1,2=-");
+    EXPECT_EQ(
+        value("SELECT GROUP_CONCAT(id, '=', COALESCE(`" + code_column + "`, '-') ORDER BY id) FROM " + other.name),
+        "1=P1,2=-");
     // The foreign key holds: a child row without its parent is refused.
     MYSQL* m = second_connection();
     const std::string orphan = "INSERT INTO " + child.name + " (i4, code, k1, k2) VALUES (1, 'nope', 99, 'z')";
@@ -344,29 +337,48 @@ TEST_F(PgsSqlRoundTripTest, every_value_key_and_foreign_key_arrives)
 
     // The column types each source type became, and NOT NULL where it was.
     const auto types = rows("SELECT COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE FROM information_schema.COLUMNS WHERE "
-                            "TABLE_SCHEMA = '" + copy +
-                            "' AND TABLE_NAME = 'public_every_type' ORDER BY ORDINAL_POSITION");
+                            "TABLE_SCHEMA = '" +
+                            copy + "' AND TABLE_NAME = 'public_every_type' ORDER BY ORDINAL_POSITION");
     std::vector<std::string> type_text;
     for (const auto& t : types) type_text.push_back(*t[0] + " " + *t[1] + (*t[2] == "NO" ? " not null" : ""));
-    EXPECT_EQ(type_text, (std::vector<std::string>{
-                             "i2 smallint(6)", "i4 int(11) not null", "i8 bigint(20)", "n decimal(20,6)",
-                             "nw decimal(65,30)", "nu double", "r4 float", "r8 double", "m decimal(19,2)", "b bit(1)",
-                             "d date", "t time(6)", "ts datetime(6)", "tz datetime(6)", "tx longtext",
-                             "vc varchar(40)", "ch varchar(8)", "vl text", "bin longblob", "code varchar(12)",
-                             "u longtext", "j longtext", "iv longtext", "ar longtext", "nm varchar(63)",
-                             "tt longtext", "k1 int(11) not null", "k2 varchar(10) not null"}));
+    EXPECT_EQ(type_text, (std::vector<std::string>{"i2 smallint(6)",
+                                                   "i4 int(11) not null",
+                                                   "i8 bigint(20)",
+                                                   "n decimal(20,6)",
+                                                   "nw decimal(65,30)",
+                                                   "nu double",
+                                                   "r4 float",
+                                                   "r8 double",
+                                                   "m decimal(19,2)",
+                                                   "b bit(1)",
+                                                   "d date",
+                                                   "t time(6)",
+                                                   "ts datetime(6)",
+                                                   "tz datetime(6)",
+                                                   "tx longtext",
+                                                   "vc varchar(40)",
+                                                   "ch varchar(8)",
+                                                   "vl text",
+                                                   "bin longblob",
+                                                   "code varchar(12)",
+                                                   "u longtext",
+                                                   "j longtext",
+                                                   "iv longtext",
+                                                   "ar longtext",
+                                                   "nm varchar(63)",
+                                                   "tt longtext",
+                                                   "k1 int(11) not null",
+                                                   "k2 varchar(10) not null"}));
 }
 
-TEST_F(PgsSqlRoundTripTest, what_cannot_arrive_unchanged_is_the_error_of_its_row_or_its_table)
-{
+TEST_F(PgsSqlRoundTripTest, what_cannot_arrive_unchanged_is_the_error_of_its_row_or_its_table) {
     open_both({"CREATE TABLE odd (id int PRIMARY KEY, f4 float4, f8 float8, d date, n numeric(10,2))",
                "INSERT INTO odd VALUES (1, 1.5, 2.5, '2021-01-01', 1.25), (2, 'NaN', NULL, NULL, NULL), "
                "(3, NULL, 'Infinity', NULL, NULL), (4, '-Infinity', NULL, NULL, NULL), "
                "(5, NULL, NULL, '0044-03-15 BC', NULL), (6, NULL, NULL, 'infinity', NULL), "
                "(7, NULL, NULL, NULL, 'NaN'), (8, -0.5, -1e-300, '9999-12-31', -99999999.99)",
                "CREATE TABLE wide (id int, big numeric(300,2))", "INSERT INTO wide VALUES (1, 1.5)",
-               "CREATE TABLE deep (id int, scale numeric(50,40))",
-               "CREATE TABLE text_key (t text PRIMARY KEY, v int)",
+               "CREATE TABLE deep (id int, scale numeric(50,40))", "CREATE TABLE text_key (t text PRIMARY KEY, v int)",
                "INSERT INTO text_key VALUES ('a', 1), ('A', 2), ('a ', 3)"});
     // MySQL has no NaN or infinity; a date value no date before the year 1,
     // and none infinite; a DECIMAL no NaN. Each costs its own row only.
@@ -407,11 +419,13 @@ TEST_F(PgsSqlRoundTripTest, what_cannot_arrive_unchanged_is_the_error_of_its_row
                     "' AND TABLE_NAME = 'public_text_key'"),
               "0");
     EXPECT_EQ(value("SELECT CONCAT(COLUMN_TYPE, ' ', IS_NULLABLE) FROM information_schema.COLUMNS WHERE "
-                    "TABLE_SCHEMA = '" + copy + "' AND TABLE_NAME = 'public_text_key' AND COLUMN_NAME = 't'"),
+                    "TABLE_SCHEMA = '" +
+                    copy + "' AND TABLE_NAME = 'public_text_key' AND COLUMN_NAME = 't'"),
               "longtext NO");
 
     EXPECT_EQ(value("SELECT GROUP_CONCAT(TABLE_NAME ORDER BY TABLE_NAME) FROM information_schema.TABLES WHERE "
-                    "TABLE_SCHEMA = '" + copy + "'"),
+                    "TABLE_SCHEMA = '" +
+                    copy + "'"),
               "public_odd,public_text_key");
 }
 

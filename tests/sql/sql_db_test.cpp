@@ -1,17 +1,16 @@
 // The database: its table list, its views as queries, statements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include "sql/sql_exc.h"
 #include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
-#include <algorithm>
 
 namespace {
 
 using SqlDatabaseTest = sql_server_test;
 
-TEST_F(SqlDatabaseTest, TablesInServerOrderWithoutViewsAndAwkwardNames)
-{
+TEST_F(SqlDatabaseTest, TablesInServerOrderWithoutViewsAndAwkwardNames) {
     exec("CREATE TABLE `" + db + "`.`order items` (id INT)");
     exec("CREATE TABLE `" + db + "`.`select` (id INT)");
     exec("CREATE TABLE `" + db + "`.`MixedCase` (id INT)");
@@ -38,8 +37,7 @@ TEST_F(SqlDatabaseTest, TablesInServerOrderWithoutViewsAndAwkwardNames)
     }
 }
 
-TEST_F(SqlDatabaseTest, ViewsBecomeRefinedQueriesUnlessModeSaysNo)
-{
+TEST_F(SqlDatabaseTest, ViewsBecomeRefinedQueriesUnlessModeSaysNo) {
     exec("CREATE TABLE `" + db + "`.a (id INT, x INT)");
     exec("CREATE TABLE `" + db + "`.b (id INT)");
     exec("CREATE VIEW `" + db + "`.sales_view AS SELECT a.x AS x FROM a, b WHERE a.id = b.id ORDER BY a.x");
@@ -56,8 +54,7 @@ TEST_F(SqlDatabaseTest, ViewsBecomeRefinedQueriesUnlessModeSaysNo)
     EXPECT_TRUE(open(sql_database::no_views_mode)->queries().empty());
 }
 
-TEST_F(SqlDatabaseTest, ViewsOfADatabaseWithAQuoteInItsName)
-{
+TEST_F(SqlDatabaseTest, ViewsOfADatabaseWithAQuoteInItsName) {
     // The name goes into a literal: escaped, the statement still works.
     const std::string other = db + "_o'k";
     engine->execute("CREATE DATABASE `" + other + "`");
@@ -70,8 +67,7 @@ TEST_F(SqlDatabaseTest, ViewsOfADatabaseWithAQuoteInItsName)
     engine->execute("DROP DATABASE `" + other + "`");
 }
 
-TEST_F(SqlDatabaseTest, QueryAnswersWithoutThrowingAndQueryRsReturnsRows)
-{
+TEST_F(SqlDatabaseTest, QueryAnswersWithoutThrowingAndQueryRsReturnsRows) {
     exec("CREATE TABLE `" + db + "`.t (id INT)");
     auto d = open();
     EXPECT_TRUE(d->query(L"INSERT INTO t VALUES (5), (6)"));

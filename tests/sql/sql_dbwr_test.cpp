@@ -15,11 +15,9 @@ using SqlWriterTest = sql_server_test;
 
 std::string literal(const std::string& s) { return "'" + s + "'"; }
 
-TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
-{
+TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames) {
     udb_engine& e = *engine;
-    const std::vector<std::string> names = {db + "_with blank", db + "_q`uote",
-                                            db + "_c` CHARACTER SET latin1 #"};
+    const std::vector<std::string> names = {db + "_with blank", db + "_q`uote", db + "_c` CHARACTER SET latin1 #"};
     for (const std::string& name : names) {
         const std::wstring wname = tk_utf8_to_unicode(name);
         auto created = e.create_db(wname);
@@ -38,12 +36,10 @@ TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
             EXPECT_EQ(ex.error_number(), 1007u);
         }
     }
-    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME LIKE " +
-                    literal(db + "\\_%")),
+    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME LIKE " + literal(db + "\\_%")),
               "3");
     for (const std::string& name : names) e.db_delete(tk_utf8_to_unicode(name));
-    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME LIKE " +
-                    literal(db + "\\_%")),
+    EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME LIKE " + literal(db + "\\_%")),
               "0");
     try {
         e.db_delete(tk_utf8_to_unicode(names[0]));
@@ -54,10 +50,11 @@ TEST_F(SqlWriterTest, DatabasesAreCreatedAndDroppedUnderTheirExactNames)
     }
 }
 
-TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
-{
+TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks) {
     auto d = open();
-    const auto checks = [&] { return (*d->query_tmp("SELECT @@SESSION.foreign_key_checks")->get_item())[0].to_string(); };
+    const auto checks = [&] {
+        return (*d->query_tmp("SELECT @@SESSION.foreign_key_checks")->get_item())[0].to_string();
+    };
     for (const char* setting : {"1", "0"}) {
         engine->execute(std::string("SET FOREIGN_KEY_CHECKS = ") + setting);
         engine->execute("CREATE DATABASE `" + db + "_gone`");
@@ -68,8 +65,7 @@ TEST_F(SqlWriterTest, DroppingADatabaseKeepsTheSessionsForeignKeyChecks)
     }
 }
 
-TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
-{
+TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn) {
     const std::vector<schema_column> cols = {
         {L"c2", VT_I2},
         {L"c3", VT_I4},
@@ -102,12 +98,36 @@ TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
         {L"c65_70000", VT_BLOB, 70000},
         {L"c65_0", VT_BLOB, 0},
     };
-    const std::vector<std::string> types = {
-        "smallint(6)", "int(11)", "float", "double", "decimal(19,4)", "datetime(6)", "datetime(6)", "date",
-        "time(6)", "varchar(40)", "varchar(255)", "text", "mediumtext", "longtext", "longtext", "bit(1)",
-        "decimal(65,30)", "double", "tinyint(4)", "tinyint(3) unsigned", "smallint(5) unsigned",
-        "int(10) unsigned", "bigint(20)", "bigint(20) unsigned", "int(11)", "int(10) unsigned", "tinyblob",
-        "blob", "mediumblob", "longblob"};
+    const std::vector<std::string> types = {"smallint(6)",
+                                            "int(11)",
+                                            "float",
+                                            "double",
+                                            "decimal(19,4)",
+                                            "datetime(6)",
+                                            "datetime(6)",
+                                            "date",
+                                            "time(6)",
+                                            "varchar(40)",
+                                            "varchar(255)",
+                                            "text",
+                                            "mediumtext",
+                                            "longtext",
+                                            "longtext",
+                                            "bit(1)",
+                                            "decimal(65,30)",
+                                            "double",
+                                            "tinyint(4)",
+                                            "tinyint(3) unsigned",
+                                            "smallint(5) unsigned",
+                                            "int(10) unsigned",
+                                            "bigint(20)",
+                                            "bigint(20) unsigned",
+                                            "int(11)",
+                                            "int(10) unsigned",
+                                            "tinyblob",
+                                            "blob",
+                                            "mediumblob",
+                                            "longblob"};
     const auto schema = make_schema(cols);
     auto d = open();
     udb_database& dest = *d;
@@ -134,8 +154,7 @@ TEST_F(SqlWriterTest, CreateTableGivesEveryTypeCodeItsColumn)
               "InnoDB");
 }
 
-TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames)
-{
+TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames) {
     const auto schema = make_schema({
         {L"id", VT_I4, 11, 0, true, true},
         {L"code", VT_BSTR, 20, 0, true, false, ole_variant(L"it's")},
@@ -182,8 +201,7 @@ TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames)
     EXPECT_TRUE(rs->indexes()[static_cast<std::size_t>(rs->key_index_pos())].b_primary);
 }
 
-TEST_F(SqlWriterTest, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated)
-{
+TEST_F(SqlWriterTest, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated) {
     const auto schema = make_schema({{L"id", VT_I4}, {L"price", VT_DECIMAL, 0, (70 << 8) | 2}});
     auto d = open();
     udb_database& dest = *d;
@@ -202,8 +220,7 @@ TEST_F(SqlWriterTest, ColumnsMySqlCannotHoldAreTheTablesErrorAndNothingIsCreated
     EXPECT_EQ(value("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"), "0");
 }
 
-TEST_F(SqlWriterTest, TableNamesCompareAsTheServerComparesThem)
-{
+TEST_F(SqlWriterTest, TableNamesCompareAsTheServerComparesThem) {
     const auto schema = make_schema({{L"id", VT_I4}});
     auto d = open();
     udb_database& dest = *d;
@@ -223,8 +240,7 @@ TEST_F(SqlWriterTest, TableNamesCompareAsTheServerComparesThem)
     EXPECT_THROW(open(1)->delete_tab(L"T"), tk_mail_assertion);
 }
 
-TEST_F(SqlWriterTest, AppendModeHandsBackAnExistingTable)
-{
+TEST_F(SqlWriterTest, AppendModeHandsBackAnExistingTable) {
     exec("CREATE TABLE `" + db + "`.`old` (id INT PRIMARY KEY, name VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.`old` VALUES (1, 'a'), (2, 'b')");
     const auto schema = make_schema({{L"other", VT_R8}});
@@ -243,8 +259,7 @@ TEST_F(SqlWriterTest, AppendModeHandsBackAnExistingTable)
     EXPECT_TRUE(dest.is_table_exist(L"new"));
 }
 
-TEST_F(SqlWriterTest, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
-{
+TEST_F(SqlWriterTest, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused) {
     exec("CREATE TABLE `" + db + "`.t (s VARBINARY(10))");
     auto d = open();
     d->query_append(std::string("INSERT INTO t VALUES ('a\0b')", 28));
@@ -259,15 +274,14 @@ TEST_F(SqlWriterTest, QueryAppendSendsTheWholeStatementAndNamesItWhenRefused)
     }
 }
 
-TEST_F(SqlWriterTest, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
-{
+TEST_F(SqlWriterTest, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs) {
     exec("CREATE TABLE `" + db + "`.t (a INT, b VARCHAR(10))");
     exec("INSERT INTO `" + db + "`.t VALUES (1, '[x]'), (2, 'y')");
     udb_queries views = {
         {L"v_ok", L"select  a, b from [t] where b = '[x]'"},
-        {L"v.dot", L"SELECT a FROM t"},                   // not a table name: gets a safe one
-        {L"v_fail", L"select nope from t"},               // refused: reported, the next goes on
-        {L"v_show", L"show tables"},                      // not a SELECT: skipped
+        {L"v.dot", L"SELECT a FROM t"},                         // not a table name: gets a safe one
+        {L"v_fail", L"select nope from t"},                     // refused: reported, the next goes on
+        {L"v_show", L"show tables"},                            // not a SELECT: skipped
         {L"w_uses_dot", L"select a from [v.dot] where a > 1"},  // names the renamed view
     };
     auto d = open();
@@ -285,11 +299,10 @@ TEST_F(SqlWriterTest, ViewsAreCreatedOneByOneAndQuotedTextStaysAsItIs)
     EXPECT_NE(reports.entries[0].message.find("nope"), std::string::npos) << reports.entries[0].message;
 }
 
-TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
-{
+TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks) {
     for (const char* t : {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)", "CREATE TABLE `%`.child (id INT, pid INT)",
-                          "CREATE TABLE `%`.child2 (pid INT)",
-                          "CREATE TABLE `%`.p3 (a INT, b INT)", "CREATE TABLE `%`.c3 (a INT, b INT, INDEX ab (a, b))"}) {
+                          "CREATE TABLE `%`.child2 (pid INT)", "CREATE TABLE `%`.p3 (a INT, b INT)",
+                          "CREATE TABLE `%`.c3 (a INT, b INT, INDEX ab (a, b))"}) {
         std::string s = t;
         s.replace(s.find('%'), 1, db);
         exec(s);
@@ -331,14 +344,13 @@ TEST_F(SqlWriterTest, ForeignKeysAreCreatedOneByOneAndTheSessionKeepsItsChecks)
               "0");
 }
 
-TEST_F(SqlWriterTest, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn)
-{
+TEST_F(SqlWriterTest, ForeignKeyNamesTakenInTheDatabaseGetNamesOfTheirOwn) {
     // Foreign-key names are one namespace per database here; a source may
     // repeat one name on several tables.
-    for (const char* t : {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)",
-                          "CREATE TABLE `%`.c1 (pid INT, CONSTRAINT fk_p FOREIGN KEY (pid) REFERENCES parent (id))",
-                          "CREATE TABLE `%`.c2 (pid INT)", "CREATE TABLE `%`.c3 (pid INT)",
-                          "CREATE TABLE `%`.c4 (pid INT)"}) {
+    for (const char* t :
+         {"CREATE TABLE `%`.parent (id INT PRIMARY KEY)",
+          "CREATE TABLE `%`.c1 (pid INT, CONSTRAINT fk_p FOREIGN KEY (pid) REFERENCES parent (id))",
+          "CREATE TABLE `%`.c2 (pid INT)", "CREATE TABLE `%`.c3 (pid INT)", "CREATE TABLE `%`.c4 (pid INT)"}) {
         std::string s = t;
         s.replace(s.find('%'), 1, db);
         exec(s);

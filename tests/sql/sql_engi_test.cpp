@@ -5,34 +5,33 @@
 #include <fstream>
 #include <sstream>
 
+#include <algorithm>
 #include "sql/sql_exc.h"
 #include "sql/sql_ver.h"
 #include "support/sql_fixture.h"
 #include "support/test_dir.h"
-#include "tk/tk_utils.h"
-#include <algorithm>
 #include "tk/tk_log.h"
+#include "tk/tk_utils.h"
 
 namespace {
 
 using SqlEngineTest = sql_server_test;
 
-TEST_F(SqlEngineTest, ConnectLearnsVersionAndUsesUtf8mb4)
-{
+TEST_F(SqlEngineTest, ConnectLearnsVersionAndUsesUtf8mb4) {
     EXPECT_TRUE(engine->connected());
     EXPECT_GE(engine->server_version(), sql_version_number(10, 0, 0));
     EXPECT_TRUE(engine->fk_support());
     EXPECT_EQ(engine->charset(), "utf8mb4");
     EXPECT_EQ(engine->quote(std::wstring(L"order items")), "`order items`");
-    auto rs = open(sql_database::no_views_mode)->query_tmp("SELECT @@character_set_client, @@character_set_results, @@foreign_key_checks");
+    auto rs = open(sql_database::no_views_mode)
+                  ->query_tmp("SELECT @@character_set_client, @@character_set_results, @@foreign_key_checks");
     ASSERT_TRUE(rs);
     EXPECT_EQ((*rs->get_item())[0].to_string(), "utf8mb4");
     EXPECT_EQ((*rs->get_item())[1].to_string(), "utf8mb4");
     EXPECT_EQ((*rs->get_item())[2].to_string(), "0");
 }
 
-TEST_F(SqlEngineTest, ListsDatabasesAndTestsThem)
-{
+TEST_F(SqlEngineTest, ListsDatabasesAndTestsThem) {
     const auto names = engine->get_contents();
     EXPECT_NE(std::find(names.begin(), names.end(), wdb), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), L"information_schema"), names.end());
@@ -48,8 +47,7 @@ TEST_F(SqlEngineTest, ListsDatabasesAndTestsThem)
     }
 }
 
-TEST_F(SqlEngineTest, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
-{
+TEST_F(SqlEngineTest, WrongPasswordIsSqlExceptionAndPasswordNeverTraced) {
     const test_dir tmp("vek_sql_trace");
     const std::string path = tmp.file("trace.log");
     const server_address s = mysql_test_server();
@@ -75,8 +73,7 @@ TEST_F(SqlEngineTest, WrongPasswordIsSqlExceptionAndPasswordNeverTraced)
     EXPECT_EQ(trace.find(s.password), std::string::npos);
 }
 
-TEST_F(SqlEngineTest, ConnectionRefusedIsSqlException)
-{
+TEST_F(SqlEngineTest, ConnectionRefusedIsSqlException) {
     try {
         engine->connect("127.0.0.1", "vek", "x", 1);  // nothing listens on port 1
         FAIL();

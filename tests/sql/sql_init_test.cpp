@@ -7,8 +7,7 @@
 
 namespace {
 
-sql_dialect server(unsigned major, unsigned minor, unsigned patch)
-{
+sql_dialect server(unsigned major, unsigned minor, unsigned patch) {
     sql_dialect d;
     d.version = sql_version_number(major, minor, patch);
     d.fk_support = d.version >= sql_version_number(3, 23, 44);
@@ -25,12 +24,11 @@ struct column {
     std::uint32_t subtype = 0;
 };
 
-std::unique_ptr<udb_schema> make_schema(std::initializer_list<column> cols)
-{
+std::unique_ptr<udb_schema> make_schema(std::initializer_list<column> cols) {
     auto s = std::make_unique<udb_schema>();
     for (const column& c : cols)
         s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,
-                                      c.auto_increment, c.def, c.subtype));
+                                       c.auto_increment, c.def, c.subtype));
     return s;
 }
 
@@ -41,8 +39,7 @@ struct built {
     t_names_map names;
 };
 
-built build(const sql_dialect& d, const udb_schema& schema, const udb_indexes& indexes)
-{
+built build(const sql_dialect& d, const udb_schema& schema, const udb_indexes& indexes) {
     built b;
     sql_schema_initializer cols(d, L"t", schema, indexes, b.auto_name);
     cols.get_init_chunks(b.columns);
@@ -54,8 +51,7 @@ built build(const sql_dialect& d, const udb_schema& schema, const udb_indexes& i
     return b;
 }
 
-TEST(SqlColumnClauses, FormsOfOldAndNewServers)
-{
+TEST(SqlColumnClauses, FormsOfOldAndNewServers) {
     const auto schema_ptr = make_schema({
         {L"id", VT_I4, 11, true, true, ole_variant(L"7")},  // AUTO_INCREMENT: no DEFAULT
         {L"title", VT_BSTR, 40},
@@ -81,15 +77,16 @@ TEST(SqlColumnClauses, FormsOfOldAndNewServers)
     sql_dialect mariadb = server(10, 11, 19);
     mariadb.mariadb = true;
     const built now = build(mariadb, schema, none);
-    EXPECT_EQ(now.columns, (std::vector<std::wstring>{
-                               L"`id` INT NOT NULL AUTO_INCREMENT",
-                               L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
-                               L"`name` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  NOT NULL",
-                               L"`short` VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  DEFAULT 'it\\'s'",
-                               L"`body` TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
-                               L"`amount` DOUBLE NOT NULL",
-                               L"`stamp` DATETIME(6) NOT NULL DEFAULT '2001-02-03 04:05:06'",
-                           }));
+    EXPECT_EQ(now.columns,
+              (std::vector<std::wstring>{
+                  L"`id` INT NOT NULL AUTO_INCREMENT",
+                  L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
+                  L"`name` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  NOT NULL",
+                  L"`short` VARCHAR(255) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin  DEFAULT 'it\\'s'",
+                  L"`body` TEXT CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin ",
+                  L"`amount` DOUBLE NOT NULL",
+                  L"`stamp` DATETIME(6) NOT NULL DEFAULT '2001-02-03 04:05:06'",
+              }));
     // The auto-increment column is covered by no index: it gets one of its own.
     EXPECT_EQ(now.indexes, (std::vector<std::wstring>{L"INDEX `id` (`id`)"}));
 
@@ -102,8 +99,7 @@ TEST(SqlColumnClauses, FormsOfOldAndNewServers)
               L"`title` VARCHAR(40) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin ");
 }
 
-TEST(SqlColumnClauses, NamesAreMadeSafeAndQuoted)
-{
+TEST(SqlColumnClauses, NamesAreMadeSafeAndQuoted) {
     const auto schema_ptr = make_schema({
         {L"Name", VT_I4},
         {L"name", VT_I4},   // a twin in another case gets a name of its own
@@ -113,10 +109,10 @@ TEST(SqlColumnClauses, NamesAreMadeSafeAndQuoted)
     });
     const udb_schema& schema = *schema_ptr;
     const built b = build(server(5, 0, 45), schema, udb_indexes());
-    EXPECT_EQ(b.columns, (std::vector<std::wstring>{L"`Name` INT", L"`name00000` INT", L"`a_b` INT", L"`pad` INT",
-                                                   L"`x_` INT"}));
-    EXPECT_EQ(b.names.pairs(), (udb_name_pairs{{L"name", L"name00000"}, {L"a`b", L"a_b"}, {L" pad ", L"pad"},
-                                               {L"x\U0001F600", L"x_"}}));
+    EXPECT_EQ(b.columns,
+              (std::vector<std::wstring>{L"`Name` INT", L"`name00000` INT", L"`a_b` INT", L"`pad` INT", L"`x_` INT"}));
+    EXPECT_EQ(b.names.pairs(),
+              (udb_name_pairs{{L"name", L"name00000"}, {L"a`b", L"a_b"}, {L" pad ", L"pad"}, {L"x\U0001F600", L"x_"}}));
     EXPECT_EQ(sql_quote_wname(server(5, 0, 45), L"we`ird"), L"`we``ird`");
 
     const built none = build(server(5, 0, 45), udb_schema(), udb_indexes());
@@ -124,8 +120,7 @@ TEST(SqlColumnClauses, NamesAreMadeSafeAndQuoted)
     EXPECT_TRUE(none.auto_name.empty());
 }
 
-TEST(SqlColumnClauses, NotNullFromKeysAndErrorsOfColumns)
-{
+TEST(SqlColumnClauses, NotNullFromKeysAndErrorsOfColumns) {
     const auto schema_ptr = make_schema({{L"a", VT_I4}, {L"b", VT_I4}, {L"c", VT_I4}});
     const udb_schema& schema = *schema_ptr;
     udb_indexes indexes;
@@ -152,10 +147,9 @@ TEST(SqlColumnClauses, NotNullFromKeysAndErrorsOfColumns)
     EXPECT_THROW(build(server(5, 0, 45), *two_auto, udb_indexes()), tk_mail_assertion);
 }
 
-TEST(SqlIndexClauses, LimitsOfFieldsSizesAndCounts)
-{
-    std::initializer_list<column> cols = {{L"t1", VT_BSTR, 250}, {L"t2", VT_BSTR, 250}, {L"blob", VT_BLOB, 10},
-                                          {L"txt", VT_BSTR, 300}};
+TEST(SqlIndexClauses, LimitsOfFieldsSizesAndCounts) {
+    std::initializer_list<column> cols = {
+        {L"t1", VT_BSTR, 250}, {L"t2", VT_BSTR, 250}, {L"blob", VT_BLOB, 10}, {L"txt", VT_BSTR, 300}};
     auto schema_ptr = make_schema(cols);
     udb_schema& schema = *schema_ptr;
     std::vector<std::wstring> seventeen, sixteen;
@@ -189,8 +183,7 @@ TEST(SqlIndexClauses, LimitsOfFieldsSizesAndCounts)
     EXPECT_EQ(build(server(4, 0, 27), schema, many).indexes.size(), 15u);
 }
 
-TEST(SqlIndexClauses, TheAutoIncrementColumnLeadsAnIndexThatIsBuilt)
-{
+TEST(SqlIndexClauses, TheAutoIncrementColumnLeadsAnIndexThatIsBuilt) {
     const auto schema_ptr = make_schema({{L"id", VT_I4, 11, true, true}, {L"g", VT_I4}, {L"txt", VT_BSTR, 300}});
     const udb_schema& schema = *schema_ptr;
     const struct {
@@ -213,8 +206,7 @@ TEST(SqlIndexClauses, TheAutoIncrementColumnLeadsAnIndexThatIsBuilt)
     }
 }
 
-TEST(SqlIndexClauses, FieldsFollowTheGeneratedColumnNames)
-{
+TEST(SqlIndexClauses, FieldsFollowTheGeneratedColumnNames) {
     const auto schema_ptr = make_schema({{L"a b", VT_I4}, {L"a`b", VT_I4}});
     const udb_schema& schema = *schema_ptr;
     udb_indexes indexes;

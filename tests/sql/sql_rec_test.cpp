@@ -16,8 +16,7 @@
 namespace {
 
 MYSQL_FIELD field(enum_field_types type, unsigned flags = 0, unsigned charset = 63, unsigned long length = 10,
-                  const char* name = "c")
-{
+                  const char* name = "c") {
     MYSQL_FIELD f;
     std::memset(&f, 0, sizeof f);
     f.name = const_cast<char*>(name);
@@ -29,20 +28,17 @@ MYSQL_FIELD field(enum_field_types type, unsigned flags = 0, unsigned charset = 
     return f;
 }
 
-ole_variant value(const MYSQL_FIELD& f, const std::string& cell, bool* bad = nullptr)
-{
+ole_variant value(const MYSQL_FIELD& f, const std::string& cell, bool* bad = nullptr) {
     return sql_cell_value(sql_column::from_field(f), cell.data(), cell.size(), bad);
 }
 
-std::vector<unsigned char> bytes_of(const ole_variant& v)
-{
+std::vector<unsigned char> bytes_of(const ole_variant& v) {
     const unsigned char* p = nullptr;
     const std::size_t n = v.get_bytes(p);
     return std::vector<unsigned char>(p, p + n);
 }
 
-TEST(SqlTypeMap, MySqlTypesToTypeCodes)
-{
+TEST(SqlTypeMap, MySqlTypesToTypeCodes) {
     const unsigned U = sql_mysql::unsigned_flag;
     const struct {
         int type;
@@ -50,26 +46,25 @@ TEST(SqlTypeMap, MySqlTypesToTypeCodes)
         VARTYPE vt;
     } cases[] = {
         {MYSQL_TYPE_DECIMAL, 0, VT_DECIMAL}, {MYSQL_TYPE_NEWDECIMAL, U, VT_DECIMAL},
-        {MYSQL_TYPE_TINY, 0, VT_I1},          {MYSQL_TYPE_TINY, U, VT_UI1},
-        {MYSQL_TYPE_SHORT, 0, VT_I2},         {MYSQL_TYPE_SHORT, U, VT_UI2},
-        {MYSQL_TYPE_LONG, 0, VT_I4},          {MYSQL_TYPE_LONG, U, VT_UI4},
-        {MYSQL_TYPE_INT24, U, VT_I4},         {MYSQL_TYPE_LONGLONG, 0, VT_I8},
-        {MYSQL_TYPE_LONGLONG, U, VT_UI8},     {MYSQL_TYPE_FLOAT, 0, VT_R4},
-        {MYSQL_TYPE_DOUBLE, 0, VT_R8},        {MYSQL_TYPE_TIMESTAMP, 0, VT_DATE},
-        {MYSQL_TYPE_DATE, 0, VT_DATE},        {MYSQL_TYPE_TIME, 0, VT_DATE},
-        {MYSQL_TYPE_DATETIME, 0, VT_DATE},    {MYSQL_TYPE_YEAR, U, VT_UI2},
-        {MYSQL_TYPE_BIT, U, VT_BOOL},         {MYSQL_TYPE_BLOB, 0x80, VT_BLOB},
-        {MYSQL_TYPE_LONG_BLOB, 0, VT_BLOB},   {MYSQL_TYPE_VAR_STRING, 0, VT_BSTR},
-        {MYSQL_TYPE_STRING, 0, VT_BSTR},      {MYSQL_TYPE_ENUM, 0, VT_BSTR},
-        {MYSQL_TYPE_NULL, 0, VT_BSTR},        {MYSQL_TYPE_JSON, 0, VT_BSTR},
-        {MYSQL_TYPE_GEOMETRY, 0, VT_BSTR},    {200, 0, VT_BSTR},
+        {MYSQL_TYPE_TINY, 0, VT_I1},         {MYSQL_TYPE_TINY, U, VT_UI1},
+        {MYSQL_TYPE_SHORT, 0, VT_I2},        {MYSQL_TYPE_SHORT, U, VT_UI2},
+        {MYSQL_TYPE_LONG, 0, VT_I4},         {MYSQL_TYPE_LONG, U, VT_UI4},
+        {MYSQL_TYPE_INT24, U, VT_I4},        {MYSQL_TYPE_LONGLONG, 0, VT_I8},
+        {MYSQL_TYPE_LONGLONG, U, VT_UI8},    {MYSQL_TYPE_FLOAT, 0, VT_R4},
+        {MYSQL_TYPE_DOUBLE, 0, VT_R8},       {MYSQL_TYPE_TIMESTAMP, 0, VT_DATE},
+        {MYSQL_TYPE_DATE, 0, VT_DATE},       {MYSQL_TYPE_TIME, 0, VT_DATE},
+        {MYSQL_TYPE_DATETIME, 0, VT_DATE},   {MYSQL_TYPE_YEAR, U, VT_UI2},
+        {MYSQL_TYPE_BIT, U, VT_BOOL},        {MYSQL_TYPE_BLOB, 0x80, VT_BLOB},
+        {MYSQL_TYPE_LONG_BLOB, 0, VT_BLOB},  {MYSQL_TYPE_VAR_STRING, 0, VT_BSTR},
+        {MYSQL_TYPE_STRING, 0, VT_BSTR},     {MYSQL_TYPE_ENUM, 0, VT_BSTR},
+        {MYSQL_TYPE_NULL, 0, VT_BSTR},       {MYSQL_TYPE_JSON, 0, VT_BSTR},
+        {MYSQL_TYPE_GEOMETRY, 0, VT_BSTR},   {200, 0, VT_BSTR},
     };
     for (const auto& c : cases) EXPECT_EQ(get_vartype_by_mysql_type(c.type, c.flags), c.vt) << c.type;
     EXPECT_EQ(get_vartype_by_mysql_type(MYSQL_TYPE_BLOB, 0x80, true), VT_BSTR);
 }
 
-TEST(SqlColumnPlan, BinaryMeansCharset63)
-{
+TEST(SqlColumnPlan, BinaryMeansCharset63) {
     const unsigned B = sql_mysql::binary_flag;
     // _bin collations and JSON carry the BINARY flag but are text.
     EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BLOB, B | 0x10, 45)).vt, VT_BSTR);
@@ -85,8 +80,7 @@ TEST(SqlColumnPlan, BinaryMeansCharset63)
     EXPECT_EQ(sql_column::from_field(field(MYSQL_TYPE_BIT, 0, 63, 64)).vt, VT_UI8);
 }
 
-TEST(SqlCellValue, TextAndBytes)
-{
+TEST(SqlCellValue, TextAndBytes) {
     const auto text = field(MYSQL_TYPE_VAR_STRING, 0, 45);
     EXPECT_EQ(value(text, "caf\xC3\xA9s").to_wstring(), L"caf\u00E9s");
     // PostgreSQL text cannot hold a NUL: the cell is flagged, never cut.
@@ -108,8 +102,7 @@ TEST(SqlCellValue, TextAndBytes)
     EXPECT_TRUE(sql_cell_value(sql_column::from_field(field(MYSQL_TYPE_LONG)), nullptr, 0, nullptr).is_empty());
 }
 
-TEST(SqlCellValue, NumbersBitsAndDecimals)
-{
+TEST(SqlCellValue, NumbersBitsAndDecimals) {
     EXPECT_EQ(value(field(MYSQL_TYPE_NEWDECIMAL), "12.50").to_string(), "12.50");
     EXPECT_EQ(value(field(MYSQL_TYPE_NEWDECIMAL), "12.50").vartype(), VT_DECIMAL);
     EXPECT_EQ(value(field(MYSQL_TYPE_LONGLONG, 0x20), "18446744073709551615").get_ui8(), 18446744073709551615ull);
@@ -122,8 +115,7 @@ TEST(SqlCellValue, NumbersBitsAndDecimals)
     EXPECT_EQ(value(field(MYSQL_TYPE_BIT, 0x20, 63, 64), std::string(8, '\xFF')).get_ui8(), ~0ull);
 }
 
-TEST(SqlCellValue, TimeOutsideTheDayAndItsEndIsFlaggedAndLeftEmpty)
-{
+TEST(SqlCellValue, TimeOutsideTheDayAndItsEndIsFlaggedAndLeftEmpty) {
     const auto time = field(MYSQL_TYPE_TIME);
     for (const char* ok : {"00:00:00", "23:59:59", "12:34:56.500000", "24:00:00", "24:00:00.000000"}) {
         bool bad = false;
@@ -133,16 +125,15 @@ TEST(SqlCellValue, TimeOutsideTheDayAndItsEndIsFlaggedAndLeftEmpty)
     }
     EXPECT_EQ(value(time, "23:59:59").to_string(), "0000-00-00 23:59:59");
     EXPECT_EQ(value(time, "24:00:00").to_string(), "0000-00-00 24:00:00");
-    for (const char* out : {"24:00:01", "24:00:00.000001", "24:01:00", "25:00:00", "838:59:59", "-00:00:01",
-                            "-838:59:59", "-24:00:00"}) {
+    for (const char* out :
+         {"24:00:01", "24:00:00.000001", "24:01:00", "25:00:00", "838:59:59", "-00:00:01", "-838:59:59", "-24:00:00"}) {
         bool bad = false;
         EXPECT_TRUE(value(time, out, &bad).is_empty()) << out;
         EXPECT_TRUE(bad) << out;
     }
 }
 
-TEST(SqlCellValue, ZeroDateIsEmptyAndAPartlyZeroDateIsFlagged)
-{
+TEST(SqlCellValue, ZeroDateIsEmptyAndAPartlyZeroDateIsFlagged) {
     for (const auto type : {MYSQL_TYPE_DATE, MYSQL_TYPE_DATETIME, MYSQL_TYPE_TIMESTAMP}) {
         const auto f = field(type);
         for (const char* zero : {"0000-00-00", "0000-00-00 00:00:00", "0000-00-00 00:00:00.000000"}) {
@@ -164,15 +155,13 @@ TEST(SqlCellValue, ZeroDateIsEmptyAndAPartlyZeroDateIsFlagged)
 struct capture_reporter : sql_value_reporter {
     std::vector<std::wstring> contexts;
     std::vector<int> levels;
-    void report(const tk_exception& e, const std::wstring& context) override
-    {
+    void report(const tk_exception& e, const std::wstring& context) override {
         contexts.push_back(context);
         levels.push_back(e.level());
     }
 };
 
-TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord)
-{
+TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord) {
     MYSQL_FIELD f[2] = {field(MYSQL_TYPE_LONG, 0, 63, 11, "id"), field(MYSQL_TYPE_TIME, 0, 63, 10, "t")};
     const sql_columns cols = sql_read_columns(f, 2);
     char id[] = "7";
@@ -203,8 +192,7 @@ TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord)
     EXPECT_THROW(sql_record(nullptr, lengths, row), tk_mail_assertion);
 }
 
-TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty)
-{
+TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty) {
     MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "n2")};
     const sql_columns cols = sql_read_columns(f, 2);
     char a[] = "x\0y";
@@ -229,8 +217,7 @@ TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty)
 // In a column that cannot be left empty, a cell that cannot be carried
 // refuses its row (one reason, no report of its own); elsewhere the cell is
 // left empty and reported. Refilling the record forgets the refusal.
-TEST(SqlRecord, BadCellInANotNullColumnRefusesTheRow)
-{
+TEST(SqlRecord, BadCellInANotNullColumnRefusesTheRow) {
     MYSQL_FIELD f[4] = {field(MYSQL_TYPE_VAR_STRING, 0x1, 45, 40, "note"), field(MYSQL_TYPE_TIME, 0x1, 63, 10, "t"),
                         field(MYSQL_TYPE_DATE, 0x1, 63, 10, "d"), field(MYSQL_TYPE_DATE, 0, 63, 10, "nd")};
     sql_columns cols = sql_read_columns(f, 4);
@@ -254,13 +241,18 @@ TEST(SqlRecord, BadCellInANotNullColumnRefusesTheRow)
         {"ok", "10:00:00", "2021-02-03", "0000-00-00", nullptr, 0},
         {std::string("x\0y", 3), "10:00:00", "2021-02-03", "2021-02-03",
          L"The text of column 'note' holds a NUL character at byte 1, which a PostgreSQL text cannot hold; the "
-         L"column is NOT NULL, so the row is not copied.", 0},
+         L"column is NOT NULL, so the row is not copied.",
+         0},
         {"ok", "25:00:00", "2021-02-00", "2021-02-03",
          L"The TIME value '25:00:00' of column 't' is not a time of day (00:00:00 to 24:00:00); the column is NOT "
-         L"NULL, so the row is not copied.", 0},
+         L"NULL, so the row is not copied.",
+         0},
         {"ok", "-00:00:01", "2021-02-03", "2021-02-03", L"The TIME value '-00:00:01'", 0},
-        {"ok", "10:00:00", "2021-00-15", "2021-02-00", L"The date value '2021-00-15' of column 'd' is not a calendar date; the column is NOT NULL", 1},
-        {"ok", "10:00:00", "0000-00-00", "2021-02-03", L"The date value '0000-00-00' of column 'd' is MySQL's zero date, which stands for no date; the column is NOT NULL, so the row is not copied.", 0},
+        {"ok", "10:00:00", "2021-00-15", "2021-02-00",
+         L"The date value '2021-00-15' of column 'd' is not a calendar date; the column is NOT NULL", 1},
+        {"ok", "10:00:00", "0000-00-00", "2021-02-03",
+         L"The date value '0000-00-00' of column 'd' is MySQL's zero date, which stands for no date; the column is NOT NULL, so the row is not copied.",
+         0},
     };
     for (const auto& c : cases) {
         rep.contexts.clear();

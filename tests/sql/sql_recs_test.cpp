@@ -17,26 +17,22 @@ namespace {
 
 using SqlRecordsetTest = sql_server_test;
 
-std::unique_ptr<sql_recordset> as_sql(std::unique_ptr<udb_recordset> p)
-{
+std::unique_ptr<sql_recordset> as_sql(std::unique_ptr<udb_recordset> p) {
     return std::unique_ptr<sql_recordset>(static_cast<sql_recordset*>(p.release()));
 }
 
-std::vector<std::string> numbers(int from, int to)
-{
+std::vector<std::string> numbers(int from, int to) {
     std::vector<std::string> v;
     for (int i = from; i <= to; ++i) v.push_back(std::to_string(i));
     return v;
 }
 
-TEST_F(SqlRecordsetTest, EveryRowOnceInOrderAcrossWindows)
-{
+TEST_F(SqlRecordsetTest, EveryRowOnceInOrderAcrossWindows) {
     auto d = open();
     for (int n : {0, 1, 255, 256, 257, 600}) {
         const std::string t = "rows_" + std::to_string(n);
         exec("CREATE TABLE `" + db + "`." + t + " (id INT PRIMARY KEY, pad VARCHAR(10)) ENGINE=InnoDB");
-        if (n > 0)
-            exec("INSERT INTO `" + db + "`." + t + " SELECT seq, 'x' FROM seq_1_to_" + std::to_string(n));
+        if (n > 0) exec("INSERT INTO `" + db + "`." + t + " SELECT seq, 'x' FROM seq_1_to_" + std::to_string(n));
     }
     d = open();
     for (int n : {0, 1, 255, 256, 257, 600}) {
@@ -51,8 +47,7 @@ TEST_F(SqlRecordsetTest, EveryRowOnceInOrderAcrossWindows)
     }
 }
 
-TEST_F(SqlRecordsetTest, ResetRightAfterOpeningDoesNotRereadTheFirstWindow)
-{
+TEST_F(SqlRecordsetTest, ResetRightAfterOpeningDoesNotRereadTheFirstWindow) {
     exec("CREATE TABLE `" + db + "`.t (id INT) ENGINE=InnoDB");
     exec("INSERT INTO `" + db + "`.t SELECT seq FROM seq_1_to_300");
     auto d = open();
@@ -82,17 +77,17 @@ constexpr const char* all_types_ddl =
     " en ENUM('a','b c'), st SET('x','y'), bn BINARY(4), vb VARBINARY(10), bl BLOB"
     ") CHARACTER SET utf8mb4";
 
-TEST_F(SqlRecordsetTest, EveryTypeWithBoundaryValuesAndNulls)
-{
+TEST_F(SqlRecordsetTest, EveryTypeWithBoundaryValuesAndNulls) {
     exec(std::string("USE `") + db + "`");
     exec(all_types_ddl);
-    exec("INSERT INTO all_types VALUES (1, -128, 255, -32768, 65535, -8388608, 16777215,"
-         " -2147483648, 4294967295, -9223372036854775808, 18446744073709551615,"
-         " -99999999.99, -99999999999999999999999999999999999.999999999999999999999999999999, 99999999.99, 12345,"
-         " 3.5, -1.7976931348623157e308, b'1', b'1010010100001111', b'1111111111111111111111111111111111111111111111111111111111111111',"
-         " '9999-12-31', '1000-01-01 00:00:00.000001', '2038-01-19 03:14:07', '23:59:59', 2155,"
-         " 'abc', 'caf\xC3\xA9 \xF0\x9F\x98\x80', 'long text', '{\"k\": [1, 2]}', 'Bin\xC3\xA4r',"
-         " 'b c', 'x,y', X'00FF0000', X'000102', X'0001FF00')");
+    exec(
+        "INSERT INTO all_types VALUES (1, -128, 255, -32768, 65535, -8388608, 16777215,"
+        " -2147483648, 4294967295, -9223372036854775808, 18446744073709551615,"
+        " -99999999.99, -99999999999999999999999999999999999.999999999999999999999999999999, 99999999.99, 12345,"
+        " 3.5, -1.7976931348623157e308, b'1', b'1010010100001111', b'1111111111111111111111111111111111111111111111111111111111111111',"
+        " '9999-12-31', '1000-01-01 00:00:00.000001', '2038-01-19 03:14:07', '23:59:59', 2155,"
+        " 'abc', 'caf\xC3\xA9 \xF0\x9F\x98\x80', 'long text', '{\"k\": [1, 2]}', 'Bin\xC3\xA4r',"
+        " 'b c', 'x,y', X'00FF0000', X'000102', X'0001FF00')");
     exec("INSERT INTO all_types (id) VALUES (2)");
     auto d = open();
     auto rs = as_sql(d->get_table(L"all_types", 1));
@@ -104,13 +99,13 @@ TEST_F(SqlRecordsetTest, EveryTypeWithBoundaryValuesAndNulls)
         const wchar_t* name;
         VARTYPE vt;
     } types[] = {
-        {L"ti", VT_I1},      {L"tu", VT_UI1},     {L"si", VT_I2},   {L"su", VT_UI2},   {L"mi", VT_I4},
-        {L"mu", VT_I4},      {L"i", VT_I4},       {L"iu", VT_UI4},  {L"bi", VT_I8},    {L"bu", VT_UI8},
-        {L"d10", VT_DECIMAL}, {L"d65", VT_DECIMAL}, {L"f", VT_R4},  {L"db", VT_R8},    {L"b1", VT_BOOL},
-        {L"b16", VT_I8},     {L"b64", VT_UI8},    {L"dt", VT_DATE}, {L"dtm", VT_DATE}, {L"ts", VT_DATE},
-        {L"tm", VT_DATE},    {L"yr", VT_UI2},     {L"ch", VT_BSTR}, {L"vc", VT_BSTR},  {L"tx", VT_BSTR},
-        {L"js", VT_BSTR},    {L"tb", VT_BSTR},    {L"en", VT_BSTR}, {L"st", VT_BSTR},  {L"bn", VT_BLOB},
-        {L"vb", VT_BLOB},    {L"bl", VT_BLOB},
+        {L"ti", VT_I1},       {L"tu", VT_UI1},      {L"si", VT_I2},   {L"su", VT_UI2},   {L"mi", VT_I4},
+        {L"mu", VT_I4},       {L"i", VT_I4},        {L"iu", VT_UI4},  {L"bi", VT_I8},    {L"bu", VT_UI8},
+        {L"d10", VT_DECIMAL}, {L"d65", VT_DECIMAL}, {L"f", VT_R4},    {L"db", VT_R8},    {L"b1", VT_BOOL},
+        {L"b16", VT_I8},      {L"b64", VT_UI8},     {L"dt", VT_DATE}, {L"dtm", VT_DATE}, {L"ts", VT_DATE},
+        {L"tm", VT_DATE},     {L"yr", VT_UI2},      {L"ch", VT_BSTR}, {L"vc", VT_BSTR},  {L"tx", VT_BSTR},
+        {L"js", VT_BSTR},     {L"tb", VT_BSTR},     {L"en", VT_BSTR}, {L"st", VT_BSTR},  {L"bn", VT_BLOB},
+        {L"vb", VT_BLOB},     {L"bl", VT_BLOB},
     };
     for (const auto& t : types) EXPECT_EQ(col(t.name)->vartype, t.vt) << std::string(t.name, t.name + wcslen(t.name));
 
@@ -187,8 +182,7 @@ TEST_F(SqlRecordsetTest, EveryTypeWithBoundaryValuesAndNulls)
     EXPECT_TRUE(rs->is_eof());
 }
 
-TEST_F(SqlRecordsetTest, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
-{
+TEST_F(SqlRecordsetTest, DescriptorsFromShowColumnsByNameDefaultsAndIndexes) {
     exec(std::string("USE `") + db + "`");
     exec("SET SESSION sql_mode = ''");
     exec("CREATE TABLE t (a INT NOT NULL, b VARCHAR(30) DEFAULT 'x''y',"
@@ -225,8 +219,7 @@ TEST_F(SqlRecordsetTest, DescriptorsFromShowColumnsByNameDefaultsAndIndexes)
 
 // SELECT * leaves invisible columns out; a table is read by its column names,
 // so they arrive with their values, whatever their type.
-TEST_F(SqlRecordsetTest, InvisibleColumnsAreReadWithTheirValues)
-{
+TEST_F(SqlRecordsetTest, InvisibleColumnsAreReadWithTheirValues) {
     exec(std::string("USE `") + db + "`");
     exec("CREATE TABLE inv (h1 INT INVISIBLE DEFAULT 7, id INT PRIMARY KEY, `h 2` VARCHAR(10) INVISIBLE,"
          " f FLOAT INVISIBLE, v VARCHAR(5), d DATETIME INVISIBLE NULL)");
@@ -249,8 +242,7 @@ TEST_F(SqlRecordsetTest, InvisibleColumnsAreReadWithTheirValues)
 
 // Sizes count characters, as VARCHAR's declared length does, whatever the
 // character set; binary strings count bytes.
-TEST_F(SqlRecordsetTest, CharEnumAndSetSizesCountCharacters)
-{
+TEST_F(SqlRecordsetTest, CharEnumAndSetSizesCountCharacters) {
     exec(std::string("USE `") + db + "`");
     exec("CREATE TABLE cs (c CHAR(4), c1 CHAR(1) CHARACTER SET latin1, e ENUM('a','it''s','\u00e9\u20ac\u20ac'),"
          " s SET('x','yy','z''z') CHARACTER SET latin1, v VARCHAR(7), b BINARY(3), c0 CHAR(0)) CHARACTER SET utf8mb4");
@@ -271,23 +263,24 @@ TEST_F(SqlRecordsetTest, CharEnumAndSetSizesCountCharacters)
 // A default the server computes at insert time has no value to carry: the
 // current time is kept as such, any other expression left out; literals of
 // every kind (a text that reads like a function call too) stay as they were.
-TEST_F(SqlRecordsetTest, ExpressionDefaultsAreNoValues)
-{
+TEST_F(SqlRecordsetTest, ExpressionDefaultsAreNoValues) {
     exec(std::string("USE `") + db + "`");
-    exec("CREATE TABLE dv (u VARCHAR(40) DEFAULT (uuid()), r DOUBLE DEFAULT (rand() * 10), k INT DEFAULT (1 + 2),"
-         " cc VARCHAR(20) DEFAULT (concat('a','b')), us VARCHAR(80) DEFAULT (user()),"
-         " ts TIMESTAMP(3) NULL DEFAULT current_timestamp(3) ON UPDATE current_timestamp(3),"
-         " dt DATETIME DEFAULT now(), lt DATETIME NOT NULL DEFAULT localtimestamp, lt2 DATETIME DEFAULT localtime(),"
-         " tm TIME DEFAULT current_timestamp, dd DATE DEFAULT (curdate()), tx VARCHAR(30) DEFAULT current_timestamp(),"
-         " q VARCHAR(10) DEFAULT 'now()', q2 VARCHAR(10) DEFAULT 'uuid()', n INT DEFAULT 5, neg INT DEFAULT -5,"
-         " dec1 DECIMAL(5,2) DEFAULT 1.50, ld DATE DEFAULT '2020-01-02', t24 TIME DEFAULT '24:00:00',"
-         " b BIT(3) DEFAULT b'101', s VARCHAR(10) DEFAULT 'it''s', e VARCHAR(5) DEFAULT '', nl VARCHAR(5) DEFAULT 'NULL')");
+    exec(
+        "CREATE TABLE dv (u VARCHAR(40) DEFAULT (uuid()), r DOUBLE DEFAULT (rand() * 10), k INT DEFAULT (1 + 2),"
+        " cc VARCHAR(20) DEFAULT (concat('a','b')), us VARCHAR(80) DEFAULT (user()),"
+        " ts TIMESTAMP(3) NULL DEFAULT current_timestamp(3) ON UPDATE current_timestamp(3),"
+        " dt DATETIME DEFAULT now(), lt DATETIME NOT NULL DEFAULT localtimestamp, lt2 DATETIME DEFAULT localtime(),"
+        " tm TIME DEFAULT current_timestamp, dd DATE DEFAULT (curdate()), tx VARCHAR(30) DEFAULT current_timestamp(),"
+        " q VARCHAR(10) DEFAULT 'now()', q2 VARCHAR(10) DEFAULT 'uuid()', n INT DEFAULT 5, neg INT DEFAULT -5,"
+        " dec1 DECIMAL(5,2) DEFAULT 1.50, ld DATE DEFAULT '2020-01-02', t24 TIME DEFAULT '24:00:00',"
+        " b BIT(3) DEFAULT b'101', s VARCHAR(10) DEFAULT 'it''s', e VARCHAR(5) DEFAULT '', nl VARCHAR(5) DEFAULT 'NULL')");
     trace_capture trace(2);
     auto d = open();
     auto rs = d->get_table(L"dv", 1);
     const udb_schema& s = rs->schema();
     for (const wchar_t* n : {L"u", L"r", L"k", L"cc", L"us", L"dd", L"tx"}) {
-        EXPECT_TRUE(s.get_field(n).def_value.is_empty()) << tk_to_utf8(n) << ": " << s.get_field(n).def_value.to_string();
+        EXPECT_TRUE(s.get_field(n).def_value.is_empty())
+            << tk_to_utf8(n) << ": " << s.get_field(n).def_value.to_string();
         EXPECT_FALSE(s.get_field(n).b_default_now) << tk_to_utf8(n);
     }
     for (const char* e : {"uuid()", "(rand() * 10)", "(1 + 2)", "concat('a','b')", "user()", "curdate()"})
@@ -300,9 +293,8 @@ TEST_F(SqlRecordsetTest, ExpressionDefaultsAreNoValues)
     const struct {
         const wchar_t* name;
         const char* text;
-    } literals[] = {{L"q", "now()"},   {L"q2", "uuid()"},   {L"n", "5"},     {L"neg", "-5"},
-                    {L"dec1", "1.50"}, {L"ld", "2020-01-02"}, {L"t24", "24:00:00"}, {L"s", "it's"},
-                    {L"e", ""},        {L"nl", "NULL"}};
+    } literals[] = {{L"q", "now()"},       {L"q2", "uuid()"},    {L"n", "5"},    {L"neg", "-5"}, {L"dec1", "1.50"},
+                    {L"ld", "2020-01-02"}, {L"t24", "24:00:00"}, {L"s", "it's"}, {L"e", ""},     {L"nl", "NULL"}};
     for (const auto& l : literals) {
         EXPECT_EQ(s.get_field(l.name).def_value.to_string(), l.text) << tk_to_utf8(l.name);
         EXPECT_FALSE(s.get_field(l.name).b_default_now) << tk_to_utf8(l.name);
@@ -310,8 +302,7 @@ TEST_F(SqlRecordsetTest, ExpressionDefaultsAreNoValues)
     EXPECT_EQ(s.get_field(L"b").def_value.get_i8(), 5);
 }
 
-TEST_F(SqlRecordsetTest, QueriesOfAnyShape)
-{
+TEST_F(SqlRecordsetTest, QueriesOfAnyShape) {
     exec("CREATE TABLE `" + db + "`.t (a INT, b INT)");
     exec("INSERT INTO `" + db + "`.t SELECT seq, 1000 - seq FROM seq_1_to_600");
     auto d = open();
@@ -337,8 +328,7 @@ TEST_F(SqlRecordsetTest, QueriesOfAnyShape)
 
 // A statement the server refuses while a table or query is read: the
 // server's own text as the message, the statement and the error number kept.
-TEST_F(SqlRecordsetTest, AFailedReadKeepsItsStatementAndErrorNumber)
-{
+TEST_F(SqlRecordsetTest, AFailedReadKeepsItsStatementAndErrorNumber) {
     exec("CREATE TABLE `" + db + "`.t (a INT)");
     auto d = open();
     try {
@@ -354,15 +344,13 @@ TEST_F(SqlRecordsetTest, AFailedReadKeepsItsStatementAndErrorNumber)
 
 struct capture_reporter : sql_value_reporter {
     std::vector<std::wstring> contexts;
-    void report(const tk_exception& e, const std::wstring& context) override
-    {
+    void report(const tk_exception& e, const std::wstring& context) override {
         EXPECT_EQ(e.level(), 0);
         contexts.push_back(context);
     }
 };
 
-TEST_F(SqlRecordsetTest, TimeOutsideADayIsReportedWithTableAndRecord)
-{
+TEST_F(SqlRecordsetTest, TimeOutsideADayIsReportedWithTableAndRecord) {
     exec("CREATE TABLE `" + db + "`.shifts (id INT, t TIME)");
     exec("INSERT INTO `" + db + "`.shifts VALUES (1, '08:00:00'), (2, '838:59:59'), (3, '-00:00:01'), (4, NULL)");
     auto d = open();
@@ -375,8 +363,7 @@ TEST_F(SqlRecordsetTest, TimeOutsideADayIsReportedWithTableAndRecord)
     EXPECT_EQ(rep.contexts, (std::vector<std::wstring>{L"shifts, record #2", L"shifts, record #3"}));
 }
 
-TEST_F(SqlRecordsetTest, ALostConnectionMidTableIsAnErrorNotTheEnd)
-{
+TEST_F(SqlRecordsetTest, ALostConnectionMidTableIsAnErrorNotTheEnd) {
     exec("CREATE TABLE `" + db + "`.big (id INT, pad VARCHAR(2000))");
     exec("INSERT INTO `" + db + "`.big SELECT seq, REPEAT('p', 2000) FROM seq_1_to_20000");
     auto d = open();
@@ -398,8 +385,7 @@ TEST_F(SqlRecordsetTest, ALostConnectionMidTableIsAnErrorNotTheEnd)
 // A run that ends in the middle of a table does not read the rest only to
 // drop it: the server is asked to end the statement, and the connection
 // stays usable.
-TEST_F(SqlRecordsetTest, AbandonEndsTheStatementAndKeepsTheConnection)
-{
+TEST_F(SqlRecordsetTest, AbandonEndsTheStatementAndKeepsTheConnection) {
     exec("CREATE TABLE `" + db + "`.big (id INT, pad VARCHAR(2000))");
     exec("INSERT INTO `" + db + "`.big SELECT seq, REPEAT('p', 2000) FROM seq_1_to_20000");
     for (bool read_to_the_end : {false, true}) {
@@ -409,8 +395,7 @@ TEST_F(SqlRecordsetTest, AbandonEndsTheStatementAndKeepsTheConnection)
         auto rs = as_sql(d->get_table(L"big", 1));
         rs->reset();
         if (read_to_the_end)
-            for (; !rs->is_eof(); rs->next()) {
-            }
+            for (; !rs->is_eof(); rs->next()) {}
         rs->abandon();
         // Only a statement still sending is interrupted.
         EXPECT_EQ(trace.text().find("interrupt_statement") != std::string::npos, !read_to_the_end);
@@ -421,8 +406,7 @@ TEST_F(SqlRecordsetTest, AbandonEndsTheStatementAndKeepsTheConnection)
     }
 }
 
-TEST_F(SqlRecordsetTest, RowsComeFromOneSnapshotWhileOthersWrite)
-{
+TEST_F(SqlRecordsetTest, RowsComeFromOneSnapshotWhileOthersWrite) {
     exec("CREATE TABLE `" + db + "`.s (id INT PRIMARY KEY, pad VARCHAR(2000)) ENGINE=InnoDB");
     exec("INSERT INTO `" + db + "`.s SELECT seq, REPEAT('p', 2000) FROM seq_1_to_5000");
     auto d = open();
@@ -436,8 +420,7 @@ TEST_F(SqlRecordsetTest, RowsComeFromOneSnapshotWhileOthersWrite)
 
 // MySQL's text of a FLOAT keeps six digits; a table read must give the stored
 // float exactly (as its double), through windows and after reset.
-TEST_F(SqlRecordsetTest, FloatColumnsArriveWithEveryBitOfTheStoredValue)
-{
+TEST_F(SqlRecordsetTest, FloatColumnsArriveWithEveryBitOfTheStoredValue) {
     exec(std::string("USE `") + db + "`");
     exec("CREATE TABLE ft (id INT PRIMARY KEY, `we``ird f` FLOAT NOT NULL,"
          " u FLOAT UNSIGNED, p FLOAT(20), h FLOAT(7,4), db DOUBLE, k FLOAT NOT NULL AUTO_INCREMENT, KEY (k))");
@@ -450,8 +433,8 @@ TEST_F(SqlRecordsetTest, FloatColumnsArriveWithEveryBitOfTheStoredValue)
         {"-3.4028234663852886e38", -FLT_MAX},
         {"1.1754943508222875e-38", FLT_MIN},
         {"1.401298464324817e-45", std::nextafter(0.0f, 1.0f)},  // the smallest subnormal
-        {"-0e0", 0.0f},             // the server keeps no negative zero
-        {"16777216", 16777216.0f},  // 2^24: its text is "1.67772e7"
+        {"-0e0", 0.0f},                                         // the server keeps no negative zero
+        {"16777216", 16777216.0f},                              // 2^24: its text is "1.67772e7"
         {"16777215", 16777215.0f},
         {"16777217", 16777216.0f},  // no float holds it: the server stores 2^24
         {"0.1", 0.1f},
@@ -459,9 +442,8 @@ TEST_F(SqlRecordsetTest, FloatColumnsArriveWithEveryBitOfTheStoredValue)
     int id = 0;
     for (const auto& c : cases) {
         ++id;
-        exec("INSERT INTO ft (id, `we``ird f`, u, p, h, db, k) VALUES (" + std::to_string(id) + ", " +
-             c.literal + ", ABS(" + c.literal + "), " + c.literal + ", 1.2345, " + c.literal + ", " +
-             std::to_string(id) + ".5)");
+        exec("INSERT INTO ft (id, `we``ird f`, u, p, h, db, k) VALUES (" + std::to_string(id) + ", " + c.literal +
+             ", ABS(" + c.literal + "), " + c.literal + ", 1.2345, " + c.literal + ", " + std::to_string(id) + ".5)");
     }
     exec("INSERT INTO ft (id, `we``ird f`, k) SELECT seq, seq + 0.25, seq FROM seq_100_to_399");  // past one window
 
@@ -523,8 +505,7 @@ TEST_F(SqlRecordsetTest, FloatColumnsArriveWithEveryBitOfTheStoredValue)
     }
 }
 
-TEST_F(SqlRecordsetTest, TablesWithoutFloatColumnsByNameAndQueriesAsTheyStand)
-{
+TEST_F(SqlRecordsetTest, TablesWithoutFloatColumnsByNameAndQueriesAsTheyStand) {
     exec(std::string("USE `") + db + "`");
     exec("CREATE TABLE nf (id INT, d DOUBLE, h FLOAT(7,4))");
     exec("CREATE TABLE fl (f FLOAT)");
@@ -543,8 +524,7 @@ TEST_F(SqlRecordsetTest, TablesWithoutFloatColumnsByNameAndQueriesAsTheyStand)
 // A value that cannot be carried refuses its row where the column is NOT NULL
 // in the copy, through every window and after reset; a NOT NULL date column
 // whose default is the zero date is nullable there, so its zero dates are NULL.
-TEST_F(SqlRecordsetTest, BadCellsRefuseTheirRowOnlyInNotNullColumns)
-{
+TEST_F(SqlRecordsetTest, BadCellsRefuseTheirRowOnlyInNotNullColumns) {
     exec(std::string("USE `") + db + "`");
     exec("SET SESSION sql_mode = ''");
     // nt: a NOT NULL date or time column without a default is nullable in the

@@ -10,8 +10,7 @@ namespace {
 
 using SqlRoundTripTest = sql_server_test;
 
-std::string row_values(int i)
-{
+std::string row_values(int i) {
     const auto q = [](const std::string& s) { return "'" + s + "'"; };
     const bool nulls = i % 17 == 0;
     const auto n = [&](const std::string& v) { return nulls ? std::string("NULL") : v; };
@@ -27,7 +26,8 @@ std::string row_values(int i)
     r += ", " + n(i == 3 ? "3.4028234e38" : std::to_string(i) + ".1e-3");  // FLOAT
     r += ", " + n(i == 4 ? "-1.7976931348623157e308" : "1e0/" + std::to_string(i + 2));
     r += ", " + n(std::to_string(i) + "." + std::to_string(100000 + i));
-    r += ", " + n(i == 5 ? "-99999999999999999999999999999999999.999999999999999999999999999999" : "0.000000000000000000000000000001");
+    r += ", " + n(i == 5 ? "-99999999999999999999999999999999999.999999999999999999999999999999"
+                         : "0.000000000000000000000000000001");
     r += ", " + n(q("2021-02-03 04:05:06." + std::to_string(100000 + i)));
     r += ", " + n(q("2022-12-31 23:59:59." + std::to_string(900000 + i)));
     r += ", " + n(i == 6 ? q("0001-01-01") : q("9999-12-31"));
@@ -47,8 +47,7 @@ std::string row_values(int i)
     return r + ")";
 }
 
-TEST_F(SqlRoundTripTest, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
-{
+TEST_F(SqlRoundTripTest, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter) {
     exec("CREATE TABLE `" + db +
          "`.src (id INT AUTO_INCREMENT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, "
          "su SMALLINT UNSIGNED, mi MEDIUMINT, iu INT UNSIGNED, bi BIGINT, bu BIGINT UNSIGNED, f FLOAT, "
@@ -112,7 +111,8 @@ TEST_F(SqlRoundTripTest, EveryValueAndKeyArrivesThroughTheReaderAndTheWriter)
     // The keys are kept.
     const auto keys = [&](const std::string& schema_name) {
         return rows("SELECT INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, NON_UNIQUE FROM information_schema.STATISTICS WHERE "
-                    "TABLE_SCHEMA = '" + schema_name + "' AND TABLE_NAME = 'src' ORDER BY INDEX_NAME, SEQ_IN_INDEX");
+                    "TABLE_SCHEMA = '" +
+                    schema_name + "' AND TABLE_NAME = 'src' ORDER BY INDEX_NAME, SEQ_IN_INDEX");
     };
     EXPECT_EQ(keys(copy), keys(db));
     EXPECT_EQ(keys(copy).size(), 4u);

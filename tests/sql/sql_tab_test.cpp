@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "sql/sql_exc.h"
-#include "support/sql_fixture.h"
 #include "support/own_servers.h"
+#include "support/sql_fixture.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_engi.h"
 
@@ -16,15 +16,13 @@ namespace {
 
 using db_rows = std::vector<std::vector<std::optional<std::string>>>;
 
-udb_record make_record(const std::vector<std::pair<const wchar_t*, ole_variant>>& fields)
-{
+udb_record make_record(const std::vector<std::pair<const wchar_t*, ole_variant>>& fields) {
     udb_record r;
     for (const auto& [name, value] : fields) r.emplace(udb_name(name), 0, value, false, false);
     return r;
 }
 
-std::string hex(const std::string& bytes)
-{
+std::string hex(const std::string& bytes) {
     return tk_bin_to_hex(bytes.size(), reinterpret_cast<const unsigned char*>(bytes.data()));
 }
 
@@ -44,13 +42,11 @@ private:
 
 class SqlRowsTest : public sql_server_test {
 protected:
-    std::string session_value(sql_database& d, const std::string& what)
-    {
+    std::string session_value(sql_database& d, const std::string& what) {
         auto rs = d.query_tmp("SELECT " + what);
         return (*rs->get_item())[0].to_string();
     }
-    std::int64_t inserts(sql_database& d)
-    {
+    std::int64_t inserts(sql_database& d) {
         auto rs = d.query_tmp("SHOW SESSION STATUS LIKE 'Com_insert'");
         return std::stoll((*rs->get_item())[1].to_string());
     }
@@ -65,16 +61,30 @@ struct mode_case {
 
 class SqlHostileValuesTest : public SqlRowsTest, public ::testing::WithParamInterface<mode_case> {};
 
-TEST_P(SqlHostileValuesTest, ArriveByteForByte)
-{
+TEST_P(SqlHostileValuesTest, ArriveByteForByte) {
     const mode_case param = GetParam();
     fast_insert_scope fast(*engine, param.fast);
     const auto schema = make_schema({
-        {L"id", VT_I4, 11, 0, true, true}, {L"txt", VT_BSTR, 255}, {L"big", VT_BSTR, 0},  {L"bin", VT_BLOB, 0},
-        {L"i1", VT_I1},  {L"u1", VT_UI1}, {L"i2", VT_I2}, {L"u2", VT_UI2}, {L"i4", VT_I4}, {L"u4", VT_UI4},
-        {L"i8", VT_I8, 0, 1}, {L"u8", VT_UI8, 0, 2}, {L"r4", VT_R4}, {L"r8", VT_R8},
-        {L"dec", VT_DECIMAL, 0, (65 << 8) | 30}, {L"cy", VT_CY}, {L"dt", VT_DATE, 0, 1}, {L"d", VT_DATE, 0, 2},
-        {L"t", VT_DATE, 0, 3}, {L"b", VT_BOOL},
+        {L"id", VT_I4, 11, 0, true, true},
+        {L"txt", VT_BSTR, 255},
+        {L"big", VT_BSTR, 0},
+        {L"bin", VT_BLOB, 0},
+        {L"i1", VT_I1},
+        {L"u1", VT_UI1},
+        {L"i2", VT_I2},
+        {L"u2", VT_UI2},
+        {L"i4", VT_I4},
+        {L"u4", VT_UI4},
+        {L"i8", VT_I8, 0, 1},
+        {L"u8", VT_UI8, 0, 2},
+        {L"r4", VT_R4},
+        {L"r8", VT_R8},
+        {L"dec", VT_DECIMAL, 0, (65 << 8) | 30},
+        {L"cy", VT_CY},
+        {L"dt", VT_DATE, 0, 1},
+        {L"d", VT_DATE, 0, 2},
+        {L"t", VT_DATE, 0, 3},
+        {L"b", VT_BOOL},
     });
     udb_indexes keys;
     keys.add(udb_index(L"PRIMARY", true, true, {L"id"}));
@@ -136,34 +146,75 @@ TEST_P(SqlHostileValuesTest, ArriveByteForByte)
         {L"t", date("838:59:59")},
         {L"b", ole_variant(false)},
     }));
-    out.append_record(make_record({{L"id", ole_variant(2)}, {L"txt", ole_variant()}, {L"big", ole_variant()},
-                                   {L"bin", ole_variant()},  {L"i1", ole_variant()},  {L"u1", ole_variant()},
-                                   {L"i2", ole_variant()},   {L"u2", ole_variant()},  {L"i4", ole_variant()},
-                                   {L"u4", ole_variant()},   {L"i8", ole_variant()},  {L"u8", ole_variant()},
-                                   {L"r4", ole_variant()},   {L"r8", ole_variant()},  {L"dec", ole_variant()},
-                                   {L"cy", ole_variant()},   {L"dt", ole_variant()},  {L"d", ole_variant()},
-                                   {L"t", ole_variant()},    {L"b", ole_variant()}}));
+    out.append_record(make_record(
+        {{L"id", ole_variant(2)}, {L"txt", ole_variant()}, {L"big", ole_variant()}, {L"bin", ole_variant()},
+         {L"i1", ole_variant()},  {L"u1", ole_variant()},  {L"i2", ole_variant()},  {L"u2", ole_variant()},
+         {L"i4", ole_variant()},  {L"u4", ole_variant()},  {L"i8", ole_variant()},  {L"u8", ole_variant()},
+         {L"r4", ole_variant()},  {L"r8", ole_variant()},  {L"dec", ole_variant()}, {L"cy", ole_variant()},
+         {L"dt", ole_variant()},  {L"d", ole_variant()},   {L"t", ole_variant()},   {L"b", ole_variant()}}));
     out.complete();
     EXPECT_EQ(out.rec_count(), 3);
     EXPECT_EQ(session_value(*d, "@@SESSION.sql_mode"), mode_before);
 
-    const db_rows got = rows(
-        "SELECT id, HEX(txt), HEX(big), big IS NULL, HEX(bin), bin IS NULL, i1, u1, i2, u2, i4, u4, i8, u8, "
-        "r4 * 1e0 = 3.4028234663852886e+38, r4 * 1e0 = 1.401298464324817e-45, r8 = 1.7976931348623157e308, "
-        "r8 = -4.9406564584124654e-324, `dec`, cy, dt, d, t, b + 0 FROM vals ORDER BY id");
+    const db_rows got =
+        rows("SELECT id, HEX(txt), HEX(big), big IS NULL, HEX(bin), bin IS NULL, i1, u1, i2, u2, i4, u4, i8, u8, "
+             "r4 * 1e0 = 3.4028234663852886e+38, r4 * 1e0 = 1.401298464324817e-45, r8 = 1.7976931348623157e308, "
+             "r8 = -4.9406564584124654e-324, `dec`, cy, dt, d, t, b + 0 FROM vals ORDER BY id");
     std::string all_hex;
     for (unsigned char c : all_bytes) all_hex += hex(std::string(1, static_cast<char>(c)));
     const db_rows expected = {
-        {"0", hex(tk_to_utf8(txt)), hex(tk_to_utf8(big)), "0", all_hex, "0", "-128", "255", "-32768", "65535",
-         "-2147483648", "4294967295", "-9223372036854775808", "18446744073709551615", "1", "0", "1", "0", dec_max,
-         "922337203685477.5807", "2021-02-03 04:05:06.123456", "0001-01-01", "-838:59:59.000000", "1"},
-        {"1", "", std::nullopt, "1", "", "0", "127", "0", "32767", "0", "2147483647", "0", "9223372036854775807", "0",
-         "0", "1", "0", "1", dec_min, "-922337203685477.5808", "9999-12-31 23:59:59.999999", "9999-12-31",
-         "838:59:59.000000", "0"},
-        {"2",          std::nullopt, std::nullopt, "1", std::nullopt, "1", std::nullopt, std::nullopt,
-         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-         std::nullopt, std::nullopt},
+        {"0",
+         hex(tk_to_utf8(txt)),
+         hex(tk_to_utf8(big)),
+         "0",
+         all_hex,
+         "0",
+         "-128",
+         "255",
+         "-32768",
+         "65535",
+         "-2147483648",
+         "4294967295",
+         "-9223372036854775808",
+         "18446744073709551615",
+         "1",
+         "0",
+         "1",
+         "0",
+         dec_max,
+         "922337203685477.5807",
+         "2021-02-03 04:05:06.123456",
+         "0001-01-01",
+         "-838:59:59.000000",
+         "1"},
+        {"1",
+         "",
+         std::nullopt,
+         "1",
+         "",
+         "0",
+         "127",
+         "0",
+         "32767",
+         "0",
+         "2147483647",
+         "0",
+         "9223372036854775807",
+         "0",
+         "0",
+         "1",
+         "0",
+         "1",
+         dec_min,
+         "-922337203685477.5808",
+         "9999-12-31 23:59:59.999999",
+         "9999-12-31",
+         "838:59:59.000000",
+         "0"},
+        {"2",          std::nullopt, std::nullopt, "1",          std::nullopt, "1",
+         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
     };
     ASSERT_EQ(got.size(), expected.size());
     for (std::size_t r = 0; r < expected.size(); ++r)
@@ -182,10 +233,10 @@ INSTANTIATE_TEST_SUITE_P(Modes, SqlHostileValuesTest,
 
 // ---- columns, structure, batches --------------------------------------------------------------
 
-TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
-{
+TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder) {
     fast_insert_scope fast(*engine, true);
-    const auto schema = make_schema({{L"a", VT_I4}, {L"b", VT_BSTR, 10}, {L"c", VT_I4, 0, 0, true, false, ole_variant(L"9")}});
+    const auto schema =
+        make_schema({{L"a", VT_I4}, {L"b", VT_BSTR, 10}, {L"c", VT_I4, 0, 0, true, false, ole_variant(L"9")}});
     auto d = open();
     udb_database& dest = *d;
     auto rs = dest.create_table(L"t", *schema, udb_indexes());
@@ -194,8 +245,10 @@ TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
     out.append_record(make_record({{L"c", ole_variant(20)}, {L"a", ole_variant(2)}, {L"b", ole_variant(L"two")}}));
     out.append_record(make_record({{L"b", ole_variant(L"three")}, {L"c", ole_variant(30)}, {L"a", ole_variant(3)}}));
     // More fields than columns: the others are left out.
-    out.append_record(make_record(
-        {{L"a", ole_variant(4)}, {L"x", ole_variant(L"extra")}, {L"b", ole_variant(L"four")}, {L"c", ole_variant(40)}}));
+    out.append_record(make_record({{L"a", ole_variant(4)},
+                                   {L"x", ole_variant(L"extra")},
+                                   {L"b", ole_variant(L"four")},
+                                   {L"c", ole_variant(40)}}));
     // Fewer: the rest take their defaults.
     out.append_record(make_record({{L"b", ole_variant(L"five")}}));
     // A NULL in a NOT NULL column with a default: the default stands in.
@@ -223,13 +276,15 @@ TEST_F(SqlRowsTest, FieldsLandInTheirColumnsWhateverTheRecordsOrder)
     }
     out.complete();
     EXPECT_EQ(out.rec_count(), 6);
-    EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY b"),
-              (db_rows{{std::nullopt, "five", "9"}, {"4", "four", "40"}, {"1", "one", "10"}, {"6", "six", "9"},
-                       {"3", "three", "30"}, {"2", "two", "20"}}));
+    EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY b"), (db_rows{{std::nullopt, "five", "9"},
+                                                                 {"4", "four", "40"},
+                                                                 {"1", "one", "10"},
+                                                                 {"6", "six", "9"},
+                                                                 {"3", "three", "30"},
+                                                                 {"2", "two", "20"}}));
 }
 
-TEST_F(SqlRowsTest, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlanks)
-{
+TEST_F(SqlRowsTest, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlanks) {
     // The source's keys held these apart; a case- or pad-insensitive
     // collation would refuse all but one of them as duplicates.
     const auto schema = make_schema({{L"code", VT_BSTR, 10, 0, true}, {L"label", VT_BSTR, 300}});
@@ -268,8 +323,7 @@ TEST_F(SqlRowsTest, KeysKeepApartTextsThatDifferOnlyInCaseAccentsOrTrailingBlank
 
 class SqlRefusedRowsTest : public SqlRowsTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
-{
+TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers) {
     const bool batches = GetParam();
     fast_insert_scope fast(*engine, batches);
     const auto schema = make_schema({{L"id", VT_I4, 0, 0, true}, {L"name", VT_BSTR, 10, 0, true}});
@@ -282,8 +336,8 @@ TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
     sql_reports reports(*engine);
     int thrown = 0;
     for (int i = 1; i <= 10; ++i) {
-        ole_variant id = ole_variant(i == 7 ? 5 : i);                  // a second 5
-        ole_variant name = i == 9 ? ole_variant() : ole_variant(L"n"); // NULL, no default
+        ole_variant id = ole_variant(i == 7 ? 5 : i);                   // a second 5
+        ole_variant name = i == 9 ? ole_variant() : ole_variant(L"n");  // NULL, no default
         if (i == 4) name = ole_variant(L"much too long");
         try {
             out.append_record(make_record({{L"id", id}, {L"name", name}}));
@@ -316,8 +370,7 @@ TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers)
 INSTANTIATE_TEST_SUITE_P(Ways, SqlRefusedRowsTest, ::testing::Values(true, false),
                          [](const auto& info) { return std::string(info.param ? "batches" : "single"); });
 
-TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow)
-{
+TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow) {
     // A refused multi-row INSERT may leave its first rows in such a table:
     // sending them again would store them twice.
     fast_insert_scope fast(*engine, true);
@@ -338,15 +391,15 @@ TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow)
     EXPECT_EQ(value("SELECT GROUP_CONCAT(id ORDER BY id) FROM m"), "1,2,3");
 }
 
-TEST_F(SqlRowsTest, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
-{
+TEST_F(SqlRowsTest, BatchesStayWithinAMillionBytesAndABigRowGoesAlone) {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}, {L"txt", VT_BSTR, 0}});
     auto d = open();
     auto rs = d->create_table(L"t", *schema, udb_indexes());
     const std::int64_t before = inserts(*d);
     const std::wstring row_text(300000, L'x');
-    for (int i = 1; i <= 7; ++i) rs->append_record(make_record({{L"id", ole_variant(i)}, {L"txt", ole_variant(row_text)}}));
+    for (int i = 1; i <= 7; ++i)
+        rs->append_record(make_record({{L"id", ole_variant(i)}, {L"txt", ole_variant(row_text)}}));
     // Three rows fill a batch; the fourth would cross 1,000,000 bytes.
     EXPECT_EQ(inserts(*d) - before, 2);
     rs->append_record(make_record({{L"id", ole_variant(8)}, {L"txt", ole_variant(std::wstring(1500000, L'y'))}}));
@@ -358,8 +411,7 @@ TEST_F(SqlRowsTest, BatchesStayWithinAMillionBytesAndABigRowGoesAlone)
     EXPECT_EQ(rows("SELECT COUNT(*), SUM(LENGTH(txt)) FROM t"), (db_rows{{"9", "3600001"}}));
 }
 
-TEST_F(SqlRowsTest, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
-{
+TEST_F(SqlRowsTest, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack) {
     fast_insert_scope fast(*engine, true);
     const auto schema = make_schema({{L"id", VT_I4}});
     auto d = open();
@@ -373,8 +425,7 @@ TEST_F(SqlRowsTest, RowsNotCompletedAreDiscardedAndTheSessionGetsItsModeBack)
     EXPECT_EQ(session_value(*d, "@@SESSION.sql_mode"), "ANSI_QUOTES");
 }
 
-TEST_F(SqlRowsTest, TextOfFourByteCharactersFillsItsBand)
-{
+TEST_F(SqlRowsTest, TextOfFourByteCharactersFillsItsBand) {
     const auto schema = make_schema({{L"txt", VT_BSTR, 20000}});
     auto d = open();
     auto rs = d->create_table(L"t", *schema, udb_indexes());
@@ -388,8 +439,7 @@ TEST_F(SqlRowsTest, TextOfFourByteCharactersFillsItsBand)
 
 // ---- update ------------------------------------------------------------------------------------
 
-TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
-{
+TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames) {
     exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY, name VARCHAR(10), n INT, u INT UNIQUE)");
     exec("INSERT INTO `" + db + "`.t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2)");
     exec("CREATE TABLE `" + db + "`.nk (k INT NULL UNIQUE, v INT)");
@@ -401,8 +451,8 @@ TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
     auto rs = dest.create_table(L"t", udb_schema(), udb_indexes());
     udb_recordset& t = *rs;
     t.update(make_record({{L"id", ole_variant(2)}, {L"name", ole_variant(L"it's")}, {L"other", ole_variant(5)}}));
-    t.update(make_record({{L"id", ole_variant(1)}}));                           // nothing to set: nothing sent
-    t.update(make_record({{L"name", ole_variant(L"no key")}}));                // no key value: nothing sent
+    t.update(make_record({{L"id", ole_variant(1)}}));            // nothing to set: nothing sent
+    t.update(make_record({{L"name", ole_variant(L"no key")}}));  // no key value: nothing sent
     try {
         t.update(make_record({{L"id", ole_variant(1)}, {L"u", ole_variant(2)}}));  // the server refuses
         FAIL();
@@ -410,7 +460,8 @@ TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
         EXPECT_EQ(e.error_number(), 1062u);
         EXPECT_EQ(e.level(), 0);
     }
-    EXPECT_EQ(rows("SELECT id, name, n, u FROM t ORDER BY id"), (db_rows{{"1", "a", "1", "1"}, {"2", "it's", "2", "2"}}));
+    EXPECT_EQ(rows("SELECT id, name, n, u FROM t ORDER BY id"),
+              (db_rows{{"1", "a", "1", "1"}, {"2", "it's", "2", "2"}}));
 
     auto nk = dest.create_table(L"nk", udb_schema(), udb_indexes());
     nk->update(make_record({{L"k", ole_variant()}, {L"v", ole_variant(5)}}));  // a NULL key matches NULL
@@ -423,8 +474,7 @@ TEST_F(SqlRowsTest, UpdateChangesTheRowItsKeyNames)
 
 // ---- a server that takes small statements only ----------------------------------------------------
 
-TEST(SqlRowsSmallPackets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive)
-{
+TEST(SqlRowsSmallPackets, ARowLargerThanTheServerTakesIsItsOwnErrorAndTheOthersArrive) {
     sql_engine& e = sql_test_engine();
     // Back to the shared server once this test's own pair is gone.
     struct reconnect {

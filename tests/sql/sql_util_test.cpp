@@ -14,8 +14,7 @@
 
 namespace {
 
-sql_dialect mariadb_10_11()
-{
+sql_dialect mariadb_10_11() {
     sql_dialect d;
     d.version = sql_version_number(10, 11, 19);
     d.mariadb = true;
@@ -23,8 +22,7 @@ sql_dialect mariadb_10_11()
     return d;
 }
 
-TEST(SqlNativeType, TextAndBinaryBandsFollowTheBytesTheColumnNeeds)
-{
+TEST(SqlNativeType, TextAndBinaryBandsFollowTheBytesTheColumnNeeds) {
     sql_dialect mb4 = mariadb_10_11();
     sql_dialect mb3 = mb4;
     mb3.utf8mb4 = false;
@@ -60,8 +58,7 @@ TEST(SqlNativeType, TextAndBinaryBandsFollowTheBytesTheColumnNeeds)
         {mb4, VT_BLOB, 16777216, L"LONGBLOB"},
         {mb4, VT_BLOB, 0, L"LONGBLOB"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(get_native_type(c.d, c.type, c.size, 0), c.text) << c.type << " " << c.size;
+    for (const auto& c : cases) EXPECT_EQ(get_native_type(c.d, c.type, c.size, 0), c.text) << c.type << " " << c.size;
     // Short text compares by bytes: through BINARY where columns have no
     // collation; later servers give every text column a binary collation.
     sql_dialect binary = old;
@@ -71,8 +68,7 @@ TEST(SqlNativeType, TextAndBinaryBandsFollowTheBytesTheColumnNeeds)
     EXPECT_EQ(get_native_type(binary, VT_BSTR, 40, 0), L"VARCHAR(40)");
 }
 
-TEST(SqlNativeType, NumbersDatesAndDecimals)
-{
+TEST(SqlNativeType, NumbersDatesAndDecimals) {
     const sql_dialect d = mariadb_10_11();
     sql_dialect mysql_5_5 = d;
     mysql_5_5.mariadb = false;
@@ -85,21 +81,31 @@ TEST(SqlNativeType, NumbersDatesAndDecimals)
         std::uint32_t subtype;
         const wchar_t* text;
     } cases[] = {
-        {d, VT_I2, 0, L"SMALLINT"},          {d, VT_I4, 0, L"INT"},
-        {d, VT_INT, 0, L"INT"},              {d, VT_R4, 0, L"FLOAT"},
-        {d, VT_R8, 0, L"DOUBLE"},            {d, VT_CY, 0, L"DECIMAL(19,4)"},
-        {d, VT_BOOL, 0, L"BIT"},             {d, VT_I1, 0, L"TINYINT"},
-        {d, VT_UI1, 0, L"TINYINT UNSIGNED"}, {d, VT_UI2, 0, L"SMALLINT UNSIGNED"},
-        {d, VT_UI4, 0, L"INT UNSIGNED"},     {d, VT_UINT, 0, L"INT UNSIGNED"},
-        {d, VT_I8, 1, L"BIGINT"},            {d, VT_UI8, 2, L"BIGINT UNSIGNED"},
+        {d, VT_I2, 0, L"SMALLINT"},
+        {d, VT_I4, 0, L"INT"},
+        {d, VT_INT, 0, L"INT"},
+        {d, VT_R4, 0, L"FLOAT"},
+        {d, VT_R8, 0, L"DOUBLE"},
+        {d, VT_CY, 0, L"DECIMAL(19,4)"},
+        {d, VT_BOOL, 0, L"BIT"},
+        {d, VT_I1, 0, L"TINYINT"},
+        {d, VT_UI1, 0, L"TINYINT UNSIGNED"},
+        {d, VT_UI2, 0, L"SMALLINT UNSIGNED"},
+        {d, VT_UI4, 0, L"INT UNSIGNED"},
+        {d, VT_UINT, 0, L"INT UNSIGNED"},
+        {d, VT_I8, 1, L"BIGINT"},
+        {d, VT_UI8, 2, L"BIGINT UNSIGNED"},
         {d, VT_DECIMAL, 0x0A02, L"DECIMAL(10,2)"},
         {d, VT_DECIMAL, 0x0002, L"DOUBLE"},  // no precision known
         {d, VT_DECIMAL, (65 << 8) | 38, L"DECIMAL(65,38)"},
         {mysql_8, VT_DECIMAL, (65 << 8) | 30, L"DECIMAL(65,30)"},
         // Fractions of a second are kept where the server has them.
-        {d, VT_DATE, 1, L"DATETIME(6)"},     {d, VT_DATE, 2, L"DATE"},
-        {d, VT_DATE, 3, L"TIME(6)"},         {d, VT_DATE, 0, L"DATETIME(6)"},
-        {mysql_5_5, VT_DATE, 1, L"DATETIME"}, {mysql_5_5, VT_DATE, 3, L"TIME"},
+        {d, VT_DATE, 1, L"DATETIME(6)"},
+        {d, VT_DATE, 2, L"DATE"},
+        {d, VT_DATE, 3, L"TIME(6)"},
+        {d, VT_DATE, 0, L"DATETIME(6)"},
+        {mysql_5_5, VT_DATE, 1, L"DATETIME"},
+        {mysql_5_5, VT_DATE, 3, L"TIME"},
         {mysql_8, VT_DATE, 3, L"TIME(6)"},
     };
     for (const auto& c : cases) EXPECT_EQ(get_native_type(c.d, c.type, 0, c.subtype), c.text) << c.type;
@@ -129,8 +135,7 @@ TEST(SqlNativeType, NumbersDatesAndDecimals)
     }
 }
 
-TEST(SqlLiterals, TextLiteralsByColumnType)
-{
+TEST(SqlLiterals, TextLiteralsByColumnType) {
     const struct {
         std::string text;
         unsigned type;
@@ -175,8 +180,7 @@ TEST(SqlLiterals, TextLiteralsByColumnType)
         EXPECT_THROW(to_mysql_wstr(L"abc", binary), tk_mail_assertion);
 }
 
-TEST(SqlLiterals, ValueLiterals)
-{
+TEST(SqlLiterals, ValueLiterals) {
     const auto date = [](const char* text) { return ole_variant::from_string(text, VT_DATE); };
     const struct {
         ole_variant value;
@@ -217,8 +221,7 @@ TEST(SqlLiterals, ValueLiterals)
     }
 }
 
-TEST(SqlLiterals, DefaultsAreWholeValuesOfTheColumnsType)
-{
+TEST(SqlLiterals, DefaultsAreWholeValuesOfTheColumnsType) {
     const auto column = [](unsigned type, const ole_variant& def) {
         return t_ftd(0, udb_name(L"c"), static_cast<std::uint16_t>(type), false, false, def, 0);
     };
@@ -280,8 +283,7 @@ TEST(SqlLiterals, DefaultsAreWholeValuesOfTheColumnsType)
     EXPECT_EQ(make_mysql_def_val(now(1)), L"");
 }
 
-TEST(SqlLiterals, NullStaysNullUnlessTheColumnsDefaultStandsIn)
-{
+TEST(SqlLiterals, NullStaysNullUnlessTheColumnsDefaultStandsIn) {
     const auto column = [](bool not_null, const ole_variant& def, unsigned type = VT_I4) {
         return t_ftd(0, udb_name(L"c"), static_cast<std::uint16_t>(type), not_null, false, def, 0);
     };
@@ -297,8 +299,7 @@ TEST(SqlLiterals, NullStaysNullUnlessTheColumnsDefaultStandsIn)
     EXPECT_EQ(get_fld_append_str(number, column(true, ole_variant(L"5"))), "7");
 }
 
-TEST(SqlLiterals, NumberTexts)
-{
+TEST(SqlLiterals, NumberTexts) {
     for (const char* yes : {"0", "-1", "+1", "1.5", ".5", "5.", "1e10", "1.5E-3", "-0.0e+0"})
         EXPECT_TRUE(sql_is_number_text(yes)) << yes;
     for (const char* no : {"", "-", ".", "e5", "1e", "1e+", "1 ", " 1", "1,5", "0x10", "inf", "nan", "1e5x", "--1"})

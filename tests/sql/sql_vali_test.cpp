@@ -10,8 +10,7 @@
 
 namespace {
 
-sql_dialect server(std::uint32_t version)
-{
+sql_dialect server(std::uint32_t version) {
     sql_dialect d;
     d.version = version;
     return d;
@@ -19,8 +18,7 @@ sql_dialect server(std::uint32_t version)
 
 const std::vector<std::wstring> none;
 
-TEST(SqlValidators, OldRulesKeepToPlainNamesThatAreNoReservedWords)
-{
+TEST(SqlValidators, OldRulesKeepToPlainNamesThatAreNoReservedWords) {
     EXPECT_EQ(sql_reserved_words().size(), 167u);
     sql_old_tn_validator v(none, none);
     const struct {
@@ -28,9 +26,15 @@ TEST(SqlValidators, OldRulesKeepToPlainNamesThatAreNoReservedWords)
         bool acceptable;
         const wchar_t* safe;  // what get_safe_name makes of it
     } cases[] = {
-        {L"select", false, L"select00000"}, {L"SELECT", false, L"SELECT00000"}, {L"Order", false, L"Order00000"},
-        {L"selects", true, L"selects"},     {L"123", false, L"_23"},            {L"12a", true, L"12a"},
-        {L"a-b", false, L"a_b"},            {L"a b", false, L"a_b"},            {L"a$b", true, L"a$b"},
+        {L"select", false, L"select00000"},
+        {L"SELECT", false, L"SELECT00000"},
+        {L"Order", false, L"Order00000"},
+        {L"selects", true, L"selects"},
+        {L"123", false, L"_23"},
+        {L"12a", true, L"12a"},
+        {L"a-b", false, L"a_b"},
+        {L"a b", false, L"a_b"},
+        {L"a$b", true, L"a$b"},
         {L"\u00e9t\u00e9", true, L"\u00e9t\u00e9"},  // letters of any script
         {L"", false, L"_"},
     };
@@ -42,8 +46,7 @@ TEST(SqlValidators, OldRulesKeepToPlainNamesThatAreNoReservedWords)
     EXPECT_EQ(v.get_safe_name(long_name), std::wstring(63, L'x'));
 }
 
-TEST(SqlValidators, NewRulesForbidAFewCharactersBlanksAtTheEndsAndWhatTheServerCannotStore)
-{
+TEST(SqlValidators, NewRulesForbidAFewCharactersBlanksAtTheEndsAndWhatTheServerCannotStore) {
     sql_new_tn_validator tables(none, none);
     udb_schema schema;
     sql_new_fn_validator columns(schema);
@@ -80,8 +83,7 @@ TEST(SqlValidators, NewRulesForbidAFewCharactersBlanksAtTheEndsAndWhatTheServerC
     EXPECT_TRUE(columns.is_acceptable(std::wstring(64, L'x')));
 }
 
-TEST(SqlValidators, NamesInUseAreAcceptableButDuplicatedAndGetACounter)
-{
+TEST(SqlValidators, NamesInUseAreAcceptableButDuplicatedAndGetACounter) {
     sql_new_tn_validator v({L"Orders"}, {L"items"});
     EXPECT_TRUE(v.is_acceptable(L"orders"));
     EXPECT_TRUE(v.is_duplicated(L"ORDERS"));
@@ -91,8 +93,7 @@ TEST(SqlValidators, NamesInUseAreAcceptableButDuplicatedAndGetACounter)
     EXPECT_EQ(v.get_safe_name(L"orders"), L"orders00001");
 }
 
-TEST(SqlValidators, ListsOfEachKindBecomeNamesInUse)
-{
+TEST(SqlValidators, ListsOfEachKindBecomeNamesInUse) {
     udb_schema schema;
     schema.add(std::make_unique<t_ftd>(4, udb_name(L"id"), VT_I4, true, false, ole_variant(), 0));
     udb_record record;
@@ -108,8 +109,7 @@ TEST(SqlValidators, ListsOfEachKindBecomeNamesInUse)
     }
 }
 
-TEST(SqlValidators, TheServerVersionChoosesTheRules)
-{
+TEST(SqlValidators, TheServerVersionChoosesTheRules) {
     const udb_schema schema;
     const udb_record record;
     const udb_indexes indexes;

@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(SqlVersion, ParsesThreeNumbersAndIgnoresTheRest)
-{
+TEST(SqlVersion, ParsesThreeNumbersAndIgnoresTheRest) {
     const struct {
         const char* text;
         std::uint32_t value;
@@ -28,8 +27,7 @@ TEST(SqlVersion, ParsesThreeNumbersAndIgnoresTheRest)
     for (const char* bad : {"", "5", "5.0", "x.1.2", "5.0.x", "5..1"}) EXPECT_FALSE(sql_parse_version(bad)) << bad;
 }
 
-TEST(SqlVersion, GatesFollowTheVersionNumber)
-{
+TEST(SqlVersion, GatesFollowTheVersionNumber) {
     const std::uint32_t v3_23_43 = sql_version_number(3, 23, 43), v3_23_44 = sql_version_number(3, 23, 44);
     EXPECT_FALSE(sql_gate::has_fk_support(v3_23_43));
     EXPECT_TRUE(sql_gate::has_fk_support(v3_23_44));
@@ -51,8 +49,7 @@ TEST(SqlVersion, GatesFollowTheVersionNumber)
     EXPECT_FALSE(sql_gate::quotes_literal_defaults(sql_version_number(8, 0, 30), false));
 }
 
-TEST(SqlVersion, TextColumnsCompareByBytesWithoutPaddingWhereTheServerCan)
-{
+TEST(SqlVersion, TextColumnsCompareByBytesWithoutPaddingWhereTheServerCan) {
     const struct {
         unsigned major, minor, patch;
         bool mariadb, utf8mb4;
@@ -73,8 +70,7 @@ TEST(SqlVersion, TextColumnsCompareByBytesWithoutPaddingWhereTheServerCan)
     }
 }
 
-TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled)
-{
+TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled) {
     EXPECT_EQ(sql_quote_name("order items", 0x05002D), "`order items`");
     EXPECT_EQ(sql_quote_name("we`ird", 0x05002D), "`we``ird`");
     EXPECT_EQ(sql_quote_name("``", 0x040100), "``````");
@@ -92,8 +88,7 @@ TEST(SqlStatements, NamesAreQuotedFrom410OnWithInnerBackquotesDoubled)
               "SELECT table_name, view_definition FROM information_schema.views WHERE table_schema='sh\\'op'");
 }
 
-TEST(SqlStatements, FloatColumnsAreReadAsTheirExactDoubleByName)
-{
+TEST(SqlStatements, FloatColumnsAreReadAsTheirExactDoubleByName) {
     const std::vector<sql_read_column> cols = {{"id", false}, {"we`ird f", true}, {"n", false}};
     EXPECT_EQ(sql_select_columns_stmt("my`t", cols, 0x0A0B13),
               "SELECT `id`, `we``ird f` * 1e0 AS `we``ird f`, `n` FROM `my``t`");
@@ -102,15 +97,13 @@ TEST(SqlStatements, FloatColumnsAreReadAsTheirExactDoubleByName)
     EXPECT_EQ(sql_select_columns_stmt("t", {{"a", false}, {"f", true}}, 0x03172B), "SELECT a, f * 1e0 AS f FROM t");
 }
 
-TEST(SqlStatements, QueriesLoseTrailingSemicolonsOnly)
-{
+TEST(SqlStatements, QueriesLoseTrailingSemicolonsOnly) {
     EXPECT_EQ(sql_trim_query("  select a from t order by a ;\n"), "select a from t order by a");
     EXPECT_EQ(sql_trim_query("select ';' ;;"), "select ';'");
     EXPECT_EQ(sql_count_query_stmt("select a, b from t;"), "SELECT COUNT(*) FROM (select a, b from t) as query");
 }
 
-TEST(SqlStatements, SnapshotFormsByServer)
-{
+TEST(SqlStatements, SnapshotFormsByServer) {
     EXPECT_EQ(sql_snapshot_stmt(0x0A0B13), "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
     EXPECT_EQ(sql_snapshot_stmt(sql_version_number(5, 6, 5)), "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
     EXPECT_EQ(sql_snapshot_stmt(sql_version_number(5, 6, 4)), "START TRANSACTION WITH CONSISTENT SNAPSHOT");

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "tk/tk_log.h"
 #include "support/test_dir.h"
+#include "tk/tk_log.h"
 #include "udb/udb_nmap.h"
 
 namespace {
@@ -21,8 +21,8 @@ std::wstring ansi(const std::wstring& text) { return sql_view_converter(text).co
 TEST(SqlViewConverter, SkeletonDropsDoubleQuotedAndBackquotedText) {
     const text_case cases[] = {
         {L"select `a`.`x` from `t` where \"w\" = 'lit'", L"select . from  where  = 'lit'"},
-        {L"`a\"b`c", L""},         // a double quote inside backquotes still toggles
-        {L"\"a`b\"c", L"c"},       // a backquote inside double quotes does not
+        {L"`a\"b`c", L""},        // a double quote inside backquotes still toggles
+        {L"\"a`b\"c", L"c"},      // a backquote inside double quotes does not
         {L"x `unclosed", L"x "},  // an open quote swallows the rest
         {L"", L""},
         {L"`", L""},
@@ -56,8 +56,7 @@ TEST(SqlViewConverter, ConvertToAnsiRewrites) {
 // character, keywords match as whole words, typed joins stay valid.
 TEST(SqlViewConverter, ConvertToAnsiLeavesDataAndNamesAlone) {
     const text_case cases[] = {
-        {L"select 'join me' AS `j` from (a join b) where 1",
-         L"select 'join me' AS `j` from (a cross join b) where 1"},
+        {L"select 'join me' AS `j` from (a join b) where 1", L"select 'join me' AS `j` from (a cross join b) where 1"},
         {L"select `joined_at`, `x join y` from (a join b) where 1",
          L"select `joined_at`, `x join y` from (a cross join b) where 1"},
         {L"select joined_at, rejoin from (a join b) where 1",
@@ -95,10 +94,10 @@ TEST(SqlViewConverter, CheckIsnullForReplace) {
         {L"select ISNULL (a,0) from t", 7, true},
         {L"isnull(a)", 0, false},
         {L"isnull(a, b, c)", 0, false},
-        {L"isnull(a, f(b, c))", 0, true},      // the inner comma belongs to f
-        {L"isnull(a, 'x,y')", 0, true},        // so does a comma in a literal
-        {L"isnull(a, ')')", 0, true},          // the literal's ")" closes nothing
-        {L"isnull(a, b", 0, false},            // never closes
+        {L"isnull(a, f(b, c))", 0, true},  // the inner comma belongs to f
+        {L"isnull(a, 'x,y')", 0, true},    // so does a comma in a literal
+        {L"isnull(a, ')')", 0, true},      // the literal's ")" closes nothing
+        {L"isnull(a, b", 0, false},        // never closes
         {L"isnull", 0, false},
         {L"isnull(", 0, false},
         {L"", 0, false},
@@ -123,9 +122,9 @@ TEST(SqlViewConverter, CollapseBlanks) {
         {L"  x\t", L" x "},
         {L"'x    y'  z", L"'x    y' z"},
         {L"\"x  \n y\"  z", L"\"x  \n y\" z"},
-        {L"\"it's  ok\"  z", L"\"it's  ok\" z"},   // a single quote inside double quotes
-        {L"`my  col`  z", L"`my  col` z"},         // a quoted name keeps its blanks
-        {L"'a\\'  b'  c", L"'a\\'  b' c"},         // an escaped quote does not close
+        {L"\"it's  ok\"  z", L"\"it's  ok\" z"},  // a single quote inside double quotes
+        {L"`my  col`  z", L"`my  col` z"},        // a quoted name keeps its blanks
+        {L"'a\\'  b'  c", L"'a\\'  b' c"},        // an escaped quote does not close
         {L"'unclosed  x", L"'unclosed  x"},
         {L"'\\", L"'\\"},
         {L"", L""},
@@ -159,7 +158,8 @@ TEST(SqlRefineViewOut, RemovesCommentAndDatabaseQualifiers) {
         {L"shop", L"`", L"`"},
         {L"shop", L"", L""},
         // the converter runs last
-        {L"shop", L"select `shop`.`a`.`x` AS `x` from (`shop`.`a` join `shop`.`b`) where (`shop`.`a`.`id` = 1) order by `shop`.`a`.`x`",
+        {L"shop",
+         L"select `shop`.`a`.`x` AS `x` from (`shop`.`a` join `shop`.`b`) where (`shop`.`a`.`id` = 1) order by `shop`.`a`.`x`",
          L"select `a`.`x` AS `x` from (`a` cross join `b`) where (`a`.`id` = 1)"},
     };
     for (const auto& c : cases) EXPECT_EQ(sql_refine_view_out(c.db, c.in), c.out) << c.in;
@@ -173,11 +173,11 @@ TEST(SqlViewConverter, TraceLines) {
         sql_refine_view_out(L"shop", L"select `shop`.`t`.`a` from `t` order by `a`");
     }
     const std::string trace = test_dir::read(path);
-    for (const char* line : {"sql_database::refine_view_out(select `shop`.`t`.`a` from `t` order by `a`)",
-                             "Remove template found at pos=7", "sql_view_converter::ctor(select `t`.`a` from `t` order by `a`)",
-                             "Skeleton=select . from  order by ", "sql_view_converter::convert_to_ansi",
-                             "'ORDER BY' is found in view, length=13",
-                             "After removing 'ORDER BY':\nselect `t`.`a` from `t`"})
+    for (const char* line :
+         {"sql_database::refine_view_out(select `shop`.`t`.`a` from `t` order by `a`)",
+          "Remove template found at pos=7", "sql_view_converter::ctor(select `t`.`a` from `t` order by `a`)",
+          "Skeleton=select . from  order by ", "sql_view_converter::convert_to_ansi",
+          "'ORDER BY' is found in view, length=13", "After removing 'ORDER BY':\nselect `t`.`a` from `t`"})
         EXPECT_NE(trace.find(line), std::string::npos) << line << "\n" << trace;
 }
 

@@ -7,9 +7,9 @@
 std::vector<std::string> agent_server_args(const std::vector<std::string>& extra) {
     const server_address my = mysql_test_server();
     const server_address pg = pg_test_server();
-    std::vector<std::string> args = {"--mysqlh=" + my.host,        "--mysqlu=" + my.user, "--mysqlp=" + my.password,
-                                     "--myport=" + std::to_string(my.port), "--posgsh=" + pg.host, "--posgsu=" + pg.user,
-                                     "--posgsp=" + pg.password,    "--pgport=" + std::to_string(pg.port)};
+    std::vector<std::string> args = {
+        "--mysqlh=" + my.host, "--mysqlu=" + my.user, "--mysqlp=" + my.password, "--myport=" + std::to_string(my.port),
+        "--posgsh=" + pg.host, "--posgsu=" + pg.user, "--posgsp=" + pg.password, "--pgport=" + std::to_string(pg.port)};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
 }
@@ -37,8 +37,7 @@ scratch_dbs::~scratch_dbs() {
         // A connection of its own: the test may have killed and restarted the server under `my`.
         mysql_admin().exec("DROP DATABASE IF EXISTS " + mysql_ident(m_src));
         pg_drop_db(m_dest);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::vector<std::string> scratch_dbs::agent_args(const std::vector<std::string>& extra) const {

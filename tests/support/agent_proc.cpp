@@ -1,8 +1,8 @@
 #include "support/agent_proc.h"
 
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
-#include <grp.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -81,8 +81,7 @@ agent_result collect(child c, int timeout_seconds) {
     for (auto& f : fds)
         if (f.fd >= 0) close(f.fd);
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {}
     if (!killed && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
     return r;
 }

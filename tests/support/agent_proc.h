@@ -22,8 +22,7 @@ agent_result run_agent(const std::vector<std::string>& args, int timeout_seconds
 
 // The same under another user and group (the caller must be root); status 126
 // when the identity could not be taken.
-agent_result run_agent_as(unsigned uid, unsigned gid, const std::vector<std::string>& args,
-                          int timeout_seconds = 600);
+agent_result run_agent_as(unsigned uid, unsigned gid, const std::vector<std::string>& args, int timeout_seconds = 600);
 
 // A vekagent running in the background, its output collected while it runs,
 // so that a test can act on it in the middle (stop it with SIGSTOP, say).

@@ -19,8 +19,7 @@ namespace {
 const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
 const std::string testservers = (source_root / "scripts" / "testservers").string();
 
-std::string read_text(const std::string& file)
-{
+std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
@@ -29,8 +28,7 @@ std::string read_text(const std::string& file)
 
 // A value as `printf %q` writes it; the script's values are paths, numbers
 // and plain words.
-std::string unquote(const std::string& v)
-{
+std::string unquote(const std::string& v) {
     if (v.size() >= 2 && v.front() == '\'' && v.back() == '\'') return v.substr(1, v.size() - 2);
     std::string out;
     for (std::size_t i = 0; i < v.size(); ++i) {
@@ -46,8 +44,7 @@ std::string unquote(const std::string& v)
 #error "VEK_OWN_SERVERS_LOCK must name the lock file of the build's own server pairs"
 #endif
 
-own_servers::own_servers(const std::string& mysqld_options)
-{
+own_servers::own_servers(const std::string& mysqld_options) {
     // One pair at a time: tests that start servers (and kill them) must not
     // run beside each other.
     m_lock_fd = open(VEK_OWN_SERVERS_LOCK, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -65,8 +62,7 @@ own_servers::own_servers(const std::string& mysqld_options)
     }
 }
 
-void own_servers::start(const std::string& mysqld_options)
-{
+void own_servers::start(const std::string& mysqld_options) {
     char tmpl[] = "/tmp/vek-own-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     m_dir = tmpl;
@@ -75,7 +71,8 @@ void own_servers::start(const std::string& mysqld_options)
     // Durable commits: what was committed before a kill is there after it.
     std::string command = "VEK_TESTSERVERS_DURABLE=1 " + testservers + " start " + m_env + " >" + log + " 2>&1";
     if (!mysqld_options.empty()) command = "VEK_TESTSERVERS_MYSQLD_OPTIONS='" + mysqld_options + "' " + command;
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("could not start a server pair:\n" + read_text(log));
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("could not start a server pair:\n" + read_text(log));
     std::istringstream lines(read_text(m_env));
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("export ", 0) != 0) continue;
@@ -87,8 +84,7 @@ void own_servers::start(const std::string& mysqld_options)
     }
 }
 
-own_servers::~own_servers()
-{
+own_servers::~own_servers() {
     std::system((testservers + " stop " + m_env + " >/dev/null 2>&1").c_str());
     for (const auto& [key, value] : m_vars) {
         auto old = m_saved.find(key);
@@ -105,8 +101,7 @@ own_servers::~own_servers()
 pid_t own_servers::mysql_pid() const { return std::stoi(m_vars.at("VEK_MYSQL_PID")); }
 pid_t own_servers::pg_pid() const { return std::stoi(m_vars.at("VEK_PG_PID")); }
 
-void own_servers::restart_pg()
-{
+void own_servers::restart_pg() {
     const std::string data = m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/data";
     const std::string pg_ctl = "/usr/lib/postgresql/15/bin/pg_ctl -D " + data + " -l " +
                                m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log -w -t 60 start";

@@ -38,14 +38,15 @@ bool same(rule r, const db_cell& a, const db_cell& b) {
 
 }  // namespace
 
-std::string diff_rows(mysql_admin& my, const std::string& my_db, const std::string& my_table,
-                      const std::string& pg_db, const std::string& pg_table, const std::string& order_by) {
-    const db_rows my_cols = my.query(
-        "SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = '" + my.escape(my_db) +
-        "' AND table_name = '" + my.escape(my_table) + "' ORDER BY ordinal_position");
+std::string diff_rows(mysql_admin& my, const std::string& my_db, const std::string& my_table, const std::string& pg_db,
+                      const std::string& pg_table, const std::string& order_by) {
+    const db_rows my_cols =
+        my.query("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = '" +
+                 my.escape(my_db) + "' AND table_name = '" + my.escape(my_table) + "' ORDER BY ordinal_position");
     if (my_cols.empty()) return "no source columns for " + my_table;
     const db_rows pg_cols = pg_query(pg_db, "SELECT column_name, data_type FROM information_schema.columns WHERE "
-                                            "table_schema = 'public' AND table_name = '" + pg_table + "'");
+                                            "table_schema = 'public' AND table_name = '" +
+                                                pg_table + "'");
 
     std::string my_sql = "SELECT ", pg_sql = "SELECT ";
     std::vector<rule> rules;
@@ -62,18 +63,16 @@ std::string diff_rows(mysql_admin& my, const std::string& my_db, const std::stri
         const std::string m = mysql_ident(name), p = pg_quote_ident(pg_name);
         const std::string sep = i ? "," : "";
         switch (r) {
-            case rule::bytes:
-                my_sql += sep + "HEX(" + m + ")";
-                pg_sql += sep + (pg_type == "bytea" ? "upper(encode(" + p + ",'hex'))"
-                                                    : "upper(encode(convert_to(" + p + "::text,'UTF8'),'hex'))");
-                break;
-            case rule::bit:
-                my_sql += sep + m + "+0";
-                pg_sql += sep + (pg_type == "boolean" ? "CASE WHEN " + p + " THEN '1' ELSE '0' END" : p + "::text");
-                break;
-            default:
-                my_sql += sep + m;
-                pg_sql += sep + p + "::text";
+        case rule::bytes:
+            my_sql += sep + "HEX(" + m + ")";
+            pg_sql += sep + (pg_type == "bytea" ? "upper(encode(" + p + ",'hex'))"
+                                                : "upper(encode(convert_to(" + p + "::text,'UTF8'),'hex'))");
+            break;
+        case rule::bit:
+            my_sql += sep + m + "+0";
+            pg_sql += sep + (pg_type == "boolean" ? "CASE WHEN " + p + " THEN '1' ELSE '0' END" : p + "::text");
+            break;
+        default: my_sql += sep + m; pg_sql += sep + p + "::text";
         }
         rules.push_back(r);
     }

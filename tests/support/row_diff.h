@@ -10,5 +10,5 @@
 
 // "" when both hold the same rows in the same order (`order_by` names the
 // ordering column on both sides); otherwise the first difference found.
-std::string diff_rows(mysql_admin& my, const std::string& my_db, const std::string& my_table,
-                      const std::string& pg_db, const std::string& pg_table, const std::string& order_by);
+std::string diff_rows(mysql_admin& my, const std::string& my_db, const std::string& my_table, const std::string& pg_db,
+                      const std::string& pg_table, const std::string& order_by);

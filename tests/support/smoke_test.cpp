@@ -34,8 +34,8 @@ TEST(TestServers, MariaDbAnswersOverTcpWithPassword) {
     const server_address server = mysql_test_server();
     const mysql_handle db = tcp_handle();
     ASSERT_TRUE(db);
-    ASSERT_TRUE(mysql_real_connect(db.get(), server.host.c_str(), server.user.c_str(), server.password.c_str(),
-                                   nullptr, static_cast<unsigned int>(server.port), nullptr, 0))
+    ASSERT_TRUE(mysql_real_connect(db.get(), server.host.c_str(), server.user.c_str(), server.password.c_str(), nullptr,
+                                   static_cast<unsigned int>(server.port), nullptr, 0))
         << mysql_error(db.get());
 
     ASSERT_EQ(mysql_query(db.get(), "SELECT VERSION(), @@character_set_server, @@max_allowed_packet"), 0)
@@ -96,8 +96,10 @@ public:
         if (const char* v = std::getenv(name)) value_ = v;
     }
     ~saved_env() {
-        if (value_) setenv(name_, value_->c_str(), 1);
-        else unsetenv(name_);
+        if (value_)
+            setenv(name_, value_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
     saved_env(const saved_env&) = delete;
     saved_env& operator=(const saved_env&) = delete;

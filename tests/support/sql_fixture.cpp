@@ -7,8 +7,7 @@
 
 #include "tk/tk_utils.h"
 
-sql_engine& sql_test_engine()
-{
+sql_engine& sql_test_engine() {
     static std::unique_ptr<sql_engine> engine;
     if (!engine) {
         engine = std::make_unique<sql_engine>();
@@ -18,14 +17,12 @@ sql_engine& sql_test_engine()
     return *engine;
 }
 
-void sql_test_connect(sql_engine& engine)
-{
+void sql_test_connect(sql_engine& engine) {
     const server_address s = mysql_test_server();
     engine.connect(s.host, s.user, s.password, static_cast<unsigned>(s.port));
 }
 
-void sql_server_test::SetUp()
-{
+void sql_server_test::SetUp() {
     engine = &sql_test_engine();
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000;
@@ -35,8 +32,7 @@ void sql_server_test::SetUp()
     ASSERT_TRUE(engine->is_db_exist(wdb));
 }
 
-void sql_server_test::TearDown()
-{
+void sql_server_test::TearDown() {
     if (m_second) mysql_close(m_second);
     sql_engine& e = sql_test_engine();  // reconnects after a test that broke the connection
     e.execute("DROP DATABASE IF EXISTS `" + db + "`");
@@ -44,20 +40,17 @@ void sql_server_test::TearDown()
     e.execute("SET SESSION FOREIGN_KEY_CHECKS = 0, SESSION sql_mode = DEFAULT");
 }
 
-void sql_server_test::exec(const std::string& sql)
-{
+void sql_server_test::exec(const std::string& sql) {
     ASSERT_TRUE(engine->is_db_exist(wdb));
     engine->execute(sql);
 }
 
-std::unique_ptr<sql_database> sql_server_test::open(int mode)
-{
+std::unique_ptr<sql_database> sql_server_test::open(int mode) {
     auto p = engine->open_db(wdb, mode);
     return std::unique_ptr<sql_database>(static_cast<sql_database*>(p.release()));
 }
 
-MYSQL* sql_server_test::second_connection()
-{
+MYSQL* sql_server_test::second_connection() {
     if (!m_second) {
         const server_address s = mysql_test_server();
         m_second = mysql_init(nullptr);
@@ -68,8 +61,7 @@ MYSQL* sql_server_test::second_connection()
     return m_second;
 }
 
-std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const std::string& sql)
-{
+std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const std::string& sql) {
     std::vector<std::vector<std::optional<std::string>>> out;
     MYSQL* m = second_connection();
     if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
@@ -89,15 +81,13 @@ std::vector<std::vector<std::optional<std::string>>> sql_server_test::rows(const
     return out;
 }
 
-std::string sql_server_test::value(const std::string& sql)
-{
+std::string sql_server_test::value(const std::string& sql) {
     const auto r = rows(sql);
     if (r.empty() || r[0].empty() || !r[0][0]) return {};
     return *r[0][0];
 }
 
-std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column)
-{
+std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column) {
     std::vector<std::string> out;
     for (rs.reset(); !rs.is_eof(); rs.next()) {
         udb_record* r = rs.get_item();
@@ -110,8 +100,7 @@ std::vector<std::string> column_texts(udb_recordset& rs, std::size_t column)
     return out;
 }
 
-std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols)
-{
+std::unique_ptr<udb_schema> make_schema(const std::vector<schema_column>& cols) {
     auto s = std::make_unique<udb_schema>();
     for (const schema_column& c : cols)
         s->add(std::make_unique<t_ftd>(c.size, udb_name(c.name), static_cast<std::uint16_t>(c.type), c.not_null,

@@ -70,14 +70,12 @@ public:
         int code;
         int level;
     };
-    explicit sql_reports(sql_engine& engine)
-        : m_reports(engine.value_reports()), m_previous(m_reports.install(this)) {}
+    explicit sql_reports(sql_engine& engine) : m_reports(engine.value_reports()), m_previous(m_reports.install(this)) {}
     ~sql_reports() override { m_reports.install(m_previous); }
     sql_reports(const sql_reports&) = delete;
     sql_reports& operator=(const sql_reports&) = delete;
 
-    void report(const tk_exception& error, const std::wstring& context) override
-    {
+    void report(const tk_exception& error, const std::wstring& context) override {
         entries.push_back({error.message(), context, error.code(), error.level()});
     }
     std::vector<entry> entries;

@@ -43,11 +43,10 @@ server_address mysql_test_server() {
     return read_server("VEK_MYSQL_HOST", "VEK_MYSQL_PORT", "VEK_MYSQL_USER", "VEK_MYSQL_PASSWORD");
 }
 
-server_address pg_test_server() {
-    return read_server("VEK_PG_HOST", "VEK_PG_PORT", "VEK_PG_USER", "VEK_PG_PASSWORD");
-}
+server_address pg_test_server() { return read_server("VEK_PG_HOST", "VEK_PG_PORT", "VEK_PG_USER", "VEK_PG_PASSWORD"); }
 
 std::string pg_connection_string(const server_address& server, const std::string& dbname) {
-    return "host=" + pg_conn_value(server.host) + " port=" + std::to_string(server.port) + " user=" + pg_conn_value(server.user) +
-           " password=" + pg_conn_value(server.password) + " dbname=" + pg_conn_value(dbname);
+    return "host=" + pg_conn_value(server.host) + " port=" + std::to_string(server.port) +
+           " user=" + pg_conn_value(server.user) + " password=" + pg_conn_value(server.password) +
+           " dbname=" + pg_conn_value(dbname);
 }

@@ -6,8 +6,8 @@
 #include <cwchar>
 
 #include "platform/pf_error.h"
-#include "tk/tk_log.h"
 #include "support/trace_capture.h"
+#include "tk/tk_log.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_dir.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
-#include "support/test_dir.h"
 
 TEST(TkErrorConverter, FirstTextForACodeWinsAcrossRowsAndLoads) {
     const tk_error_row pgs[] = {{7, "first"}, {-3, "negative"}, {7, "second"}};
@@ -45,11 +45,10 @@ TEST(TkErrorConverter, TraceLines) {
         conv.convert(5);
         conv.convert(6);
     }
-    EXPECT_EQ(test_dir::read(path),
-              "tk_error_converter::ctor (map size=1)\r\n"
-              "tk_error_converter::load_map (map size=1)\r\n"
-              "tk_error_converter::convert(5)\r\n"
-              "Error message has been found: five\r\n"
-              "tk_error_converter::convert(6)\r\n"
-              "Error message not found!\r\n");
+    EXPECT_EQ(test_dir::read(path), "tk_error_converter::ctor (map size=1)\r\n"
+                                    "tk_error_converter::load_map (map size=1)\r\n"
+                                    "tk_error_converter::convert(5)\r\n"
+                                    "Error message has been found: five\r\n"
+                                    "tk_error_converter::convert(6)\r\n"
+                                    "Error message not found!\r\n");
 }

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tk/tk_log.h"
 #include "support/test_dir.h"
+#include "tk/tk_log.h"
 
 TEST(TkException, EmptyMessageIsUnknown) {
     tk_exception a(1);
@@ -31,7 +31,8 @@ TEST(TkException, WhatIsTheMessageAndCopiesKeepCodeAndLevel) {
 
 TEST(TkException, WideMessageBecomesUtf8) {
     tk_exception e(std::wstring(L"Gr\u00fc\u00dfe"), 0);
-    EXPECT_STREQ(e.what(), "Gr\xc3\xbc\xc3\x9f" "e");
+    EXPECT_STREQ(e.what(), "Gr\xc3\xbc\xc3\x9f"
+                           "e");
     // An unconvertible text leaves the message empty.
     tk_exception bad(std::wstring(1, wchar_t(0xD800)), 0);
     EXPECT_STREQ(bad.what(), "");

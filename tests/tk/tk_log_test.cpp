@@ -82,9 +82,10 @@ TEST_F(TkLog, WideLinesAreUtf8WithWindowsFormatConventions) {
     const wchar_t* name = L"T\u00e4belle\u20ac";
     tk_trace_w(1, L"table %s (%d)", name, 5);
     tk_trace_w(1, L"narrow %S, char %c%C, explicit %ls %hs", "n\xc3\xa9", L'\u00fc', 'z', name, "h");
-    EXPECT_EQ(read(),
-              "table T\xc3\xa4" "belle\xe2\x82\xac (5)\r\n"
-              "narrow n\xc3\xa9, char \xc3\xbcz, explicit T\xc3\xa4" "belle\xe2\x82\xac h\r\n");
+    EXPECT_EQ(read(), "table T\xc3\xa4"
+                      "belle\xe2\x82\xac (5)\r\n"
+                      "narrow n\xc3\xa9, char \xc3\xbcz, explicit T\xc3\xa4"
+                      "belle\xe2\x82\xac h\r\n");
 }
 
 TEST_F(TkLog, LongWideLinesAreCut) {

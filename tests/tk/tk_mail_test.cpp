@@ -7,8 +7,8 @@
 #include <optional>
 #include <regex>
 
-#include "tk/tk_log.h"
 #include "support/trace_capture.h"
+#include "tk/tk_log.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <functional>
 #include <optional>
 
+#include "support/test_dir.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
-#include "support/test_dir.h"
 
 namespace {
 
@@ -23,8 +23,10 @@ protected:
         ::setenv("VEK_REGISTRY_DIR", dir.file("registry").c_str(), 1);
     }
     ~TkRegKey() override {
-        if (saved) ::setenv("VEK_REGISTRY_DIR", saved->c_str(), 1);
-        else ::unsetenv("VEK_REGISTRY_DIR");
+        if (saved)
+            ::setenv("VEK_REGISTRY_DIR", saved->c_str(), 1);
+        else
+            ::unsetenv("VEK_REGISTRY_DIR");
     }
     void open(tk_reg_key& key) { ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0); }
     std::string values_file() const { return dir.file("registry/Software/Quorvane/Tessaline/.values"); }
@@ -144,8 +146,8 @@ TEST_F(TkRegKey, CreateReplacesTheKeyOnlyOnSuccess) {
     EXPECT_EQ(key.set_value(DWORD(3), "still"), 0);
 
     DWORD disposition = 0;
-    EXPECT_EQ(key.create(pf_reg_current_user(), "Software\\Other", nullptr, 0, PF_KEY_ALL_ACCESS,
-                         nullptr, &disposition), 0);
+    EXPECT_EQ(
+        key.create(pf_reg_current_user(), "Software\\Other", nullptr, 0, PF_KEY_ALL_ACCESS, nullptr, &disposition), 0);
     EXPECT_EQ(disposition, PF_REG_CREATED_NEW_KEY);
     DWORD read = 0;
     EXPECT_EQ(key.get_value(read, "still"), ENOENT);  // the new key
@@ -199,8 +201,10 @@ TEST_F(TkRegKey, ReadsTraceNameTypeAndSize) {
         key.serialize_wstring(L"dest", dest, false);
     }
     const std::string wsize = std::to_string(3 * sizeof(wchar_t));
-    EXPECT_EQ(test_dir::read(path),
-              "tk_reg_key::get_value(ulong, tab_def)\r\ntype=4, size=4\r\n"
-              "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" + wsize + "\r\n"
-              "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" + wsize + "\r\n");
+    EXPECT_EQ(test_dir::read(path), "tk_reg_key::get_value(ulong, tab_def)\r\ntype=4, size=4\r\n"
+                                    "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" +
+                                        wsize +
+                                        "\r\n"
+                                        "tk_reg_key::get_value(LPWSTR, dest)\r\ntype=1, size=" +
+                                        wsize + "\r\n");
 }

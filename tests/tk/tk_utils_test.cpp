@@ -7,13 +7,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tk/tk_exc.h"
 #include "support/test_dir.h"
+#include "tk/tk_exc.h"
 
 TEST(TkUtils, Utf8RoundTrip) {
     const std::wstring text = L"Stra\u00dfe \u65e5\u672c \U0001F600";
     const std::string utf8 = tk_to_utf8(text);
-    EXPECT_EQ(utf8, "Stra\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(utf8, "Stra\xc3\x9f"
+                    "e \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80");
     EXPECT_EQ(tk_utf8_to_unicode(utf8), text);
     EXPECT_EQ(tk_ansi_to_unicode(utf8), text);  // the ANSI code page is UTF-8
     EXPECT_EQ(tk_to_ansi(text), utf8);
@@ -75,11 +76,8 @@ TEST(TkUtils, TrimOnlyBlanks) {
         const char* ltrim;
         const char* rtrim;
     } cases[] = {
-        {"   ", "", "", ""},
-        {"", "", "", ""},
-        {"\ta b\t", "\ta b\t", "\ta b\t", "\ta b\t"},
-        {"  x  ", "x", "x  ", "  x"},
-        {" \n", "\n", "\n", " \n"},
+        {"   ", "", "", ""},          {"", "", "", ""},           {"\ta b\t", "\ta b\t", "\ta b\t", "\ta b\t"},
+        {"  x  ", "x", "x  ", "  x"}, {" \n", "\n", "\n", " \n"},
     };
     for (const auto& c : cases) {
         std::wstring win;

@@ -7,8 +7,7 @@
 
 #include "udb/udb_sche.h"
 
-TEST(UdbField, CarriesValueAndSharesColumnName)
-{
+TEST(UdbField, CarriesValueAndSharesColumnName) {
     const t_ftd column(11, L"name", 8, true, false, ole_variant(), 0);
     udb_record row(2);
     row.emplace(column.name, 5u, ole_variant(7), true, true);
@@ -25,8 +24,7 @@ TEST(UdbField, CarriesValueAndSharesColumnName)
     EXPECT_EQ(row[1].name.c_str(), column.name.c_str());
 }
 
-TEST(UdbRecord, ReservedVectorDoesNotMoveFields)
-{
+TEST(UdbRecord, ReservedVectorDoesNotMoveFields) {
     udb_record row(3);
     const udb_field* first = &row.emplace(L"a", 1u, ole_variant(1), false, false);
     row.emplace(L"b", 1u, ole_variant(2), false, false);
@@ -38,8 +36,7 @@ TEST(UdbRecord, ReservedVectorDoesNotMoveFields)
 
 // Deleted through the base: the derived part and every field go with it (each
 // field held the column's name).
-TEST(UdbRecord, DeletedThroughBaseWithTextCells)
-{
+TEST(UdbRecord, DeletedThroughBaseWithTextCells) {
     struct derived_record : udb_record {
         derived_record(std::size_t n, bool& gone) : udb_record(n), gone(gone) {}
         ~derived_record() override { gone = true; }

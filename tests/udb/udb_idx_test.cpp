@@ -6,11 +6,14 @@
 
 using names = std::vector<std::wstring>;
 
-TEST(UdbIndex, StartsWithFields)
-{
+TEST(UdbIndex, StartsWithFields) {
     const udb_index abc(L"k", false, false, {L"a", L"b", L"c"});
     const udb_index none(L"e", false, false, {});
-    struct Case { const udb_index* idx; names given; bool want; } cases[] = {
+    struct Case {
+        const udb_index* idx;
+        names given;
+        bool want;
+    } cases[] = {
         {&abc, {L"A", L"B"}, true},
         {&abc, {L"a"}, true},
         {&abc, {}, true},
@@ -21,12 +24,10 @@ TEST(UdbIndex, StartsWithFields)
         {&none, {}, true},
         {&none, {L"a"}, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.idx->starts_with_fields(c.given), c.want) << c.given.size();
+    for (const Case& c : cases) EXPECT_EQ(c.idx->starts_with_fields(c.given), c.want) << c.given.size();
 }
 
-TEST(UdbIndex, CopyDuplicatesEverything)
-{
+TEST(UdbIndex, CopyDuplicatesEverything) {
     udb_index a(L"PRIMARY", true, true, {L"id"});
     udb_index b = a;
     a.field_names.push_back(L"x");
@@ -39,8 +40,7 @@ TEST(UdbIndex, CopyDuplicatesEverything)
 
 class UdbIndexes : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         list.add(udb_index(L"PRIMARY", true, true, {L"id"}));
         list.add(udb_index(L"u_mail", true, false, {L"mail", L"domain"}));
         list.add(udb_index(L"idx_name", false, false, {L"name"}));
@@ -48,26 +48,22 @@ protected:
     udb_indexes list;
 };
 
-TEST_F(UdbIndexes, IsIdxFieldIsExactAndHonoursPrimaryOnly)
-{
-    struct Case { const wchar_t* name; bool primary_only; bool want; } cases[] = {
-        {L"id", false, true},
-        {L"id", true, true},
-        {L"ID", false, false},   // exact comparison
-        {L"mail", false, true},
-        {L"mail", true, false},  // only in a unique index
-        {L"domain", false, true},
-        {L"name", false, true},
-        {L"name", true, false},
-        {L"nope", false, false},
+TEST_F(UdbIndexes, IsIdxFieldIsExactAndHonoursPrimaryOnly) {
+    struct Case {
+        const wchar_t* name;
+        bool primary_only;
+        bool want;
+    } cases[] = {
+        {L"id", false, true},     {L"id", true, true},    {L"ID", false, false},  // exact comparison
+        {L"mail", false, true},   {L"mail", true, false},                         // only in a unique index
+        {L"domain", false, true}, {L"name", false, true}, {L"name", true, false}, {L"nope", false, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(list.is_idx_field(c.name, c.primary_only), c.want)
             << testing::PrintToString(std::wstring(c.name)) << c.primary_only;
 }
 
-TEST_F(UdbIndexes, NamesCompareIgnoringCase)
-{
+TEST_F(UdbIndexes, NamesCompareIgnoringCase) {
     EXPECT_FALSE(list.is_acceptable_name(L"primary"));
     EXPECT_FALSE(list.is_acceptable_name(L"U_MAIL"));
     EXPECT_TRUE(list.is_acceptable_name(L"idx_other"));
@@ -76,15 +72,13 @@ TEST_F(UdbIndexes, NamesCompareIgnoringCase)
     EXPECT_EQ(list[2].field_names, (names{L"name", L"born"}));
 }
 
-TEST_F(UdbIndexes, GetIndexFirstMatchWinsAndMissingIsInternalError)
-{
+TEST_F(UdbIndexes, GetIndexFirstMatchWinsAndMissingIsInternalError) {
     list.add(udb_index(L"Idx_Name", false, false, {L"second"}));
     EXPECT_EQ(list.get_index(L"idx_name").field_names, names{L"name"});
     expect_assertion([&] { list.get_index(L"missing"); }, "udb_idx", 134);
 }
 
-TEST_F(UdbIndexes, HasIndexOnFields)
-{
+TEST_F(UdbIndexes, HasIndexOnFields) {
     EXPECT_TRUE(list.has_index_on_fields({L"MAIL"}));
     EXPECT_TRUE(list.has_index_on_fields({L"mail", L"domain"}));
     EXPECT_FALSE(list.has_index_on_fields({L"domain"}));

@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
-TEST(UdbNamesMap, GlobalReplaceWholeWordsIgnoringCase)
-{
+TEST(UdbNamesMap, GlobalReplaceWholeWordsIgnoringCase) {
     struct Case {
         udb_name_pairs map;
         std::wstring prefix, suffix, text, want;
     } cases[] = {
-        {{{L"t1", L"t9"}}, L"", L"", L"select * from T1, t10 where t1.a=1",
-         L"select * from t9, t10 where t9.a=1"},
+        {{{L"t1", L"t9"}}, L"", L"", L"select * from T1, t10 where t1.a=1", L"select * from t9, t10 where t9.a=1"},
         // overlapping pairs apply in map order, each to the previous result
         {{{L"a", L"b"}, {L"b", L"c"}}, L"", L"", L"a", L"c"},
-        {{{L"t", L"x"}}, L"\"", L"\"", L"t _t t_ 't' (t) t.t tt", L"\"x\" _\"x\" \"x\"_ '\"x\"' (\"x\") \"x\".\"x\" tt"},
+        {{{L"t", L"x"}},
+         L"\"",
+         L"\"",
+         L"t _t t_ 't' (t) t.t tt",
+         L"\"x\" _\"x\" \"x\"_ '\"x\"' (\"x\") \"x\".\"x\" tt"},
         // the replacement holds the old name: the search goes on after it
         {{{L"t", L"t_t"}}, L"", L"", L"t t", L"t_t t_t"},
         {{{L"ab", L"z"}}, L"", L"", L"xab abx ab", L"xab abx z"},
@@ -25,16 +27,14 @@ TEST(UdbNamesMap, GlobalReplaceWholeWordsIgnoringCase)
             << testing::PrintToString(c.text);
 }
 
-TEST(UdbNamesMap, EmptyOldNameIsSkipped)
-{
+TEST(UdbNamesMap, EmptyOldNameIsSkipped) {
     // Would match at every position without moving the search on.
     const udb_name_pairs map{{L"", L"x"}, {L"a", L"b"}};
     EXPECT_EQ(udb_names_map::do_global_replace2(L"a c", map, L"", L""), L"b c");
     EXPECT_EQ(udb_names_map::do_global_replace2(L"", map, L"[", L"]"), L"");
 }
 
-TEST(UdbNamesMap, GlobalReplace1TablesThenEveryColumnMap)
-{
+TEST(UdbNamesMap, GlobalReplace1TablesThenEveryColumnMap) {
     udb_names_map m;
     m.add_tn_mapping(L"order", L"order_00000");
     m.add_fn_map(L"t1", {{L"from", L"from_"}});
@@ -43,8 +43,7 @@ TEST(UdbNamesMap, GlobalReplace1TablesThenEveryColumnMap)
               L"select from_, a from_ order_00000 join t3 on t3.from_ = 1");
 }
 
-TEST(UdbNamesMap, FirstPairsStay)
-{
+TEST(UdbNamesMap, FirstPairsStay) {
     udb_names_map m;
     m.add_tn_mapping(L"a", L"first");
     m.add_tn_mapping(L"a", L"second");
@@ -54,13 +53,16 @@ TEST(UdbNamesMap, FirstPairsStay)
     EXPECT_EQ(m.get_fn_mapped_name(L"t", L"c", true), L"c1");
 }
 
-TEST(UdbNamesMap, LookupsByCaseFlag)
-{
+TEST(UdbNamesMap, LookupsByCaseFlag) {
     udb_names_map m;
     m.add_tn_mapping(L"Orders", L"orders_x");
     m.add_tn_mapping(L"ORDERS", L"orders_y");
     m.add_fn_map(L"Orders", {{L"Id", L"id_1"}});
-    struct Case { std::wstring table, column; bool cs; std::wstring want_t, want_c; } cases[] = {
+    struct Case {
+        std::wstring table, column;
+        bool cs;
+        std::wstring want_t, want_c;
+    } cases[] = {
         // "ORDERS" < "Orders" in code-unit order: the first match ignoring case
         {L"orders", L"id", false, L"orders_y", L"id"},
         {L"Orders", L"id", false, L"orders_y", L"id_1"},
@@ -77,8 +79,7 @@ TEST(UdbNamesMap, LookupsByCaseFlag)
     }
 }
 
-TEST(TNamesMap, AddKeepsFirstAndLooksUpByFlag)
-{
+TEST(TNamesMap, AddKeepsFirstAndLooksUpByFlag) {
     t_names_map m;
     m.add(L"Col", L"c1");
     m.add(L"Col", L"c2");
@@ -87,15 +88,16 @@ TEST(TNamesMap, AddKeepsFirstAndLooksUpByFlag)
     EXPECT_EQ(m.get_mapped_name(L"COL", false), L"c1");
 }
 
-TEST(UdbStartsWith, Cases)
-{
-    struct Case { const wchar_t* text; const wchar_t* prefix; bool cs; bool want; } cases[] = {
-        {L"anything", L"", true, true},
-        {L"", L"", false, true},
-        {L"ab", L"abc", false, false},
-        {L"Select x", L"SELECT", false, true},
-        {L"Select x", L"SELECT", true, false},
-        {L"Select x", L"Select", true, true},
+TEST(UdbStartsWith, Cases) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* prefix;
+        bool cs;
+        bool want;
+    } cases[] = {
+        {L"anything", L"", true, true},        {L"", L"", false, true},
+        {L"ab", L"abc", false, false},         {L"Select x", L"SELECT", false, true},
+        {L"Select x", L"SELECT", true, false}, {L"Select x", L"Select", true, true},
         {L"Sel", L"Sex", false, false},
     };
     for (const Case& c : cases)

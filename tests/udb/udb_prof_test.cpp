@@ -21,8 +21,7 @@ namespace {
 using kind = udb_profile_fault::kind;
 using part = udb_profile_fault::part;
 
-const std::wstring missing_text =
-    L"Profile does not exist. Please verify the correct path/name was given.";
+const std::wstring missing_text = L"Profile does not exist. Please verify the correct path/name was given.";
 
 class ProfileFile : public ::testing::Test {
 protected:
@@ -69,11 +68,13 @@ TEST(ProfileModel, NewProfileHoldsThreeEmptySectionsAndFirstValueStays) {
 }
 
 TEST(ProfileModel, OrderIsUtf16CodeUnitOrder) {
-    struct Case { std::wstring lo, hi; } cases[] = {
-        {L"B", L"a"},                      // upper case before lower case
-        {L"Selected", L"Selected Tables"}, // prefix first
-        {L"\uD7FF", L"\U00010000"},        // BMP below the surrogates first
-        {L"\U00010000", L"\uE000"},        // surrogate pair before U+E000
+    struct Case {
+        std::wstring lo, hi;
+    } cases[] = {
+        {L"B", L"a"},                       // upper case before lower case
+        {L"Selected", L"Selected Tables"},  // prefix first
+        {L"\uD7FF", L"\U00010000"},         // BMP below the surrogates first
+        {L"\U00010000", L"\uE000"},         // surrogate pair before U+E000
         {L"\U0010FFFF", L"\uFFFF"},
         {L"pgs settings", L"\u00e9"},
     };
@@ -103,12 +104,11 @@ TEST_F(ProfileFile, FullProfileLayout) {
     p.set_value(L"Generic settings", L"mode", L"3");
     p.set_value(L"Available Queries", L"Big", L"SELECT * FROM b");
     ASSERT_TRUE(p.store(w(path())));
-    EXPECT_EQ(read(),
-              "[Available Queries]\r\nBig=SELECT * FROM b\r\n\r\n"
-              "[Generic settings]\r\nlogfile=\r\nmode=3\r\n\r\n"
-              "[MySQL settings]\r\nuser=r\xC3\xB6ot\r\n\r\n"
-              "[Selected Tables]\r\n=\r\nBig=SELECT * FROM b\r\norders\r\n\r\n"
-              "[pgs settings]\r\nhost=pg\r\n\r\n");
+    EXPECT_EQ(read(), "[Available Queries]\r\nBig=SELECT * FROM b\r\n\r\n"
+                      "[Generic settings]\r\nlogfile=\r\nmode=3\r\n\r\n"
+                      "[MySQL settings]\r\nuser=r\xC3\xB6ot\r\n\r\n"
+                      "[Selected Tables]\r\n=\r\nBig=SELECT * FROM b\r\norders\r\n\r\n"
+                      "[pgs settings]\r\nhost=pg\r\n\r\n");
 }
 
 struct LoadCase {
@@ -123,19 +123,22 @@ struct LoadCase {
 TEST_F(ProfileFile, LoadCases) {
     const std::string long_value(100000, 'x');
     const LoadCase cases[] = {
-        {"key line first", "k=v\r\n[Generic settings]\r\nsrc=a\r\n", false,
-         {{L"Generic settings", L"src", L"-"}}, 3},
+        {"key line first", "k=v\r\n[Generic settings]\r\nsrc=a\r\n", false, {{L"Generic settings", L"src", L"-"}}, 3},
         {"empty file", "", false, {}, 3},
         {"only blank lines", "\r\n   \r\n\r\n", false, {}, 3},
-        {"merge and first wins", "[s]\r\nk=1\r\n[t]\r\n[s]\r\nk=2\r\nj=3\r\n", true,
-         {{L"s", L"k", L"1"}, {L"s", L"j", L"3"}}, 5},
+        {"merge and first wins",
+         "[s]\r\nk=1\r\n[t]\r\n[s]\r\nk=2\r\nj=3\r\n",
+         true,
+         {{L"s", L"k", L"1"}, {L"s", L"j", L"3"}},
+         5},
         {"blanks around header", "  [x]  \r\nk=v\r\n", true, {{L"x", L"k", L"v"}}, 4},
-        {"split at first equals", "[s]\r\n key = v = w  \r\n", true,
-         {{L"s", L"key", L" v = w"}}, 4},
-        {"bare key", "[Selected Tables]\r\norders\r\n", true,
-         {{L"Selected Tables", L"orders", L""}}, 3},
-        {"bare key first wins", "[Selected Tables]\r\norders\r\norders=SELECT 1\r\nq=1\r\nq\r\n",
-         true, {{L"Selected Tables", L"orders", L""}, {L"Selected Tables", L"q", L"1"}}, 3},
+        {"split at first equals", "[s]\r\n key = v = w  \r\n", true, {{L"s", L"key", L" v = w"}}, 4},
+        {"bare key", "[Selected Tables]\r\norders\r\n", true, {{L"Selected Tables", L"orders", L""}}, 3},
+        {"bare key first wins",
+         "[Selected Tables]\r\norders\r\norders=SELECT 1\r\nq=1\r\nq\r\n",
+         true,
+         {{L"Selected Tables", L"orders", L""}, {L"Selected Tables", L"q", L"1"}},
+         3},
         {"brackets inside name", "[a]b]\r\n[]\r\nk=v\r\n", true, {{L"", L"k", L"v"}}, 5},
         {"tabs stay", "[s]\r\n\tk=v\t\r\n", true, {{L"s", L"\tk", L"v\t"}}, 4},
         {"LF only", "[s]\nk=v\nj=w\n", true, {{L"s", L"k", L"v"}, {L"s", L"j", L"w"}}, 4},
@@ -145,8 +148,11 @@ TEST_F(ProfileFile, LoadCases) {
         {"second BOM is text", "\xEF\xBB\xBF\xEF\xBB\xBF[s]\r\nk=v\r\n", false, {}, 3},
         {"BOM only at the start", "[s]\r\n\xEF\xBB\xBFk=v\r\n", true, {{L"s", L"\uFEFFk", L"v"}}, 4},
         {"CR only is one line", "[s]\rk=v\r", false, {}, 3},
-        {"100 KB line", "[s]\r\nq=" + long_value + "\r\nk=v\r\n", true,
-         {{L"s", L"q", std::wstring(long_value.begin(), long_value.end())}, {L"s", L"k", L"v"}}, 4},
+        {"100 KB line",
+         "[s]\r\nq=" + long_value + "\r\nk=v\r\n",
+         true,
+         {{L"s", L"q", std::wstring(long_value.begin(), long_value.end())}, {L"s", L"k", L"v"}},
+         4},
         {"UTF-8 text", "[s]\r\nu=\xC3\xA9\xF0\x9F\x98\x80\r\n", true, {{L"s", L"u", L"\u00e9\U0001F600"}}, 4},
     };
     for (const auto& c : cases) {

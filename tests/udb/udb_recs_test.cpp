@@ -14,10 +14,9 @@ public:
     int appended = 0;
 };
 
-} // namespace
+}  // namespace
 
-TEST(UdbRecordset, FreshRecordsetIsAtEndWithNoRecord)
-{
+TEST(UdbRecordset, FreshRecordsetIsAtEndWithNoRecord) {
     fake_recordset t(L"t", true);
     EXPECT_TRUE(t.is_eof());
     EXPECT_EQ(t.get_item(), nullptr);
@@ -40,30 +39,35 @@ TEST(UdbRecordset, FreshRecordsetIsAtEndWithNoRecord)
     EXPECT_EQ(q.table_name(), L"q");
 }
 
-TEST(UdbRecordset, CountsBeyond32Bits)
-{
+TEST(UdbRecordset, CountsBeyond32Bits) {
     fake_recordset t(L"big", true);
     t.set_count(5'000'000'000LL);
     EXPECT_EQ(t.rec_count(), 5'000'000'000LL);
 }
 
-TEST(UdbRecordset, AddIndexKeepsFirstNameAndFirstKey)
-{
-    struct Step { const wchar_t* name; bool unique, primary; };
-    struct Case { std::vector<Step> steps; std::vector<std::wstring> kept; int key_pos; } cases[] = {
+TEST(UdbRecordset, AddIndexKeepsFirstNameAndFirstKey) {
+    struct Step {
+        const wchar_t* name;
+        bool unique, primary;
+    };
+    struct Case {
+        std::vector<Step> steps;
+        std::vector<std::wstring> kept;
+        int key_pos;
+    } cases[] = {
         {{{L"PRIMARY", true, true}, {L"idx", false, false}, {L"Idx", true, false}}, {L"PRIMARY", L"idx"}, 0},
-        {{{L"plain", false, false}, {L"uniq", true, false}, {L"PRIMARY", true, true}}, {L"plain", L"uniq", L"PRIMARY"}, 1},
+        {{{L"plain", false, false}, {L"uniq", true, false}, {L"PRIMARY", true, true}},
+         {L"plain", L"uniq", L"PRIMARY"},
+         1},
         {{{L"a", false, false}, {L"b", false, false}}, {L"a", L"b"}, -1},
         // a dropped duplicate does not take the key position
         {{{L"a", false, false}, {L"A", true, true}, {L"k", true, false}}, {L"a", L"k"}, 1},
     };
     for (const Case& c : cases) {
         fake_recordset t(L"t", true);
-        for (const Step& s : c.steps)
-            t.add_index(udb_index(s.name, s.unique, s.primary, {L"col"}));
+        for (const Step& s : c.steps) t.add_index(udb_index(s.name, s.unique, s.primary, {L"col"}));
         std::vector<std::wstring> kept;
-        for (const udb_index& i : t.indexes())
-            kept.push_back(i.name);
+        for (const udb_index& i : t.indexes()) kept.push_back(i.name);
         EXPECT_EQ(kept, c.kept);
         EXPECT_EQ(t.key_index_pos(), c.key_pos);
     }
@@ -71,11 +75,9 @@ TEST(UdbRecordset, AddIndexKeepsFirstNameAndFirstKey)
 
 // Deleted through the base: the derived part and the columns its schema owns
 // go with it.
-TEST(UdbRecordset, DeletedThroughBase)
-{
+TEST(UdbRecordset, DeletedThroughBase) {
     struct counted_column : t_ftd {
-        explicit counted_column(int& alive) : t_ftd(4, L"id", 3, false, false, ole_variant(), 0), alive(alive)
-        {
+        explicit counted_column(int& alive) : t_ftd(4, L"id", 3, false, false, ole_variant(), 0), alive(alive) {
             ++alive;
         }
         ~counted_column() override { --alive; }

@@ -20,10 +20,9 @@ private:
     const wchar_t* text_;
 };
 
-} // namespace
+}  // namespace
 
-TEST(UdbCustomConversion, WithoutInstanceNothingApplies)
-{
+TEST(UdbCustomConversion, WithoutInstanceNothingApplies) {
     const t_ftd c(4, L"c", 3, false, false, ole_variant(), 0);
     const ole_variant v(1);
     EXPECT_FALSE(udb_custom_conversion::is_acceptable1(c));
@@ -35,8 +34,7 @@ TEST(UdbCustomConversion, WithoutInstanceNothingApplies)
     EXPECT_EQ(udb_custom_conversion::handle2(v), L"");
 }
 
-TEST(UdbCustomConversion, FirstAcceptingRuleWins)
-{
+TEST(UdbCustomConversion, FirstAcceptingRuleWins) {
     udb_custom_conversion conv;
     conv.add_rule(std::make_unique<text_rule>(3, L"int4"));
     conv.add_rule(std::make_unique<text_rule>(3, L"second"));

@@ -7,8 +7,7 @@
 
 // Runs f and checks that it raises the internal assertion of that site.
 template <class F>
-void expect_assertion(F&& f, const char* file, int line)
-{
+void expect_assertion(F&& f, const char* file, int line) {
     try {
         f();
         ADD_FAILURE() << "no assertion, expected " << file << " " << line;

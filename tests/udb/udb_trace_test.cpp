@@ -12,23 +12,20 @@
 
 namespace {
 
-std::string slurp(const std::string& path)
-{
+std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-std::unique_ptr<t_ftd> col(std::uint16_t vt, std::uint32_t size, const wchar_t* name)
-{
+std::unique_ptr<t_ftd> col(std::uint16_t vt, std::uint32_t size, const wchar_t* name) {
     return std::make_unique<t_ftd>(size, name, vt, false, false, ole_variant(), 0);
 }
 
-} // namespace
+}  // namespace
 
-TEST(UdbTrace, DetailLinesCarryTheirValues)
-{
+TEST(UdbTrace, DetailLinesCarryTheirValues) {
     const std::string path = ::testing::TempDir() + "udb_trace_test.log";
     std::string text;
     {

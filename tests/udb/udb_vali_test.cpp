@@ -6,11 +6,9 @@
 
 namespace {
 
-std::wstring letters(std::size_t n, wchar_t first = L'a')
-{
+std::wstring letters(std::size_t n, wchar_t first = L'a') {
     std::wstring s;
-    for (std::size_t i = 0; i < n; ++i)
-        s.push_back(static_cast<wchar_t>(first + i % 26));
+    for (std::size_t i = 0; i < n; ++i) s.push_back(static_cast<wchar_t>(first + i % 26));
     return s;
 }
 
@@ -18,38 +16,32 @@ std::wstring letters(std::size_t n, wchar_t first = L'a')
 class min6_validator : public udb_validator {
 public:
     min6_validator() : udb_validator(30) {}
-    bool is_acceptable(const std::wstring& name) const override
-    {
+    bool is_acceptable(const std::wstring& name) const override {
         return udb_validator::is_acceptable(name) && name.size() >= 6;
     }
 };
 
-} // namespace
+}  // namespace
 
-TEST(UdbValidator, IsAcceptableRulesInOrder)
-{
+TEST(UdbValidator, IsAcceptableRulesInOrder) {
     udb_validator v(10);
     v.add_restricted_name(L"Select");
     v.add_illegal_char(L' ');
     v.add_illegal_char(L'-');
     v.add_existing_name(L"used");
-    struct Case { std::wstring name; bool want; } cases[] = {
-        {letters(10), true},
-        {letters(11), false},
-        {L"SELECT", false},
-        {L"selects", true},
-        {L"a b", false},
-        {L"a-b", false},
-        {L"used", true},  // existing names are not consulted here
+    struct Case {
+        std::wstring name;
+        bool want;
+    } cases[] = {
+        {letters(10), true}, {letters(11), false}, {L"SELECT", false}, {L"selects", true},
+        {L"a b", false},     {L"a-b", false},      {L"used", true},  // existing names are not consulted here
         {L"", true},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(v.is_acceptable(c.name), c.want) << testing::PrintToString(c.name);
+    for (const Case& c : cases) EXPECT_EQ(v.is_acceptable(c.name), c.want) << testing::PrintToString(c.name);
     EXPECT_TRUE(udb_validator(0).is_acceptable(letters(500)));
 }
 
-TEST(UdbValidator, IsDuplicatedIgnoresCase)
-{
+TEST(UdbValidator, IsDuplicatedIgnoresCase) {
     udb_validator v(30);
     v.add_existing_name(L"Orders");
     EXPECT_TRUE(v.is_duplicated(L"ORDERS"));
@@ -59,49 +51,46 @@ TEST(UdbValidator, IsDuplicatedIgnoresCase)
     EXPECT_TRUE(v.is_duplicated(L"\u00e9t\u00e9"));
 }
 
-TEST(UdbValidator, SafeNames)
-{
+TEST(UdbValidator, SafeNames) {
     udb_validator v(30);
     v.add_illegal_char(L' ');
     v.add_illegal_char(L'-');
     v.add_restricted_name(L"ABC");
     const std::wstring q29(29, L'q'), k25(25, L'k'), k26(26, L'k'), k24(24, L'k');
-    for (const std::wstring& n : {q29, q29.substr(0, 24) + L"00000", k25, k26, k24 + L"00000"})
-        v.add_existing_name(n);
+    for (const std::wstring& n : {q29, q29.substr(0, 24) + L"00000", k25, k26, k24 + L"00000"}) v.add_existing_name(n);
 
-    struct Case { std::wstring name; std::wstring want; } cases[] = {
-        {letters(40), letters(29)},                 // cut to max_len - 1
-        {q29, q29.substr(0, 24) + L"00001"},        // in use: 24 characters + counter
-        {L"abc", L"abc00000"},                      // restricted, short: no cut
+    struct Case {
+        std::wstring name;
+        std::wstring want;
+    } cases[] = {
+        {letters(40), letters(29)},           // cut to max_len - 1
+        {q29, q29.substr(0, 24) + L"00001"},  // in use: 24 characters + counter
+        {L"abc", L"abc00000"},                // restricted, short: no cut
         {L"order-date 2", L"order_date_2"},
-        {k25, k25 + L"00000"},                      // 25 + 5 fits the limit
+        {k25, k25 + L"00000"},  // 25 + 5 fits the limit
         {k26, k24 + L"00001"},
         {L"fine", L"fine"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(v.get_safe_name(c.name), c.want) << testing::PrintToString(c.name);
+    for (const Case& c : cases) EXPECT_EQ(v.get_safe_name(c.name), c.want) << testing::PrintToString(c.name);
     // nothing is recorded
     EXPECT_EQ(v.existing_names().size(), 5u);
     EXPECT_TRUE(v.mapped_pairs().empty());
 }
 
-TEST(UdbValidator, SafeNameUsesDerivedTest)
-{
+TEST(UdbValidator, SafeNameUsesDerivedTest) {
     min6_validator v;
     EXPECT_EQ(v.get_safe_name(L"max"), L"max00000");
     v.add_existing_name(L"max00000");
     EXPECT_EQ(v.get_safe_name(L"max"), L"max00001");
 }
 
-TEST(UdbValidator, SafeNameWithTinyLimitStillTerminates)
-{
+TEST(UdbValidator, SafeNameWithTinyLimitStillTerminates) {
     udb_validator v(5);
     v.add_existing_name(L"abcd");
     EXPECT_EQ(v.get_safe_name(L"abcd"), L"00000");
 }
 
-TEST(UdbValidator, ExhaustedCounterIsInternalError)
-{
+TEST(UdbValidator, ExhaustedCounterIsInternalError) {
     class never : public udb_validator {
     public:
         never() : udb_validator(0) {}
@@ -110,21 +99,17 @@ TEST(UdbValidator, ExhaustedCounterIsInternalError)
     expect_assertion([&] { v.get_safe_name(L"x"); }, "udb_vali", 54);
 }
 
-TEST(UdbValidator, ThousandsOfNamesStayCheap)
-{
+TEST(UdbValidator, ThousandsOfNamesStayCheap) {
     udb_validator v(30);
-    for (int i = 0; i < 20000; ++i)
-        v.add_existing_name(L"Table_" + std::to_wstring(i));
-    for (int i = 0; i < 20000; ++i)
-        v.add_restricted_name(L"word_" + std::to_wstring(i));
+    for (int i = 0; i < 20000; ++i) v.add_existing_name(L"Table_" + std::to_wstring(i));
+    for (int i = 0; i < 20000; ++i) v.add_restricted_name(L"word_" + std::to_wstring(i));
     int hits = 0;
     for (int i = 0; i < 20000; ++i)
         hits += v.is_duplicated(L"TABLE_" + std::to_wstring(i)) + !v.is_acceptable(L"WORD_" + std::to_wstring(i));
     EXPECT_EQ(hits, 40000);
 }
 
-TEST(UdbValidator, MappedPairsKeepFirst)
-{
+TEST(UdbValidator, MappedPairsKeepFirst) {
     udb_validator v(30);
     v.add_mapped_pair(L"a b", L"a_b");
     v.add_mapped_pair(L"a b", L"other");

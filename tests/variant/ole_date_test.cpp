@@ -17,9 +17,7 @@
 #include "tk/tk_log.h"
 
 struct ole_date_probe {
-    static bool seconds(ole_date& d, const char* text, std::size_t len) {
-        return d.process_milliseconds(text, len);
-    }
+    static bool seconds(ole_date& d, const char* text, std::size_t len) { return d.process_milliseconds(text, len); }
 };
 
 namespace {
@@ -188,13 +186,13 @@ TEST(OleDate, validity_limits) {
         plat_systemtime t;
         bool valid;
     } cases[] = {
-        {st(2020, 13, 1), false},                 // Invalid month
+        {st(2020, 13, 1), false},  // Invalid month
         {st(2020, 0, 1, 1), false},
-        {st(2020, 6, 0, 1), false},               // Invalid day and/or year
+        {st(2020, 6, 0, 1), false},  // Invalid day and/or year
         {st(0, 6, 15, 1), false},
-        {st(40, 6, 40, 1), false},                // day and year both above 31
-        {st(15, 6, 2020, 1), true},               // one above 31 is let through
-        {st(2020, 6, 15, 61), false},             // Invalid time
+        {st(40, 6, 40, 1), false},     // day and year both above 31
+        {st(15, 6, 2020, 1), true},    // one above 31 is let through
+        {st(2020, 6, 15, 61), false},  // Invalid time
         {st(2020, 6, 15, 1, 61), false},
         {st(2020, 6, 15, 1, 1, 61), false},
         {st(2020, 6, 15, 60, 60, 60), true},
@@ -263,7 +261,6 @@ TEST(OleDate, missing_seconds_text_is_internal_error_356) {
     }
 }
 
-
 TEST(OleDate, invalid_text_is_traced_at_level_2) {
     trace_capture log(2);
     ole_date a{std::string_view("abc")};
@@ -329,15 +326,16 @@ TEST(OleGuidExtractor, a_cut_guid_gives_no_plain_digits) {
     EXPECT_EQ(g.get_braced(), L"{6B29");
 
     // exactly the 36 characters after the brace: the plain form is whole
-    ole_guid_extractor e2{std::wstring_view(std::wstring(L"padding to reach length guid=") +
-                                            std::wstring(k_guid).substr(0, 37))};
+    ole_guid_extractor e2{
+        std::wstring_view(std::wstring(L"padding to reach length guid=") + std::wstring(k_guid).substr(0, 37))};
     ASSERT_TRUE(e2.found());
     EXPECT_EQ(e2.get_plain(), L"6B29FC40CA471067B31D00DD010662DA");
     EXPECT_EQ(e2.get_braced().size(), 37u);
 }
 
 TEST(OleGuidExtractor, narrow_text_is_utf8) {
-    std::string text = "Gr\xC3\xBC\xC3\x9F" "e, guid {6B29FC40-CA47-1067-B31D-00DD010662DA}";
+    std::string text = "Gr\xC3\xBC\xC3\x9F"
+                       "e, guid {6B29FC40-CA47-1067-B31D-00DD010662DA}";
     ole_guid_extractor g{std::string_view(text)};
     ASSERT_TRUE(g.found());
     EXPECT_EQ(g.position(), 12);  // counted in characters

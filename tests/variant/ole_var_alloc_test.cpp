@@ -37,10 +37,10 @@ TEST(OleVariantAlloc, scalar_cells_allocate_nothing) {
                   const struct {
                       const char* text;
                       VARTYPE vt;
-                  } cells[] = {{"1234567", VT_I4},      {"-98765.4321", VT_DECIMAL},
-                               {"3.14159", VT_R8},      {"2020-06-15 12:34:56", VT_DATE},
-                               {"1", VT_BOOL},          {"18446744073709551615", VT_UI8},
-                               {"12.34", VT_CY},        {"2.5", VT_R4}};
+                  } cells[] = {{"1234567", VT_I4}, {"-98765.4321", VT_DECIMAL},
+                               {"3.14159", VT_R8}, {"2020-06-15 12:34:56", VT_DATE},
+                               {"1", VT_BOOL},     {"18446744073709551615", VT_UI8},
+                               {"12.34", VT_CY},   {"2.5", VT_R4}};
                   for (const auto& c : cells) {
                       ole_variant v = ole_variant::from_string(c.text, c.vt);
                       ole_variant moved(std::move(v));
@@ -70,7 +70,10 @@ TEST(OleVariantAlloc, append_writes_into_the_callers_buffer_only) {
 }
 
 TEST(OleVariantAlloc, text_and_byte_cells_allocate_only_their_payload) {
-    EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("forty characters of text, more or less..", VT_BSTR); }), 1);
+    EXPECT_EQ(allocations_of([] {
+                  ole_variant v = ole_variant::from_string("forty characters of text, more or less..", VT_BSTR);
+              }),
+              1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_wstring(L"wide text", VT_BSTR); }), 1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("0xDEADBEEF", VT_BLOB); }), 1);
 }

@@ -29,7 +29,6 @@ pf_decimal dec(const char* t) {
     return d;
 }
 
-
 TEST(OleVariant, to_string_of_every_type) {
     plat_systemtime st;
     st.year = 2020, st.month = 6, st.day = 15, st.hour = 12, st.minute = 34, st.second = 56;
@@ -57,7 +56,9 @@ TEST(OleVariant, to_string_of_every_type) {
         {ole_variant(pf_currency{125000}), VT_CY, "12.5"},
         {ole_variant(dec("12.50")), VT_DECIMAL, "12.50"},
         {ole_variant(st), VT_DATE, "2020-06-15 12:34:56"},
-        {ole_variant(L"w\u00e9de"), VT_BSTR, "w\xc3\xa9" "de"},
+        {ole_variant(L"w\u00e9de"), VT_BSTR,
+         "w\xc3\xa9"
+         "de"},
         {ole_variant("narrow"), VT_BSTR, "narrow"},
         {ole_variant(std::vector<unsigned char>{0x01, 0xAB}), VT_ARRAY_UI1, "0x01AB"},
         {ole_variant(std::vector<unsigned char>{}), VT_ARRAY_UI1, ""},
@@ -108,7 +109,7 @@ TEST(OleVariant, from_string_table) {
         {"01AB", VT_BLOB, VT_ARRAY_UI1, "0x01AB"},
         {"0X01AB", VT_ARRAY_UI1, VT_ARRAY_UI1, "0x01AB"},
         {"01A", VT_BLOB, VT_EMPTY, ""},
-        {"1G", VT_BLOB, VT_ARRAY_UI1, "0x01"},    // a pair read as far as its digits reach
+        {"1G", VT_BLOB, VT_ARRAY_UI1, "0x01"},      // a pair read as far as its digits reach
         {"G1zz", VT_BLOB, VT_ARRAY_UI1, "0x0000"},  // no leading digit gives 0
         {"0x", VT_BLOB, VT_ARRAY_UI1, ""},
         {"some text", VT_BSTR, VT_BSTR, "some text"},
@@ -169,20 +170,29 @@ TEST(OleVariant, widest_mysql_decimal_is_exact) {
 
 TEST(OleVariant, printed_numbers_read_back_to_the_same_value) {
     std::vector<ole_variant> values = {
-        ole_variant(std::numeric_limits<signed char>::min()), ole_variant(std::numeric_limits<signed char>::max()),
-        ole_variant(std::numeric_limits<unsigned char>::max()), ole_variant(std::numeric_limits<short>::min()),
-        ole_variant(std::numeric_limits<short>::max()), ole_variant(std::numeric_limits<unsigned short>::max()),
-        ole_variant(std::numeric_limits<int>::min()), ole_variant(std::numeric_limits<int>::max()),
-        ole_variant(std::numeric_limits<unsigned>::max()), ole_variant(std::numeric_limits<long long>::min()),
+        ole_variant(std::numeric_limits<signed char>::min()),
+        ole_variant(std::numeric_limits<signed char>::max()),
+        ole_variant(std::numeric_limits<unsigned char>::max()),
+        ole_variant(std::numeric_limits<short>::min()),
+        ole_variant(std::numeric_limits<short>::max()),
+        ole_variant(std::numeric_limits<unsigned short>::max()),
+        ole_variant(std::numeric_limits<int>::min()),
+        ole_variant(std::numeric_limits<int>::max()),
+        ole_variant(std::numeric_limits<unsigned>::max()),
+        ole_variant(std::numeric_limits<long long>::min()),
         ole_variant(std::numeric_limits<long long>::max()),
-        ole_variant(std::numeric_limits<unsigned long long>::max()), ole_variant(true), ole_variant(false),
-        ole_variant(pf_currency{INT64_MIN}), ole_variant(pf_currency{INT64_MAX}), ole_variant(pf_currency{-1}),
-        ole_variant(dec("0.000000000000000000000000000001")), ole_variant(dec("-1.10")),
+        ole_variant(std::numeric_limits<unsigned long long>::max()),
+        ole_variant(true),
+        ole_variant(false),
+        ole_variant(pf_currency{INT64_MIN}),
+        ole_variant(pf_currency{INT64_MAX}),
+        ole_variant(pf_currency{-1}),
+        ole_variant(dec("0.000000000000000000000000000001")),
+        ole_variant(dec("-1.10")),
     };
     for (double d : {0.1, 1.0 / 3.0, -2.5e-300, 4.9e-324, 1.7976931348623157e308, 123456789.123456789, -0.0})
         values.emplace_back(d);
-    for (float f : {0.1f, 1.0f / 3.0f, 3.4028235e38f, 1.0e-45f, 16777217.0f, 123.456f})
-        values.emplace_back(f);
+    for (float f : {0.1f, 1.0f / 3.0f, 3.4028235e38f, 1.0e-45f, 16777217.0f, 123.456f}) values.emplace_back(f);
 
     for (const ole_variant& v : values) {
         const std::string text = v.to_string();
@@ -190,7 +200,10 @@ TEST(OleVariant, printed_numbers_read_back_to_the_same_value) {
         ASSERT_EQ(back.vartype(), v.vartype()) << text;
         const pf_variant &a = v.get_var(), &b = back.get_var();
         switch (v.vartype()) {
-        case VT_R8: EXPECT_EQ(std::signbit(a.r8), std::signbit(b.r8)) << text; EXPECT_EQ(a.r8, b.r8) << text; break;
+        case VT_R8:
+            EXPECT_EQ(std::signbit(a.r8), std::signbit(b.r8)) << text;
+            EXPECT_EQ(a.r8, b.r8) << text;
+            break;
         case VT_R4: EXPECT_EQ(a.r4, b.r4) << text; break;
         case VT_CY: EXPECT_EQ(a.cy, b.cy) << text; break;
         case VT_DECIMAL: EXPECT_EQ(a.dec, b.dec) << text; break;
@@ -240,9 +253,9 @@ TEST(OleVariant, copies_are_deep_and_keep_side_values) {
 TEST(OleVariant, assignment_replaces_old_payload_in_every_branch) {
     plat_systemtime st;
     st.year = 2001, st.month = 2, st.day = 3, st.hour = 4;
-    const ole_variant sources[] = {ole_variant(st), ole_variant(5LL), ole_variant(7ULL),
-                                   ole_variant(std::vector<unsigned char>{0xAA}), ole_variant(L"t"),
-                                   ole_variant(), ole_variant(dec("1.5"))};
+    const ole_variant sources[] = {
+        ole_variant(st),   ole_variant(5LL), ole_variant(7ULL),      ole_variant(std::vector<unsigned char>{0xAA}),
+        ole_variant(L"t"), ole_variant(),    ole_variant(dec("1.5"))};
     for (const auto& src : sources) {
         ole_variant targets[] = {ole_variant(L"old text"), ole_variant(std::vector<unsigned char>{1, 2}),
                                  ole_variant(-3LL)};
@@ -316,7 +329,7 @@ TEST(OleVariant, get_bytes_of_empty_array_and_other_types) {
     unsigned char* p = v.allocate_safe_array(4);
     p[3] = 0xEE;
     EXPECT_EQ(v.allocate_safe_array(4), v.get_var().array->data());  // same size: kept
-    v.allocate_safe_array(6);                                         // resized, bytes kept
+    v.allocate_safe_array(6);                                        // resized, bytes kept
     EXPECT_EQ(v.to_string(), "0x000000EE0000");
 }
 

@@ -1,9 +1,9 @@
 // The databases page with its please-wait and overwrite dialogs, against the
 // private test servers.
 #include <QCheckBox>
-#include <QPushButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -201,7 +201,7 @@ TEST_F(DatabasesPageTest, the_drop_down_selects_only_the_item_of_the_whole_name)
         std::string text;
         std::string shown;
     } cases[] = {
-        {shop, shop},                                          // begins an item's name: left alone
+        {shop, shop},                                                        // begins an item's name: left alone
         {QString::fromStdString(archive).toUpper().toStdString(), archive},  // the same name in capitals
         {archive, archive},
     };
@@ -243,7 +243,7 @@ TEST_F(DatabasesPageTest, picking_a_database_fills_an_empty_destination_and_clea
     EXPECT_EQ(conv->available_queries.size(), 1u);
     EXPECT_EQ(conv->views.size(), 1u);
 
-    pick("mysql");  // another database: the choices are void
+    pick("mysql");                                 // another database: the choices are void
     EXPECT_EQ(c().text_a(dbs_id::dest), s.src());  // not empty: kept
     EXPECT_TRUE(conv->selected_tables.empty());
     EXPECT_TRUE(conv->selected_queries.empty());

@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <QLineEdit>
-#include <QTest>
 #include <QRadioButton>
+#include <QTest>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -33,8 +33,8 @@ protected:
 
     WizardTest() : handler(pgs_error_map) {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        registry = std::filesystem::temp_directory_path() /
-                   ("wz_reg_" + std::to_string(getpid()) + "_" + std::to_string(std::hash<std::string>{}(test) % 100000));
+        registry = std::filesystem::temp_directory_path() / ("wz_reg_" + std::to_string(getpid()) + "_" +
+                                                             std::to_string(std::hash<std::string>{}(test) % 100000));
         std::filesystem::remove_all(registry);
         setenv("VEK_REGISTRY_DIR", registry.c_str(), 1);
         handler.load_err_map(mysql_error_map);

@@ -120,9 +120,9 @@ TEST_F(WizardTest, the_postgresql_port_is_empty_for_the_default_or_1_to_65535) {
     const struct {
         const char* text;
         int stored;  // -1: refused
-    } cases[] = {{"", 0},       {"  ", 0},       {"5433", 5433}, {" 5433 ", 5433}, {"65535", 65535}, {"1", 1},
-                 {"abc", -1},   {"-1", -1},      {"0", -1},      {"65536", -1},    {"5432x", -1},    {"+5432", -1},
-                 {"99999999999", -1}};
+    } cases[] = {{"", 0},       {"  ", 0},     {"5433", 5433},     {" 5433 ", 5433}, {"65535", 65535},
+                 {"1", 1},      {"abc", -1},   {"-1", -1},         {"0", -1},        {"65536", -1},
+                 {"5432x", -1}, {"+5432", -1}, {"99999999999", -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         go_to(pgs_index);
@@ -247,12 +247,13 @@ std::string write_profile(const std::filesystem::path& dir, const std::string& t
 TEST_F(WizardTest, a_loaded_profile_fills_the_pages) {
     const server_address my = mysql_test_server();
     start();
-    const std::string path = write_profile(registry / "profiles",
-                                           "[Generic settings]\r\nsrc=shop\r\ndest=shop_pg\r\nmode=1\r\n"
-                                           "[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
-                                               "\r\nuser=" + my.user + "\r\npassword=" + my.password +
-                                               "\r\n[pgs settings]\r\nhost=db2.example.org\r\nuser=loader\r\n"
-                                               "password=pg secret\r\n[Selected Tables]\r\n[Available Queries]\r\n");
+    const std::string path =
+        write_profile(registry / "profiles", "[Generic settings]\r\nsrc=shop\r\ndest=shop_pg\r\nmode=1\r\n"
+                                             "[MySQL settings]\r\nhost=" +
+                                                 my.host + "\r\nport=" + std::to_string(my.port) +
+                                                 "\r\nuser=" + my.user + "\r\npassword=" + my.password +
+                                                 "\r\n[pgs settings]\r\nhost=db2.example.org\r\nuser=loader\r\n"
+                                                 "password=pg secret\r\n[Selected Tables]\r\n[Available Queries]\r\n");
     gui.presenter.file_answers.push_back(QString::fromStdString(path));
     controls(welcome_index).as<QPushButton>(welcome_id::load_profile).click();
     ASSERT_EQ(gui.presenter.file_requests.size(), 1u);

@@ -1,7 +1,7 @@
 // The dravik program itself: where no display can be opened it says so and
 // ends with -1 instead of letting the window framework abort.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>

@@ -62,10 +62,11 @@ protected:
                                     const std::string& tables) {
         const server_address my = mysql_test_server();
         const server_address pg = pg_test_server();
-        return "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest + "\r\nmode=0\r\n[MySQL settings]\r\nhost=" +
-               my.host + "\r\nport=" + std::to_string(my.port) + "\r\nuser=" + my.user + "\r\npassword=" +
-               mysql_password + "\r\n[pgs settings]\r\nhost=" + pg.host + "\r\nuser=" + pg.user + "\r\npassword=" +
-               pg.password + "\r\n[Selected Tables]\r\n" + tables + "[Available Queries]\r\n";
+        return "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest +
+               "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
+               "\r\nuser=" + my.user + "\r\npassword=" + mysql_password + "\r\n[pgs settings]\r\nhost=" + pg.host +
+               "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n[Selected Tables]\r\n" + tables +
+               "[Available Queries]\r\n";
     }
 };
 
@@ -76,12 +77,13 @@ TEST_F(QuickLaunchTest, a_good_profile_converts_at_once_and_ends_with_0) {
     remember_last_session("elsewhere", "elsewhere");
     const std::string path =
         write_profile("shop profile.vek", profile_text(dbs.src(), dbs.dest(), mysql_test_server().password,
-                                                      "customers\r\norders\r\nrich=SELECT id, total FROM orders WHERE "
-                                                      "total > 10\r\n"));
+                                                       "customers\r\norders\r\nrich=SELECT id, total FROM orders WHERE "
+                                                       "total > 10\r\n"));
     std::vector<int> pages;
     // A path with a blank, given unquoted: the arguments make one path.
     const std::string folder = path.substr(0, path.rfind('/') + 1);
-    EXPECT_EQ(run_program({folder + "shop", "profile.vek"}, &pages), 0) << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+    EXPECT_EQ(run_program({folder + "shop", "profile.vek"}, &pages), 0)
+        << (box_texts().empty() ? "" : box_texts()[0].toStdString());
     EXPECT_EQ(pages, (std::vector<int>{vek_page::progress, vek_page::finish}));
     EXPECT_TRUE(gui.presenter.boxes.empty());
     // Mode 0 dropped the old destination before the run made it again.

@@ -37,8 +37,9 @@ inline void load_shop(mysql_admin& my) {
             "('C-300','Key ring',3.99,0.02,0,'Emoji \xF0\x9F\x98\x80 inside')");
     my.exec("CREATE TABLE orders (id BIGINT NOT NULL PRIMARY KEY, customer_id INT UNSIGNED NOT NULL, "
             "placed DATETIME NOT NULL, status ENUM('new','paid','sent') NOT NULL DEFAULT 'new', total DECIMAL(12,2))");
-    my.exec("INSERT INTO orders VALUES (1,1,'2024-01-05 09:30:00','sent',32.40),(2,2,'2024-01-06 18:02:11','paid',7.50),"
-            "(3,2,'2024-02-10 12:00:00','new',NULL),(4,4,'2024-03-01 23:59:59','sent',49.80)");
+    my.exec(
+        "INSERT INTO orders VALUES (1,1,'2024-01-05 09:30:00','sent',32.40),(2,2,'2024-01-06 18:02:11','paid',7.50),"
+        "(3,2,'2024-02-10 12:00:00','new',NULL),(4,4,'2024-03-01 23:59:59','sent',49.80)");
     my.exec("CREATE TABLE attachments (id INT NOT NULL PRIMARY KEY, file_name VARCHAR(100), content BLOB)");
     my.exec("INSERT INTO attachments VALUES (1,'logo.bin',x'89504E470D0A1A0A0000000D5C0A00'),(2,'empty.bin',''),"
             "(3,'none.bin',NULL)");

@@ -18,14 +18,14 @@ TEST(ProgressPosition, counts_entries_and_the_current_entrys_records_in_64_bits)
         std::uint64_t entries, done, records, records_done;
         int position;
     } cases[] = {
-        {0, 0, 0, 0, 0},                      // nothing selected
-        {3, 1, 7, 5, 56},                     // 33 + (71 / 3)
-        {1, 0, 3, 2, 66},                     // each term truncated on its own
-        {4, 4, 0, 0, 100},                    // every entry done
-        {1, 0, 50'000'000, 45'000'000, 90},   // beyond what 32 bits hold
-        {2, 1, 10, 15, 100},                  // a table that grew since it was counted
-        {2, 3, 0, 0, 100},                    // counters read while the run moves on
-        {1, 0, 1ull << 62, 1ull << 61, 50},   // no overflow anywhere
+        {0, 0, 0, 0, 0},                     // nothing selected
+        {3, 1, 7, 5, 56},                    // 33 + (71 / 3)
+        {1, 0, 3, 2, 66},                    // each term truncated on its own
+        {4, 4, 0, 0, 100},                   // every entry done
+        {1, 0, 50'000'000, 45'000'000, 90},  // beyond what 32 bits hold
+        {2, 1, 10, 15, 100},                 // a table that grew since it was counted
+        {2, 3, 0, 0, 100},                   // counters read while the run moves on
+        {1, 0, 1ull << 62, 1ull << 61, 50},  // no overflow anywhere
         {1, 0, UINT64_MAX, UINT64_MAX, 100},
     };
     for (const auto& c : cases)
@@ -77,8 +77,9 @@ TEST_F(RunTest, a_run_follows_its_progress_and_ends_on_the_finish_page) {
     save_shot(shell->sheet(), "page_finish_success");
 
     for (const char* table : {"customers", "products", "attachments"})
-        EXPECT_EQ(diff_rows(dbs.my, dbs.src(), table, dbs.dest(), table, table == std::string("products") ? "sku" : "id"),
-                  "");
+        EXPECT_EQ(
+            diff_rows(dbs.my, dbs.src(), table, dbs.dest(), table, table == std::string("products") ? "sku" : "id"),
+            "");
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text, total::text FROM big_orders ORDER BY id"),
               (db_rows{{"1", "32.40"}, {"4", "49.80"}}));
 
@@ -114,7 +115,8 @@ TEST_F(RunTest, a_run_follows_its_progress_and_ends_on_the_finish_page) {
     gui.presenter.box_answers = {g_button::no};
     save(QString::fromStdString(saved.string()));
     ASSERT_EQ(box_texts().size(), 1u);
-    EXPECT_EQ(box_texts()[0].toStdString(), "The file '" + saved.string() + "' already exists.\nDo you want to replace it?");
+    EXPECT_EQ(box_texts()[0].toStdString(),
+              "The file '" + saved.string() + "' already exists.\nDo you want to replace it?");
     EXPECT_EQ(gui.presenter.boxes[0].default_button, g_button::no);
     EXPECT_EQ(read_file(saved), "older");
     gui.presenter.box_answers = {g_button::yes};

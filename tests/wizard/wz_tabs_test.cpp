@@ -124,7 +124,7 @@ TEST_F(TablesPageTest, lists_the_tables_sorted_and_the_buttons_move_them) {
 
 TEST_F(TablesPageTest, the_tab_order_goes_from_the_left_list_through_the_buttons_to_the_right_list) {
     open_tables();
-    const int ids[] = {tabs_id::available, tabs_id::add,       tabs_id::add_all, tabs_id::remove,
+    const int ids[] = {tabs_id::available,  tabs_id::add,       tabs_id::add_all, tabs_id::remove,
                        tabs_id::remove_all, tabs_id::add_query, tabs_id::selected};
     std::vector<int> order;
     QWidget* w = &c().at(tabs_id::available);
@@ -280,7 +280,7 @@ TEST_F(QueryDialogTest, ok_wants_a_name_and_a_select) {
     const struct {
         const char* name;
         const char* query;
-        const char* said;   // null: accepted
+        const char* said;  // null: accepted
         const char* stored;
     } cases[] = {
         {"", "SELECT 1", "Table name is empty!", nullptr},

@@ -1,6 +1,7 @@
 // Draws the wizard's images into images/: the program icon (501), the
 // watermark of the exterior pages (311), the header image of the step
-// pages (312) and the eight frames of the please-wait icon (502 to 509). The PNGs are committed; run this only to change them:
+// pages (312) and the eight frames of the please-wait icon (502 to 509). The PNGs are committed; run this only to
+// change them:
 //   cmake --build build --target draw_images
 // (or: g++ -std=c++20 -fPIC draw_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw
 //  && QT_QPA_PLATFORM=offscreen /tmp/draw images)
