@@ -9,7 +9,7 @@
 namespace {
 
 TEST_F(ShellTest, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
-    make_shell({probe_spec{1}});
+    make_shell({probe_shape{1}});
     shell->open();
     gui.presenter.box_answers = {g_button::ok, g_button::yes};
     bool answer = false;

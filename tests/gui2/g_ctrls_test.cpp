@@ -15,7 +15,7 @@ namespace {
 
 class control_page : public probe_page {
 public:
-    control_page(wizard_shell& shell, std::vector<std::string>& log) : probe_page(shell, probe_spec{1}, log) {
+    control_page(wizard_shell& shell, std::vector<std::string>& log) : probe_page(shell, probe_shape{1}, log) {
         add_control(1, new QLineEdit(this));
         add_control(2, new QCheckBox("box", this));
         add_control(3, new QRadioButton("a", this));

@@ -18,7 +18,7 @@ namespace {
 class throwing_page : public probe_page {
 public:
     throwing_page(wizard_shell& shell, std::vector<std::string>& log, std::function<void()> raise)
-        : probe_page(shell, probe_spec{1}, log), m_raise(std::move(raise)) {
+        : probe_page(shell, probe_shape{1}, log), m_raise(std::move(raise)) {
         (new QVBoxLayout(this))->addWidget(add_control(100, new QPushButton("go", this)));
         on_click(100, [this] { m_raise(); });
     }
@@ -82,8 +82,8 @@ TEST_F(DispatchTest, an_exception_in_the_page_protocol_keeps_the_page) {
         int on_next() override { throw std::runtime_error("cannot go on"); }
     };
     make_shell();
-    shell->emplace_page<failing_next>(probe_spec{1}, log);
-    shell->emplace_page<probe_page>(probe_spec{2}, log);
+    shell->emplace_page<failing_next>(probe_shape{1}, log);
+    shell->emplace_page<probe_page>(probe_shape{2}, log);
     shell->open();
     shell->press_next();
     EXPECT_EQ(shell->current_index(), 0);

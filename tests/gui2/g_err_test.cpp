@@ -141,7 +141,7 @@ TEST_F(ErrorDialogTest, the_internal_error_dialog_copies_and_sends_its_text) {
 }
 
 TEST_F(ErrorDialogTest, a_level_one_error_uses_the_wizard_error_box) {
-    make_shell({probe_spec{1}});
+    make_shell({probe_shape{1}});
     shell->open();
     try {
         handler.handle(coded_exception(0, "the table is gone", 1), false);

@@ -29,7 +29,7 @@ void on_worker(F work) {
     worker.join();
 }
 
-struct probe_spec {
+struct probe_shape {
     int id;
     bool init = true;  // page_init
     int next = 0;      // on_next
@@ -41,18 +41,18 @@ struct probe_spec {
 
 class probe_page : public wizard_page {
 public:
-    probe_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log)
-        : wizard_page(shell, style_for(spec)), m_spec(spec), m_log(log) {}
+    probe_page(wizard_shell& shell, probe_shape shape, std::vector<std::string>& log)
+        : wizard_page(shell, style_for(shape)), m_shape(shape), m_log(log) {}
 
-    bool page_init() override { return record("init", m_spec.init); }
-    bool on_kill_active() override { return record("kill", m_spec.kill); }
+    bool page_init() override { return record("init", m_shape.init); }
+    bool on_kill_active() override { return record("kill", m_shape.kill); }
     int on_next() override {
         record("next", true);
-        return m_spec.next;
+        return m_shape.next;
     }
     int store_settings() override {
         record("back", true);
-        return m_spec.back;
+        return m_shape.back;
     }
     void on_help() override { record("help", true); }
     void on_timer() override { ++ticks; }
@@ -62,7 +62,7 @@ public:
     bool finish_answer = true;
 
 private:
-    static wizard_page_style style_for(const probe_spec& s) {
+    static wizard_page_style style_for(const probe_shape& s) {
         wizard_page_style style;
         style.dialog_id = s.id;
         style.buttons = s.buttons;
@@ -72,11 +72,11 @@ private:
         return style;
     }
     bool record(const char* what, bool answer) {
-        m_log.push_back(what + std::string(" ") + std::to_string(m_spec.id));
+        m_log.push_back(what + std::string(" ") + std::to_string(m_shape.id));
         return answer;
     }
 
-    probe_spec m_spec;
+    probe_shape m_shape;
     std::vector<std::string>& m_log;
 };
 
@@ -102,9 +102,9 @@ protected:
     std::unique_ptr<wizard_shell> shell;
     std::vector<std::string> log;
 
-    wizard_shell& make_shell(const std::vector<probe_spec>& pages = {}) {
+    wizard_shell& make_shell(const std::vector<probe_shape>& pages = {}) {
         shell = std::make_unique<wizard_shell>(L"Tessaline 1.0", 0, 0, 0, gui.services());
-        for (const probe_spec& p : pages) shell->emplace_page<probe_page>(p, log);
+        for (const probe_shape& p : pages) shell->emplace_page<probe_page>(p, log);
         return *shell;
     }
     probe_page& probe(int index) { return static_cast<probe_page&>(shell->page(index)); }

@@ -13,7 +13,7 @@ namespace {
 
 struct nav_case {
     const char* name;
-    std::vector<probe_spec> pages;
+    std::vector<probe_shape> pages;
     int start;                // the page open() shows
     std::string actions;      // 'n' Next, 'b' Back
     std::vector<int> expect;  // the current page after each action
@@ -38,8 +38,8 @@ TEST_P(Navigation, follows_the_page_protocol) {
     EXPECT_EQ(shell->sheet().header_title(), QString::fromStdWString(shell->current_page()->style().header_title));
 }
 
-const probe_spec p1{1}, p2{2}, p3{3}, p4{4};
-probe_spec with(probe_spec p, bool init, int next = 0, int back = 0, bool kill = true) {
+const probe_shape p1{1}, p2{2}, p3{3}, p4{4};
+probe_shape with(probe_shape p, bool init, int next = 0, int back = 0, bool kill = true) {
     p.init = init;
     p.next = next;
     p.back = back;
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, a_refused_move_keeps_the_current_page_untouched) {
-    probe_spec first = p1;
+    probe_shape first = p1;
     first.buttons = wiz_next;
     make_shell({first, with(p2, false), with(p3, false)});
     shell->open();
@@ -88,7 +88,7 @@ TEST_F(ShellTest, a_page_whose_init_fails_keeps_the_page_being_left_with_its_but
         }
         bool fail_with_report = false;
     };
-    probe_spec first = p1;
+    probe_shape first = p1;
     first.buttons = wiz_next;
     make_shell({first});
     auto& failing = shell->emplace_page<failing_page>(p2, log);
@@ -125,7 +125,7 @@ TEST_F(ShellTest, buttons_follow_the_page_and_a_page_init_has_the_last_word) {
             return true;
         }
     };
-    probe_spec finish = p3;
+    probe_shape finish = p3;
     finish.buttons = wiz_finish;
     make_shell({p1});
     shell->emplace_page<quiet_page>(p2, log);
@@ -207,7 +207,7 @@ TEST_F(ShellTest, a_disabled_cancel_button_cannot_be_pressed_by_any_way) {
 }
 
 TEST_F(ShellTest, finish_ends_the_wizard_when_the_page_allows_it) {
-    probe_spec last = p1;
+    probe_shape last = p1;
     last.buttons = wiz_finish;
     make_shell({last});
     shell->open();
@@ -223,12 +223,13 @@ TEST_F(ShellTest, finish_ends_the_wizard_when_the_page_allows_it) {
 TEST_F(ShellTest, enter_presses_next_and_f1_and_help_ask_the_page_for_its_topic) {
     class edit_page : public probe_page {
     public:
-        edit_page(wizard_shell& shell, probe_spec spec, std::vector<std::string>& log) : probe_page(shell, spec, log) {
+        edit_page(wizard_shell& shell, probe_shape shape, std::vector<std::string>& log)
+            : probe_page(shell, shape, log) {
             (new QVBoxLayout(this))->addWidget(edit = new QLineEdit(this));
         }
         QLineEdit* edit;
     };
-    probe_spec no_help = p2;
+    probe_shape no_help = p2;
     no_help.has_help = false;
     make_shell();
     auto& first = shell->emplace_page<edit_page>(p1, log);
