@@ -147,6 +147,8 @@ std::wstring make_pgs_def_val(const t_ftd* column) {
     case VT_UI1:
     case VT_UI2:
     case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
     case VT_INT:
     case VT_UINT: return is_plain_integer(text) ? text : std::wstring();
     case VT_R4:

@@ -100,9 +100,7 @@ TEST(PgsUtil, DefaultValues) {
         {16, 0, 0, ole_variant(L"-5"), L"-5"},
         {11, 0, 0, ole_variant(true), L"1"},
         {3, 0, 0, ole_variant(42), L"42"},
-        // Eight-byte integers and binaries never get one.
-        {20, 0, 1, ole_variant(L"7"), L""},
-        {21, 0, 2, ole_variant(L"7"), L""},
+        // Binaries never get one.
         {65, 0, 0, ole_variant(L"7"), L""},
         // Reals and decimals: the whole text must be a number.
         {5, 0, 0, ole_variant(L"1.5"), L"1.5"},
@@ -116,6 +114,10 @@ TEST(PgsUtil, DefaultValues) {
         {5, 0, 0, ole_variant(L"e"), L""},
         {5, 0, 0, ole_variant(L"1e"), L""},
         {6, 0, 0, ole_variant(L"-"), L""},
+        // 64-bit integers keep their default too, up to the type's ends.
+        {20, 0, 0, ole_variant(L"-9223372036854775808"), L"-9223372036854775808"},
+        {21, 0, 0, ole_variant(L"18446744073709551615"), L"18446744073709551615"},
+        {21, 0, 0, ole_variant(L"1.5"), L""},
         // Dates by the column's kind.
         {7, 0, 0, ole_variant(L"2020-01-02"), L"'2020-01-02 00:00:00'"},
         {7, 0, 1, ole_variant(L"2020-01-02 03:04:05"), L"'2020-01-02 03:04:05'"},
