@@ -78,4 +78,17 @@ TEST(OleVariantAlloc, text_and_byte_cells_allocate_only_their_payload) {
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("0xDEADBEEF", VT_BLOB); }), 1);
 }
 
+// A reader refilling a row in place: a text that fits the room of the one
+// before it takes no allocation.
+TEST(OleVariantAlloc, refilled_utf8_text_keeps_its_room) {
+    static ole_variant cell;
+    cell.attach_utf8("the first text of this cell, forty bytes");
+    EXPECT_EQ(allocations_of([] {
+                  cell.attach_utf8("a second text, shorter");
+                  cell.attach_utf8("and a third one of about the same size..");
+              }),
+              0);
+    EXPECT_EQ(cell.utf8_view(), "and a third one of about the same size..");
+}
+
 }  // namespace
