@@ -132,7 +132,8 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
     if (!win) throw tk_mail_assertion("sql_db", 59);
     tk_trace(1, "Step #1");
     std::size_t n = 0;
-    while (m_result && n < window_size) {
+    std::size_t bytes = 0;
+    while (m_result && n < window_size && bytes < window_bytes) {
         MYSQL_ROW row = mysql_fetch_row(m_result.get());
         if (!row) {
             // The end of the rows, or a connection that broke off mid-table.
@@ -141,6 +142,7 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
             break;
         }
         const unsigned long* lengths = mysql_fetch_lengths(m_result.get());
+        for (unsigned i = 0; i < m_field_count; ++i) bytes += lengths[i];
         std::unique_ptr<sql_record>& slot = (*win)[n];
         if (!slot) slot = std::make_unique<sql_record>();
         slot->fill(m_columns, lengths, row,

@@ -85,6 +85,9 @@ public:
     class sql_limited_query {
     public:
         static constexpr std::size_t window_size = 256;
+        // A window also ends once its rows hold this many bytes of cells, so
+        // that large rows are held a few at a time (a row is never split).
+        static constexpr std::size_t window_bytes = 4u << 20;
         using window = std::array<std::unique_ptr<sql_record>, window_size>;
 
         // sql_exception when the server rejects the statement.
@@ -102,8 +105,9 @@ public:
         const struct st_mysql_field* fields() const { return m_fields; }
         unsigned field_count() const { return m_field_count; }
         // Fills slots 0.. with the next rows (reusing the slots' records) and
-        // returns how many; fewer than window_size only at the end of the
-        // result. A lost connection is sql_exception, never the end.
+        // returns how many: window_size, fewer when they reach window_bytes,
+        // or fewer (none) at the end of the result. A lost connection is
+        // sql_exception, never the end.
         // first_record: number (from 1) of the first row, for value reports.
         std::size_t store_to(window* win, const std::wstring& source, std::int64_t first_record);
         bool at_end() const { return m_result == nullptr; }

@@ -192,6 +192,41 @@ TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord) {
     EXPECT_THROW(sql_record(nullptr, lengths, row), tk_mail_assertion);
 }
 
+// A record refilled from a row of the same columns keeps its fields: text
+// stays in the UTF-8 it came in and in the room it had, names stay shared.
+TEST(SqlRecord, RefillingKeepsTheFieldsAndTheirRoom) {
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_LONG, 0, 63, 11, "n")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    std::string a = "caf\xC3\xA9 au lait", n = "1";
+    char* row[2] = {a.data(), n.data()};
+    unsigned long lengths[2] = {a.size(), n.size()};
+    sql_record rec(&cols, lengths, row);
+    ASSERT_TRUE(rec[0].holds_utf8());
+    EXPECT_EQ(rec[0].to_wstring(), L"caf\u00E9 au lait");
+    const char* room = rec[0].utf8_view().data();
+    const udb_field* first = &rec[0];
+    const long names = cols[0].name.use_count();
+
+    a = "th\xC3\xA9 noir";
+    n = "2";
+    row[0] = a.data();
+    row[1] = n.data();
+    lengths[0] = a.size();
+    EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
+    EXPECT_EQ(&rec[0], first);
+    EXPECT_EQ(rec[0].utf8_view().data(), room);
+    EXPECT_EQ(rec[0].to_wstring(), L"th\u00E9 noir");
+    EXPECT_EQ(rec[0].size, a.size());
+    EXPECT_EQ(rec[1].to_string(), "2");
+    EXPECT_EQ(cols[0].name.use_count(), names);
+
+    // Text that is not UTF-8 is the conversion's error, as before.
+    a = "bad \xFF";
+    row[0] = a.data();
+    lengths[0] = a.size();
+    EXPECT_THROW(rec.fill(cols, lengths, row, {}), tk_exception_ex);
+}
+
 TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty) {
     MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "n2")};
     const sql_columns cols = sql_read_columns(f, 2);
