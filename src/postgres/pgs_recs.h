@@ -13,7 +13,6 @@
 #include "udb/udb_rel.h"
 
 namespace pqxx {
-class tablewriter;
 class dbtransaction;
 }  // namespace pqxx
 
@@ -80,7 +79,7 @@ public:
     const std::wstring& bare_table_name() const noexcept { return m_bare_name; }
     // "schema"."table" as sent in statements (UTF-8).
     const std::string& quoted_name() const noexcept { return m_quoted; }
-    bool loading() const noexcept { return m_writer != nullptr; }
+    bool loading() const noexcept { return m_copy != nullptr; }
 
     void init_schema();
     std::int64_t get_rec_count();
@@ -94,6 +93,9 @@ private:
     void flush();
     void abandon() noexcept;
     void fail_if_broken() const;
+
+    // Text and byte values from this size on are sent from the value itself.
+    static constexpr std::size_t piece_size = 64 * 1024;
 
     pgs_engine& m_engine;  // the server connection of the database that opened it
     std::int32_t m_current_row = -1;
@@ -110,6 +112,7 @@ private:
     std::vector<std::string> m_copy_columns;
     std::size_t m_fields = 0;  // fields taken from each record
     std::unique_ptr<pqxx::dbtransaction> m_transaction;
-    std::unique_ptr<pqxx::tablewriter> m_writer;
+    // Declared after the transaction: a COPY still open ends before it.
+    std::unique_ptr<pgs_copy_stream> m_copy;
     std::unique_ptr<pgs_row_reader> m_reader;
 };
