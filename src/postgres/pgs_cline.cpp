@@ -142,7 +142,7 @@ void pgs_copy_buffer::add_text(const ole_variant& value) {
     append_text(text, m_buf);
 }
 
-void pgs_copy_buffer::add_date(const ole_variant& value) {
+ole_date pgs_checked_date(const ole_variant& value) {
     const plat_systemtime& t = value.get_time();
     const ole_date d(t);
     if (!d.is_valid()) value_error("Invalid date value");
@@ -157,8 +157,7 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
             d.append_to(shown);
             value_error("Date value " + shown + " is not a calendar date");
         }
-        d.append_to(m_buf);
-        return;
+        return d;
     }
     // A time of day: PostgreSQL TIME holds 00:00:00 to 24:00:00. The source's
     // wider range (MySQL TIME is an interval) is refused, never folded.
@@ -172,6 +171,16 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
         if (p == 0) shown.erase(0, 11);
         value_error("Time value " + shown + " is outside the range of PostgreSQL TIME (00:00:00 to 24:00:00)");
     }
+    return d;
+}
+
+void pgs_append_date_text(const ole_variant& value, std::string& out) {
+    const ole_date d = pgs_checked_date(value);
+    if (d.kind() != ole_date::kind_time) {
+        d.append_to(out);
+        return;
+    }
+    const plat_systemtime& t = value.get_time();
     char buf[16];
     char* o = put2(buf, t.hour);
     *o++ = ':';
@@ -187,7 +196,7 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
         }
         o += 6;
     }
-    m_buf.append(buf, static_cast<std::size_t>(o - buf));
+    out.append(buf, static_cast<std::size_t>(o - buf));
 }
 
 void pgs_copy_buffer::add_bytes(const ole_variant& value) {
@@ -219,7 +228,7 @@ void pgs_copy_buffer::add(const ole_variant& value) {
         return;
     case VT_DATE:
         separate();
-        add_date(value);
+        pgs_append_date_text(value, m_buf);
         return;
     case VT_ARRAY_UI1:
         separate();

@@ -10,7 +10,16 @@
 
 #include "postgres/pgs_copy.h"
 
+class ole_date;
 class ole_variant;
+
+// A date value (VT_DATE) as PostgreSQL can hold it, checked as both COPY
+// formats check it: pgs_exception for an invalid date, a date that is not a
+// calendar date, a time of day outside 00:00:00 to 24:00:00. Gives its
+// ole_date (the kind says date, date and time, or time of day).
+ole_date pgs_checked_date(const ole_variant& value);
+// Its COPY text: "YYYY-MM-DD[ HH:MM:SS[.ffffff]]" or "HH:MM:SS[.ffffff]".
+void pgs_append_date_text(const ole_variant& value, std::string& out);
 
 class pgs_copy_buffer {
 public:
@@ -78,7 +87,6 @@ private:
         if (!m_first) m_buf.push_back('\t');
         m_first = false;
     }
-    void add_date(const ole_variant& value);
     void add_bytes(const ole_variant& value);
 
     void add_text(const ole_variant& value);

@@ -153,8 +153,18 @@ void pgs_recordset::open_copy() {
             statement += ")";
         }
         statement += " FROM STDIN";
+        std::vector<pgs_binary_kind> kinds;
+        if (m_prefer_binary && m_copy_columns.empty()) kinds = binary_columns();
+        if (!kinds.empty()) {
+            statement += " WITH (FORMAT binary)";
+            tk_trace(2, "Rows are copied in the binary format");
+        }
         m_copy = std::make_unique<pgs_copy_stream>(*m_transaction, statement);
         // Large cells go from the value itself, never copied whole.
+        if (!kinds.empty()) {
+            m_binary = std::make_unique<pgs_binary_rows>(std::move(kinds));
+            m_binary->set_piece_size(piece_size);
+        }
         m_lines.set_piece_size(piece_size);
     } catch (const tk_exception&) {
         abandon();
@@ -163,9 +173,27 @@ void pgs_recordset::open_copy() {
     }
 }
 
+std::vector<pgs_binary_kind> pgs_recordset::binary_columns() const {
+    std::vector<pgs_binary_kind> kinds;
+    for (std::size_t i = 0; i < m_fields && i < m_schema.size(); ++i) {
+        const auto* col = dynamic_cast<const pgs_ftd*>(m_schema[i]);
+        const std::optional<pgs_binary_kind> kind = col ? pgs_binary_kind_of(col->pgs_type) : std::nullopt;
+        if (!kind) {
+            tk_trace(2, "Column %d has no binary form (%s): rows are copied as text", static_cast<int>(i),
+                     col ? col->pgs_type.c_str() : "?");
+            return {};
+        }
+        kinds.push_back(*kind);
+    }
+    return kinds;
+}
+
 void pgs_recordset::flush() {
     try {
-        m_lines.send_to(*m_copy);
+        if (m_binary)
+            m_binary->send_to(*m_copy);
+        else
+            m_lines.send_to(*m_copy);
     } catch (const tk_exception&) {
         abandon();
         m_failed = true;
@@ -191,6 +219,19 @@ void pgs_recordset::append_record(const udb_record& record) {
             throw tk_exception("Table " + m_quoted + " is open for reading, not for appending", 0);
         open_copy();
     }
+    if (m_binary) {
+        m_binary->begin_row();
+        try {
+            for (std::size_t i = 0; i < n; ++i) m_binary->add(record[i]);
+        } catch (...) {
+            m_binary->drop_row();
+            throw;
+        }
+        m_binary->end_row();
+        // A large value is sent before the record can change.
+        if (m_binary->full() || m_binary->has_pieces()) flush();
+        return;
+    }
     m_lines.begin_row();
     try {
         for (std::size_t i = 0; i < n; ++i) m_lines.add(record[i]);
@@ -209,7 +250,10 @@ void pgs_recordset::complete() {
     if (!m_transaction) return;  // nothing appended, nothing made: no transaction, no COPY
     try {
         if (m_copy) {
-            if (!m_lines.empty()) m_lines.send_to(*m_copy);
+            if (m_binary)
+                m_binary->finish_to(*m_copy);
+            else if (!m_lines.empty())
+                m_lines.send_to(*m_copy);
             // The server reports a refused row when the COPY ends.
             m_copy->finish();
             m_copy.reset();
@@ -229,6 +273,7 @@ void pgs_recordset::complete() {
 
 void pgs_recordset::abandon() noexcept {
     m_lines.clear();
+    m_binary.reset();
     // The COPY ends as failed first, then the transaction rolls back.
     m_copy.reset();
     m_transaction.reset();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "postgres/pgs_cbin.h"
 #include "postgres/pgs_cline.h"
 #include "udb/udb_recs.h"
 #include "udb/udb_rel.h"
@@ -73,6 +74,13 @@ public:
     // field goes to the column of its name (COPY with a column list);
     // otherwise field i goes to column i.
     void take_fields_of(const udb_schema& source);
+    // The table was made here from its source's columns: rows go in COPY's
+    // binary format, each value encoded for its column's type, when every
+    // column has such a form (pgs_binary_kind_of); as text otherwise. Before
+    // the first append_record.
+    void prefer_binary_copy() noexcept { m_prefer_binary = true; }
+    // Rows go in the binary format (known once the COPY has started).
+    bool copies_binary() const noexcept { return m_binary != nullptr; }
 
     const std::wstring& db_name() const noexcept { return m_db_name; }
     const std::wstring& schema_name() const noexcept { return m_schema_name; }
@@ -90,6 +98,8 @@ private:
     void open_reader();
     pgs_row_reader& reader();
     void open_copy();
+    // The binary forms of the columns rows are copied to; empty when one has none.
+    std::vector<pgs_binary_kind> binary_columns() const;
     void flush();
     void abandon() noexcept;
     void fail_if_broken() const;
@@ -107,6 +117,8 @@ private:
     std::wstring m_bare_name;
     std::string m_quoted;
     pgs_copy_buffer m_lines;
+    bool m_prefer_binary = false;
+    std::unique_ptr<pgs_binary_rows> m_binary;  // rows in the binary format, when chosen
     // The columns the COPY names, in record order (UTF-8, quoted); empty: all
     // of them in table order.
     std::vector<std::string> m_copy_columns;
