@@ -180,14 +180,16 @@ namespace {
 
 // What is wrong with a cell that cannot be carried.
 std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned long len) {
-    const std::wstring shown =
-        L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" + col.name.str() + L"'";
+    // Only a date's or time's text is shown (a text cell may be huge, and not UTF-8).
+    const auto shown = [&] {
+        return L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" + col.name.str() + L"'";
+    };
     if (col.how == sql_column::path::time)
-        return L"The TIME value " + shown + L" is not a time of day (00:00:00 to 24:00:00)";
+        return L"The TIME value " + shown() + L" is not a time of day (00:00:00 to 24:00:00)";
     if (col.how == sql_column::path::date) {
         if (is_zero_date(std::string_view(cell, len)))
-            return L"The date value " + shown + L" is MySQL's zero date, which stands for no date";
-        return L"The date value " + shown + L" is not a calendar date";
+            return L"The date value " + shown() + L" is MySQL's zero date, which stands for no date";
+        return L"The date value " + shown() + L" is not a calendar date";
     }
     return L"The text of column '" + col.name.str() + L"' holds a NUL character at byte " +
            std::to_wstring(static_cast<const char*>(std::memchr(cell, 0, len)) - cell) +

@@ -225,8 +225,13 @@ void sql_recordset::start_reading() {
 }
 
 void sql_recordset::open_stream() {
+    // A table's rows come with the binary protocol; a query's keep the text
+    // protocol, as written SELECTs of any kind stand there.
+    using protocol = sql_database::sql_limited_query::protocol;
+    const bool binary =
+        !is_query() && !m_catalogue_only && sql_gate::reads_binary_rows(m_db->engine().server_version());
     m_stream = std::make_unique<sql_database::sql_limited_query>(
-        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql());
+        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql(), binary ? protocol::binary : protocol::text);
     for (const float_column& fc : m_float_columns)
         if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
             m_stream->read_float_exact(fc.index);
