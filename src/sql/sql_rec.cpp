@@ -121,15 +121,10 @@ void sql_set_cell(ole_variant& v, const sql_column& col, const char* cell, unsig
     const std::string_view text(cell, len);
     switch (col.how) {
     case sql_column::path::text:
-        // PostgreSQL text cannot hold a NUL character, and the value would end
-        // at it: the cell is reported, never cut.
-        if (len != 0 && std::memchr(cell, 0, len)) {
-            if (bad) *bad = true;
-            v = ole_variant();
-            return;
-        }
-        // Kept as the UTF-8 it is: it leaves as UTF-8 too.
-        v.attach_utf8(text);
+        // Kept as the UTF-8 it is: it leaves as UTF-8 too. PostgreSQL text
+        // cannot hold a NUL character, and the value would end at it: such a
+        // cell is reported, never cut.
+        if (!v.attach_utf8_whole(text) && bad) *bad = true;
         return;
     case sql_column::path::bytes:
         if (len)

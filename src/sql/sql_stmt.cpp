@@ -304,10 +304,8 @@ void sql_binary_rows::fetch_long_cell(udb_field& field, const sql_column& col, u
             // As sql_set_cell: never cut, reported or refused.
             bad = true;
             record.bad_cell(col, room, len, origin);
-            static_cast<ole_variant&>(field) = ole_variant();
-            return;
         }
-        field.commit_utf8(len);
+        if (!field.commit_utf8_whole(len)) bad = true;
         return;
     }
     case sql_column::path::bytes:

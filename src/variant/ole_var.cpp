@@ -472,14 +472,7 @@ void ole_variant::attach_string(std::string_view text) {
     var_.bstr = b;
 }
 
-void ole_variant::attach_utf8(std::string_view text) {
-    text = up_to_nul(text);
-    tk_trace(1, "ole_variant::attach_utf8('%.*s')", int(text.size()), text.data());
-    const std::size_t n = text.size();
-    char* room = utf8_room(n);
-    if (n) std::memcpy(room, text.data(), n);
-    commit_utf8(n);
-}
+void ole_variant::attach_utf8(std::string_view text) { attach_utf8_whole(up_to_nul(text)); }
 
 char* ole_variant::utf8_room(std::size_t n) {
     // The old text's room is kept for the new one; everything else goes.
@@ -491,17 +484,33 @@ char* ole_variant::utf8_room(std::size_t n) {
 }
 
 void ole_variant::commit_utf8(std::size_t n) {
-    const std::string_view text = up_to_nul(std::string_view(u8_.view().data(), n));
-    const std::size_t count = pf_utf8::count(text);
+    const std::size_t whole = up_to_nul(std::string_view(u8_.view().data(), n)).size();
+    commit_utf8_whole(whole);
+}
+
+bool ole_variant::attach_utf8_whole(std::string_view text) {
+    tk_trace(1, "ole_variant::attach_utf8('%.*s')", int(text.size()), text.data());
+    const std::size_t n = text.size();
+    char* room = utf8_room(n);
+    if (n) std::memcpy(room, text.data(), n);
+    return commit_utf8_whole(n);
+}
+
+bool ole_variant::commit_utf8_whole(std::size_t n) {
+    const std::string_view text(u8_.view().data(), n);
+    bool nul = false;
+    const std::size_t count = pf_utf8::count_without_nul(text, nul);
     if (count == std::string_view::npos) {
-        const std::string bad(text);
         u8_.commit(0, 0);
+        if (nul) return false;  // the value stays empty
+        const std::string bad(text);
         (void)tk_utf8_to_unicode(bad);  // throws the conversion's own exception
         throw tk_exception("Cannot convert to UNICODE string: ", 0);
     }
-    u8_.commit(text.size(), count);
+    u8_.commit(n, count);
     var_.vt = VT_BSTR;
     var_.bstr = nullptr;
+    return true;
 }
 
 void ole_variant::attach_wide(std::wstring_view text) {

@@ -115,6 +115,11 @@ public:
     // the same exception).
     char* utf8_room(std::size_t n);
     void commit_utf8(std::size_t n);
+    // The same for cells that must not be cut: text holding a NUL character
+    // leaves the value empty and gives false (text that is not UTF-8 still
+    // throws).
+    bool attach_utf8_whole(std::string_view text);
+    bool commit_utf8_whole(std::size_t n);
     // A byte array of n bytes left for the caller to write (an array of that
     // size is reused).
     unsigned char* binary_room(std::size_t n);

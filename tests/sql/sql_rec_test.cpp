@@ -84,7 +84,8 @@ TEST(SqlCellValue, TextAndBytes) {
     const auto text = field(MYSQL_TYPE_VAR_STRING, 0, 45);
     EXPECT_EQ(value(text, "caf\xC3\xA9s").to_wstring(), L"caf\u00E9s");
     // PostgreSQL text cannot hold a NUL: the cell is flagged, never cut.
-    for (const std::string& nul : {std::string("ab\0cd", 5), std::string("\0", 1), std::string("ab\0", 3)}) {
+    for (const std::string& nul : {std::string("ab\0cd", 5), std::string("\0", 1), std::string("ab\0", 3),
+                                   std::string(20, 'x') + std::string("\0tail", 5), std::string("\xFF\0", 2)}) {
         bool bad = false;
         EXPECT_TRUE(value(text, nul, &bad).is_empty());
         EXPECT_TRUE(bad);
