@@ -52,8 +52,8 @@ public:
     // any other.
     std::atomic<std::int64_t> n_records{0};       // the current table's source record count
     std::atomic<std::int64_t> n_records_done{0};  // records of the current table handled
-    std::atomic<std::uint32_t> n_tables{0};       // tables selected for the run
-    std::atomic<std::uint32_t> n_tables_done{0};  // tables and queries handled
+    std::atomic<std::uint32_t> n_tables{0};       // entries of the run: tables and queries
+    std::atomic<std::uint32_t> n_tables_done{0};  // entries handled
 
     std::vector<std::wstring> selected_tables;  // in the order they were added
     cnv_query_map selected_queries;             // the run adds the tables with empty texts

@@ -65,6 +65,8 @@ public:
     // it reads back unchanged (profile_fault() tells which). A missing file
     // and a mode outside 0 to 4 are level-1 tk_exceptions.
     bool load_profile(const std::wstring& path);
+    // Applies a profile already read; false when a part does not apply.
+    bool load_profile(const udb_profile& profile);
     bool store_profile(const std::wstring& path);
     const udb_profile_fault& profile_fault() const { return m_profile_fault; }
 
@@ -82,6 +84,9 @@ private:
     // and the selected views as queries over the view. A view named exactly
     // like a query is reported and left out.
     cnv_query_map run_entries(error_handler& eh) const;
+    // The query a selected view is read with (by the run, and by a run from
+    // a saved profile).
+    std::wstring view_query(const std::wstring& view) const;
     // Mode 0: drops the destination database when it exists.
     void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,

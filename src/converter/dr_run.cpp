@@ -160,7 +160,6 @@ void dravik_convertor::run_steps(error_handler& eh) {
     if (m_hooks && selected_tables.empty() && selected_queries.empty() && m_hooks->select_all_when_empty())
         selected_tables = src_db->table_names();
 
-    n_tables.store(static_cast<std::uint32_t>(selected_tables.size()), std::memory_order_relaxed);
     tk_trace_w(3, L"Converting database %s (%d tables)", src.c_str(), static_cast<int>(selected_tables.size()));
     if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
 
@@ -168,6 +167,8 @@ void dravik_convertor::run_steps(error_handler& eh) {
     // query wins.
     for (const std::wstring& table : selected_tables) selected_queries.try_emplace(table, std::wstring());
     const cnv_query_map entries = run_entries(eh);
+    // Progress counts every entry the run takes: tables, queries and views.
+    n_tables.store(static_cast<std::uint32_t>(entries.size()), std::memory_order_relaxed);
     const std::map<std::wstring, cnv_dest_name> targets =
         plan_dest_names(src_db->table_names(), entries, dst_db->table_names());
 
@@ -191,13 +192,16 @@ cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
     for (const auto& view : views) {
-        const std::wstring sql = L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view.first));
-        if (entries.try_emplace(view.first, sql).second) continue;
+        if (entries.try_emplace(view.first, view_query(view.first)).second) continue;
         // The table of that name is the query's: the view is not lost silently.
         eh.set_context(view.first);
         eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);
     }
     return entries;
+}
+
+std::wstring dravik_convertor::view_query(const std::wstring& view) const {
+    return L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view));
 }
 
 // Ends the table's COPY and commits it. Its failure (a row the server
@@ -279,6 +283,11 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         finish_copy(eh, *dst_rs);
         dst_rs.reset();
         src_rs.reset();
+    } catch (const tk_final_exception&) {
+        // The run ends here (a stop, Abort, an error that ends the run): the
+        // rest of the source table is not read only to be dropped.
+        if (src_rs) src_rs->abandon();
+        throw;
     } catch (const tk_exception& e) {
         // The rows appended before the failure are kept: the COPY is ended
         // and committed before the error is shown.

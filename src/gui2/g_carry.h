@@ -75,7 +75,8 @@ bool g_carrier::deliver(Body body) {
             [&body, state, this] {
                 {
                     std::lock_guard<std::mutex> g(m_lock);
-                    if (state->abandoned) return;
+                    // Closed while it was queued: the worker takes its fallback.
+                    if (state->abandoned || m_closed) return;
                     state->running = true;
                 }
                 std::exception_ptr error;

@@ -37,7 +37,12 @@ save_file_dialog::save_file_dialog(g_presenter& presenter, QWidget* owner, const
 std::wstring save_file_dialog::with_extension(const std::wstring& chosen, const std::wstring& dotted) {
     const std::size_t slash = chosen.rfind(L'/');
     const std::wstring name = slash == std::wstring::npos ? chosen : chosen.substr(slash + 1);
-    return name.find(dotted) == std::wstring::npos ? chosen + dotted : chosen;
+    // A dot that starts the name (a hidden file) is no extension; one that
+    // ends it takes the extension after it.
+    const std::size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0) return chosen + dotted;
+    if (dot + 1 == name.size()) return chosen + dotted.substr(1);
+    return chosen;
 }
 
 bool save_file_dialog::run() {

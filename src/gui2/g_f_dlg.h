@@ -1,6 +1,8 @@
 #pragma once
 // The file dialogs that choose profile files: open (the file must exist)
-// and save (the default extension is added to a name that lacks it).
+// and save (the default extension is added to a name that has none). The
+// save dialog does not ask about an existing file: its caller does, once the
+// extension is in place.
 #include <string>
 #include <vector>
 
@@ -38,8 +40,8 @@ public:
                      const std::wstring& initial, const std::wstring& extension);
     bool run() override;
 
-    // The chosen path with the extension added unless the file's name
-    // already holds it (".vek").
+    // The chosen path with the extension added when the file's name has no
+    // extension of its own ("a" -> "a.vek"; "a.txt" stays).
     static std::wstring with_extension(const std::wstring& chosen, const std::wstring& dotted_extension);
 
 private:

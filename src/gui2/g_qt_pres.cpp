@@ -70,7 +70,10 @@ std::optional<QString> g_qt_presenter::open_file(const g_file_request& r) {
 }
 
 std::optional<QString> g_qt_presenter::save_file(const g_file_request& r) {
-    const QString path = QFileDialog::getSaveFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters));
+    // Replacing a file is asked by the caller, once the default extension
+    // has been added to the chosen name.
+    const QString path = QFileDialog::getSaveFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

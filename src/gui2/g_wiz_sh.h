@@ -101,6 +101,9 @@ public:
     bool open();
     bool ended() const noexcept { return m_ended; }
     end how_ended() const noexcept { return m_end; }
+    // Ends the sheet without asking the page: for a page that has settled
+    // its own way out (a run stopped after Cancel).
+    void end_wizard(end how) { end_with(how); }
 
     // The sheet's buttons and keys; each runs through the dispatcher.
     void press_next();

@@ -111,7 +111,7 @@ sql_result sql_database::do_query2(const std::string& utf8_sql) {
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql, protocol how)
-    : m_mysql(db.connection()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
+    : m_mysql(db.connection()), m_engine(db.engine()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     if (how == protocol::binary) {
         m_binary = std::make_unique<sql_binary_rows>(m_mysql, utf8_sql);
@@ -131,6 +131,17 @@ sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::
 
 sql_database::sql_limited_query::~sql_limited_query() {
     tk_trace(1, "sql_database::sql_limited_query::~sql_limited_query");
+}
+
+void sql_database::sql_limited_query::abandon() noexcept {
+    if (at_end()) return;
+    tk_trace(2, "sql_database::sql_limited_query::abandon");
+    // Reading the rest of a large table only to drop it would keep a stopped
+    // run waiting. Should the server not be reached, the rows are read
+    // after all.
+    m_engine.interrupt_statement();
+    m_binary.reset();
+    m_result.reset();
 }
 
 std::size_t sql_database::sql_limited_query::store_to(window* win, const std::wstring& source,

@@ -117,9 +117,14 @@ public:
         // first_record: number (from 1) of the first row, for value reports.
         std::size_t store_to(window* win, const std::wstring& source, std::int64_t first_record);
         bool at_end() const { return m_result == nullptr && m_binary == nullptr; }
+        // Ends the statement without reading the rows not fetched yet: the
+        // server is asked to stop sending them, and only what is already on
+        // its way is read and dropped. The connection stays usable.
+        void abandon() noexcept;
 
     private:
         st_mysql* m_mysql;
+        sql_engine& m_engine;
         const sql_value_reports& m_reports;
         std::string m_statement;  // for the report of a failure while streaming
         sql_result m_result;

@@ -68,6 +68,10 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         throw e;
     }
     m_connected = 1;
+    m_host = host;
+    m_user = user;
+    m_password = password;
+    m_port = port;
     set_charset();
 
     const char* info = mysql_get_server_info(m_mysql);
@@ -88,6 +92,25 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // destination (or a question to the user) holds the reader up.
     try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
     read_name_rules();
+}
+
+bool sql_engine::interrupt_statement() noexcept {
+    if (!m_connected) return false;
+    const unsigned long id = mysql_thread_id(m_mysql);
+    tk_trace(2, "sql_engine::interrupt_statement(%lu)", id);
+    MYSQL* other = mysql_init(nullptr);
+    if (!other) return false;
+    const unsigned int timeout = 10;
+    mysql_options(other, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
+    mysql_options(other, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    bool done = false;
+    if (mysql_real_connect(other, m_host.c_str(), m_user.c_str(), m_password.c_str(), nullptr, m_port, nullptr, 0)) {
+        const std::string kill = "KILL QUERY " + std::to_string(id);
+        done = mysql_query(other, kill.c_str()) == 0;
+    }
+    if (!done) tk_trace(2, "Cannot interrupt the statement: %s", mysql_error(other));
+    mysql_close(other);
+    return done;
 }
 
 void sql_engine::read_name_rules() {

@@ -78,6 +78,10 @@ public:
     // Sends one statement and throws sql_exception when it fails; any result is
     // read and freed.
     void execute(const std::string& utf8_sql);
+    // Asks the server, over a short connection of its own, to end the
+    // statement this connection runs (KILL QUERY); the connection itself
+    // stays. False when that could not be asked. Never throws.
+    bool interrupt_statement() noexcept;
 
     // Where the databases, recordsets and writers of this engine report the
     // values they cannot carry.
@@ -105,4 +109,7 @@ private:
     std::string m_charset;
     bool m_case_sensitive_names = false;
     sql_value_reports m_value_reports;
+    // Where the connection goes, for interrupt_statement.
+    std::string m_host, m_user, m_password;
+    unsigned m_port = 0;
 };

@@ -66,20 +66,7 @@ sql_schema_initializer::sql_schema_initializer(const sql_dialect& dialect, const
 
 bool sql_schema_initializer::can_have_auto_num(const t_ftd& col) {
     tk_trace(1, "sql_schema_initializer::can_have_auto_num");
-    switch (col.vartype) {
-    case VT_I2:
-    case VT_I4:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return true;
-    default: return false;
-    }
+    return sql_is_integer_code(col.vartype);
 }
 
 bool sql_schema_initializer::can_have_def_value(const t_ftd& col) {

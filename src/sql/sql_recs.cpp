@@ -135,6 +135,10 @@ sql_recordset::~sql_recordset() {
     clean();
 }
 
+void sql_recordset::abandon() noexcept {
+    if (m_stream) m_stream->abandon();
+}
+
 std::string sql_recordset::source_sql() const {
     if (is_query()) return sql_trim_query(tk_to_utf8(m_query_text));
     if (!m_select_sql.empty()) return m_select_sql;

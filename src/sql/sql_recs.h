@@ -49,6 +49,7 @@ public:
     void next() override;
     void prev() override;
     void reset() override;
+    void abandon() noexcept override;
 
     // SELECT COUNT(*) of the table or query.
     std::int64_t get_rec_count();

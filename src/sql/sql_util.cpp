@@ -28,23 +28,6 @@ constexpr unsigned max_decimal_scale_mariadb = 38;
 
 bool is_binary_code(unsigned t) { return t == VT_BLOB || t == VT_BLOB_OBJECT; }
 
-bool is_integer_code(unsigned t) {
-    switch (t) {
-    case VT_I2:
-    case VT_I4:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return true;
-    default: return false;
-    }
-}
-
 bool is_real_code(unsigned t) { return t == VT_R4 || t == VT_R8 || t == VT_CY || t == VT_DECIMAL; }
 
 // Text, date, or the literal of a string in single quotes.
@@ -411,7 +394,7 @@ std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
         if (c <= 0 || c >= 0x80) return {};
         narrow.push_back(static_cast<char>(c));
     }
-    if (is_integer_code(t)) {
+    if (sql_is_integer_code(t)) {
         if (!is_integer_text(narrow)) return {};
         tk_trace(1, "Int/long default value is correct");
         return text;
@@ -427,4 +410,21 @@ std::string get_fld_append_str(const udb_field& field, const t_ftd& column, cons
     const std::string def = column.b_not_null ? tk_to_utf8(make_mysql_def_val(column, dialect)) : std::string();
     sql_append_field(out, field, column.b_not_null != 0, def);
     return out;
+}
+
+bool sql_is_integer_code(unsigned t) {
+    switch (t) {
+    case VT_I2:
+    case VT_I4:
+    case VT_BOOL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
+    default: return false;
+    }
 }

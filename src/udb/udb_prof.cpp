@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/pf_error.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -259,4 +260,34 @@ bool udb_profile::load(const std::wstring& path) {
     // a single section (an empty one, say) is no profile: taking it as one
     // would run with every setting at its default.
     return in.eof() && !in.bad() && current != nullptr;
+}
+
+std::wstring udb_profile_fault_text(const udb_profile_fault& fault) {
+    using kind = udb_profile_fault::kind;
+    using part = udb_profile_fault::part;
+    std::wstring item;
+    switch (fault.item) {
+    case part::section_name: item = L"the section name '" + fault.section + L"'"; break;
+    case part::key: item = L"the name '" + fault.key + L"' in section '" + fault.section + L"'"; break;
+    case part::value: item = L"the value of '" + fault.key + L"' in section '" + fault.section + L"'"; break;
+    default: item = L"an item"; break;
+    }
+    std::wstring why;
+    switch (fault.what) {
+    case kind::line_break: why = item + L" holds a line break"; break;
+    case kind::nul_character: why = item + L" holds a NUL character"; break;
+    case kind::equals_in_key: why = item + L" holds an equals sign"; break;
+    case kind::header_shaped: why = item + L" would read back as a section header"; break;
+    case kind::edge_blanks: why = item + L" begins or ends with a blank"; break;
+    case kind::unconvertible: why = item + L" holds text that has no UTF-8 form"; break;
+    case kind::bad_path: why = L"the file name has no UTF-8 form"; break;
+    case kind::io_error: {
+        const std::string text = pf_error_text(fault.sys_error);
+        why = L"the file cannot be written";
+        if (!text.empty()) why += L" (" + tk_ansi_to_unicode(text) + L")";
+        break;
+    }
+    default: why = L"the reason is not known"; break;
+    }
+    return L"Profile cannot be saved: " + why + L".";
 }

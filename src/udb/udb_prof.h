@@ -35,6 +35,9 @@ struct udb_profile_fault {
     int sys_error = 0;     // errno for io_error
 };
 
+// The fault as a sentence for the user: "Profile cannot be saved: ...".
+std::wstring udb_profile_fault_text(const udb_profile_fault& fault);
+
 class udb_profile {
 public:
     using section_map = std::map<std::wstring, std::wstring, udb_utf16_less>;

@@ -32,6 +32,10 @@ public:
     // reports its failure by throwing. The owner calls it before deleting a
     // recordset it appended to; the destructor then only cleans up.
     virtual void complete();
+    // The run ends in the middle of this recordset and reads no more of it:
+    // a source may drop the rows it still has to send instead of reading them
+    // to the end. Only deleting the recordset may follow.
+    virtual void abandon() noexcept {}
 
     // Keeps the first index of each name (ignoring case) and remembers the
     // position of the first primary or unique index.

@@ -1,10 +1,10 @@
 // dravik: the windowed wizard that converts a MySQL database into a
-// PostgreSQL database page by page.
+// PostgreSQL database page by page, or at once from a profile named on the
+// command line (quick launch).
 
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
 #include "gui2/g_app.h"
@@ -14,7 +14,7 @@
 #include "gui2/g_err_ui.h"
 #include "gui2/g_qt_pres.h"
 #include "tk/tk_log.h"
-#include "wizard/vek_shel.h"
+#include "wizard/vek_main.h"
 
 int main(int argc, char** argv) {
     // A profile's "logfile" switches the trace on; until then it is off.
@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     init_common_controls(argc, argv);
 
     g_application app(argc, argv);
+    // What is left once the window framework took its own options.
+    const std::vector<std::string> args(argv + 1, argv + argc);
     g_qt_presenter presenter;
     g_desktop_bridges bridges(presenter);
     g_carrier carrier;
@@ -33,23 +35,8 @@ int main(int argc, char** argv) {
     dispatcher.set_error_box([&dialogs](const std::string& text) { dialogs.show_error(text); });
     app.set_dispatcher(&dispatcher);
     eh.set_dialogs(&dialogs);
-    vek_run_hooks hooks(eh);
 
-    int code = -1;
-    try {
-        dravik_convertor conv(eh, converter_form::wizard);
-        conv.set_run_hooks(&hooks);
-        vek_shell shell({presenter, carrier, dispatcher});
-        vek_add_pages(shell, conv);
-        code = vek_exit_code(shell.run(), conv, eh);
-    } catch (const tk_exception& e) {
-        // Reported by the handler (an internal error ends the program there).
-        eh.handle(e, true);
-        code = -1;
-    } catch (const std::exception& e) {
-        dialogs.show_error(e.what());
-        code = -1;
-    }
+    const int code = vek_run_program({presenter, carrier, dispatcher, eh}, args);
     app.set_dispatcher(nullptr);
     eh.set_dialogs(nullptr);
     return code;

@@ -1,54 +1,19 @@
 #include "wizard/vek_shel.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "tk/tk_log.h"
-
 #include "wizard/pg_conn.h"
 #include "wizard/pg_dbs.h"
+#include "wizard/pg_fin.h"
+#include "wizard/pg_prog.h"
 #include "wizard/pg_tabs.h"
-#include "wizard/pg_util.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
 
 namespace {
 constexpr int version_major = 1;
 constexpr int version_minor = 0;
-
-// Where the run begins (dialog 107): what is about to be converted. The
-// run itself is not started from here yet.
-class run_start_page : public wizard_page {
-public:
-    run_start_page(wizard_shell& shell, const dravik_convertor& conv)
-        : wizard_page(shell, vek_step_style(vek_page::progress, L"Step 6 of 6", L"Convert database")),
-          m_conv(conv),
-          m_summary(new QLabel(this)) {
-        m_summary->setWordWrap(true);
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_summary);
-        layout->addStretch(1);
-    }
-
-    bool page_init() override {
-        // As during a run: neither Back nor Next.
-        shell().set_wizard_buttons(0);
-        m_summary->setText(QString("Convert MySQL database %1 into PostgreSQL database %2: %3 tables, %4 queries, "
-                                   "%5 views.")
-                               .arg(QString::fromStdWString(m_conv.src), QString::fromStdWString(m_conv.dest))
-                               .arg(m_conv.selected_tables.size())
-                               .arg(m_conv.selected_queries.size())
-                               .arg(m_conv.views.size()));
-        return true;
-    }
-    void on_help() override { shell().display_help(); }
-
-private:
-    const dravik_convertor& m_conv;
-    QLabel* m_summary;
-};
 }  // namespace
 
 std::wstring vek_title() {
@@ -58,20 +23,19 @@ std::wstring vek_title() {
 vek_shell::vek_shell(wizard_services services)
     : wizard_shell(vek_title(), vek_res::icon, vek_res::watermark, vek_res::header, services) {}
 
-void vek_add_pages(wizard_shell& shell, dravik_convertor& conv) {
+void vek_add_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors) {
     shell.emplace_page<welcome_page>(conv, vek_profile_extension);
     shell.emplace_page<sql_settings_page2>(static_cast<mysql_converter_impl&>(conv));
     shell.emplace_page<pgs_settings_page_impl>(static_cast<pgs_converter_impl&>(conv));
     shell.emplace_page<sel_file_page>(conv);
     shell.emplace_page<vek_sel_tables_page>(conv);
     shell.emplace_page<vek_sel_views_page>(conv);
-    shell.emplace_page<run_start_page>(conv);
+    vek_add_run_pages(shell, conv, errors);
 }
 
-void vek_run_hooks::on_run_started() {
-    m_errors.clear_errors();
-    m_errors.reset_error_count();
-    if (wizard_shell* shell = wizard_shell::find()) shell->start_timer(timer_period_ms);
+void vek_add_run_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors) {
+    shell.emplace_page<progress_page>(conv, errors);
+    shell.emplace_page<vek_finish_page>(conv, errors, vek_profile_extension);
 }
 
 int vek_exit_code(wizard_shell::end how, const dravik_convertor& conv, const error_handler& errors) {

@@ -1,9 +1,8 @@
 #pragma once
-// The program's wizard: its title, its pages in their order, what it adds to
-// a run, and its exit code.
+// The program's wizard: its title, its pages in their order, and its exit
+// code.
 #include <string>
 
-#include "converter/cnv_hook.h"
 #include "gui2/g_wiz_sh.h"
 
 class dravik_convertor;
@@ -22,21 +21,11 @@ public:
 };
 
 // The pages of a normal start, in order: welcome, MySQL, PostgreSQL,
-// databases, tables, views, and the page where the run begins (107).
-void vek_add_pages(wizard_shell& shell, dravik_convertor& conv);
-
-// What the wizard adds to a run: it starts with an empty error list and
-// count, and starts the shell's 200 ms progress timer (from the run's thread).
-class vek_run_hooks : public cnv_run_hooks {
-public:
-    static constexpr unsigned timer_period_ms = 200;
-
-    explicit vek_run_hooks(error_handler& errors) : m_errors(errors) {}
-    void on_run_started() override;
-
-private:
-    error_handler& m_errors;
-};
+// databases, tables, views, then the run's pages.
+void vek_add_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors);
+// The run's pages: progress (the run starts when it is shown) and finish.
+// A quick launch shows these alone.
+void vek_add_run_pages(wizard_shell& shell, dravik_convertor& conv, error_handler& errors);
 
 // 0 only when the wizard was finished after a run that completed without a
 // reported error; -1 otherwise (cancelled, or errors).

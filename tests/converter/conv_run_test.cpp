@@ -174,9 +174,20 @@ TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
     EXPECT_EQ(dest("SELECT id, twice FROM cheap ORDER BY id"),
               (rows{{opt("1"), opt("9.00")}, {opt("3"), opt("19.98")}}));
     EXPECT_EQ(dest("SELECT id FROM twin"), (rows{{opt("2")}}));
-    // The views are not entered among the queries (a saved profile lists none).
+    // The run does not enter the views among the queries.
     EXPECT_EQ(conv->selected_queries.count(L"cheap"), 0u);
     EXPECT_EQ(conv->selected_queries.at(L"twin"), L"SELECT id FROM items WHERE id = 2");
+
+    // A saved profile lists each view as the query that reads it, so a run
+    // from it converts the same; the query named like a view keeps its place.
+    const std::wstring path = tk_utf8_to_unicode("/tmp/" + src_name + "_views.vek");
+    ASSERT_TRUE(conv->store_profile(path));
+    udb_profile saved;
+    ASSERT_TRUE(saved.load(path));
+    std::remove(tk_to_utf8(path).c_str());
+    const udb_profile::section_map want{
+        {L"cheap", L"SELECT * FROM `cheap`"}, {L"items", L""}, {L"twin", L"SELECT id FROM items WHERE id = 2"}};
+    EXPECT_EQ(saved.get_selected_tables(), want);
 }
 
 TEST_F(ConversionTest, check_dest_never_drops_in_the_other_modes) {
@@ -266,10 +277,15 @@ TEST_F(ConversionTest, a_failed_table_or_a_missing_one_is_reported_and_the_next_
     select({L"b_missing", L"good"});
     recording_hooks hooks;
     conv->set_run_hooks(&hooks);
-    std::uint32_t done_before_good = 0;
-    hooks.at_table = [&](const std::wstring&) { done_before_good = conv->n_tables_done.load(); };
+    std::uint32_t done_before_good = 0, entries = 0;
+    hooks.at_table = [&](const std::wstring&) {
+        done_before_good = conv->n_tables_done.load();
+        entries = conv->n_tables.load();
+    };
     run();
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    // The progress total counts the query with the tables.
+    EXPECT_EQ(entries, 3u);
     ASSERT_EQ(handler.errors().size(), 2u);
     EXPECT_EQ(handler.errors()[0].rfind("a_bad: ", 0), 0u) << handler.errors()[0];
     EXPECT_EQ(handler.errors()[1], "b_missing: Table b_missing not exists");

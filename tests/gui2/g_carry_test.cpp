@@ -93,4 +93,31 @@ TEST(Carrier, closing_releases_a_worker_that_waits) {
     EXPECT_FALSE(ran);
 }
 
+TEST(Carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_gets_to_it_first) {
+    // The GUI thread serves its events right after closing, racing the worker
+    // that wakes up to take its fallback.
+    for (int round = 0; round < 50; ++round) {
+        g_carrier carrier;
+        std::atomic<bool> waiting{false};
+        std::atomic<bool> ran{false};
+        int result = 0;
+        std::thread worker([&] {
+            waiting = true;
+            result = carrier.call(
+                [&] {
+                    ran = true;
+                    return 1;
+                },
+                2);
+        });
+        while (!waiting) std::this_thread::yield();
+        QTest::qSleep(2);
+        carrier.close();
+        QCoreApplication::processEvents();
+        worker.join();
+        ASSERT_FALSE(ran) << "round " << round;
+        ASSERT_EQ(result, 2);
+    }
+}
+
 }  // namespace

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(SaveFileDialog, adds_the_extension_when_the_file_name_lacks_it) {
+TEST(SaveFileDialog, adds_the_extension_when_the_file_name_has_none) {
     const struct {
         const wchar_t* chosen;
         const wchar_t* stored;
@@ -15,8 +15,13 @@ TEST(SaveFileDialog, adds_the_extension_when_the_file_name_lacks_it) {
         {L"/home/u/a.vek", L"/home/u/a.vek"},
         {L"/home/u/a", L"/home/u/a.vek"},
         {L"/home/u/x.vek/a", L"/home/u/x.vek/a.vek"},  // a folder's name does not count
+        {L"/home/u/x.y/a", L"/home/u/x.y/a.vek"},
         {L"/home/u/a.vek.bak", L"/home/u/a.vek.bak"},
-        {L"/home/u/a.VEK", L"/home/u/a.VEK.vek"},  // the search is case-sensitive
+        {L"/home/u/a.VEK", L"/home/u/a.VEK"},
+        {L"/home/u/shop.txt", L"/home/u/shop.txt"},      // the user's own extension stays
+        {L"/home/u/.profile", L"/home/u/.profile.vek"},  // a hidden file's leading dot is no extension
+        {L"/home/u/a.", L"/home/u/a.vek"},
+        {L"a", L"a.vek"},
     };
     for (const auto& c : cases) EXPECT_EQ(save_file_dialog::with_extension(c.chosen, L".vek"), c.stored) << c.chosen;
 }

@@ -398,6 +398,30 @@ TEST_F(SqlRecordsetTest, ALostConnectionMidTableIsAnErrorNotTheEnd) {
     sql_test_connect(*engine);
 }
 
+// A run that ends in the middle of a table does not read the rest only to
+// drop it: the server is asked to end the statement, and the connection
+// stays usable.
+TEST_F(SqlRecordsetTest, AbandonEndsTheStatementAndKeepsTheConnection) {
+    exec("CREATE TABLE `" + db + "`.big (id INT, pad VARCHAR(2000))");
+    exec("INSERT INTO `" + db + "`.big SELECT seq, REPEAT('p', 2000) FROM seq_1_to_20000");
+    for (bool read_to_the_end : {false, true}) {
+        SCOPED_TRACE(read_to_the_end);
+        trace_capture trace(2);
+        auto d = open();
+        auto rs = as_sql(d->get_table(L"big", 1));
+        rs->reset();
+        if (read_to_the_end)
+            for (; !rs->is_eof(); rs->next()) {}
+        rs->abandon();
+        // Only a statement still sending is interrupted.
+        EXPECT_EQ(trace.text().find("interrupt_statement") != std::string::npos, !read_to_the_end);
+        rs.reset();
+        d.reset();
+        ASSERT_EQ(mysql_query(engine->handle(), "SELECT 1"), 0) << mysql_error(engine->handle());
+        mysql_free_result(mysql_store_result(engine->handle()));
+    }
+}
+
 TEST_F(SqlRecordsetTest, RowsComeFromOneSnapshotWhileOthersWrite) {
     exec("CREATE TABLE `" + db + "`.s (id INT PRIMARY KEY, pad VARCHAR(2000)) ENGINE=InnoDB");
     exec("INSERT INTO `" + db + "`.s SELECT seq, REPEAT('p', 2000) FROM seq_1_to_5000");

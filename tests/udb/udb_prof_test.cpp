@@ -297,6 +297,26 @@ TEST_F(ProfileFile, StoreRefusesItemsThatWouldChangeAndWritesNothing) {
     EXPECT_EQ(entries(), std::vector<std::string>{"p.vek"});
 }
 
+TEST(ProfileFaultText, NamesTheItemAndWhy) {
+    using fault = udb_profile_fault;
+    const struct {
+        fault f;
+        const wchar_t* text;
+    } cases[] = {
+        {{kind::line_break, part::value, L"Available Queries", L"q", 0},
+         L"Profile cannot be saved: the value of 'q' in section 'Available Queries' holds a line break."},
+        {{kind::header_shaped, part::key, L"Selected Tables", L"[x]", 0},
+         L"Profile cannot be saved: the name '[x]' in section 'Selected Tables' would read back as a section "
+         L"header."},
+        {{kind::nul_character, part::section_name, L"odd", L"", 0},
+         L"Profile cannot be saved: the section name 'odd' holds a NUL character."},
+        {{kind::io_error, part::path, L"", L"", ENOENT},
+         L"Profile cannot be saved: the file cannot be written (No such file or directory)."},
+        {{kind::bad_path, part::path, L"", L"", 0}, L"Profile cannot be saved: the file name has no UTF-8 form."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(udb_profile_fault_text(c.f), c.text);
+}
+
 // ---- saving safely ------------------------------------------------------
 
 TEST_F(ProfileFile, SaveReplacesWholeFileAndKeepsPermissions) {

@@ -8,7 +8,10 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "converter/dr_conv.h"
@@ -51,7 +54,7 @@ protected:
         conv = std::make_unique<dravik_convertor>(handler, converter_form::wizard);
         shell = std::make_unique<vek_shell>(gui.services());
         shell->set_help_dir(VEK_HELP_DIR);
-        vek_add_pages(*shell, *conv);
+        vek_add_pages(*shell, *conv, handler);
         shell->sheet().resize(shell->sheet().minimumSizeHint().expandedTo(QSize(620, 460)));
         ASSERT_TRUE(shell->open());
     }
@@ -88,6 +91,28 @@ protected:
     // Runs every dialog the presenter is handed modally, as the program does.
     void exec_next_dialog() {
         gui.presenter.dialog_script.push_back([](QDialog& d) { return d.exec(); });
+    }
+
+    // Serves the screen (timer ticks, the worker's boxes) until `done` holds;
+    // false when `seconds` passed first.
+    static bool serve_until(const std::function<bool()>& done, int seconds = 120) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    // The dialog id of the page shown; 0 when none.
+    int current_id() const {
+        const wizard_page* p = shell ? shell->current_page() : nullptr;
+        return p ? p->dialog_id() : 0;
+    }
+
+    // Waits for the run that the progress page started to end on the finish page.
+    void wait_for_finish_page() {
+        ASSERT_TRUE(serve_until([this] { return current_id() == vek_page::finish; })) << "the run did not end";
     }
 
     std::filesystem::path registry;

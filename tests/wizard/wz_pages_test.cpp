@@ -339,19 +339,6 @@ TEST_F(WizardTest, a_first_start_shows_local_servers) {
     EXPECT_TRUE(controls(pgs_index).is_checked(conn_id::local));
 }
 
-TEST_F(WizardTest, a_run_starts_the_progress_timer_from_its_thread_with_an_empty_error_list) {
-    start();
-    handler.note(coded_exception(0, "from an earlier step", 0));
-    ASSERT_EQ(handler.errors().size(), 1u);
-    vek_run_hooks hooks(handler);
-    on_worker([&] { hooks.on_run_started(); });
-    EXPECT_TRUE(shell->timer_running());
-    EXPECT_TRUE(shell->sheet().timer_active());
-    EXPECT_EQ(shell->sheet().timer_period(), 200);
-    EXPECT_TRUE(handler.errors().empty());
-    EXPECT_EQ(handler.error_count(), 0u);
-}
-
 TEST(WizardExitCode, is_0_only_after_a_clean_finished_run) {
     error_handler eh(pgs_error_map);
     dravik_convertor conv(eh);

@@ -1,0 +1,143 @@
+// Quick launch: dravik started with a profile converts at once on the
+// progress page; a profile that cannot run is refused before anything is
+// connected or dropped.
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "wizard/vek_main.h"
+#include "wz_run_fix.h"
+
+namespace {
+
+class QuickLaunchTest : public RunTest {
+protected:
+    // The program as its entry runs it, on this test's screen. Finish is
+    // pressed once the finish page shows; `pages` gets every page seen.
+    int run_program(const std::vector<std::string>& args, std::vector<int>* pages = nullptr) {
+        QTimer watcher;
+        bool timed_out = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            wizard_shell* sh = wizard_shell::find();
+            if (!sh || !sh->current_page()) return;
+            const int id = sh->current_page()->dialog_id();
+            if (pages && (pages->empty() || pages->back() != id)) pages->push_back(id);
+            if (id == vek_page::finish) {
+                sh->press_finish();
+            } else if (std::chrono::steady_clock::now() > end) {
+                timed_out = true;
+                sh->end_wizard(wizard_shell::end::cancelled);
+            }
+        });
+        watcher.start(20);
+        const int code = vek_run_program({gui.presenter, gui.carrier, gui.dispatcher, handler}, args);
+        EXPECT_FALSE(timed_out) << "the run did not end";
+        return code;
+    }
+
+    // The last session's settings: both servers, and `dest` as the last
+    // destination (the mode is not remembered: a start is in mode 0).
+    void remember_last_session(const std::string& src, const std::string& dest) {
+        const server_address my = mysql_test_server();
+        const server_address pg = pg_test_server();
+        dravik_convertor last(handler, converter_form::wizard);
+        last.store_mysql_settings(my.host, my.user, my.password, std::to_string(my.port));
+        last.store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
+        last.src = tk_utf8_to_unicode(src);
+        last.dest = tk_utf8_to_unicode(dest);
+    }  // written to the registry here
+
+    std::string write_profile(const std::string& name, const std::string& text) {
+        const std::filesystem::path dir = registry / "profiles";
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return (dir / name).string();
+    }
+
+    // A profile naming both databases and the MySQL server (profiles carry no
+    // PostgreSQL port: the remembered one serves).
+    static std::string profile_text(const std::string& src, const std::string& dest, const std::string& mysql_password,
+                                    const std::string& tables) {
+        const server_address my = mysql_test_server();
+        const server_address pg = pg_test_server();
+        return "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest +
+               "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
+               "\r\nuser=" + my.user + "\r\npassword=" + mysql_password + "\r\n[pgs settings]\r\nhost=" + pg.host +
+               "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n[Selected Tables]\r\n" + tables +
+               "[Available Queries]\r\n";
+    }
+};
+
+TEST_F(QuickLaunchTest, a_good_profile_converts_at_once_and_ends_with_0) {
+    scratch_dbs dbs("wz_quick_ok", scratch_options{.unique = true});
+    load_shop(dbs.my);
+    pg_exec(dbs.dest(), "CREATE TABLE stale (id int)");
+    remember_last_session("elsewhere", "elsewhere");
+    const std::string path =
+        write_profile("shop profile.vek", profile_text(dbs.src(), dbs.dest(), mysql_test_server().password,
+                                                       "customers\r\norders\r\nrich=SELECT id, total FROM orders WHERE "
+                                                       "total > 10\r\n"));
+    std::vector<int> pages;
+    // A path with a blank, given unquoted: the arguments make one path.
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    EXPECT_EQ(run_program({folder + "shop", "profile.vek"}, &pages), 0)
+        << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+    EXPECT_EQ(pages, (std::vector<int>{vek_page::progress, vek_page::finish}));
+    EXPECT_TRUE(gui.presenter.boxes.empty());
+    // Mode 0 dropped the old destination before the run made it again.
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT table_name::text FROM information_schema.tables WHERE "
+                                   "table_schema = 'public' ORDER BY 1"),
+              (db_rows{{"customers"}, {"orders"}, {"rich"}}));
+    EXPECT_EQ(diff_rows(dbs.my, dbs.src(), "customers", dbs.dest(), "customers", "id"), "");
+    EXPECT_EQ(diff_rows(dbs.my, dbs.src(), "orders", dbs.dest(), "orders", "id"), "");
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text, total::text FROM rich ORDER BY id"),
+              (db_rows{{"1", "32.40"}, {"4", "49.80"}}));
+}
+
+TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_connected_or_dropped) {
+    scratch_dbs dbs("wz_quick_bad", scratch_options{.unique = true});
+    dbs.my.exec("CREATE TABLE t (id INT)");
+    pg_exec(dbs.dest(), "CREATE TABLE keep_me (id int)");
+    pg_exec(dbs.dest(), "INSERT INTO keep_me VALUES (1)");
+    // Left in force, the last session would convert into this destination in
+    // mode 0, which drops it.
+    remember_last_session(dbs.src(), dbs.dest());
+    const std::string good_password = mysql_test_server().password;
+    const struct {
+        const char* name;
+        std::string text;  // empty name: no file
+        std::string shown;
+    } cases[] = {
+        {"", "", "Profile does not exist. Please verify the correct path/name was given."},
+        {"empty.vek", "", profile_unloadable_text},
+        {"bom.vek", "\xEF\xBB\xBF", profile_unloadable_text},
+        {"no_sections.vek", "src=" + dbs.src() + "\r\ndest=" + dbs.dest() + "\r\n", profile_unloadable_text},
+        {"no_source.vek", "[Generic settings]\r\ndest=" + dbs.dest() + "\r\n", quick_no_source_text},
+        {"no_dest.vek", "[Generic settings]\r\nsrc=" + dbs.src() + "\r\n", quick_no_dest_text},
+        {"bad_mode.vek", "[Generic settings]\r\nsrc=a\r\ndest=b\r\nmode=7\r\n", "Invalid merge/overwrite mode"},
+        {"missing_source.vek", profile_text("wz_no_such_source", dbs.dest(), good_password, "t\r\n"),
+         "Source database 'wz_no_such_source' does not exist"},
+        {"wrong_password.vek", profile_text(dbs.src(), dbs.dest(), good_password + "-wrong", "t\r\n"),
+         tk_error_converter(mysql_error_map).convert(mysql_error_base + 1045)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gui.presenter.boxes.clear();
+        const std::string path =
+            *c.name ? write_profile(c.name, c.text) : (registry / "profiles" / "none.vek").string();
+        std::vector<int> pages;
+        EXPECT_EQ(run_program({path}, &pages), -1);
+        EXPECT_TRUE(pages.empty()) << "the sheet opened";
+        ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+        std::string shown = c.shown;
+        std::replace(shown.begin(), shown.end(), '\n', ' ');  // shown on one line, as the run's errors are
+        EXPECT_EQ(gui.presenter.boxes[0].text.toStdString(), shown);
+        EXPECT_EQ(gui.presenter.boxes[0].caption, "Error");  // no wizard window
+        EXPECT_EQ(gui.presenter.boxes[0].icon, g_icon::error);
+        EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text FROM keep_me"), (db_rows{{"1"}}));
+    }
+}
+
+}  // namespace
