@@ -115,7 +115,7 @@ sql_columns sql_read_columns(const MYSQL_FIELD* fields, unsigned count, bool blo
 
 void sql_set_cell(ole_variant& v, const sql_column& col, const char* cell, unsigned long len, bool* bad) {
     if (!cell) {
-        v = ole_variant();
+        v.set_empty();
         return;
     }
     const std::string_view text(cell, len);

@@ -102,14 +102,14 @@ bool plain_temporal(const MYSQL_TIME& t, int type, plat_systemtime& out) {
 // not read as an integer.
 bool set_integer(ole_variant& v, VARTYPE vt, long long s, unsigned long long u) {
     switch (vt) {
-    case VT_I1: v = ole_variant(static_cast<signed char>(s)); return true;
-    case VT_UI1: v = ole_variant(static_cast<unsigned char>(u)); return true;
-    case VT_I2: v = ole_variant(static_cast<short>(s)); return true;
-    case VT_UI2: v = ole_variant(static_cast<unsigned short>(u)); return true;
-    case VT_I4: v = ole_variant(static_cast<int>(s)); return true;
-    case VT_UI4: v = ole_variant(static_cast<unsigned int>(u)); return true;
-    case VT_I8: v = ole_variant(s); return true;
-    case VT_UI8: v = ole_variant(u); return true;
+    case VT_I1: v.set(static_cast<signed char>(s)); return true;
+    case VT_UI1: v.set(static_cast<unsigned char>(u)); return true;
+    case VT_I2: v.set(static_cast<short>(s)); return true;
+    case VT_UI2: v.set(static_cast<unsigned short>(u)); return true;
+    case VT_I4: v.set(static_cast<int>(s)); return true;
+    case VT_UI4: v.set(static_cast<unsigned int>(u)); return true;
+    case VT_I8: v.set(s); return true;
+    case VT_UI8: v.set(u); return true;
     default: return false;
     }
 }
@@ -204,7 +204,7 @@ bool sql_binary_rows::fetch(sql_record& record, const sql_columns& cols, const s
         ole_variant& v = f;
         if (c.is_null) {
             f.size = 0;
-            v = ole_variant();
+            v.set_empty();
             continue;
         }
         bool bad = false;
@@ -233,9 +233,9 @@ bool sql_binary_rows::fetch(sql_record& record, const sql_columns& cols, const s
             len = c.length;
             // Exactly the stored float (the text would have six digits).
             if (col.how == sql_column::path::float_exact)
-                v = ole_variant(static_cast<double>(x));
+                v.set(static_cast<double>(x));
             else
-                v = ole_variant(x);
+                v.set(x);
             break;
         }
         case bound::real8: {
@@ -243,11 +243,11 @@ bool sql_binary_rows::fetch(sql_record& record, const sql_columns& cols, const s
             std::memcpy(&x, c.data.data(), sizeof x);
             len = c.length;
             if (col.how == sql_column::path::float_exact)
-                v = ole_variant(static_cast<double>(static_cast<float>(x)));
+                v.set(static_cast<double>(static_cast<float>(x)));
             else if (col.vt == VT_R4)
-                v = ole_variant(static_cast<float>(x));
+                v.set(static_cast<float>(x));
             else
-                v = ole_variant(x);
+                v.set(x);
             break;
         }
         case bound::temporal: {
@@ -255,7 +255,7 @@ bool sql_binary_rows::fetch(sql_record& record, const sql_columns& cols, const s
             std::memcpy(&t, c.data.data(), sizeof t);
             plat_systemtime st;
             if (plain_temporal(t, m_fields[i].type, st)) {
-                v = ole_variant(st);
+                v.set(st);
                 len = c.length;
                 break;
             }

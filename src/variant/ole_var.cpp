@@ -78,11 +78,7 @@ std::int32_t truncate_to_long(double d) {
 
 ole_variant::ole_variant(const plat_systemtime& st) {
     tk_trace(1, "Construct ole_variant from SYSTEMTIME");
-    time_ = st;
-    var_.vt = VT_DATE;
-    double serial = 0;
-    if (!plat_system_time_to_variant_time(st, serial)) tk_trace(2, "Failed to convert SYSTEMTIME->VARIANT");
-    var_.date = serial;
+    set(st);
 }
 
 ole_variant::ole_variant(const pf_currency& cy) {
@@ -115,52 +111,42 @@ ole_variant::ole_variant(bool v) {
 
 ole_variant::ole_variant(signed char v) {
     tk_trace(1, "ole_variant::ctor from char(%d)", int(v));
-    var_.vt = VT_I1;
-    var_.i1 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned char v) {
     tk_trace(1, "ole_variant::ctor from byte(%d)", int(v));
-    var_.vt = VT_UI1;
-    var_.ui1 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(short v) {
     tk_trace(1, "ole_variant::ctor from short(%d)", int(v));
-    var_.vt = VT_I2;
-    var_.i2 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned short v) {
     tk_trace(1, "ole_variant::ctor from ushort(%d)", int(v));
-    var_.vt = VT_UI2;
-    var_.ui2 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(int v) {
     tk_trace(1, "ole_variant::ctor from int(%d)", v);
-    var_.vt = VT_I4;
-    var_.i4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned int v) {
     tk_trace(1, "ole_variant::ctor from uint(%u)", v);
-    var_.vt = VT_UI4;
-    var_.ui4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(long long v) {
     tk_trace(1, "ole_variant::ctor(hyper, %lld)", v);
-    var_.vt = VT_I8;
-    var_.i8 = v;
-    i8_ = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned long long v) {
     tk_trace(1, "ole_variant::ctor(uhyper, %llu)", v);
-    var_.vt = VT_UI8;
-    var_.ui8 = v;
-    ui8_ = v;
+    set(v);
 }
 
 ole_variant::ole_variant(long v) : ole_variant(static_cast<long long>(v)) {}
@@ -168,14 +154,12 @@ ole_variant::ole_variant(unsigned long v) : ole_variant(static_cast<unsigned lon
 
 ole_variant::ole_variant(float v) {
     tk_trace(1, "ole_variant::ctor from float(%f)", double(v));
-    var_.vt = VT_R4;
-    var_.r4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(double v) {
     tk_trace(1, "ole_variant::ctor from double(%e)", v);
-    var_.vt = VT_R8;
-    var_.r8 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(const char* text) : ole_variant(std::string_view(text ? text : "")) {}
@@ -264,6 +248,79 @@ void ole_variant::release_payload() noexcept {
     ui8_ = 0;
     time_ = plat_systemtime{};
     u8_.reset();
+}
+
+// ---- scalars set in place ---------------------------------------------------------
+
+void ole_variant::set(signed char v) {
+    release_payload();
+    var_.vt = VT_I1;
+    var_.i1 = v;
+}
+
+void ole_variant::set(unsigned char v) {
+    release_payload();
+    var_.vt = VT_UI1;
+    var_.ui1 = v;
+}
+
+void ole_variant::set(short v) {
+    release_payload();
+    var_.vt = VT_I2;
+    var_.i2 = v;
+}
+
+void ole_variant::set(unsigned short v) {
+    release_payload();
+    var_.vt = VT_UI2;
+    var_.ui2 = v;
+}
+
+void ole_variant::set(int v) {
+    release_payload();
+    var_.vt = VT_I4;
+    var_.i4 = v;
+}
+
+void ole_variant::set(unsigned int v) {
+    release_payload();
+    var_.vt = VT_UI4;
+    var_.ui4 = v;
+}
+
+void ole_variant::set(long long v) {
+    release_payload();
+    var_.vt = VT_I8;
+    var_.i8 = v;
+    i8_ = v;
+}
+
+void ole_variant::set(unsigned long long v) {
+    release_payload();
+    var_.vt = VT_UI8;
+    var_.ui8 = v;
+    ui8_ = v;
+}
+
+void ole_variant::set(float v) {
+    release_payload();
+    var_.vt = VT_R4;
+    var_.r4 = v;
+}
+
+void ole_variant::set(double v) {
+    release_payload();
+    var_.vt = VT_R8;
+    var_.r8 = v;
+}
+
+void ole_variant::set(const plat_systemtime& st) {
+    release_payload();
+    time_ = st;
+    var_.vt = VT_DATE;
+    double serial = 0;
+    if (!plat_system_time_to_variant_time(st, serial)) tk_trace(2, "Failed to convert SYSTEMTIME->VARIANT");
+    var_.date = serial;
 }
 
 // ---- text forms -------------------------------------------------------------------

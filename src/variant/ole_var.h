@@ -123,6 +123,22 @@ public:
     // A byte array of n bytes left for the caller to write (an array of that
     // size is reused).
     unsigned char* binary_room(std::size_t n);
+    // The values of the constructors of the same argument, set in place (any
+    // text or array is released): a cell refilled row after row makes no
+    // temporary.
+    void set(signed char v);
+    void set(unsigned char v);
+    void set(short v);
+    void set(unsigned short v);
+    void set(int v);
+    void set(unsigned int v);
+    void set(long long v);
+    void set(unsigned long long v);
+    void set(float v);
+    void set(double v);
+    void set(const plat_systemtime& st);
+    // Makes the value empty (VT_EMPTY), as ole_variant() is.
+    void set_empty() noexcept { release_payload(); }
 
 private:
     // Text of every type but text and arrays; buf holds at least max_scalar_text.

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <stdlib.h>
@@ -270,6 +272,60 @@ TEST(OleVariant, assignment_replaces_old_payload_in_every_branch) {
     const ole_variant& alias = self;
     self = alias;
     EXPECT_EQ(self.to_string(), "self");
+}
+
+// A cell refilled in place holds what a new value would, whatever it held
+// before: UTF-8 text, wide text, bytes, a date with its side fields.
+TEST(OleVariant, set_in_place_gives_the_constructed_value) {
+    plat_systemtime st;
+    st.year = 2001, st.month = 2, st.day = 3, st.hour = 4, st.microsecond = 5000;
+    const auto targets = [&] {
+        std::vector<ole_variant> v;
+        v.emplace_back();
+        v.back().attach_utf8("old utf-8 text");
+        v.emplace_back(L"old wide text");
+        v.emplace_back(std::vector<unsigned char>{1, 2});
+        v.emplace_back(st);
+        v.emplace_back(-3LL);
+        v.emplace_back(9ULL);
+        return v;
+    };
+    const auto same = [](const ole_variant& got, const ole_variant& want) {
+        EXPECT_EQ(got.vartype(), want.vartype());
+        EXPECT_EQ(got.to_string(), want.to_string());
+        EXPECT_FALSE(got.holds_utf8());
+        EXPECT_EQ(got.get_i8(), want.get_i8());
+        EXPECT_EQ(got.get_ui8(), want.get_ui8());
+        if (want.vartype() == VT_DATE) {
+            EXPECT_TRUE(got.get_time() == want.get_time());
+        }
+    };
+    plat_systemtime other;
+    other.year = 1999, other.month = 12, other.day = 31, other.second = 59;
+    using setter = std::function<void(ole_variant&)>;
+    const std::vector<std::pair<setter, ole_variant>> cases = {
+        {[](ole_variant& v) { v.set(static_cast<signed char>(-5)); }, ole_variant(static_cast<signed char>(-5))},
+        {[](ole_variant& v) { v.set(static_cast<unsigned char>(250)); }, ole_variant(static_cast<unsigned char>(250))},
+        {[](ole_variant& v) { v.set(static_cast<short>(-300)); }, ole_variant(static_cast<short>(-300))},
+        {[](ole_variant& v) { v.set(static_cast<unsigned short>(60000)); },
+         ole_variant(static_cast<unsigned short>(60000))},
+        {[](ole_variant& v) { v.set(-70000); }, ole_variant(-70000)},
+        {[](ole_variant& v) { v.set(4000000000u); }, ole_variant(4000000000u)},
+        {[](ole_variant& v) { v.set(-5000000000LL); }, ole_variant(-5000000000LL)},
+        {[](ole_variant& v) { v.set(18446744073709551615ULL); }, ole_variant(18446744073709551615ULL)},
+        {[](ole_variant& v) { v.set(0.1f); }, ole_variant(0.1f)},
+        {[](ole_variant& v) { v.set(-2.5e300); }, ole_variant(-2.5e300)},
+        {[&](ole_variant& v) { v.set(other); }, ole_variant(other)},
+        {[](ole_variant& v) { v.set_empty(); }, ole_variant()},
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        for (std::size_t i = 0; i < targets().size(); ++i) {
+            SCOPED_TRACE("case " + std::to_string(c) + ", target " + std::to_string(i));
+            auto t = targets();
+            cases[c].first(t[i]);
+            same(t[i], cases[c].second);
+        }
+    }
 }
 
 TEST(OleVariant, move_leaves_the_source_empty) {
