@@ -119,31 +119,26 @@ bool set_integer(ole_variant& v, VARTYPE vt, long long s, unsigned long long u) 
 sql_binary_rows::sql_binary_rows(MYSQL* connection, const std::string& statement)
     : m_mysql(connection), m_statement(statement) {
     tk_trace(1, "sql_binary_rows::sql_binary_rows(%s)", statement.c_str());
-    m_stmt = mysql_stmt_init(connection);
+    // Owned at once: a statement the server refuses is closed as the
+    // exception leaves.
+    m_stmt.reset(mysql_stmt_init(connection));
     if (!m_stmt) throw sql_exception(connection).set_statement(statement);
-    if (mysql_stmt_prepare(m_stmt, statement.data(), statement.size()) != 0) fail();
-    if (mysql_stmt_field_count(m_stmt) == 0) {
-        mysql_stmt_close(m_stmt);
-        m_stmt = nullptr;
+    if (mysql_stmt_prepare(m_stmt.get(), statement.data(), statement.size()) != 0) fail();
+    if (mysql_stmt_field_count(m_stmt.get()) == 0)
         throw sql_exception("The statement returns no rows: " + statement, 0);
-    }
     // No cursor and no stored result: the rows stream as they are fetched.
-    if (mysql_stmt_execute(m_stmt) != 0) fail();
-    m_meta = mysql_stmt_result_metadata(m_stmt);
+    if (mysql_stmt_execute(m_stmt.get()) != 0) fail();
+    m_meta.reset(mysql_stmt_result_metadata(m_stmt.get()));
     if (!m_meta) fail();
-    m_field_count = mysql_num_fields(m_meta);
-    m_fields = mysql_fetch_fields(m_meta);
+    m_field_count = mysql_num_fields(m_meta.get());
+    m_fields = mysql_fetch_fields(m_meta.get());
     bind(m_fields);
 }
 
-sql_binary_rows::~sql_binary_rows() {
-    tk_trace(1, "sql_binary_rows::~sql_binary_rows");
-    if (m_meta) mysql_free_result(m_meta);
-    if (m_stmt) mysql_stmt_close(m_stmt);
-}
+sql_binary_rows::~sql_binary_rows() { tk_trace(1, "sql_binary_rows::~sql_binary_rows"); }
 
 void sql_binary_rows::fail() {
-    sql_exception e(mysql_stmt_error(m_stmt), mysql_stmt_errno(m_stmt));
+    sql_exception e(mysql_stmt_error(m_stmt.get()), mysql_stmt_errno(m_stmt.get()));
     e.set_statement(m_statement);
     if (e.error_number() == 0) e = sql_exception(m_mysql).set_statement(m_statement);
     throw e;
@@ -186,12 +181,12 @@ void sql_binary_rows::bind(const MYSQL_FIELD* fields) {
         b.is_null = reinterpret_cast<my_bool*>(&c.is_null);
         b.error = reinterpret_cast<my_bool*>(&c.error);
     }
-    if (mysql_stmt_bind_result(m_stmt, m_binds.get()) != 0) fail();
+    if (mysql_stmt_bind_result(m_stmt.get(), m_binds.get()) != 0) fail();
 }
 
 bool sql_binary_rows::fetch(sql_record& record, const sql_columns& cols, const sql_row_origin& origin,
                             std::size_t& bytes) {
-    const int rc = mysql_stmt_fetch(m_stmt);
+    const int rc = mysql_stmt_fetch(m_stmt.get());
     if (rc == MYSQL_NO_DATA) return false;
     // A lost connection is an error, never the end of the rows.
     if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) fail();
@@ -299,7 +294,7 @@ void sql_binary_rows::fetch_long_cell(udb_field& field, const sql_column& col, u
     case sql_column::path::text: {
         char* room = field.utf8_room(len);
         b.buffer = room;
-        if (mysql_stmt_fetch_column(m_stmt, &b, index, 0) != 0) fail();
+        if (mysql_stmt_fetch_column(m_stmt.get(), &b, index, 0) != 0) fail();
         if (std::memchr(room, 0, len)) {
             // As sql_set_cell: never cut, reported or refused.
             bad = true;
@@ -310,12 +305,12 @@ void sql_binary_rows::fetch_long_cell(udb_field& field, const sql_column& col, u
     }
     case sql_column::path::bytes:
         b.buffer = field.binary_room(len);
-        if (mysql_stmt_fetch_column(m_stmt, &b, index, 0) != 0) fail();
+        if (mysql_stmt_fetch_column(m_stmt.get(), &b, index, 0) != 0) fail();
         return;
     default:
         m_cell.resize(len);
         b.buffer = m_cell.data();
-        if (mysql_stmt_fetch_column(m_stmt, &b, index, 0) != 0) fail();
+        if (mysql_stmt_fetch_column(m_stmt.get(), &b, index, 0) != 0) fail();
         sql_set_cell(field, col, m_cell.data(), len, &bad);
         if (bad) record.bad_cell(col, m_cell.data(), len, origin);
         return;

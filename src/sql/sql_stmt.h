@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "sql/sql_rec.h"
+#include "sql/sql_res.h"
 
 struct st_mysql;
 struct st_mysql_stmt;
 struct st_mysql_bind;
 struct st_mysql_field;
-struct st_mysql_res;
 
 class sql_binary_rows {
 public:
@@ -59,9 +59,9 @@ private:
                          const sql_row_origin& origin, sql_record& record);
 
     st_mysql* m_mysql;
-    st_mysql_stmt* m_stmt = nullptr;
+    sql_statement m_stmt;
     std::string m_statement;
-    st_mysql_res* m_meta = nullptr;
+    sql_result m_meta;  // freed before the statement is closed
     const st_mysql_field* m_fields = nullptr;
     unsigned m_field_count = 0;
     std::vector<column_buffer> m_columns;
