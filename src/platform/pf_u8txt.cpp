@@ -61,8 +61,10 @@ char* pf_utf8_text::room(std::size_t n) {
         m_block->wide = nullptr;
     } else {
         if (n > static_cast<std::size_t>(-1) - sizeof(head) - 1) throw std::bad_alloc();
-        void* p = ::operator new(sizeof(head) + n + 1);
+        // The old block goes first: a large cell followed by another is not
+        // held twice.
         reset();
+        void* p = ::operator new(sizeof(head) + n + 1);
         m_block = new (p) head{0, 0, n, nullptr};
     }
     m_block->size = 0;

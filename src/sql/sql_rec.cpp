@@ -214,10 +214,17 @@ void sql_record::take_shape(const sql_columns& cols) {
         forget_refusal();
         // The same columns read again: the fields stay and are refilled; a
         // name is only set when it belongs to another column list.
+        std::size_t held = 0;
         for (std::size_t i = 0; i < cols.size(); ++i) {
             udb_field& f = (*this)[i];
             if (&f.name.str() != &cols[i].name.str()) f.name = cols[i].name;
+            held += f.size;
         }
+        // A large row lets go of its values first: a later column's old value
+        // would otherwise still be held while the earlier ones take the new
+        // row's, two large rows at once.
+        if (held >= large_row)
+            for (std::size_t i = 0; i < cols.size(); ++i) (*this)[i].set_empty();
         return;
     }
     clear();

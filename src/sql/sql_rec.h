@@ -1,5 +1,6 @@
 #pragma once
 // Rows fetched from MySQL as records of variant values.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -86,9 +87,11 @@ public:
     int fill(const sql_columns& columns, const unsigned long* lengths, char** row, const sql_row_origin& origin);
 
     // One field per column, named as the column: the fields of a row read
-    // before are kept (to be refilled in place) when the count is the same.
+    // before are kept (to be refilled in place) when the count is the same,
+    // their values too unless that row held large_row bytes or more.
     // Forgets any refusal.
     void take_shape(const sql_columns& columns);
+    static constexpr std::size_t large_row = 1u << 20;
     // A cell that cannot be carried (given as the server's text of it): in a
     // not_null column it refuses the row, elsewhere it is reported to the
     // origin's reports.

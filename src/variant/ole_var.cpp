@@ -497,8 +497,10 @@ unsigned char* ole_variant::binary_room(std::size_t n) {
     if (var_.vt == VT_ARRAY_UI1 && var_.array && var_.array->dims == 1 && var_.array->lower == 0 &&
         var_.array->count == n)
         return var_.array->data();
-    pf_safearray* a = pf_sa_create(n, 0, false);
+    // The old payload goes first: a large cell followed by another is not
+    // held twice (should the new one fail, the value is left empty).
     release_payload();
+    pf_safearray* a = pf_sa_create(n, 0, false);
     var_.vt = VT_ARRAY_UI1;
     var_.array = a;
     return a->data();

@@ -228,6 +228,30 @@ TEST(SqlRecord, RefillingKeepsTheFieldsAndTheirRoom) {
     EXPECT_THROW(rec.fill(cols, lengths, row, {}), tk_exception_ex);
 }
 
+// A row of large cells lets its values go before the next row is read in: a
+// large value in a later column is not still held while the earlier columns
+// take the next row's. Smaller rows keep theirs, to be refilled in place.
+TEST(SqlRecord, ALargeRowLetsItsValuesGoBeforeTheNextIsRead) {
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "a"), field(MYSQL_TYPE_BLOB, 0x10, 63, 0, "b")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    std::string small = "x", large(sql_record::large_row - 2, 'y');
+    char* row[2] = {small.data(), large.data()};
+    unsigned long lengths[2] = {small.size(), large.size()};
+    sql_record rec(&cols, lengths, row);
+    rec.take_shape(cols);
+    EXPECT_FALSE(rec[0].is_empty());
+    EXPECT_FALSE(rec[1].is_empty());
+
+    large.push_back('y');
+    row[1] = large.data();
+    lengths[1] = large.size();
+    EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
+    rec.take_shape(cols);
+    EXPECT_TRUE(rec[0].is_empty());
+    EXPECT_TRUE(rec[1].is_empty());
+    EXPECT_EQ(rec.size(), 2u);
+}
+
 TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty) {
     MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "n2")};
     const sql_columns cols = sql_read_columns(f, 2);
