@@ -15,6 +15,7 @@
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
+#include "platform/pf_heap.h"
 #include "tk/tk_utils.h"
 
 namespace {
@@ -29,6 +30,7 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
+    pf_heap_return_large_blocks();
     std::unique_ptr<tk_log> log = agent_make_log();
     agent_console console(std::cout, std::cerr);
     agent_dialogs dialogs(console);

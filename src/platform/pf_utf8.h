@@ -5,6 +5,7 @@
 // writer and the registry file all build on these few steps.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -155,6 +156,49 @@ inline std::size_t count(std::string_view text) noexcept {
         const std::size_t len = decode(p, end, c);
         if (len == 0) return std::string_view::npos;
         p += len;
+    }
+    return n;
+}
+
+// count for text that may hold NUL characters, which it does not accept:
+// the number of characters, or npos when the text is not strict UTF-8 or
+// holds a NUL. nul is set when the text holds one anywhere, even after a
+// sequence that is not UTF-8: a NUL is what gets reported. ASCII runs are read
+// eight bytes at a time.
+inline std::size_t count_without_nul(std::string_view text, bool& nul) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    std::size_t n = 0;
+    nul = false;
+    while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            // No byte at or above 0x80, and none zero.
+            if (((w | ((w - ones) & ~w)) & highs) == 0) {
+                p += 8;
+                n += 8;
+                continue;
+            }
+        }
+        if (*p < 0x80) {
+            if (*p == 0) {
+                nul = true;
+                return std::string_view::npos;
+            }
+            ++p;
+            ++n;
+            continue;
+        }
+        std::uint32_t c;
+        const std::size_t len = decode(p, end, c);
+        if (len == 0) {
+            nul = std::memchr(p, 0, static_cast<std::size_t>(end - p)) != nullptr;
+            return std::string_view::npos;
+        }
+        p += len;
+        ++n;
     }
     return n;
 }

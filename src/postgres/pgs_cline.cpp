@@ -20,6 +20,33 @@ char* put2(char* o, unsigned v) {
     return o + 2;
 }
 
+// What append_text would refuse, found without writing anything.
+void check_wide_text(std::wstring_view text) {
+    for (const wchar_t wc : text) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c == 0) value_error("Text contains a NUL character, which PostgreSQL cannot store");
+        if (c >= 0x80 && !pf_utf8::is_scalar(c)) {
+            (void)tk_to_utf8(text);  // throws the conversion's own exception
+            value_error("Cannot convert to UTF8 string");
+        }
+    }
+}
+
+// Encoders of large values, a slice at a time.
+void escape_wide_slice(const void* e, std::size_t from, std::size_t to, std::string& out) {
+    pgs_copy_buffer::append_text(std::wstring_view(static_cast<const wchar_t*>(e) + from, to - from), out);
+}
+
+void escape_utf8_slice(const void* e, std::size_t from, std::size_t to, std::string& out) {
+    pgs_copy_buffer::append_utf8_text(std::string_view(static_cast<const char*>(e) + from, to - from), out);
+}
+
+void hex_slice(const void* e, std::size_t from, std::size_t to, std::string& out) {
+    const std::size_t old = out.size();
+    out.resize(old + 2 * (to - from));
+    pf_hex_encode(static_cast<const unsigned char*>(e) + from, to - from, out.data() + old);
+}
+
 }  // namespace
 
 pgs_copy_buffer::pgs_copy_buffer(std::size_t batch_size) : m_batch(batch_size) {
@@ -72,7 +99,50 @@ void pgs_copy_buffer::append_text(std::wstring_view text, std::string& out) {
     out.resize(old + static_cast<std::size_t>(o - begin));
 }
 
-void pgs_copy_buffer::add_date(const ole_variant& value) {
+void pgs_copy_buffer::append_utf8_text(std::string_view text, std::string& out) {
+    // Only four ASCII bytes are escaped; every other byte passes as it is.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const char* run = p;
+    for (; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c > '\\') continue;
+        char e;
+        switch (c) {
+        case '\\': e = '\\'; break;
+        case '\t': e = 't'; break;
+        case '\n': e = 'n'; break;
+        case '\r': e = 'r'; break;
+        default: continue;
+        }
+        out.append(run, static_cast<std::size_t>(p - run));
+        const char esc[2] = {'\\', e};
+        out.append(esc, 2);
+        run = p + 1;
+    }
+    out.append(run, static_cast<std::size_t>(end - run));
+}
+
+void pgs_copy_buffer::add_text(const ole_variant& value) {
+    if (value.holds_utf8()) {
+        const std::string_view text = value.utf8_view();
+        if (text.size() >= m_piece_size) {
+            m_pieces.add(m_buf.size(), text.data(), text.size(), 1, escape_utf8_slice);
+            return;
+        }
+        append_utf8_text(text, m_buf);
+        return;
+    }
+    const std::wstring_view text = value.text_view();
+    if (text.size() >= m_piece_size) {
+        check_wide_text(text);
+        m_pieces.add(m_buf.size(), text.data(), text.size(), sizeof(wchar_t), escape_wide_slice);
+        return;
+    }
+    append_text(text, m_buf);
+}
+
+ole_date pgs_checked_date(const ole_variant& value) {
     const plat_systemtime& t = value.get_time();
     const ole_date d(t);
     if (!d.is_valid()) value_error("Invalid date value");
@@ -87,8 +157,7 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
             d.append_to(shown);
             value_error("Date value " + shown + " is not a calendar date");
         }
-        d.append_to(m_buf);
-        return;
+        return d;
     }
     // A time of day: PostgreSQL TIME holds 00:00:00 to 24:00:00. The source's
     // wider range (MySQL TIME is an interval) is refused, never folded.
@@ -102,6 +171,16 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
         if (p == 0) shown.erase(0, 11);
         value_error("Time value " + shown + " is outside the range of PostgreSQL TIME (00:00:00 to 24:00:00)");
     }
+    return d;
+}
+
+void pgs_append_date_text(const ole_variant& value, std::string& out) {
+    const ole_date d = pgs_checked_date(value);
+    if (d.kind() != ole_date::kind_time) {
+        d.append_to(out);
+        return;
+    }
+    const plat_systemtime& t = value.get_time();
     char buf[16];
     char* o = put2(buf, t.hour);
     *o++ = ':';
@@ -117,13 +196,18 @@ void pgs_copy_buffer::add_date(const ole_variant& value) {
         }
         o += 6;
     }
-    m_buf.append(buf, static_cast<std::size_t>(o - buf));
+    out.append(buf, static_cast<std::size_t>(o - buf));
 }
 
 void pgs_copy_buffer::add_bytes(const ole_variant& value) {
     // bytea hex form "\x0102..."; its backslash is doubled for COPY.
     const pf_safearray* a = value.get_var().array;
     const std::size_t n = (a && a->dims == 1) ? a->count : 0;
+    if (n >= m_piece_size) {
+        m_buf.append("\\\\x", 3);
+        m_pieces.add(m_buf.size(), a->data(), n, 1, hex_slice);
+        return;
+    }
     const std::size_t old = m_buf.size();
     m_buf.reserve(old + 4 + 2 * n);  // the line feed too: a huge value is not doubled by it
     m_buf.resize(old + 3 + 2 * n);
@@ -140,11 +224,11 @@ void pgs_copy_buffer::add(const ole_variant& value) {
     case VT_NULL: add_null(); return;
     case VT_BSTR:
         separate();
-        append_text(value.text_view(), m_buf);
+        add_text(value);
         return;
     case VT_DATE:
         separate();
-        add_date(value);
+        pgs_append_date_text(value, m_buf);
         return;
     case VT_ARRAY_UI1:
         separate();

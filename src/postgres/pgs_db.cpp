@@ -170,7 +170,12 @@ std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& na
     tk_trace_w(2, L"pgs_database::get_table(%s)", key.c_str());
     if (!udb_database::is_table_exist(key)) throw tk_mail_assertion("pgs_db", 122);
     auto rs = std::make_unique<pgs_recordset>(*this, key, relationships(), 2, std::move(m_work));
-    if (existing) rs->take_fields_of(schema);
+    // Its columns are the ones made for the source here: values go encoded
+    // for them. An existing table's types may be others: the server reads text.
+    if (existing)
+        rs->take_fields_of(schema);
+    else
+        rs->prefer_binary_copy();
     return rs;
 }
 

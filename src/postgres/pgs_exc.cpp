@@ -19,6 +19,12 @@ pgs_exception::pgs_exception(const std::wstring& text, int) : tk_exception(text,
     tk_trace(2, "pgs_exception::ctor");
 }
 
+pgs_exception::pgs_exception(const std::string& text, pgs_cause cause)
+    : tk_exception(text, 0), m_cause(std::move(cause)) {
+    m_code = 0;
+    tk_trace(2, "pgs_exception::ctor");
+}
+
 pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection) {
     pgs_cause cause;
     if (const auto* sql = dynamic_cast<const pqxx::sql_error*>(&e)) {
@@ -45,3 +51,6 @@ void pgs_exception::set_statement(std::string statement) {
 
 pgs_load_failure::pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection)
     : tk_exception(pgs_error_text(e), 0), m_cause(pgs_cause::of(e, &connection)) {}
+
+pgs_load_failure::pgs_load_failure(const std::string& text, pgs_cause cause)
+    : tk_exception(text, 0), m_cause(std::move(cause)) {}

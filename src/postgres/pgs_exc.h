@@ -34,6 +34,8 @@ public:
     explicit pgs_exception(const std::string& text, int level = 0);
     explicit pgs_exception(const char* text, int level = 0);
     explicit pgs_exception(const std::wstring& text, int level = 0);
+    // The server's or the client library's text with what it came from.
+    pgs_exception(const std::string& text, pgs_cause cause);
 
     // A libpqxx failure: prefix + its text, with its cause kept: the server's
     // SQLSTATE and the statement it refused, or the loss of the connection.
@@ -62,6 +64,7 @@ private:
 class pgs_load_failure : public tk_exception {
 public:
     pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection);
+    pgs_load_failure(const std::string& text, pgs_cause cause);
 
     const pgs_cause& cause() const noexcept { return m_cause; }
 

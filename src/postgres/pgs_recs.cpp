@@ -5,10 +5,6 @@
 
 #include <pqxx/except>
 #include <pqxx/pqxx>
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <pqxx/tablewriter>
-#pragma GCC diagnostic pop
 
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
@@ -62,7 +58,7 @@ pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_rela
 }
 
 pgs_recordset::~pgs_recordset() {
-    if (m_writer || m_transaction) {
+    if (m_copy || m_transaction) {
         tk_trace(2, "pgs_recordset::dtor: load not completed, rolled back");
         abandon();
     }
@@ -138,38 +134,70 @@ void pgs_recordset::take_fields_of(const udb_schema& source) {
 }
 
 void pgs_recordset::open_copy() {
-    pqxx::connection& conn = m_engine.connection();
     try {
-        if (!m_transaction) m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        // Starts COPY "schema"."table" [(columns)] FROM STDIN; lines are
-        // escaped here, so the writer's own NULL text and escaping are never
-        // used.
-        if (m_copy_columns.empty())
-            m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, std::string());
-        else
-            m_writer = std::make_unique<pqxx::tablewriter>(*m_transaction, m_quoted, m_copy_columns.begin(),
-                                                           m_copy_columns.end(), std::string());
-#pragma GCC diagnostic pop
-    } catch (const pqxx::pqxx_exception& e) {
-        pgs_load_failure failure(e, m_engine.connection());
+        if (!m_transaction) {
+            pqxx::connection& conn = m_engine.connection();
+            try {
+                m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
+            } catch (const pqxx::pqxx_exception& e) {
+                throw pgs_load_failure(e, conn);
+            }
+        }
+        std::string statement = "COPY " + m_quoted;
+        if (!m_copy_columns.empty()) {
+            statement += " (";
+            for (std::size_t i = 0; i < m_copy_columns.size(); ++i) {
+                if (i) statement += ", ";
+                statement += m_copy_columns[i];
+            }
+            statement += ")";
+        }
+        statement += " FROM STDIN";
+        std::vector<pgs_binary_kind> kinds;
+        if (m_prefer_binary && m_copy_columns.empty()) kinds = binary_columns();
+        if (!kinds.empty()) {
+            statement += " WITH (FORMAT binary)";
+            tk_trace(2, "Rows are copied in the binary format");
+        }
+        m_copy = std::make_unique<pgs_copy_stream>(*m_transaction, statement);
+        // Large cells go from the value itself, never copied whole.
+        if (!kinds.empty()) {
+            m_binary = std::make_unique<pgs_binary_rows>(std::move(kinds));
+            m_binary->set_piece_size(piece_size);
+        }
+        m_lines.set_piece_size(piece_size);
+    } catch (const tk_exception&) {
         abandon();
         m_failed = true;
-        throw failure;
+        throw;
     }
+}
+
+std::vector<pgs_binary_kind> pgs_recordset::binary_columns() const {
+    std::vector<pgs_binary_kind> kinds;
+    for (std::size_t i = 0; i < m_fields && i < m_schema.size(); ++i) {
+        const auto* col = dynamic_cast<const pgs_ftd*>(m_schema[i]);
+        const std::optional<pgs_binary_kind> kind = col ? pgs_binary_kind_of(col->pgs_type) : std::nullopt;
+        if (!kind) {
+            tk_trace(2, "Column %d has no binary form (%s): rows are copied as text", static_cast<int>(i),
+                     col ? col->pgs_type.c_str() : "?");
+            return {};
+        }
+        kinds.push_back(*kind);
+    }
+    return kinds;
 }
 
 void pgs_recordset::flush() {
     try {
-        // write_raw_line takes the final line feed off and puts its own back.
-        m_writer->write_raw_line(m_lines.text());
-        m_lines.clear();
-    } catch (const pqxx::pqxx_exception& e) {
-        pgs_load_failure failure(e, m_engine.connection());
+        if (m_binary)
+            m_binary->send_to(*m_copy);
+        else
+            m_lines.send_to(*m_copy);
+    } catch (const tk_exception&) {
         abandon();
         m_failed = true;
-        throw failure;
+        throw;
     }
 }
 
@@ -186,10 +214,23 @@ void pgs_recordset::append_record(const udb_record& record) {
     // A row its source could not read whole: refused alone, before the COPY,
     // which would otherwise fail for every row of the table.
     if (record.refused()) throw pgs_exception(record.refusal());
-    if (!m_writer) {
+    if (!m_copy) {
         if (m_reader || is_query())
             throw tk_exception("Table " + m_quoted + " is open for reading, not for appending", 0);
         open_copy();
+    }
+    if (m_binary) {
+        m_binary->begin_row();
+        try {
+            for (std::size_t i = 0; i < n; ++i) m_binary->add(record[i]);
+        } catch (...) {
+            m_binary->drop_row();
+            throw;
+        }
+        m_binary->end_row();
+        // A large value is sent before the record can change.
+        if (m_binary->full() || m_binary->has_pieces()) flush();
+        return;
     }
     m_lines.begin_row();
     try {
@@ -199,7 +240,8 @@ void pgs_recordset::append_record(const udb_record& record) {
         throw;
     }
     m_lines.end_row();
-    if (m_lines.full()) flush();
+    // A large value is sent before the record can change.
+    if (m_lines.full() || m_lines.has_pieces()) flush();
 }
 
 void pgs_recordset::complete() {
@@ -207,27 +249,33 @@ void pgs_recordset::complete() {
     fail_if_broken();
     if (!m_transaction) return;  // nothing appended, nothing made: no transaction, no COPY
     try {
-        if (m_writer) {
-            if (!m_lines.empty()) m_writer->write_raw_line(m_lines.text());
-            m_lines.clear();
+        if (m_copy) {
+            if (m_binary)
+                m_binary->finish_to(*m_copy);
+            else if (!m_lines.empty())
+                m_lines.send_to(*m_copy);
             // The server reports a refused row when the COPY ends.
-            m_writer->complete();
-            m_writer.reset();
+            m_copy->finish();
+            m_copy.reset();
         }
-        m_transaction->commit();
+        try {
+            m_transaction->commit();
+        } catch (const pqxx::pqxx_exception& e) {
+            throw pgs_exception::from_pqxx(e, {}, &m_engine.connection());
+        }
         m_transaction.reset();
-    } catch (const pqxx::pqxx_exception& e) {
-        pgs_exception failure = pgs_exception::from_pqxx(e, {}, &m_engine.connection());
+    } catch (const tk_exception&) {
         abandon();
         m_failed = true;
-        throw failure;
+        throw;
     }
 }
 
 void pgs_recordset::abandon() noexcept {
     m_lines.clear();
-    // The writer's destructor ends the COPY; the transaction's rolls back.
-    m_writer.reset();
+    m_binary.reset();
+    // The COPY ends as failed first, then the transaction rolls back.
+    m_copy.reset();
     m_transaction.reset();
 }
 

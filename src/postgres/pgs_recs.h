@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "postgres/pgs_cbin.h"
 #include "postgres/pgs_cline.h"
 #include "udb/udb_recs.h"
 #include "udb/udb_rel.h"
 
 namespace pqxx {
-class tablewriter;
 class dbtransaction;
 }  // namespace pqxx
 
@@ -74,13 +74,20 @@ public:
     // field goes to the column of its name (COPY with a column list);
     // otherwise field i goes to column i.
     void take_fields_of(const udb_schema& source);
+    // The table was made here from its source's columns: rows go in COPY's
+    // binary format, each value encoded for its column's type, when every
+    // column has such a form (pgs_binary_kind_of); as text otherwise. Before
+    // the first append_record.
+    void prefer_binary_copy() noexcept { m_prefer_binary = true; }
+    // Rows go in the binary format (known once the COPY has started).
+    bool copies_binary() const noexcept { return m_binary != nullptr; }
 
     const std::wstring& db_name() const noexcept { return m_db_name; }
     const std::wstring& schema_name() const noexcept { return m_schema_name; }
     const std::wstring& bare_table_name() const noexcept { return m_bare_name; }
     // "schema"."table" as sent in statements (UTF-8).
     const std::string& quoted_name() const noexcept { return m_quoted; }
-    bool loading() const noexcept { return m_writer != nullptr; }
+    bool loading() const noexcept { return m_copy != nullptr; }
 
     void init_schema();
     std::int64_t get_rec_count();
@@ -91,9 +98,14 @@ private:
     void open_reader();
     pgs_row_reader& reader();
     void open_copy();
+    // The binary forms of the columns rows are copied to; empty when one has none.
+    std::vector<pgs_binary_kind> binary_columns() const;
     void flush();
     void abandon() noexcept;
     void fail_if_broken() const;
+
+    // Text and byte values from this size on are sent from the value itself.
+    static constexpr std::size_t piece_size = 64 * 1024;
 
     pgs_engine& m_engine;  // the server connection of the database that opened it
     std::int32_t m_current_row = -1;
@@ -105,11 +117,14 @@ private:
     std::wstring m_bare_name;
     std::string m_quoted;
     pgs_copy_buffer m_lines;
+    bool m_prefer_binary = false;
+    std::unique_ptr<pgs_binary_rows> m_binary;  // rows in the binary format, when chosen
     // The columns the COPY names, in record order (UTF-8, quoted); empty: all
     // of them in table order.
     std::vector<std::string> m_copy_columns;
     std::size_t m_fields = 0;  // fields taken from each record
     std::unique_ptr<pqxx::dbtransaction> m_transaction;
-    std::unique_ptr<pqxx::tablewriter> m_writer;
+    // Declared after the transaction: a COPY still open ends before it.
+    std::unique_ptr<pgs_copy_stream> m_copy;
     std::unique_ptr<pgs_row_reader> m_reader;
 };

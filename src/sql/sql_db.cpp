@@ -5,6 +5,7 @@
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_recs.h"
+#include "sql/sql_stmt.h"
 #include "sql/sql_ver.h"
 #include "sql/sql_view.h"
 #include "tk/tk_exc.h"
@@ -109,16 +110,22 @@ sql_result sql_database::do_query2(const std::string& utf8_sql) {
 
 // ---- the streamed statement ---------------------------------------------------------
 
-sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql)
+sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql, protocol how)
     : m_mysql(db.connection()), m_engine(db.engine()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
-    m_result = db.do_query2(utf8_sql);
-    if (!m_result) {
-        if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
-        throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
+    if (how == protocol::binary) {
+        m_binary = std::make_unique<sql_binary_rows>(m_mysql, utf8_sql);
+        m_field_count = m_binary->field_count();
+        m_fields = m_binary->fields();
+    } else {
+        m_result = db.do_query2(utf8_sql);
+        if (!m_result) {
+            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
+            throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
+        }
+        m_field_count = mysql_num_fields(m_result.get());
+        m_fields = mysql_fetch_fields(m_result.get());
     }
-    m_field_count = mysql_num_fields(m_result.get());
-    m_fields = mysql_fetch_fields(m_result.get());
     m_columns = sql_read_columns(m_fields, m_field_count, db.engine().blob_as_text());
 }
 
@@ -127,12 +134,13 @@ sql_database::sql_limited_query::~sql_limited_query() {
 }
 
 void sql_database::sql_limited_query::abandon() noexcept {
-    if (!m_result) return;
+    if (at_end()) return;
     tk_trace(2, "sql_database::sql_limited_query::abandon");
     // Reading the rest of a large table only to drop it would keep a stopped
     // run waiting. Should the server not be reached, the rows are read
     // after all.
     m_engine.interrupt_statement();
+    m_binary.reset();
     m_result.reset();
 }
 
@@ -142,7 +150,18 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
     if (!win) throw tk_mail_assertion("sql_db", 59);
     tk_trace(1, "Step #1");
     std::size_t n = 0;
-    while (m_result && n < window_size) {
+    std::size_t bytes = 0;
+    while (m_binary && n < window_size && bytes < window_bytes) {
+        std::unique_ptr<sql_record>& slot = (*win)[n];
+        if (!slot) slot = std::make_unique<sql_record>();
+        if (!m_binary->fetch(*slot, m_columns,
+                             sql_row_origin{&source, first_record + static_cast<std::int64_t>(n), &m_reports}, bytes)) {
+            m_binary.reset();  // the end of the rows: the statement is closed
+            break;
+        }
+        ++n;
+    }
+    while (m_result && n < window_size && bytes < window_bytes) {
         MYSQL_ROW row = mysql_fetch_row(m_result.get());
         if (!row) {
             // The end of the rows, or a connection that broke off mid-table.
@@ -151,6 +170,7 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
             break;
         }
         const unsigned long* lengths = mysql_fetch_lengths(m_result.get());
+        for (unsigned i = 0; i < m_field_count; ++i) bytes += lengths[i];
         std::unique_ptr<sql_record>& slot = (*win)[n];
         if (!slot) slot = std::make_unique<sql_record>();
         slot->fill(m_columns, lengths, row,

@@ -13,6 +13,7 @@
 #include "udb/udb_db.h"
 
 struct st_mysql;
+class sql_binary_rows;
 class sql_engine;
 class sql_tmp_recordset;
 class udb_validator;
@@ -85,10 +86,18 @@ public:
     class sql_limited_query {
     public:
         static constexpr std::size_t window_size = 256;
+        // A window also ends once its rows hold this many bytes of cells, so
+        // that large rows are held a few at a time (a row is never split).
+        static constexpr std::size_t window_bytes = 4u << 20;
         using window = std::array<std::unique_ptr<sql_record>, window_size>;
 
+        // How the rows travel: as text (any statement), or with the binary
+        // protocol (sql_binary_rows: a single SELECT), whose values are the
+        // same but exact for FLOAT and cost the server no text.
+        enum class protocol { text, binary };
+
         // sql_exception when the server rejects the statement.
-        sql_limited_query(sql_database& db, const std::string& utf8_sql);
+        sql_limited_query(sql_database& db, const std::string& utf8_sql, protocol how = protocol::text);
         // Frees the result; rows not fetched yet are read and discarded.
         ~sql_limited_query();
         sql_limited_query(const sql_limited_query&) = delete;
@@ -102,11 +111,12 @@ public:
         const struct st_mysql_field* fields() const { return m_fields; }
         unsigned field_count() const { return m_field_count; }
         // Fills slots 0.. with the next rows (reusing the slots' records) and
-        // returns how many; fewer than window_size only at the end of the
-        // result. A lost connection is sql_exception, never the end.
+        // returns how many: window_size, fewer when they reach window_bytes,
+        // or fewer (none) at the end of the result. A lost connection is
+        // sql_exception, never the end.
         // first_record: number (from 1) of the first row, for value reports.
         std::size_t store_to(window* win, const std::wstring& source, std::int64_t first_record);
-        bool at_end() const { return m_result == nullptr; }
+        bool at_end() const { return m_result == nullptr && m_binary == nullptr; }
         // Ends the statement without reading the rows not fetched yet: the
         // server is asked to stop sending them, and only what is already on
         // its way is read and dropped. The connection stays usable.
@@ -118,6 +128,7 @@ public:
         const sql_value_reports& m_reports;
         std::string m_statement;  // for the report of a failure while streaming
         sql_result m_result;
+        std::unique_ptr<sql_binary_rows> m_binary;  // instead of m_result
         const struct st_mysql_field* m_fields = nullptr;
         unsigned m_field_count = 0;
         sql_columns m_columns;

@@ -113,61 +113,78 @@ sql_columns sql_read_columns(const MYSQL_FIELD* fields, unsigned count, bool blo
     return cols;
 }
 
-ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad) {
-    if (!cell) return ole_variant();
+void sql_set_cell(ole_variant& v, const sql_column& col, const char* cell, unsigned long len, bool* bad) {
+    if (!cell) {
+        v.set_empty();
+        return;
+    }
     const std::string_view text(cell, len);
     switch (col.how) {
     case sql_column::path::text:
-        // PostgreSQL text cannot hold a NUL character, and the value would end
-        // at it: the cell is reported, never cut.
-        if (len != 0 && std::memchr(cell, 0, len)) {
-            if (bad) *bad = true;
-            return ole_variant();
-        }
-        return ole_variant(text);
-    case sql_column::path::bytes: {
-        ole_variant v;
-        v.attach_binary(cell, len);
-        return v;
-    }
-    case sql_column::path::parse: return ole_variant::from_string(text, col.vt);
+        // Kept as the UTF-8 it is: it leaves as UTF-8 too. PostgreSQL text
+        // cannot hold a NUL character, and the value would end at it: such a
+        // cell is reported, never cut.
+        if (!v.attach_utf8_whole(text) && bad) *bad = true;
+        return;
+    case sql_column::path::bytes:
+        if (len)
+            std::memcpy(v.binary_room(len), cell, len);
+        else
+            v.binary_room(0);
+        return;
+    case sql_column::path::parse: v = ole_variant::from_string(text, col.vt); return;
     case sql_column::path::time:
         if (!is_time_of_day(text)) {
             if (bad) *bad = true;
-            return ole_variant();
+            v = ole_variant();
+            return;
         }
-        return ole_variant::from_string(text, VT_DATE);
-    case sql_column::path::date: {
-        ole_variant v = ole_variant::from_string(text, VT_DATE);
+        v = ole_variant::from_string(text, VT_DATE);
+        return;
+    case sql_column::path::date:
+        v = ole_variant::from_string(text, VT_DATE);
         if (v.is_empty() && (col.not_null || !is_zero_date(text)) && bad) *bad = true;
-        return v;
-    }
+        return;
     case sql_column::path::float_exact:
-        if (text.empty()) return ole_variant();
-        return ole_variant(static_cast<double>(pf_atof_r4(text)));
-    case sql_column::path::bit1: return ole_variant(len > 0 && cell[0] != 0);
+        if (text.empty())
+            v = ole_variant();
+        else
+            v = ole_variant(static_cast<double>(pf_atof_r4(text)));
+        return;
+    case sql_column::path::bit1: v = ole_variant(len > 0 && cell[0] != 0); return;
     case sql_column::path::bits: {
-        std::uint64_t v = 0;
-        for (unsigned long i = 0; i < len; ++i) v = (v << 8) | static_cast<unsigned char>(cell[i]);
-        if (col.vt == VT_UI8) return ole_variant(static_cast<unsigned long long>(v));
-        return ole_variant(static_cast<long long>(v));
+        std::uint64_t bits = 0;
+        for (unsigned long i = 0; i < len; ++i) bits = (bits << 8) | static_cast<unsigned char>(cell[i]);
+        if (col.vt == VT_UI8)
+            v = ole_variant(static_cast<unsigned long long>(bits));
+        else
+            v = ole_variant(static_cast<long long>(bits));
+        return;
     }
     }
-    return ole_variant();
+    v = ole_variant();
+}
+
+ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad) {
+    ole_variant v;
+    sql_set_cell(v, col, cell, len, bad);
+    return v;
 }
 
 namespace {
 
 // What is wrong with a cell that cannot be carried.
 std::wstring bad_cell_text(const sql_column& col, const char* cell, unsigned long len) {
-    const std::wstring shown =
-        L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" + col.name.str() + L"'";
+    // Only a date's or time's text is shown (a text cell may be huge, and not UTF-8).
+    const auto shown = [&] {
+        return L"'" + tk_utf8_to_unicode(std::string_view(cell, len)) + L"' of column '" + col.name.str() + L"'";
+    };
     if (col.how == sql_column::path::time)
-        return L"The TIME value " + shown + L" is not a time of day (00:00:00 to 24:00:00)";
+        return L"The TIME value " + shown() + L" is not a time of day (00:00:00 to 24:00:00)";
     if (col.how == sql_column::path::date) {
         if (is_zero_date(std::string_view(cell, len)))
-            return L"The date value " + shown + L" is MySQL's zero date, which stands for no date";
-        return L"The date value " + shown + L" is not a calendar date";
+            return L"The date value " + shown() + L" is MySQL's zero date, which stands for no date";
+        return L"The date value " + shown() + L" is not a calendar date";
     }
     return L"The text of column '" + col.name.str() + L"' holds a NUL character at byte " +
            std::to_wstring(static_cast<const char*>(std::memchr(cell, 0, len)) - cell) +
@@ -192,25 +209,53 @@ sql_record::sql_record(const sql_columns* columns, const unsigned long* lengths,
     fill(*columns, lengths, row, origin);
 }
 
-int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char** row, const sql_row_origin& origin) {
-    tk_trace(1, "sql_record::ctor (n_fields=%d)", static_cast<int>(cols.size()));
+void sql_record::take_shape(const sql_columns& cols) {
+    if (size() == cols.size()) {
+        forget_refusal();
+        // The same columns read again: the fields stay and are refilled; a
+        // name is only set when it belongs to another column list.
+        std::size_t held = 0;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            udb_field& f = (*this)[i];
+            if (&f.name.str() != &cols[i].name.str()) f.name = cols[i].name;
+            held += f.size;
+        }
+        // A large row lets go of its values first: a later column's old value
+        // would otherwise still be held while the earlier ones take the new
+        // row's, two large rows at once.
+        if (held >= large_row)
+            for (std::size_t i = 0; i < cols.size(); ++i) (*this)[i].set_empty();
+        return;
+    }
     clear();
     reserve(cols.size());
+    for (const sql_column& col : cols) emplace(col.name, 0u, ole_variant(), false, false);
+}
+
+void sql_record::bad_cell(const sql_column& col, const char* cell, unsigned long len, const sql_row_origin& origin) {
+    // An empty cell would fail the whole table's load on the column's
+    // constraint: the row alone is refused where it is stored.
+    if (col.not_null)
+        refuse(bad_cell_text(col, cell, len) + L"; the column is NOT NULL, so the row is not copied.");
+    else
+        report_bad_cell(col, cell, len, origin);
+}
+
+int sql_record::fill(const sql_columns& cols, const unsigned long* lengths, char** row, const sql_row_origin& origin) {
+    tk_trace(1, "sql_record::ctor (n_fields=%d)", static_cast<int>(cols.size()));
+    take_shape(cols);
     int bad_cells = 0;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const sql_column& col = cols[i];
         const char* cell = row[i];
         const unsigned long len = cell ? lengths[i] : 0;
+        udb_field& f = (*this)[i];
+        f.size = static_cast<std::uint32_t>(len);
         bool bad = false;
-        emplace(col.name, static_cast<std::uint32_t>(len), sql_cell_value(col, cell, len, &bad), false, false);
+        sql_set_cell(f, col, cell, len, &bad);
         if (bad) {
             ++bad_cells;
-            // An empty cell would fail the whole table's load on the column's
-            // constraint: the row alone is refused where it is stored.
-            if (col.not_null)
-                refuse(bad_cell_text(col, cell, len) + L"; the column is NOT NULL, so the row is not copied.");
-            else
-                report_bad_cell(col, cell, len, origin);
+            bad_cell(col, cell, len, origin);
         }
     }
     return bad_cells;

@@ -1,5 +1,6 @@
 #pragma once
 // Rows fetched from MySQL as records of variant values.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,8 +85,21 @@ public:
     // empty and reported to the origin's reports, or, in a not_null
     // column, refuses the row (udb_record::refusal) without a report of its own.
     int fill(const sql_columns& columns, const unsigned long* lengths, char** row, const sql_row_origin& origin);
+
+    // One field per column, named as the column: the fields of a row read
+    // before are kept (to be refilled in place) when the count is the same,
+    // their values too unless that row held large_row bytes or more.
+    // Forgets any refusal.
+    void take_shape(const sql_columns& columns);
+    static constexpr std::size_t large_row = 1u << 20;
+    // A cell that cannot be carried (given as the server's text of it): in a
+    // not_null column it refuses the row, elsewhere it is reported to the
+    // origin's reports.
+    void bad_cell(const sql_column& column, const char* cell, unsigned long length, const sql_row_origin& origin);
 };
 
 // One cell's value; sets *bad when the cell cannot be carried (value empty),
 // in a not_null column also for the zero date.
 ole_variant sql_cell_value(const sql_column& column, const char* cell, unsigned long length, bool* bad);
+// The same into an existing value, whose room for text is reused.
+void sql_set_cell(ole_variant& value, const sql_column& column, const char* cell, unsigned long length, bool* bad);

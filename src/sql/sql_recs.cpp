@@ -229,8 +229,13 @@ void sql_recordset::start_reading() {
 }
 
 void sql_recordset::open_stream() {
+    // A table's rows come with the binary protocol; a query's keep the text
+    // protocol, as written SELECTs of any kind stand there.
+    using protocol = sql_database::sql_limited_query::protocol;
+    const bool binary =
+        !is_query() && !m_catalogue_only && sql_gate::reads_binary_rows(m_db->engine().server_version());
     m_stream = std::make_unique<sql_database::sql_limited_query>(
-        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql());
+        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql(), binary ? protocol::binary : protocol::text);
     for (const float_column& fc : m_float_columns)
         if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
             m_stream->read_float_exact(fc.index);
@@ -252,12 +257,19 @@ void sql_recordset::clean() {
     m_filled = 0;
 }
 
+void sql_recordset::drop_rows_after(std::uint32_t filled) noexcept {
+    // A window cut short by large rows leaves older rows in the slots behind
+    // it; their values are not kept alive until the slots fill again.
+    for (std::size_t i = filled; i < m_window.size() && m_window[i]; ++i) m_window[i].reset();
+}
+
 void sql_recordset::load_window() {
     clean();
     m_first_window = false;
     if (!m_stream || m_stream->at_end()) return;
     try {
         m_filled = static_cast<std::uint32_t>(m_stream->store_to(&m_window, m_table_name, m_rows_read + 1));
+        if (m_filled < window_size) drop_rows_after(m_filled);
     } catch (...) {
         m_filled = 0;
         m_stream.reset();
@@ -293,8 +305,8 @@ void sql_recordset::next() {
         return;
     }
     if (m_win_pos >= m_filled) return;  // at the end already
-    if (m_win_pos + 1 < window_size) {
-        ++m_win_pos;
+    if (m_win_pos + 1 < m_filled || !m_stream || m_stream->at_end()) {
+        ++m_win_pos;  // the next slot, or past the last row of the result
     } else {
         load_window();
         m_win_pos = 0;

@@ -76,6 +76,8 @@ protected:
     void mark_not_null_columns();
     // Reads the next window from the stream.
     void load_window();
+    // Releases the records in the slots from `filled` on.
+    void drop_rows_after(std::uint32_t filled) noexcept;
     // A table opened for writing reads its columns from a statement that
     // returns no rows.
     bool m_catalogue_only = false;

@@ -3,3 +3,5 @@
 #include <mysql.h>
 
 void sql_result_free::operator()(MYSQL_RES* result) const noexcept { mysql_free_result(result); }
+
+void sql_statement_close::operator()(MYSQL_STMT* statement) const noexcept { mysql_stmt_close(statement); }

@@ -26,6 +26,8 @@ constexpr std::uint32_t snapshot = sql_version_number(4, 1, 8);       // WITH CO
 constexpr std::uint32_t read_only_trx = sql_version_number(5, 6, 5);  // START TRANSACTION READ ONLY
 // MariaDB: information_schema quotes literal defaults, so expressions stand apart.
 constexpr std::uint32_t quoted_defaults = sql_version_number(10, 2, 7);
+// Prepared statements whose rows stream unbuffered (binary protocol).
+constexpr std::uint32_t binary_rows = sql_version_number(5, 0, 0);
 
 inline bool has_fk_support(std::uint32_t v) { return v >= fk_support; }
 inline bool reads_create_table(std::uint32_t v) { return v >= fk_support; }
@@ -33,6 +35,7 @@ inline bool refuses_password(std::uint32_t v, bool has_password) { return v == o
 inline bool quotes_names(std::uint32_t v) { return v >= backquotes; }
 inline bool lists_full_tables(std::uint32_t v) { return v >= full_tables; }
 inline bool quotes_literal_defaults(std::uint32_t v, bool mariadb) { return mariadb && v >= quoted_defaults; }
+inline bool reads_binary_rows(std::uint32_t v) { return v >= binary_rows; }
 }  // namespace sql_gate
 
 // What the writing side needs to know about the server it writes to. The

@@ -39,6 +39,8 @@ public:
     void refuse(std::wstring why) {
         if (m_refusal.empty()) m_refusal = std::move(why);
     }
+    // For a row refilled in place.
+    void forget_refusal() noexcept { m_refusal.clear(); }
 
     std::size_t size() const { return m_fields.size(); }
     bool empty() const { return m_fields.empty(); }

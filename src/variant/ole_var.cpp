@@ -78,11 +78,7 @@ std::int32_t truncate_to_long(double d) {
 
 ole_variant::ole_variant(const plat_systemtime& st) {
     tk_trace(1, "Construct ole_variant from SYSTEMTIME");
-    time_ = st;
-    var_.vt = VT_DATE;
-    double serial = 0;
-    if (!plat_system_time_to_variant_time(st, serial)) tk_trace(2, "Failed to convert SYSTEMTIME->VARIANT");
-    var_.date = serial;
+    set(st);
 }
 
 ole_variant::ole_variant(const pf_currency& cy) {
@@ -115,52 +111,42 @@ ole_variant::ole_variant(bool v) {
 
 ole_variant::ole_variant(signed char v) {
     tk_trace(1, "ole_variant::ctor from char(%d)", int(v));
-    var_.vt = VT_I1;
-    var_.i1 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned char v) {
     tk_trace(1, "ole_variant::ctor from byte(%d)", int(v));
-    var_.vt = VT_UI1;
-    var_.ui1 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(short v) {
     tk_trace(1, "ole_variant::ctor from short(%d)", int(v));
-    var_.vt = VT_I2;
-    var_.i2 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned short v) {
     tk_trace(1, "ole_variant::ctor from ushort(%d)", int(v));
-    var_.vt = VT_UI2;
-    var_.ui2 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(int v) {
     tk_trace(1, "ole_variant::ctor from int(%d)", v);
-    var_.vt = VT_I4;
-    var_.i4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned int v) {
     tk_trace(1, "ole_variant::ctor from uint(%u)", v);
-    var_.vt = VT_UI4;
-    var_.ui4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(long long v) {
     tk_trace(1, "ole_variant::ctor(hyper, %lld)", v);
-    var_.vt = VT_I8;
-    var_.i8 = v;
-    i8_ = v;
+    set(v);
 }
 
 ole_variant::ole_variant(unsigned long long v) {
     tk_trace(1, "ole_variant::ctor(uhyper, %llu)", v);
-    var_.vt = VT_UI8;
-    var_.ui8 = v;
-    ui8_ = v;
+    set(v);
 }
 
 ole_variant::ole_variant(long v) : ole_variant(static_cast<long long>(v)) {}
@@ -168,14 +154,12 @@ ole_variant::ole_variant(unsigned long v) : ole_variant(static_cast<unsigned lon
 
 ole_variant::ole_variant(float v) {
     tk_trace(1, "ole_variant::ctor from float(%f)", double(v));
-    var_.vt = VT_R4;
-    var_.r4 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(double v) {
     tk_trace(1, "ole_variant::ctor from double(%e)", v);
-    var_.vt = VT_R8;
-    var_.r8 = v;
+    set(v);
 }
 
 ole_variant::ole_variant(const char* text) : ole_variant(std::string_view(text ? text : "")) {}
@@ -195,7 +179,8 @@ ole_variant ole_variant::make_null() noexcept {
 
 // ---- copy, move, release ----------------------------------------------------------
 
-ole_variant::ole_variant(const ole_variant& other) : i8_(other.i8_), ui8_(other.ui8_), time_(other.time_) {
+ole_variant::ole_variant(const ole_variant& other)
+    : i8_(other.i8_), ui8_(other.ui8_), time_(other.time_), u8_(other.holds_utf8() ? other.u8_ : pf_utf8_text()) {
     tk_trace(1, "ole_variant::copy ctor");
     switch (other.var_.vt) {
     case VT_DATE: tk_trace(1, "Special processing for VT_DATE"); break;
@@ -216,7 +201,7 @@ ole_variant::ole_variant(const ole_variant& other) : i8_(other.i8_), ui8_(other.
 }
 
 ole_variant::ole_variant(ole_variant&& other) noexcept
-    : i8_(other.i8_), ui8_(other.ui8_), time_(other.time_), var_(std::move(other.var_)) {
+    : i8_(other.i8_), ui8_(other.ui8_), time_(other.time_), var_(std::move(other.var_)), u8_(std::move(other.u8_)) {
     other.i8_ = 0;
     other.ui8_ = 0;
     other.time_ = plat_systemtime{};
@@ -242,6 +227,7 @@ ole_variant& ole_variant::operator=(ole_variant&& other) noexcept {
         i8_ = std::exchange(other.i8_, 0);
         ui8_ = std::exchange(other.ui8_, 0);
         time_ = std::exchange(other.time_, plat_systemtime{});
+        u8_ = std::move(other.u8_);
     }
     return *this;
 }
@@ -253,12 +239,95 @@ void ole_variant::swap(ole_variant& other) noexcept {
     std::swap(ui8_, other.ui8_);
     std::swap(time_, other.time_);
     var_.swap(other.var_);
+    u8_.swap(other.u8_);
+}
+
+void ole_variant::release_payload() noexcept {
+    pf_variant_clear(var_);
+    i8_ = 0;
+    ui8_ = 0;
+    time_ = plat_systemtime{};
+    u8_.reset();
+}
+
+// ---- scalars set in place ---------------------------------------------------------
+
+void ole_variant::set(signed char v) {
+    release_payload();
+    var_.vt = VT_I1;
+    var_.i1 = v;
+}
+
+void ole_variant::set(unsigned char v) {
+    release_payload();
+    var_.vt = VT_UI1;
+    var_.ui1 = v;
+}
+
+void ole_variant::set(short v) {
+    release_payload();
+    var_.vt = VT_I2;
+    var_.i2 = v;
+}
+
+void ole_variant::set(unsigned short v) {
+    release_payload();
+    var_.vt = VT_UI2;
+    var_.ui2 = v;
+}
+
+void ole_variant::set(int v) {
+    release_payload();
+    var_.vt = VT_I4;
+    var_.i4 = v;
+}
+
+void ole_variant::set(unsigned int v) {
+    release_payload();
+    var_.vt = VT_UI4;
+    var_.ui4 = v;
+}
+
+void ole_variant::set(long long v) {
+    release_payload();
+    var_.vt = VT_I8;
+    var_.i8 = v;
+    i8_ = v;
+}
+
+void ole_variant::set(unsigned long long v) {
+    release_payload();
+    var_.vt = VT_UI8;
+    var_.ui8 = v;
+    ui8_ = v;
+}
+
+void ole_variant::set(float v) {
+    release_payload();
+    var_.vt = VT_R4;
+    var_.r4 = v;
+}
+
+void ole_variant::set(double v) {
+    release_payload();
+    var_.vt = VT_R8;
+    var_.r8 = v;
+}
+
+void ole_variant::set(const plat_systemtime& st) {
+    release_payload();
+    time_ = st;
+    var_.vt = VT_DATE;
+    double serial = 0;
+    if (!plat_system_time_to_variant_time(st, serial)) tk_trace(2, "Failed to convert SYSTEMTIME->VARIANT");
+    var_.date = serial;
 }
 
 // ---- text forms -------------------------------------------------------------------
 
-std::wstring_view ole_variant::text_view() const noexcept {
-    return var_.vt == VT_BSTR ? pf_bstr_view(var_.bstr) : std::wstring_view();
+std::wstring_view ole_variant::text_view() const {
+    if (var_.vt != VT_BSTR) return {};
+    return u8_.holds() ? u8_.wide() : pf_bstr_view(var_.bstr);
 }
 
 std::size_t ole_variant::format_scalar(char* buf) const {
@@ -289,6 +358,7 @@ std::string ole_variant::to_string() const {
     tk_trace(1, "ole_variant::to_string (vt=%08X)", unsigned(vt));
     switch (vt) {
     case VT_BSTR: {
+        if (u8_.holds()) return std::string(u8_.view());
         std::string out;
         // The conversion code page's default character stands for what it cannot hold.
         pf_utf8::append_wide(out, up_to_nul(text_view()), false);
@@ -314,6 +384,11 @@ std::string ole_variant::to_string() const {
 }
 
 std::wstring ole_variant::to_wstring() const {
+    if (holds_utf8()) {
+        std::wstring w(u8_.chars(), L'\0');
+        pf_utf8::decode_counted(u8_.view(), w.data());
+        return w;
+    }
     if (var_.vt == VT_BSTR) return std::wstring(up_to_nul(text_view()));
     const std::string s = to_string();  // ASCII for every type but text
     return std::wstring(s.begin(), s.end());
@@ -322,6 +397,10 @@ std::wstring ole_variant::to_wstring() const {
 void ole_variant::append_utf8(std::string& out) const {
     switch (var_.vt) {
     case VT_BSTR: {
+        if (u8_.holds()) {
+            out.append(u8_.view());
+            return;
+        }
         const std::wstring_view w = up_to_nul(text_view());
         if (!pf_utf8::append_wide(out, w, true)) out += tk_to_utf8(w);  // throws for such text
         return;
@@ -408,10 +487,20 @@ unsigned char* ole_variant::allocate_safe_array(std::size_t n) {
         return var_.array->data();
     }
     pf_safearray* a = pf_sa_create(n);
-    pf_variant_clear(var_);
-    i8_ = 0;
-    ui8_ = 0;
-    time_ = plat_systemtime{};
+    release_payload();
+    var_.vt = VT_ARRAY_UI1;
+    var_.array = a;
+    return a->data();
+}
+
+unsigned char* ole_variant::binary_room(std::size_t n) {
+    if (var_.vt == VT_ARRAY_UI1 && var_.array && var_.array->dims == 1 && var_.array->lower == 0 &&
+        var_.array->count == n)
+        return var_.array->data();
+    // The old payload goes first: a large cell followed by another is not
+    // held twice (should the new one fail, the value is left empty).
+    release_payload();
+    pf_safearray* a = pf_sa_create(n, 0, false);
     var_.vt = VT_ARRAY_UI1;
     var_.array = a;
     return a->data();
@@ -426,10 +515,7 @@ void ole_variant::attach_binary(const void* data, std::size_t n) {
     // Every byte is overwritten at once: no zeroing of a new array.
     pf_safearray* a = pf_sa_create(n, 0, false);
     if (n) std::memcpy(a->data(), data, n);
-    pf_variant_clear(var_);
-    i8_ = 0;
-    ui8_ = 0;
-    time_ = plat_systemtime{};
+    release_payload();
     var_.vt = VT_ARRAY_UI1;
     var_.array = a;
 }
@@ -440,20 +526,55 @@ void ole_variant::attach_string(std::string_view text) {
     tk_trace(1, "=== RIGHT BEFORE A2W_EX ===");
     pf_bstr b = utf8_to_bstr(text);
     if (!b) b = pf_bstr_alloc(tk_utf8_to_unicode(text));  // throws for text that is not UTF-8
-    pf_variant_clear(var_);
-    i8_ = 0;
-    ui8_ = 0;
-    time_ = plat_systemtime{};
+    release_payload();
     var_.vt = VT_BSTR;
     var_.bstr = b;
 }
 
+void ole_variant::attach_utf8(std::string_view text) { attach_utf8_whole(up_to_nul(text)); }
+
+char* ole_variant::utf8_room(std::size_t n) {
+    // The old text's room is kept for the new one; everything else goes.
+    pf_utf8_text keep;
+    if (var_.vt == VT_BSTR) keep.swap(u8_);
+    release_payload();
+    keep.swap(u8_);
+    return u8_.room(n);
+}
+
+void ole_variant::commit_utf8(std::size_t n) {
+    const std::size_t whole = up_to_nul(std::string_view(u8_.view().data(), n)).size();
+    commit_utf8_whole(whole);
+}
+
+bool ole_variant::attach_utf8_whole(std::string_view text) {
+    tk_trace(1, "ole_variant::attach_utf8('%.*s')", int(text.size()), text.data());
+    const std::size_t n = text.size();
+    char* room = utf8_room(n);
+    if (n) std::memcpy(room, text.data(), n);
+    return commit_utf8_whole(n);
+}
+
+bool ole_variant::commit_utf8_whole(std::size_t n) {
+    const std::string_view text(u8_.view().data(), n);
+    bool nul = false;
+    const std::size_t count = pf_utf8::count_without_nul(text, nul);
+    if (count == std::string_view::npos) {
+        u8_.commit(0, 0);
+        if (nul) return false;  // the value stays empty
+        const std::string bad(text);
+        (void)tk_utf8_to_unicode(bad);  // throws the conversion's own exception
+        throw tk_exception("Cannot convert to UNICODE string: ", 0);
+    }
+    u8_.commit(n, count);
+    var_.vt = VT_BSTR;
+    var_.bstr = nullptr;
+    return true;
+}
+
 void ole_variant::attach_wide(std::wstring_view text) {
     pf_bstr b = pf_bstr_alloc(text);
-    pf_variant_clear(var_);
-    i8_ = 0;
-    ui8_ = 0;
-    time_ = plat_systemtime{};
+    release_payload();
     var_.vt = VT_BSTR;
     var_.bstr = b;
 }

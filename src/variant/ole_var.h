@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/pf_u8txt.h"
 #include "platform/pf_var.h"
 #include "platform/plat_date.h"
 
@@ -81,8 +82,13 @@ public:
     const plat_systemtime& get_time() const noexcept { return time_; }
     // The tagged value itself (every type's value but the side ones lives here).
     const pf_variant& get_var() const noexcept { return var_; }
-    // The characters of a text value, without copying; empty for other types.
-    std::wstring_view text_view() const noexcept;
+    // The characters of a text value; empty for other types. A text held as
+    // UTF-8 is decoded at the first call and the wide form kept with it (so a
+    // value is read by one thread at a time). Throws std::bad_alloc.
+    std::wstring_view text_view() const;
+    // A text held as UTF-8 (attach_utf8): its bytes, strict UTF-8 without NUL.
+    bool holds_utf8() const noexcept { return var_.vt == VT_BSTR && u8_.holds(); }
+    std::string_view utf8_view() const noexcept { return holds_utf8() ? u8_.view() : std::string_view(); }
 
     // Signed 32-bit form; assertion ole_var 478 for text, dates, currency and arrays.
     std::int32_t to_long() const;
@@ -99,6 +105,40 @@ public:
     // Replaces the value by the text (UTF-8, up to its first NUL) as wide text.
     // Text that is not UTF-8 throws "Cannot convert to UNICODE string: ", level 0.
     void attach_string(std::string_view text);
+    // The same text value kept as the UTF-8 it is (no wide copy): for cells
+    // that go on as UTF-8. The room of an earlier UTF-8 text is reused. Text
+    // that is not UTF-8 throws as attach_string does and leaves the value empty.
+    void attach_utf8(std::string_view text);
+    // For a reader that copies a cell straight into place: room for n bytes
+    // of UTF-8 text, then commit_utf8 checks what was written and makes it the
+    // value as attach_utf8 would (up to the first NUL; not UTF-8: empty and
+    // the same exception).
+    char* utf8_room(std::size_t n);
+    void commit_utf8(std::size_t n);
+    // The same for cells that must not be cut: text holding a NUL character
+    // leaves the value empty and gives false (text that is not UTF-8 still
+    // throws).
+    bool attach_utf8_whole(std::string_view text);
+    bool commit_utf8_whole(std::size_t n);
+    // A byte array of n bytes left for the caller to write (an array of that
+    // size is reused).
+    unsigned char* binary_room(std::size_t n);
+    // The values of the constructors of the same argument, set in place (any
+    // text or array is released): a cell refilled row after row makes no
+    // temporary.
+    void set(signed char v);
+    void set(unsigned char v);
+    void set(short v);
+    void set(unsigned short v);
+    void set(int v);
+    void set(unsigned int v);
+    void set(long long v);
+    void set(unsigned long long v);
+    void set(float v);
+    void set(double v);
+    void set(const plat_systemtime& st);
+    // Makes the value empty (VT_EMPTY), as ole_variant() is.
+    void set_empty() noexcept { release_payload(); }
 
 private:
     // Text of every type but text and arrays; buf holds at least max_scalar_text.
@@ -108,10 +148,15 @@ private:
     template <class C>
     static ole_variant bytes_from_hex(const C* p, std::size_t n);
 
+    // Releases the payload and resets the side fields (the tag becomes VT_EMPTY).
+    void release_payload() noexcept;
+
     std::int64_t i8_ = 0;
     std::uint64_t ui8_ = 0;
     plat_systemtime time_{};
     pf_variant var_;
+    // Text held as UTF-8: the tag is VT_BSTR and var_ holds no text.
+    pf_utf8_text u8_;
 };
 
 inline void swap(ole_variant& a, ole_variant& b) noexcept { a.swap(b); }

@@ -13,10 +13,12 @@
 #include "gui2/g_disp.h"
 #include "gui2/g_err_ui.h"
 #include "gui2/g_qt_pres.h"
+#include "platform/pf_heap.h"
 #include "tk/tk_log.h"
 #include "wizard/vek_main.h"
 
 int main(int argc, char** argv) {
+    pf_heap_return_large_blocks();
     // A profile's "logfile" switches the trace on; until then it is off.
     tk_log log(nullptr, false, 3, false);
     error_handler eh(pgs_error_map);

@@ -116,11 +116,12 @@ long long copied_so_far(const std::string& db, const std::string& table) {
     return r.empty() ? -1 : std::stoll(*r[0][0]);
 }
 
-// True while the MySQL server still runs the statement that reads `table`.
+// True while the MySQL server still runs the statement that reads `table`
+// (a table's rows come from a prepared statement: "Execute").
 bool mysql_still_reading(const std::string& table) {
     return !mysql_admin()
                 .query("SELECT 1 FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND "
-                       "COMMAND = 'Query' AND INFO LIKE '%`" +
+                       "COMMAND IN ('Query', 'Execute') AND INFO LIKE '%`" +
                        table + "`%'")
                 .empty();
 }

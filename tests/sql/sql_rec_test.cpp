@@ -84,7 +84,8 @@ TEST(SqlCellValue, TextAndBytes) {
     const auto text = field(MYSQL_TYPE_VAR_STRING, 0, 45);
     EXPECT_EQ(value(text, "caf\xC3\xA9s").to_wstring(), L"caf\u00E9s");
     // PostgreSQL text cannot hold a NUL: the cell is flagged, never cut.
-    for (const std::string& nul : {std::string("ab\0cd", 5), std::string("\0", 1), std::string("ab\0", 3)}) {
+    for (const std::string& nul : {std::string("ab\0cd", 5), std::string("\0", 1), std::string("ab\0", 3),
+                                   std::string(20, 'x') + std::string("\0tail", 5), std::string("\xFF\0", 2)}) {
         bool bad = false;
         EXPECT_TRUE(value(text, nul, &bad).is_empty());
         EXPECT_TRUE(bad);
@@ -190,6 +191,65 @@ TEST(SqlRecord, FillsFieldsAndReportsBadTimeWithTableAndRecord) {
     EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
     EXPECT_EQ(rec[1].to_string(), "0000-00-00 01:02:03");
     EXPECT_THROW(sql_record(nullptr, lengths, row), tk_mail_assertion);
+}
+
+// A record refilled from a row of the same columns keeps its fields: text
+// stays in the UTF-8 it came in and in the room it had, names stay shared.
+TEST(SqlRecord, RefillingKeepsTheFieldsAndTheirRoom) {
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "note"), field(MYSQL_TYPE_LONG, 0, 63, 11, "n")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    std::string a = "caf\xC3\xA9 au lait", n = "1";
+    char* row[2] = {a.data(), n.data()};
+    unsigned long lengths[2] = {a.size(), n.size()};
+    sql_record rec(&cols, lengths, row);
+    ASSERT_TRUE(rec[0].holds_utf8());
+    EXPECT_EQ(rec[0].to_wstring(), L"caf\u00E9 au lait");
+    const char* room = rec[0].utf8_view().data();
+    const udb_field* first = &rec[0];
+    const long names = cols[0].name.use_count();
+
+    a = "th\xC3\xA9 noir";
+    n = "2";
+    row[0] = a.data();
+    row[1] = n.data();
+    lengths[0] = a.size();
+    EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
+    EXPECT_EQ(&rec[0], first);
+    EXPECT_EQ(rec[0].utf8_view().data(), room);
+    EXPECT_EQ(rec[0].to_wstring(), L"th\u00E9 noir");
+    EXPECT_EQ(rec[0].size, a.size());
+    EXPECT_EQ(rec[1].to_string(), "2");
+    EXPECT_EQ(cols[0].name.use_count(), names);
+
+    // Text that is not UTF-8 is the conversion's error, as before.
+    a = "bad \xFF";
+    row[0] = a.data();
+    lengths[0] = a.size();
+    EXPECT_THROW(rec.fill(cols, lengths, row, {}), tk_exception_ex);
+}
+
+// A row of large cells lets its values go before the next row is read in: a
+// large value in a later column is not still held while the earlier columns
+// take the next row's. Smaller rows keep theirs, to be refilled in place.
+TEST(SqlRecord, ALargeRowLetsItsValuesGoBeforeTheNextIsRead) {
+    MYSQL_FIELD f[2] = {field(MYSQL_TYPE_VAR_STRING, 0, 45, 40, "a"), field(MYSQL_TYPE_BLOB, 0x10, 63, 0, "b")};
+    const sql_columns cols = sql_read_columns(f, 2);
+    std::string small = "x", large(sql_record::large_row - 2, 'y');
+    char* row[2] = {small.data(), large.data()};
+    unsigned long lengths[2] = {small.size(), large.size()};
+    sql_record rec(&cols, lengths, row);
+    rec.take_shape(cols);
+    EXPECT_FALSE(rec[0].is_empty());
+    EXPECT_FALSE(rec[1].is_empty());
+
+    large.push_back('y');
+    row[1] = large.data();
+    lengths[1] = large.size();
+    EXPECT_EQ(rec.fill(cols, lengths, row, {}), 0);
+    rec.take_shape(cols);
+    EXPECT_TRUE(rec[0].is_empty());
+    EXPECT_TRUE(rec[1].is_empty());
+    EXPECT_EQ(rec.size(), 2u);
 }
 
 TEST(SqlRecord, ReportsTextWithNulAndLeavesItEmpty) {

@@ -64,6 +64,22 @@ TEST_F(SqlRecordsetTest, ResetRightAfterOpeningDoesNotRereadTheFirstWindow) {
     EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
 }
 
+// Rows of 64 KB: a window holds what fits in a few megabytes, not 256 of
+// them, and every row still comes once and in order.
+TEST_F(SqlRecordsetTest, LargeRowsMakeSmallerWindows) {
+    exec("CREATE TABLE `" + db + "`.wide (id INT PRIMARY KEY, pad LONGTEXT) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.wide SELECT seq, REPEAT('w', 65536) FROM seq_1_to_300");
+    auto d = open();
+    auto rs = as_sql(d->get_table(L"wide", 1));
+    EXPECT_LT(rs->rows_read(), 256);
+    EXPECT_GT(rs->rows_read(), 1);
+    EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
+    EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
+    std::size_t chars = 0;
+    for (rs->reset(); !rs->is_eof(); rs->next()) chars += (*rs->get_item())[1].to_wstring().size();
+    EXPECT_EQ(chars, 300u * 65536u);
+}
+
 // One row of boundary values and one row of NULLs for every MySQL type.
 constexpr const char* all_types_ddl =
     "CREATE TABLE all_types ("

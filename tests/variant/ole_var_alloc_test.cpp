@@ -3,26 +3,48 @@
 #include "variant/ole_var.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
 namespace {
 std::atomic<long> g_allocations{0};
+// Bytes held through operator new, and the most held since the last reset.
+std::atomic<long> g_live{0};
+std::atomic<long> g_peak{0};
+
+void note_freed(void* p) noexcept {
+    if (p) g_live.fetch_sub(static_cast<long>(malloc_usable_size(p)), std::memory_order_relaxed);
 }
+}  // namespace
 
 // The replaced pair below allocates with malloc and frees with free.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 void* operator new(std::size_t n) {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
+    if (void* p = std::malloc(n ? n : 1)) {
+        const auto size = static_cast<long>(malloc_usable_size(p));
+        const long live = g_live.fetch_add(size) + size;
+        long peak = g_peak.load();
+        while (live > peak && !g_peak.compare_exchange_weak(peak, live)) {
+        }
+        return p;
+    }
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    note_freed(p);
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    note_freed(p);
+    std::free(p);
+}
 
 namespace {
 
@@ -76,6 +98,46 @@ TEST(OleVariantAlloc, text_and_byte_cells_allocate_only_their_payload) {
               1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_wstring(L"wide text", VT_BSTR); }), 1);
     EXPECT_EQ(allocations_of([] { ole_variant v = ole_variant::from_string("0xDEADBEEF", VT_BLOB); }), 1);
+}
+
+// A reader refilling a row in place: a text that fits the room of the one
+// before it takes no allocation.
+TEST(OleVariantAlloc, refilled_utf8_text_keeps_its_room) {
+    static ole_variant cell;
+    cell.attach_utf8("the first text of this cell, forty bytes");
+    EXPECT_EQ(allocations_of([] {
+                  cell.attach_utf8("a second text, shorter");
+                  cell.attach_utf8("and a third one of about the same size..");
+              }),
+              0);
+    EXPECT_EQ(cell.utf8_view(), "and a third one of about the same size..");
+}
+
+// A large cell refilled with a value of another size never holds the old
+// and the new payload at once: a reader going through rows of large cells
+// needs room for one of them, not two.
+TEST(OleVariantAlloc, a_large_cell_refilled_never_holds_two_payloads) {
+    constexpr std::size_t big = 8u << 20;
+    const std::size_t sizes[] = {big / 4, 2 * big};
+    for (const std::size_t next : sizes) {
+        SCOPED_TRACE(next);
+        ole_variant text;
+        std::memset(text.utf8_room(big), 'a', big);
+        text.commit_utf8(big);
+        ole_variant bytes;
+        std::memset(bytes.binary_room(big), 1, big);
+        const long held = g_live.load();
+        g_peak.store(held);
+        std::memset(text.utf8_room(next), 'b', next);
+        text.commit_utf8(next);
+        std::memset(bytes.binary_room(next), 2, next);
+        // At most the growth of each, plus the blocks' heads and pages.
+        const long growth = next > big ? static_cast<long>(next - big) : 0;
+        EXPECT_LE(g_peak.load() - held, 2 * growth + 65536);
+        EXPECT_EQ(text.utf8_view(), std::string(next, 'b'));
+        const unsigned char* data = nullptr;
+        EXPECT_EQ(bytes.get_bytes(data), next);
+    }
 }
 
 }  // namespace

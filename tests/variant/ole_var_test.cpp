@@ -6,10 +6,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <stdlib.h>
@@ -271,6 +274,60 @@ TEST(OleVariant, assignment_replaces_old_payload_in_every_branch) {
     EXPECT_EQ(self.to_string(), "self");
 }
 
+// A cell refilled in place holds what a new value would, whatever it held
+// before: UTF-8 text, wide text, bytes, a date with its side fields.
+TEST(OleVariant, set_in_place_gives_the_constructed_value) {
+    plat_systemtime st;
+    st.year = 2001, st.month = 2, st.day = 3, st.hour = 4, st.microsecond = 5000;
+    const auto targets = [&] {
+        std::vector<ole_variant> v;
+        v.emplace_back();
+        v.back().attach_utf8("old utf-8 text");
+        v.emplace_back(L"old wide text");
+        v.emplace_back(std::vector<unsigned char>{1, 2});
+        v.emplace_back(st);
+        v.emplace_back(-3LL);
+        v.emplace_back(9ULL);
+        return v;
+    };
+    const auto same = [](const ole_variant& got, const ole_variant& want) {
+        EXPECT_EQ(got.vartype(), want.vartype());
+        EXPECT_EQ(got.to_string(), want.to_string());
+        EXPECT_FALSE(got.holds_utf8());
+        EXPECT_EQ(got.get_i8(), want.get_i8());
+        EXPECT_EQ(got.get_ui8(), want.get_ui8());
+        if (want.vartype() == VT_DATE) {
+            EXPECT_TRUE(got.get_time() == want.get_time());
+        }
+    };
+    plat_systemtime other;
+    other.year = 1999, other.month = 12, other.day = 31, other.second = 59;
+    using setter = std::function<void(ole_variant&)>;
+    const std::vector<std::pair<setter, ole_variant>> cases = {
+        {[](ole_variant& v) { v.set(static_cast<signed char>(-5)); }, ole_variant(static_cast<signed char>(-5))},
+        {[](ole_variant& v) { v.set(static_cast<unsigned char>(250)); }, ole_variant(static_cast<unsigned char>(250))},
+        {[](ole_variant& v) { v.set(static_cast<short>(-300)); }, ole_variant(static_cast<short>(-300))},
+        {[](ole_variant& v) { v.set(static_cast<unsigned short>(60000)); },
+         ole_variant(static_cast<unsigned short>(60000))},
+        {[](ole_variant& v) { v.set(-70000); }, ole_variant(-70000)},
+        {[](ole_variant& v) { v.set(4000000000u); }, ole_variant(4000000000u)},
+        {[](ole_variant& v) { v.set(-5000000000LL); }, ole_variant(-5000000000LL)},
+        {[](ole_variant& v) { v.set(18446744073709551615ULL); }, ole_variant(18446744073709551615ULL)},
+        {[](ole_variant& v) { v.set(0.1f); }, ole_variant(0.1f)},
+        {[](ole_variant& v) { v.set(-2.5e300); }, ole_variant(-2.5e300)},
+        {[&](ole_variant& v) { v.set(other); }, ole_variant(other)},
+        {[](ole_variant& v) { v.set_empty(); }, ole_variant()},
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        for (std::size_t i = 0; i < targets().size(); ++i) {
+            SCOPED_TRACE("case " + std::to_string(c) + ", target " + std::to_string(i));
+            auto t = targets();
+            cases[c].first(t[i]);
+            same(t[i], cases[c].second);
+        }
+    }
+}
+
 TEST(OleVariant, move_leaves_the_source_empty) {
     ole_variant a(L"payload");
     const wchar_t* chars = a.text_view().data();
@@ -372,6 +429,80 @@ TEST(OleVariant, narrow_text_must_be_utf8) {
     EXPECT_THROW(ole_variant::from_string("bad \xc3", VT_BSTR), tk_exception_ex);
     // Narrow texts end at the first NUL.
     EXPECT_EQ(ole_variant::from_string(std::string_view("ab\0cd", 5), VT_BSTR).to_wstring(), L"ab");
+}
+
+// Text kept as the UTF-8 it arrived in reads exactly as the same text held
+// wide, through every reader, copy, move, swap and assignment.
+TEST(OleVariant, utf8_text_reads_as_the_same_text_held_wide) {
+    const std::string_view texts[] = {"", "plain", "caf\xc3\xa9 \xe4\xb8\xad \xf0\x9f\x98\x80", "tab\there\\"};
+    for (const std::string_view t : texts) {
+        ole_variant u;
+        u.attach_utf8(t);
+        const ole_variant w(t);  // held wide
+        EXPECT_TRUE(u.holds_utf8());
+        EXPECT_FALSE(w.holds_utf8());
+        EXPECT_EQ(u.vartype(), VT_BSTR);
+        EXPECT_EQ(u.utf8_view(), t);
+        EXPECT_EQ(u.to_string(), w.to_string());
+        EXPECT_EQ(u.to_wstring(), w.to_wstring());
+        EXPECT_EQ(u.text_view(), w.text_view());
+        std::string a = "|", b = "|";
+        u.append_utf8(a);
+        w.append_utf8(b);
+        EXPECT_EQ(a, b);
+
+        const ole_variant copy(u);
+        EXPECT_EQ(copy.utf8_view(), t);
+        EXPECT_NE(copy.utf8_view().data(), u.utf8_view().data());  // its own bytes
+        ole_variant assigned(7LL);
+        assigned = u;
+        EXPECT_EQ(assigned.to_wstring(), w.to_wstring());
+        EXPECT_EQ(assigned.get_i8(), 0);
+        ole_variant moved(std::move(assigned));
+        EXPECT_TRUE(assigned.is_empty());
+        EXPECT_FALSE(assigned.holds_utf8());
+        EXPECT_EQ(moved.utf8_view(), t);
+        ole_variant other(L"wide");
+        swap(moved, other);
+        EXPECT_EQ(other.utf8_view(), t);
+        EXPECT_EQ(moved.to_wstring(), L"wide");
+        EXPECT_FALSE(moved.holds_utf8());
+    }
+}
+
+TEST(OleVariant, utf8_text_is_checked_cut_at_nul_and_replaced_whole) {
+    ole_variant v;
+    v.attach_utf8(std::string_view("ab\0cd", 5));
+    EXPECT_EQ(v.utf8_view(), "ab");
+    EXPECT_THROW(v.attach_utf8("bad \xff byte"), tk_exception_ex);
+    EXPECT_TRUE(v.is_empty());
+    EXPECT_FALSE(v.holds_utf8());
+    EXPECT_THROW(v.attach_utf8("\xed\xa0\x80"), tk_exception_ex);  // a surrogate has no UTF-8 form
+
+    // Written in place by a reader.
+    char* p = v.utf8_room(4);
+    std::memcpy(p, "\xc3\xa9t\xc3", 4);
+    EXPECT_THROW(v.commit_utf8(4), tk_exception_ex);  // ends inside a character
+    EXPECT_TRUE(v.is_empty());
+    p = v.utf8_room(4);
+    std::memcpy(p, "\xc3\xa9t!", 4);
+    v.commit_utf8(4);
+    EXPECT_EQ(v.to_wstring(), L"\u00e9t!");
+
+    // Every other payload goes when the value becomes text, and the text when
+    // it becomes anything else.
+    const std::vector<unsigned char> bytes{1, 2, 3};
+    ole_variant array(bytes);
+    array.attach_utf8("x");
+    EXPECT_EQ(array.to_string(), "x");
+    array.attach_binary(bytes);
+    EXPECT_FALSE(array.holds_utf8());
+    EXPECT_EQ(array.to_string(), "0x010203");
+    array.attach_utf8("y");
+    array.attach_string("wide now");
+    EXPECT_FALSE(array.holds_utf8());
+    EXPECT_EQ(array.to_wstring(), L"wide now");
+    EXPECT_EQ(array.binary_room(2), array.binary_room(2));  // the same array for the same size
 }
 
 TEST(OleVariant, from_wstring_table) {
