@@ -166,3 +166,13 @@ char pf_ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(
 void pf_ascii_upper_inplace(std::string& s) {
     for (char& c : s) c = pf_ascii_upper(c);
 }
+
+bool pf_ascii_is_word(std::string_view text, std::string_view lower_word) {
+    if (text.size() != lower_word.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c != lower_word[i]) return false;
+    }
+    return true;
+}

@@ -30,4 +30,6 @@ int pf_compare_nocase(std::string_view a, std::string_view b);
 
 // ASCII-only upper-casing (the C runtime's behaviour in the "C" locale).
 char pf_ascii_upper(char c);
+// True when the text is the lower-case ASCII word in any case ("NaN", "TRUE").
+bool pf_ascii_is_word(std::string_view text, std::string_view lower_word);
 void pf_ascii_upper_inplace(std::string& s);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/pf_num.h"
+#include "platform/pf_text.h"
 #include "platform/plat_date.h"
 
 namespace {
@@ -58,16 +59,6 @@ private:
     std::string big_;
     std::string_view view_;
 };
-
-bool equals_nocase_ascii(std::string_view a, std::string_view word) {
-    if (a.size() != word.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != word[i]) return false;
-    }
-    return true;
-}
 
 std::string_view trim_blanks(std::string_view t) {
     while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
@@ -136,9 +127,9 @@ pf_hresult from_text(std::wstring_view wide, VARTYPE vt, pf_variant& r) {
         break;
     case VT_BOOL: {
         const std::string_view w = trim_blanks(t);
-        if (equals_nocase_ascii(w, "true"))
+        if (pf_ascii_is_word(w, "true"))
             r.boolean = PF_VARIANT_TRUE;
-        else if (equals_nocase_ascii(w, "false"))
+        else if (pf_ascii_is_word(w, "false"))
             r.boolean = PF_VARIANT_FALSE;
         else if (pf_succeeded(hr = number()))
             r.boolean = d.is_zero() ? PF_VARIANT_FALSE : PF_VARIANT_TRUE;

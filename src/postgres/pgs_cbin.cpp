@@ -7,6 +7,7 @@
 
 #include "platform/pf_dec.h"
 #include "platform/pf_num.h"
+#include "platform/pf_text.h"
 #include "platform/pf_utf8.h"
 #include "platform/plat_date.h"
 #include "postgres/pgs_cline.h"
@@ -80,16 +81,6 @@ std::string_view trim_space(std::string_view t) {
     return t;
 }
 
-bool same_word(std::string_view a, std::string_view word) {
-    if (a.size() != word.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
 // An integer value of an integer type (booleans as 1 and 0, as their text).
 bool integer_of(const ole_variant& v, std::int64_t& out, bool& above_int64) {
     const pf_variant& x = v.get_var();
@@ -137,11 +128,11 @@ bool parse_real(std::string_view t, T& out, bool& overflow) {
         negative = word.front() == '-';
         word.remove_prefix(1);
     }
-    if (same_word(word, "nan") && word.size() == t.size()) {
+    if (pf_ascii_is_word(word, "nan") && word.size() == t.size()) {
         out = std::numeric_limits<T>::quiet_NaN();
         return true;
     }
-    if (same_word(word, "infinity") || same_word(word, "inf")) {
+    if (pf_ascii_is_word(word, "infinity") || pf_ascii_is_word(word, "inf")) {
         out = negative ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
         return true;
     }

@@ -53,19 +53,20 @@ ole_variant bytes_0_to_255() {
 
 class PgsBinaryCopyTest : public pgs_db_test {
 protected:
-    // Loads the rows into a new table named `name`, either as created here
-    // (binary) or as an existing table opened for appending (text).
+    // A new table named `name`, either as created here (loaded in binary) or
+    // as an existing table opened for appending (loaded as text).
+    std::unique_ptr<udb_recordset> open_for_loading(const std::wstring& name, const udb_schema& s, bool binary) {
+        auto made = m_db->create_table(name, s, udb_indexes());
+        if (binary) return made;
+        made->complete();
+        made.reset();
+        return m_db->get_table(name, 0);
+    }
+
+    // Loads the rows into a new table named `name`, in binary or as text.
     void load(const std::wstring& name, const udb_schema& s, const std::vector<std::vector<ole_variant>>& rows,
               bool binary) {
-        auto made = m_db->create_table(name, s, udb_indexes());
-        std::unique_ptr<udb_recordset> rs;
-        if (binary) {
-            rs = std::move(made);
-        } else {
-            made->complete();
-            made.reset();
-            rs = m_db->get_table(name, 0);
-        }
+        auto rs = open_for_loading(name, s, binary);
         for (const auto& values : rows) rs->append_record(record_of(rs->schema(), values));
         EXPECT_EQ(static_cast<pgs_recordset&>(*rs).copies_binary(), binary);
         rs->complete();
@@ -362,15 +363,7 @@ TEST_F(PgsBinaryCopyTest, values_refused_as_text_are_refused_in_binary) {
     std::vector<std::string> said[2];
     for (int binary = 0; binary < 2; ++binary) {
         const std::wstring name = binary ? L"refused_bin" : L"refused_txt";
-        auto made = m_db->create_table(name, s, udb_indexes());
-        std::unique_ptr<udb_recordset> rs;
-        if (binary) {
-            rs = std::move(made);
-        } else {
-            made->complete();
-            made.reset();
-            rs = m_db->get_table(name, 0);
-        }
+        auto rs = open_for_loading(name, s, binary);
         rs->append_record(record_of(rs->schema(), {ole_variant(1), ole_variant(), ole_variant(), ole_variant(L"ok")}));
         for (const auto& values : bad) {
             try {
