@@ -32,6 +32,31 @@ constexpr VARTYPE VT_BLOB_OBJECT = 70;
 constexpr VARTYPE VT_ARRAY = 0x2000;
 constexpr VARTYPE VT_ARRAY_UI1 = VT_ARRAY | VT_UI1;  // 8209: a byte array
 
+// The integer codes, booleans among them: columns that can count up by
+// themselves and take a bare whole number as their DEFAULT.
+constexpr bool pf_is_integer_type(unsigned vt) noexcept {
+    switch (vt) {
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_BOOL: return true;
+    default: return false;
+    }
+}
+
+// Values whose text is a number (digits, sign, point, exponent, "nan"/"inf"):
+// the integers, reals, currency and decimals. It needs no quoting or escaping.
+constexpr bool pf_is_number_type(unsigned vt) noexcept {
+    return pf_is_integer_type(vt) || vt == VT_R4 || vt == VT_R8 || vt == VT_CY || vt == VT_DECIMAL;
+}
+
 // Boolean values as the value layer stores them.
 constexpr std::int16_t PF_VARIANT_TRUE = -1;
 constexpr std::int16_t PF_VARIANT_FALSE = 0;

@@ -525,25 +525,10 @@ void pgs_binary_rows::add_text(const ole_variant& value) {
         if (n) pf_hex_encode(a->data(), n, m_text.data() + 2);
         break;
     }
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_BOOL:
+    default:
+        if (!pf_is_number_type(value.vartype())) type_error(value, pgs_binary_kind::text);
         m_text.clear();
         value.append_utf8(m_text);
-        break;
-    default: type_error(value, pgs_binary_kind::text);
     }
     put_length(m_text.size());
     put_bytes(m_text.data(), m_text.size());

@@ -234,25 +234,11 @@ void pgs_copy_buffer::add(const ole_variant& value) {
         separate();
         add_bytes(value);
         return;
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_BOOL:
-        // Digits, sign, point, exponent, "nan"/"inf": nothing to escape.
+    default:
+        if (!pf_is_number_type(value.vartype()))
+            value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to PostgreSQL");
+        // A number's text has nothing to escape.
         separate();
         value.append_utf8(m_buf);
-        return;
-    default: value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to PostgreSQL");
     }
 }

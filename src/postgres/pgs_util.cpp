@@ -139,18 +139,8 @@ std::wstring make_pgs_def_val(const t_ftd* column) {
         tk_trace(1, "Got empty def value");
         return {};
     }
+    if (pf_is_integer_type(column->vartype)) return is_plain_integer(text) ? text : std::wstring();
     switch (column->vartype) {
-    case VT_I2:
-    case VT_I4:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return is_plain_integer(text) ? text : std::wstring();
     case VT_R4:
     case VT_R8:
     case VT_CY:

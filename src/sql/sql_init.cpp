@@ -66,7 +66,7 @@ sql_schema_initializer::sql_schema_initializer(const sql_dialect& dialect, const
 
 bool sql_schema_initializer::can_have_auto_num(const t_ftd& col) {
     tk_trace(1, "sql_schema_initializer::can_have_auto_num");
-    return sql_is_integer_code(col.vartype);
+    return pf_is_integer_type(col.vartype);
 }
 
 bool sql_schema_initializer::can_have_def_value(const t_ftd& col) {

@@ -322,20 +322,10 @@ void sql_append_literal(std::string& out, const ole_variant& value) {
     }
     case VT_R4: append_real(out, static_cast<double>(value.get_var().r4)); return;  // exact: the float widened
     case VT_R8: append_real(out, value.get_var().r8); return;
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_BOOL: value.append_utf8(out); return;
-    default: value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to MySQL");
+    default:
+        if (!pf_is_number_type(value.vartype()))
+            value_error("A value of type " + std::to_string(value.vartype()) + " cannot be written to MySQL");
+        value.append_utf8(out);
     }
 }
 
@@ -394,7 +384,7 @@ std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
         if (c <= 0 || c >= 0x80) return {};
         narrow.push_back(static_cast<char>(c));
     }
-    if (sql_is_integer_code(t)) {
+    if (pf_is_integer_type(t)) {
         if (!is_integer_text(narrow)) return {};
         tk_trace(1, "Int/long default value is correct");
         return text;
@@ -410,21 +400,4 @@ std::string get_fld_append_str(const udb_field& field, const t_ftd& column, cons
     const std::string def = column.b_not_null ? tk_to_utf8(make_mysql_def_val(column, dialect)) : std::string();
     sql_append_field(out, field, column.b_not_null != 0, def);
     return out;
-}
-
-bool sql_is_integer_code(unsigned t) {
-    switch (t) {
-    case VT_I2:
-    case VT_I4:
-    case VT_BOOL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return true;
-    default: return false;
-    }
 }

@@ -58,7 +58,3 @@ void sql_append_text_literal(std::string& out, std::wstring_view text);
 // True when the whole text is one decimal number: sign, digits, point,
 // exponent; no blanks, nothing after it.
 bool sql_is_number_text(std::string_view text);
-
-// True for the integer type codes (booleans among them): the columns that
-// can count up by themselves and take a bare number as their DEFAULT.
-bool sql_is_integer_code(unsigned type_code);
