@@ -3,6 +3,7 @@
 // of a conversion, both server connections and the progress of the run, and
 // is the job that runs the conversion (operator()).
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,4 +101,7 @@ private:
     std::atomic<run_outcome> m_outcome{run_outcome::not_run};
     bool m_stop_seen = false;
     udb_profile_fault m_profile_fault;
+    // Gives the current table's line while it still waits for the table's
+    // count (convert_entry): what is said of the rows comes after the line.
+    std::function<void()> m_give_table_line;
 };

@@ -1,6 +1,8 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "converter/dr_conv.h"
@@ -24,13 +26,15 @@ const wchar_t* const not_conforming = L"The structure of data source does not co
 // the error handler as record errors while the run lasts.
 class run_value_reporter : public sql_value_reporter {
 public:
-    run_value_reporter(error_handler& eh, sql_value_reports& reports)
-        : m_eh(eh), m_reports(reports), m_previous(reports.install(this)) {}
+    // before: called ahead of each report.
+    run_value_reporter(error_handler& eh, sql_value_reports& reports, const std::function<void()>& before)
+        : m_eh(eh), m_reports(reports), m_before(before), m_previous(reports.install(this)) {}
     ~run_value_reporter() override { m_reports.install(m_previous); }
     run_value_reporter(const run_value_reporter&) = delete;
     run_value_reporter& operator=(const run_value_reporter&) = delete;
 
     void report(const tk_exception& error, const std::wstring& context) override {
+        if (m_before) m_before();
         m_eh.set_context(context);
         m_eh.handle(error, false);
     }
@@ -38,7 +42,47 @@ public:
 private:
     error_handler& m_eh;
     sql_value_reports& m_reports;
+    const std::function<void()>& m_before;
     sql_value_reporter* m_previous;
+};
+
+// A table's line ("Converting table t (n records)") and progress total wait
+// for its count, which a source may still be taking on another connection
+// while the records already flow. Given once.
+class table_line {
+public:
+    using sink = std::function<void(std::int64_t)>;
+    table_line(udb_recordset& src, sink give) : m_src(src), m_give(std::move(give)) {}
+
+    // Gives the line when the count has arrived, without waiting for it.
+    void give_if_counted(std::int64_t rows_read) {
+        if (!m_given && m_src.rec_count_arrived()) give(rows_read);
+    }
+    // Waits for the count; a count that could not be had is the rows read.
+    void give(std::int64_t rows_read) {
+        if (m_given) return;
+        m_given = true;
+        m_give(m_src.wait_rec_count().value_or(rows_read));
+    }
+
+private:
+    udb_recordset& m_src;
+    sink m_give;
+    bool m_given = false;
+};
+
+// Points the convertor's hook at the table's line while the table lasts.
+class table_line_hook {
+public:
+    table_line_hook(std::function<void()>& hook, table_line& line, const std::int64_t& rows_read) : m_hook(hook) {
+        m_hook = [&line, &rows_read] { line.give(rows_read); };
+    }
+    ~table_line_hook() { m_hook = nullptr; }
+    table_line_hook(const table_line_hook&) = delete;
+    table_line_hook& operator=(const table_line_hook&) = delete;
+
+private:
+    std::function<void()>& m_hook;
 };
 }  // namespace
 
@@ -145,7 +189,7 @@ void dravik_convertor::operator()() {
 
 void dravik_convertor::run_steps(error_handler& eh) {
     check_stop();
-    run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports());
+    run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports(), m_give_table_line);
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
     // Overwriting the entire database starts here, now that the source is
     // known to open.
@@ -220,6 +264,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
     static const udb_indexes no_indexes;
     std::unique_ptr<udb_recordset> src_rs;
     std::unique_ptr<udb_recordset> dst_rs;
+    std::int64_t done = 0;
+    std::optional<table_line> line;
     try {
         if (sql.empty() && !src_db.is_table_exist(name)) {
             const tk_exception missing(L"Table " + name + L" not exists", 0);
@@ -258,27 +304,33 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             dst_db.names_map().add_tn_mapping(name, dest_name);
         }
 
-        const std::int64_t count = src_rs->rec_count();
-        n_records.store(count, std::memory_order_relaxed);
-        tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
-        if (m_hooks) m_hooks->on_table(name, count);
-
-        if (count != 0 && !tab_def) {
+        line.emplace(*src_rs, [&](std::int64_t count) {
+            n_records.store(count, std::memory_order_relaxed);
+            tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
+            if (m_hooks) m_hooks->on_table(name, count);
+        });
+        const table_line_hook hook(m_give_table_line, *line, done);
+        if (tab_def) {
+            line->give(0);
+        } else {
+            line->give_if_counted(0);
             src_rs->reset();
-            std::int64_t done = 0;
             while (!src_rs->is_eof()) {
                 check_stop();
                 tk_trace(1, "Converting %lld record", static_cast<long long>(done));
+                if ((done & 4095) == 0) line->give_if_counted(done);
                 try {
                     if (udb_record* rec = src_rs->get_item()) dst_rs->append_record(*rec);
                 } catch (const pgs_exception& e) {
                     tk_trace(2, "n_mode=%d, error=%d", n_mode, e.code());
+                    line->give(done);
                     eh.set_record_context(name, done + 1);
                     eh.handle(e, false);
                 }
                 src_rs->next();
                 n_records_done.store(++done, std::memory_order_relaxed);
             }
+            line->give(done);
         }
         finish_copy(eh, *dst_rs);
         dst_rs.reset();
@@ -290,7 +342,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         throw;
     } catch (const tk_exception& e) {
         // The rows appended before the failure are kept: the COPY is ended
-        // and committed before the error is shown.
+        // and committed before the error is shown, after the table's line.
+        if (line && src_rs) line->give(done);
         std::string copy_failure;
         if (dst_rs) {
             try {

@@ -13,7 +13,10 @@
 #include "tk/tk_utils.h"
 
 sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mode)
-    : udb_database(name, mode, engine.case_sensitive_names()), m_engine(engine), m_mysql(engine.handle()) {
+    : udb_database(name, mode, engine.case_sensitive_names()),
+      m_engine(engine),
+      m_mysql(engine.handle()),
+      m_count_link(engine) {
     tk_trace_w(2, L"sql_database::sql_database(%s, mode=%d)", name.c_str(), mode);
     init_tables();
     if ((mode & no_views_mode) == 0) {
@@ -26,6 +29,10 @@ sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mod
 }
 
 sql_database::~sql_database() = default;
+
+std::unique_ptr<sql_pending_count> sql_database::count_aside(const std::wstring& table) {
+    return m_count_link.start("SELECT COUNT(*) FROM " + qualified(table));
+}
 
 void sql_database::init_tables() {
     tk_trace(2, "sql_database::init_tables");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_cnt.h"
 #include "sql/sql_rec.h"
 #include "sql/sql_res.h"
 #include "udb/udb_db.h"
@@ -69,6 +70,10 @@ public:
     std::string qualified(const std::wstring& name) const;
     // Makes this database the connection's current one.
     void use();
+
+    // The table's COUNT(*) under way on a second connection, so that this
+    // one can stream the rows meanwhile; null when the count cannot go there.
+    std::unique_ptr<sql_pending_count> count_aside(const std::wstring& table);
 
     // The streamed result of the statement (null when it failed or has no rows).
     sql_result do_query2(const std::string& utf8_sql);
@@ -143,4 +148,5 @@ private:
 
     sql_engine& m_engine;
     st_mysql* m_mysql;  // the engine's, not owned
+    sql_count_link m_count_link;
 };

@@ -98,19 +98,32 @@ bool sql_engine::interrupt_statement() noexcept {
     if (!m_connected) return false;
     const unsigned long id = mysql_thread_id(m_mysql);
     tk_trace(2, "sql_engine::interrupt_statement(%lu)", id);
-    MYSQL* other = mysql_init(nullptr);
-    if (!other) return false;
+    return kill_query(id);
+}
+
+sql_connection sql_engine::open_side_connection() const noexcept {
+    if (!m_connected) return nullptr;
+    sql_connection other(mysql_init(nullptr));
+    if (!other) return nullptr;
     const unsigned int timeout = 10;
-    mysql_options(other, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
-    mysql_options(other, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-    bool done = false;
-    if (mysql_real_connect(other, m_host.c_str(), m_user.c_str(), m_password.c_str(), nullptr, m_port, nullptr, 0)) {
-        const std::string kill = "KILL QUERY " + std::to_string(id);
-        done = mysql_query(other, kill.c_str()) == 0;
+    mysql_options(other.get(), MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
+    mysql_options(other.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(other.get(), MYSQL_SET_CHARSET_NAME, m_charset.empty() ? "utf8mb4" : m_charset.c_str());
+    if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), m_password.c_str(), nullptr, m_port, nullptr,
+                            0)) {
+        tk_trace(2, "Cannot open a second connection: %s", mysql_error(other.get()));
+        return nullptr;
     }
-    if (!done) tk_trace(2, "Cannot interrupt the statement: %s", mysql_error(other));
-    mysql_close(other);
-    return done;
+    return other;
+}
+
+bool sql_engine::kill_query(unsigned long thread_id) const noexcept {
+    const sql_connection other = open_side_connection();
+    if (!other) return false;
+    const std::string kill = "KILL QUERY " + std::to_string(thread_id);
+    if (mysql_query(other.get(), kill.c_str()) == 0) return true;
+    tk_trace(2, "Cannot interrupt the statement: %s", mysql_error(other.get()));
+    return false;
 }
 
 void sql_engine::read_name_rules() {

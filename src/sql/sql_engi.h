@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_res.h"
 #include "sql/sql_rpt.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_singl.h"
@@ -82,6 +83,13 @@ public:
     // statement this connection runs (KILL QUERY); the connection itself
     // stays. False when that could not be asked. Never throws.
     bool interrupt_statement() noexcept;
+    // A second connection to the same server as the same user, its texts in
+    // this connection's character set; null (the reason traced) when it
+    // cannot be had. Never throws.
+    sql_connection open_side_connection() const noexcept;
+    // Asks the server, over a short connection of its own, to end the
+    // statement that connection runs. Never throws.
+    bool kill_query(unsigned long thread_id) const noexcept;
 
     // Where the databases, recordsets and writers of this engine report the
     // values they cannot carry.

@@ -136,7 +136,21 @@ sql_recordset::~sql_recordset() {
 }
 
 void sql_recordset::abandon() noexcept {
+    m_pending_count.reset();
     if (m_stream) m_stream->abandon();
+}
+
+bool sql_recordset::rec_count_arrived() { return !m_pending_count || m_pending_count->arrived(); }
+
+std::optional<std::int64_t> sql_recordset::wait_rec_count() {
+    if (m_pending_count) {
+        const std::optional<std::int64_t> counted = m_pending_count->wait();
+        m_pending_count.reset();
+        m_count_failed = !counted;
+        if (counted) m_rec_count = *counted;
+    }
+    if (m_count_failed) return std::nullopt;
+    return m_rec_count;
 }
 
 std::string sql_recordset::source_sql() const {
@@ -171,8 +185,15 @@ void sql_recordset::initialize() {
 void sql_recordset::describe() {
     tk_trace(2, "sql_recordset::initialize");
     clean();
-    m_rec_count = get_rec_count();
-    tk_trace(1, "get_rec_count returns %lld", static_cast<long long>(m_rec_count));
+    // A table being read is counted on the side connection while its rows
+    // stream on this one; anything else is counted here first.
+    m_pending_count.reset();
+    m_count_failed = false;
+    if (!is_query() && !m_catalogue_only) m_pending_count = m_db->count_aside(m_table_name);
+    if (!m_pending_count) {
+        m_rec_count = get_rec_count();
+        tk_trace(1, "get_rec_count returns %lld", static_cast<long long>(m_rec_count));
+    }
 
     open_stream();
     const MYSQL_FIELD* fields = m_stream->fields();
@@ -276,7 +297,7 @@ void sql_recordset::load_window() {
         throw;
     }
     m_rows_read += m_filled;
-    if (m_stream->at_end() && m_rows_read != m_rec_count)
+    if (m_stream->at_end() && !m_pending_count && !m_count_failed && m_rows_read != m_rec_count)
         tk_trace(2, "Counted %lld rows, read %lld", static_cast<long long>(m_rec_count),
                  static_cast<long long>(m_rows_read));
 }

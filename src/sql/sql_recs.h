@@ -17,7 +17,8 @@ class sql_engine;
 class sql_row_writer;
 
 // One read-only consistent snapshot (REPEATABLE READ) on the connection, so
-// that a table's count and its rows come from the same moment on InnoDB.
+// that a table's rows come from one moment on InnoDB. (Its count, taken on a
+// second connection while the rows stream, is of the moment next to it.)
 // Ended (COMMIT) by the destructor; failures are traced and otherwise ignored.
 class sql_snapshot {
 public:
@@ -50,6 +51,8 @@ public:
     void prev() override;
     void reset() override;
     void abandon() noexcept override;
+    bool rec_count_arrived() override;
+    std::optional<std::int64_t> wait_rec_count() override;
 
     // SELECT COUNT(*) of the table or query.
     std::int64_t get_rec_count();
@@ -101,7 +104,9 @@ protected:
     std::int64_t m_rows_read = 0;
     std::string m_select_sql;  // a table's columns by name; empty for SELECT *
     std::vector<float_column> m_float_columns;
-    std::unique_ptr<sql_snapshot> m_snapshot;  // declared before the stream: ends after it
+    std::unique_ptr<sql_snapshot> m_snapshot;            // declared before the stream: ends after it
+    std::unique_ptr<sql_pending_count> m_pending_count;  // a table's count on the side connection
+    bool m_count_failed = false;                         // that count did not come
     std::unique_ptr<sql_database::sql_limited_query> m_stream;
 };
 

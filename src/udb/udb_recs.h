@@ -2,6 +2,7 @@
 // A cursor over the rows of one table or query. Each server side derives
 // its readers and writers from it.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "udb/udb_idx.h"
@@ -36,6 +37,11 @@ public:
     // a source may drop the rows it still has to send instead of reading them
     // to the end. Only deleting the recordset may follow.
     virtual void abandon() noexcept {}
+    // A source may still be counting its records on another connection while
+    // the records already flow. Whether the count has arrived (without
+    // waiting), and the count (waiting for it; empty when it could not be had).
+    virtual bool rec_count_arrived() { return true; }
+    virtual std::optional<std::int64_t> wait_rec_count() { return m_rec_count; }
 
     // Keeps the first index of each name (ignoring case) and remembers the
     // position of the first primary or unique index.
@@ -47,7 +53,8 @@ public:
     const udb_schema& schema() const { return m_schema; }
     udb_indexes& indexes() { return m_indexes; }
     const udb_indexes& indexes() const { return m_indexes; }
-    std::int64_t rec_count() const { return m_rec_count; }
+    // The record count, waiting for one still under way; -1 when it could not be had.
+    std::int64_t rec_count() { return wait_rec_count().value_or(-1); }
     int key_index_pos() const { return m_key_index; }
 
 protected:

@@ -1,8 +1,10 @@
 // Recordsets over real tables: windows, every type, descriptors, indexes,
 // queries, and the failures a reader must not hide.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -574,6 +576,77 @@ TEST_F(SqlRecordsetTest, BadCellsRefuseTheirRowOnlyInNotNullColumns) {
     engine->value_reports().install(nullptr);
     // Only the cells of the column that is nullable in the copy are reported (two passes).
     EXPECT_EQ(rep.contexts.size(), 1200u);
+}
+
+// A table's COUNT(*) goes to a second connection so that its rows can stream
+// meanwhile; the count that comes back is the table's, for every size.
+TEST_F(SqlRecordsetTest, TableCountIsTakenAsideWhileTheRowsStream) {
+    for (int n : {0, 10, 3000}) {
+        const std::string t = "aside_" + std::to_string(n);
+        exec("CREATE TABLE `" + db + "`." + t + " (id INT PRIMARY KEY) ENGINE=InnoDB");
+        if (n > 0) exec("INSERT INTO `" + db + "`." + t + " SELECT seq FROM seq_1_to_" + std::to_string(n));
+    }
+    auto d = open();
+    trace_capture trace(2);
+    for (int n : {3000, 0, 10}) {
+        auto rs = d->get_table(tk_utf8_to_unicode("aside_" + std::to_string(n)), 1);
+        EXPECT_EQ(column_texts(*rs, 0), numbers(1, n)) << n;
+        EXPECT_EQ(rs->rec_count(), n);
+        EXPECT_TRUE(rs->rec_count_arrived());
+    }
+    EXPECT_EQ(trace.text().find("sql_recordset::get_rec_count"), std::string::npos) << trace.text();
+    // A query is still counted on its own connection.
+    auto q = d->get_query(L"q", L"SELECT id FROM aside_10 WHERE id > 3", 1);
+    EXPECT_EQ(q->rec_count(), 7);
+}
+
+// A table left before its count came back: the server stops counting, and
+// the next table is counted as before.
+TEST_F(SqlRecordsetTest, CountOfAnAbandonedTableDoesNotOutliveIt) {
+    exec("CREATE TABLE `" + db + "`.big (id INT PRIMARY KEY, pad CHAR(200)) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.big SELECT seq, 'p' FROM seq_1_to_200000");
+    exec("CREATE TABLE `" + db + "`.small (id INT PRIMARY KEY) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.small SELECT seq FROM seq_1_to_5");
+    auto d = open();
+    auto rs = d->get_table(L"big", 1);
+    rs->abandon();
+    rs.reset();
+    const std::string counting =
+        "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT COUNT(*) FROM `" + db +
+        "`.`big`%'";
+    for (int i = 0; i < 100 && value(counting) != "0"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(value(counting), "0");
+    auto small = d->get_table(L"small", 1);
+    EXPECT_EQ(small->rec_count(), 5);
+    EXPECT_EQ(column_texts(*small, 0), numbers(1, 5));
+}
+
+// An account allowed one connection: the count is taken on it, before the rows.
+TEST_F(SqlRecordsetTest, AccountWithOneConnectionCountsOnIt) {
+    exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY) ENGINE=InnoDB");
+    exec("INSERT INTO `" + db + "`.t SELECT seq FROM seq_1_to_300");
+    const std::string user = "vek_one_" + std::to_string(getpid());
+    for (const char* host : {"%", "localhost"}) {
+        const std::string account = "'" + user + "'@'" + host + "'";
+        exec("CREATE USER " + account + " IDENTIFIED BY 'one' WITH MAX_USER_CONNECTIONS 1");
+        exec("GRANT ALL PRIVILEGES ON `" + db + "`.* TO " + account);
+    }
+    struct reconnect {
+        sql_engine& engine;
+        ~reconnect() { sql_test_connect(engine); }
+    } restore{*engine};
+    const server_address s = mysql_test_server();
+    engine->connect(s.host, user, "one", static_cast<unsigned>(s.port));
+    {
+        trace_capture trace(2);
+        auto d = open();
+        auto rs = d->get_table(L"t", 1);
+        EXPECT_EQ(rs->rec_count(), 300);
+        EXPECT_EQ(column_texts(*rs, 0), numbers(1, 300));
+        EXPECT_NE(trace.text().find("sql_recordset::get_rec_count"), std::string::npos);
+    }
+    sql_test_connect(*engine);
+    for (const char* host : {"%", "localhost"}) exec("DROP USER '" + user + "'@'" + host + "'");
 }
 
 }  // namespace
