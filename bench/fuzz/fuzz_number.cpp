@@ -14,6 +14,7 @@
 #include "platform/pf_cy.h"
 #include "platform/pf_dec.h"
 #include "platform/pf_num.h"
+#include "platform/pf_vtype.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_utils.h"
 #include "variant/ole_var.h"
@@ -58,22 +59,6 @@ bool fits(VARTYPE vt, bool neg, unsigned long long mag) {
     case VT_UINT: return unsigned_fits(4294967295ULL);
     case VT_I8: return signed_fits(std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max());
     case VT_UI8: return unsigned_fits(std::numeric_limits<unsigned long long>::max());
-    default: return false;
-    }
-}
-
-bool integer_type(VARTYPE vt) {
-    switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return true;
     default: return false;
     }
 }
@@ -206,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Plain numbers that the type holds arrive exactly.
     bool neg = false;
     unsigned long long mag = 0;
-    if (integer_type(vt) && plain_integer(text, neg, mag) && fits(vt, neg, mag)) {
+    if (pf_is_integer_type(vt) && vt != VT_BOOL && plain_integer(text, neg, mag) && fits(vt, neg, mag)) {
         const std::string expect = (neg && mag != 0 ? "-" : "") + std::to_string(mag);
         FUZZ_CHECK(me, printed == expect);
     }

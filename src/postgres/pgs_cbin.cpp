@@ -104,9 +104,10 @@ bool integer_of(const ole_variant& v, std::int64_t& out, bool& above_int64) {
     }
 }
 
-// Text as the server reads an integer: blanks around, a sign, digits.
-bool parse_integer(std::string_view t, std::int64_t& out, bool& overflow) {
-    t = trim_space(t);
+// The whole of t as a number (a '+' allowed in front); overflow: one beyond
+// the type's range.
+template <class T>
+bool whole_number(std::string_view t, T& out, bool& overflow) {
     overflow = false;
     if (!t.empty() && t.front() == '+') t.remove_prefix(1);
     if (t.empty()) return false;
@@ -114,6 +115,11 @@ bool parse_integer(std::string_view t, std::int64_t& out, bool& overflow) {
     if (p != t.data() + t.size()) return false;
     if (ec == std::errc::result_out_of_range) overflow = true;
     return ec == std::errc() || overflow;
+}
+
+// Text as the server reads an integer: blanks around, a sign, digits.
+bool parse_integer(std::string_view t, std::int64_t& out, bool& overflow) {
+    return whole_number(trim_space(t), out, overflow);
 }
 
 // Text as the server reads a real: blanks around, a decimal or exponent form,
@@ -136,12 +142,7 @@ bool parse_real(std::string_view t, T& out, bool& overflow) {
         out = negative ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
         return true;
     }
-    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
-    if (t.empty()) return false;
-    const auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
-    if (p != t.data() + t.size()) return false;
-    if (ec == std::errc::result_out_of_range) overflow = true;
-    return ec == std::errc() || overflow;
+    return whole_number(t, out, overflow);
 }
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.

@@ -14,26 +14,14 @@
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_fixture.h"
 #include "postgres/pgs_recs.h"
+#include "support/systemtime.h"
 #include "tk/tk_exc.h"
 #include "udb/udb_idx.h"
 #include "variant/ole_var.h"
 
 namespace {
 
-plat_systemtime when(unsigned y, unsigned mo, unsigned d, unsigned h = 0, unsigned mi = 0, unsigned s = 0,
-                     unsigned us = 0) {
-    plat_systemtime t{};
-    t.year = std::uint16_t(y);
-    t.month = std::uint16_t(mo);
-    t.day = std::uint16_t(d);
-    t.hour = std::uint16_t(h);
-    t.minute = std::uint16_t(mi);
-    t.second = std::uint16_t(s);
-    t.microsecond = us;
-    return t;
-}
-
-plat_systemtime time_of(unsigned h, unsigned mi, unsigned s, unsigned us = 0) { return when(0, 0, 0, h, mi, s, us); }
+plat_systemtime time_of(unsigned h, unsigned mi, unsigned s, unsigned us = 0) { return st(0, 0, 0, h, mi, s, us); }
 
 ole_variant utf8(std::string_view s) {
     ole_variant v;
@@ -140,8 +128,8 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          dec(("-" + max65).c_str()),
          dec("12.5"),
          dec("123456789012345678901234567890.123456789"),
-         V(when(1, 1, 1, 0, 0, 0, 1)),
-         V(when(1, 1, 1)),
+         V(st(1, 1, 1, 0, 0, 0, 1)),
+         V(st(1, 1, 1)),
          V(time_of(0, 0, 0)),
          V(L"abcde"),
          V(L""),
@@ -161,8 +149,8 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          dec(max65.c_str()),
          dec("1.005"),
          dec("0.0000001"),
-         V(when(9999, 12, 31, 23, 59, 59, 999999)),
-         V(when(9999, 12, 31)),
+         V(st(9999, 12, 31, 23, 59, 59, 999999)),
+         V(st(9999, 12, 31)),
          V(time_of(23, 59, 59, 999999)),
          utf8("\xC3\xA9t\xC3\xA9!"),
          utf8("tab\there\\ line\nfeed\rcr"),
@@ -182,8 +170,8 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          dec(("0." + std::string(29, '0') + "1").c_str()),
          dec("-0.00"),
          dec("-5"),
-         V(when(2000, 1, 1)),
-         V(when(2000, 1, 1, 10, 11, 12)),
+         V(st(2000, 1, 1)),
+         V(st(2000, 1, 1, 10, 11, 12)),
          V(time_of(24, 0, 0)),
          V(L"\u4e2d\U0001F600"),
          V(L"wide \u00e9 text"),
@@ -203,9 +191,9 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          dec("0"),
          dec("-99999999.99"),
          dec("1e-5"),
-         V(when(1999, 12, 31, 23, 59, 59, 999999)),
-         V(when(2024, 2, 29)),
-         V(when(2021, 6, 30, 12, 34, 56, 500000)),
+         V(st(1999, 12, 31, 23, 59, 59, 999999)),
+         V(st(2024, 2, 29)),
+         V(st(2021, 6, 30, 12, 34, 56, 500000)),
          V(),
          V(),
          V(true),
@@ -224,8 +212,8 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          dec("0.5"),
          dec("0.001"),
          V(1.2345e2),
-         V(when(1970, 1, 1, 0, 0, 0, 0)),
-         V(when(1900, 3, 1)),
+         V(st(1970, 1, 1, 0, 0, 0, 0)),
+         V(st(1900, 3, 1)),
          V(time_of(12, 0, 0, 1)),
          V(),
          V(),
@@ -245,8 +233,8 @@ TEST_F(PgsBinaryCopyTest, every_column_type_reads_back_as_its_text_load_does) {
          V(),
          dec("99999999.994"),
          V(2.5f),
-         V(when(2000, 1, 1, 0, 0, 0, 0)),
-         V(when(1999, 12, 31)),
+         V(st(2000, 1, 1, 0, 0, 0, 0)),
+         V(st(1999, 12, 31)),
          V(),
          V(),
          V(),
@@ -353,12 +341,12 @@ TEST_F(PgsBinaryCopyTest, values_refused_as_text_are_refused_in_binary) {
     s.add(column(L"c2", VT_DATE, 0, false, 3));
     s.add(column(L"c3", VT_BSTR));
     const std::vector<ole_variant> bad[] = {
-        {ole_variant(2), ole_variant(when(2021, 2, 30)), ole_variant(), ole_variant()},
+        {ole_variant(2), ole_variant(st(2021, 2, 30)), ole_variant(), ole_variant()},
         {ole_variant(3), ole_variant(), ole_variant(time_of(25, 0, 0)), ole_variant()},
-        {ole_variant(4), ole_variant(when(2021, 1, 1, 24, 0, 0)), ole_variant(), ole_variant()},
+        {ole_variant(4), ole_variant(st(2021, 1, 1, 24, 0, 0)), ole_variant(), ole_variant()},
         {ole_variant(5), ole_variant(), ole_variant(), ole_variant(std::wstring(1, wchar_t(0xD800)))},
         {ole_variant(6), ole_variant(time_of(10, 0, 0)), ole_variant(), ole_variant()},
-        {ole_variant(7), ole_variant(), ole_variant(when(2021, 1, 1)), ole_variant()},
+        {ole_variant(7), ole_variant(), ole_variant(st(2021, 1, 1)), ole_variant()},
     };
     std::vector<std::string> said[2];
     for (int binary = 0; binary < 2; ++binary) {

@@ -8,25 +8,10 @@
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_fixture.h"
 #include "postgres/pgs_recs.h"
+#include "support/systemtime.h"
 #include "tk/tk_exc.h"
 #include "udb/udb_idx.h"
 #include "variant/ole_var.h"
-
-namespace {
-
-plat_systemtime stime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s, unsigned us = 0) {
-    plat_systemtime t{};
-    t.year = std::uint16_t(y);
-    t.month = std::uint16_t(mo);
-    t.day = std::uint16_t(d);
-    t.hour = std::uint16_t(h);
-    t.minute = std::uint16_t(mi);
-    t.second = std::uint16_t(s);
-    t.microsecond = us;
-    return t;
-}
-
-}  // namespace
 
 class PgsCopyTest : public pgs_db_test {
 protected:
@@ -79,13 +64,13 @@ TEST_F(PgsCopyTest, every_value_arrives_unchanged) {
     rs->append_record(
         record_of(d, {ole_variant(100), ole_variant(L""), ole_variant::make_null(),
                       ole_variant(std::vector<unsigned char>{0x00, 0x01, 0xFF, 0x00}), ole_variant(tm),
-                      ole_variant(stime(2024, 2, 29, 0, 0, 0)), ole_variant(stime(1999, 12, 31, 23, 59, 59, 123456)),
+                      ole_variant(st(2024, 2, 29, 0, 0, 0)), ole_variant(st(1999, 12, 31, 23, 59, 59, 123456)),
                       ole_variant(1.2345678901234567e300), ole_variant(18446744073709551615ull),
                       ole_variant::from_string(max_dec, VT_DECIMAL)}));
     rs->append_record(
         record_of(d, {ole_variant(101), ole_variant(L"z"), ole_variant(), ole_variant(std::vector<unsigned char>{}),
-                      ole_variant(stime(0, 0, 0, 0, 0, 0)), ole_variant(stime(1, 1, 1, 0, 0, 0)),
-                      ole_variant(stime(9999, 12, 31, 23, 59, 59, 999999)), ole_variant(-2.2250738585072014e-308),
+                      ole_variant(st(0, 0, 0, 0, 0, 0)), ole_variant(st(1, 1, 1, 0, 0, 0)),
+                      ole_variant(st(9999, 12, 31, 23, 59, 59, 999999)), ole_variant(-2.2250738585072014e-308),
                       ole_variant(0ull), ole_variant::from_string(min_dec, VT_DECIMAL)}));
     rs->append_record(
         record_of(d, {ole_variant(102), ole_variant(L"z"), ole_variant(), ole_variant(), ole_variant(), ole_variant(),
