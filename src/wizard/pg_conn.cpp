@@ -57,7 +57,7 @@ connection_page::connection_page(wizard_shell& shell, wizard_page_style style, c
     auto* port = add_control(conn_id::port, new QLineEdit(remote_box));
     port->setFixedWidth(port->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
     auto* remote_grid = new QGridLayout(remote_box);
-    remote_grid->addWidget(vek_buddy_label(tr("&Host:"), host, remote_box), 0, 0);
+    remote_grid->addWidget(vek_buddy_label(tr("Ho&st:"), host, remote_box), 0, 0);
     remote_grid->addWidget(host, 0, 1, 1, 2);
     remote_grid->addWidget(note("(it could be network name or IP address)", remote_box), 1, 1, 1, 2);
     remote_grid->addWidget(vek_buddy_label(tr("P&ort:"), port, remote_box), 2, 0);

@@ -49,7 +49,7 @@ sel_tables_page::sel_tables_page(wizard_shell& shell, wizard_page_style style, s
     auto* add_all = add_control(tabs_id::add_all, new QPushButton(tr("Add a&ll >"), this));
     auto* remove = add_control(tabs_id::remove, new QPushButton(tr("< &Remove"), this));
     auto* remove_all = add_control(tabs_id::remove_all, new QPushButton(tr("< Re&move all"), this));
-    auto* add_query = add_control(tabs_id::add_query, new QPushButton(tr("&Add Query"), this));
+    auto* add_query = add_control(tabs_id::add_query, new QPushButton(tr("Add &Query"), this));
     add_query->hide();
     auto* selected_label = add_control(tabs_id::selected_label, new QLabel(this));
     auto* selected = add_control(tabs_id::selected, new QListWidget(this));

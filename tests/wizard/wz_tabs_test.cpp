@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "common/over_dlg.h"
+#include "gui2/g_keys.h"
 #include "support/agent_db.h"
 #include "tk/tk_utils.h"
 #include "wizard/pg_tabs.h"
@@ -425,6 +427,26 @@ TEST_F(QueryDialogTest, looks_like_a_dialog_of_the_wizard) {
     EXPECT_EQ(d->focusWidget(), &d->controls().at(query_id::name));
     d->controls().as<QPushButton>(query_id::help).click();
     EXPECT_EQ(gui.presenter.help_files, std::vector<QString>{QString(VEK_HELP_DIR) + "/1019.html"});
+}
+
+TEST_F(QueryDialogTest, every_control_of_a_page_or_dialog_has_a_letter_of_its_own) {
+    auto clashes_on = [&](std::vector<QWidget*> roots) {
+        QCoreApplication::processEvents();
+        std::string said;
+        for (const auto& [letter, texts] : g_mnemonic_clashes(roots))
+            said += QString(letter).toStdString() + ": " + texts.join(" | ").toStdString() + "\n";
+        return said;
+    };
+    for (int index : {welcome_index, mysql_index, pgs_index, databases_index, tables_index, views_index}) {
+        ASSERT_TRUE(shell->set_cur_sel_id(page(index).dialog_id()));
+        EXPECT_EQ(clashes_on({&shell->sheet()}), "") << "page " << index;
+    }
+    auto query = dialog(L"q", L"SELECT 1");
+    query->show();
+    EXPECT_EQ(clashes_on({query.get()}), "");
+    overwrite_dlg2 overwrite(*shell, 0, L"The database exists.", 1);
+    overwrite.show();
+    EXPECT_EQ(clashes_on({&overwrite}), "");
 }
 
 }  // namespace
