@@ -33,6 +33,8 @@ public:
     gui_finish_page(wizard_shell& shell, finish_texts texts);
 
     bool page_init() override;
+    // Finish takes the focus, so that Enter ends the wizard after any run.
+    QWidget* first_focus() override { return nullptr; }
     // The page's title as the outcome gives it.
     static constexpr const char* completed_title = "Conversion is Completed";
     static constexpr const char* incomplete_title = "Conversion is Not Completed";

@@ -72,6 +72,20 @@ protected:
     g_controls& finish_controls() { return page(shell->index_of_id(vek_page::finish)).controls(); }
     vek_finish_page& finish() { return static_cast<vek_finish_page&>(page(shell->index_of_id(vek_page::finish))); }
 
+    // Enter on the finish page, as the keyboard user presses it first: it
+    // finishes, whatever the run left on the page.
+    void expect_enter_finishes() {
+        auto& finish_button = shell->sheet().controls().as<QPushButton>(g_sheet_id::finish);
+        EXPECT_TRUE(finish_button.isDefault());
+        QWidget* focus = shell->sheet().focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_EQ(focus, &finish_button) << focus->objectName().toStdString();
+        const std::size_t asked = gui.presenter.file_requests.size();
+        QTest::keyClick(focus, Qt::Key_Return);
+        EXPECT_TRUE(shell->ended());
+        EXPECT_EQ(gui.presenter.file_requests.size(), asked);
+    }
+
     gui_error_dialogs screen_dialogs;
 };
 

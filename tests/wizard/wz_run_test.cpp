@@ -75,6 +75,12 @@ TEST_F(RunTest, a_run_follows_its_progress_and_ends_on_the_finish_page) {
     EXPECT_FALSE(b.is_enabled(g_sheet_id::help));
     EXPECT_TRUE(b.is_enabled(g_sheet_id::finish));
     save_shot(shell->sheet(), "page_finish_success");
+    {
+        // Enter is Finish from the start.
+        auto& finish_button = b.as<QPushButton>(g_sheet_id::finish);
+        EXPECT_TRUE(finish_button.isDefault());
+        EXPECT_EQ(shell->sheet().focusWidget(), &finish_button);
+    }
 
     for (const char* table : {"customers", "products", "attachments"})
         EXPECT_EQ(
@@ -180,6 +186,7 @@ TEST_F(RunTest, a_refused_row_is_listed_on_the_finish_page_and_the_exit_code_is_
     EXPECT_FALSE(list.contains('\n')) << "one error, no line break inside";
     EXPECT_TRUE(f.as<QPlainTextEdit>(finish_id::errors).isReadOnly());
     save_shot(shell->sheet(), "page_finish_errors");
+    expect_enter_finishes();
 
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text FROM dates"), (db_rows{{"2999"}}));
     shell->press_finish();
@@ -338,6 +345,7 @@ TEST_F(RunTest, a_source_that_does_not_open_ends_the_run_and_the_finish_page_say
     EXPECT_EQ(f.text_w(finish_id::text), vek_incomplete_text);
     EXPECT_TRUE(f.is_visible(finish_id::errors));
     save_shot(shell->sheet(), "page_finish_incomplete");
+    expect_enter_finishes();
     EXPECT_FALSE(pg_db_exists(dbs.dest()));
     shell->press_finish();
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
