@@ -1,9 +1,13 @@
 #include "gui2/g_help.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,8 +43,14 @@ g_help_window::g_help_window(QWidget* parent)
     resize(640, 520);
 }
 
-void g_help_window::show_topic(const QString& topic_file) {
+void g_help_window::show_topic(const QString& topic_file, QWidget* owner) {
+    if (owner) {
+        m_program_title = owner->window()->windowTitle();
+        setWindowIcon(owner->window()->windowIcon());
+        if (!isVisible()) place_beside(*owner->window());
+    }
     m_browser->setSource(QUrl::fromLocalFile(topic_file));
+    update_title();
     show();
     raise();
     activateWindow();
@@ -55,6 +65,38 @@ void g_help_window::go_contents() {
 }
 
 void g_help_window::update_title() {
-    const QString title = m_browser->documentTitle();
-    setWindowTitle(title.isEmpty() ? tr("Help") : title);
+    const QString topic = m_browser->documentTitle();
+    const QString help = m_program_title.isEmpty() ? tr("Help") : m_program_title + " " + tr("Help");
+    setWindowTitle(topic.isEmpty() ? help : help + " - " + topic);
+}
+
+void g_help_window::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void g_help_window::place_beside(const QWidget& owner) {
+    const QScreen* screen = owner.screen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    // The owner's frame tells how much the window manager adds around ours.
+    const QRect owner_frame = owner.frameGeometry();
+    const QSize decoration = owner_frame.size() - owner.geometry().size();
+    const QSize wanted = size().boundedTo(available.size() - decoration);
+    resize(wanted);
+    move(g_place_beside(owner_frame, wanted + decoration, available));
+}
+
+QPoint g_place_beside(const QRect& owner, const QSize& size, const QRect& screen) {
+    int x = owner.right() + 1;
+    if (x + size.width() - 1 > screen.right()) x = owner.left() - size.width();
+    if (x < screen.left()) x = screen.right() - size.width() + 1;
+    x = std::max(x, screen.left());
+    int y = std::min(owner.top(), screen.bottom() - size.height() + 1);
+    y = std::max(y, screen.top());
+    return {x, y};
 }

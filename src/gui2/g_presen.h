@@ -53,8 +53,9 @@ public:
     // The chosen file's full path; nothing when the user cancelled.
     virtual std::optional<QString> open_file(const g_file_request& request) = 0;
     virtual std::optional<QString> save_file(const g_file_request& request) = 0;
-    // Shows a help topic (an HTML file) in the help window.
-    virtual void show_help(const QString& topic_file) = 0;
+    // Shows a help topic (an HTML file) in the help window, beside `owner`
+    // (the wizard), titled with the owner's title and the topic.
+    virtual void show_help(const QString& topic_file, QWidget* owner) = 0;
     virtual void beep() = 0;
     virtual void set_clipboard(const QString& text) = 0;
     // Hands a link (a mailto: for the bug report) to the desktop.

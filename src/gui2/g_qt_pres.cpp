@@ -78,9 +78,9 @@ std::optional<QString> g_qt_presenter::save_file(const g_file_request& r) {
     return path;
 }
 
-void g_qt_presenter::show_help(const QString& topic_file) {
+void g_qt_presenter::show_help(const QString& topic_file, QWidget* owner) {
     if (!m_help) m_help = std::make_unique<g_help_window>();
-    m_help->show_topic(topic_file);
+    m_help->show_topic(topic_file, owner);
 }
 
 void g_qt_presenter::beep() { QApplication::beep(); }

@@ -16,7 +16,7 @@ public:
     int exec_dialog(QDialog& dialog) override;
     std::optional<QString> open_file(const g_file_request& request) override;
     std::optional<QString> save_file(const g_file_request& request) override;
-    void show_help(const QString& topic_file) override;
+    void show_help(const QString& topic_file, QWidget* owner) override;
     void beep() override;
     void set_clipboard(const QString& text) override;
     void open_url(const QUrl& url) override;

@@ -1,5 +1,6 @@
 #include "gui2/g_wiz_sh.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QPixmap>
 #include <QPushButton>
@@ -57,7 +58,12 @@ void wizard_shell::set_bitmaps(unsigned watermark_id, unsigned header_id) {
 void wizard_shell::init_frame() {
     if (m_initialized) return;
     m_sheet->setWindowTitle(QString::fromStdWString(m_title));
-    if (m_icon_id) m_sheet->setWindowIcon(QIcon(g_resource_image(m_icon_id)));
+    if (m_icon_id) {
+        // Boxes, file dialogs and the help window carry the program's icon too.
+        const QIcon icon(g_resource_image(m_icon_id));
+        m_sheet->setWindowIcon(icon);
+        QApplication::setWindowIcon(icon);
+    }
     m_initialized = true;
 }
 
@@ -134,14 +140,14 @@ void wizard_shell::display_help() {
     tk_trace(1, "wizard_shell::display_help");
     const std::string path = m_help_dir + "/index.html";
     if (!tk_is_file_exist(path, tk_file_read)) return error(std::string(no_help_text));
-    presenter().show_help(QString::fromStdString(path));
+    presenter().show_help(QString::fromStdString(path), m_sheet.get());
 }
 
 void wizard_shell::display_help(int topic) {
     tk_trace(1, "wizard_shell::display_help(%d)", topic);
     const std::string path = m_help_dir + "/" + std::to_string(topic) + ".html";
     if (!tk_is_file_exist(path, tk_file_read)) return error(std::string(no_help_text));
-    presenter().show_help(QString::fromStdString(path));
+    presenter().show_help(QString::fromStdString(path), m_sheet.get());
 }
 
 void wizard_shell::enable_button(int id, bool enable) {

@@ -69,7 +69,7 @@ public:
     }
     std::optional<QString> open_file(const g_file_request& request) override { return file(request); }
     std::optional<QString> save_file(const g_file_request& request) override { return file(request); }
-    void show_help(const QString& topic_file) override { help_files.push_back(topic_file); }
+    void show_help(const QString& topic_file, QWidget*) override { help_files.push_back(topic_file); }
     void beep() override { ++beeps; }
     void set_clipboard(const QString& text) override { clipboard = text; }
     void open_url(const QUrl& url) override { urls.push_back(url); }
