@@ -1,8 +1,8 @@
 #include "common/over_dlg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,17 +51,16 @@ overwrite_dlg2::overwrite_dlg2(wizard_shell& shell, int help_topic, const std::w
     controls().add(over_id::ok, ok_button);
     controls().add(over_id::cancel, cancel_button);
     controls().add(over_id::help, help_button);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_button);
-    buttons->addWidget(cancel_button);
-    buttons->addWidget(help_button);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(ok_button, QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel_button, QDialogButtonBox::RejectRole);
+    buttons->addButton(help_button, QDialogButtonBox::HelpRole);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(g_message_icon(this, true), 0, 0, 2, 1);
     grid->addWidget(message, 0, 1);
     grid->addLayout(options, 1, 1);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addWidget(buttons, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(14);

@@ -7,7 +7,7 @@
 #include "gui2/g_disp.h"
 
 g_dialog::g_dialog(int dialog_id, g_dispatcher& dispatcher, QWidget* parent)
-    : QDialog(parent), m_dialog_id(dialog_id), m_dispatcher(dispatcher) {
+    : QDialog(parent, g_fixed_dialog_flags), m_dialog_id(dialog_id), m_dispatcher(dispatcher) {
     setObjectName(QString("dialog_%1").arg(dialog_id));
 }
 

@@ -10,6 +10,10 @@
 class QLabel;
 class g_dispatcher;
 
+// A dialog's frame: a title and a close button, no minimise or maximise.
+inline constexpr Qt::WindowFlags g_fixed_dialog_flags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
 class g_dialog : public QDialog {
 public:
     g_dialog(int dialog_id, g_dispatcher& dispatcher, QWidget* parent = nullptr);

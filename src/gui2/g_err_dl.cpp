@@ -1,8 +1,8 @@
 #include "gui2/g_err_dl.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -41,15 +41,14 @@ dlg_error_ex::dlg_error_ex(const std::wstring& message, const std::wstring& titl
     controls().add(g_err_id::ok, ok);
     controls().add(g_err_id::copy, copy);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(send);
-    buttons->addWidget(ok);
-    buttons->addWidget(copy);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(send, QDialogButtonBox::ActionRole);
+    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
+    buttons->addButton(copy, QDialogButtonBox::ActionRole);
     auto* grid = new QGridLayout(this);
     grid->addWidget(g_message_icon(this, false), 0, 0);
     grid->addWidget(text, 0, 1);
-    grid->addLayout(buttons, 1, 0, 1, 2);
+    grid->addWidget(buttons, 1, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(16);
@@ -87,15 +86,14 @@ dlg_error_continue::dlg_error_continue(const std::wstring& message, const std::w
     controls().add(g_err_id::continue_run, cont);
     controls().add(g_err_id::abort_run, abort);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cont);
-    buttons->addWidget(abort);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(cont, QDialogButtonBox::AcceptRole);
+    buttons->addButton(abort, QDialogButtonBox::RejectRole);
     auto* grid = new QGridLayout(this);
     grid->addWidget(g_message_icon(this, false), 0, 0, 2, 1);
     grid->addWidget(text, 0, 1);
     grid->addWidget(check, 1, 1);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addWidget(buttons, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(12);

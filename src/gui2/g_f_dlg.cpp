@@ -56,5 +56,5 @@ bool save_file_dialog::run() {
 std::vector<g_file_filter> g_profile_filters(const std::wstring& extension, const char* site, int line) {
     if (extension.size() != 3) throw tk_mail_assertion(site, line);
     const QString ext = QString::fromStdWString(extension);
-    return {{"Profile Files (." + ext + ")", "*." + ext}, {"All Files (*.*)", "*.*"}};
+    return {{"Profile Files", "*." + ext}, {"All Files", "*"}};
 }

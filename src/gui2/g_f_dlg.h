@@ -48,7 +48,7 @@ private:
     std::wstring m_extension;  // with its dot
 };
 
-// The profile filter: "Profile Files (.<ext>)" "*.<ext>" and "All Files (*.*)"
-// "*.*". The extension must be exactly 3 characters (else an internal error
+// The profile filter: "Profile Files" "*.<ext>" and "All Files" "*" (every
+// file: "*.*" would leave out names without a dot). The extension must be exactly 3 characters (else an internal error
 // of the given site).
 std::vector<g_file_filter> g_profile_filters(const std::wstring& extension, const char* site, int line);

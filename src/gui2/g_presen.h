@@ -28,7 +28,7 @@ struct g_box {
     g_button default_button = g_button::ok;
 };
 
-// One entry of a file dialog's filter: "Profile Files (.vek)", "*.vek".
+// One entry of a file dialog's filter: "Profile Files", "*.vek".
 struct g_file_filter {
     QString description;
     QString pattern;

@@ -6,9 +6,15 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
 #include <QUrl>
 
+#include "gui2/g_dialog.h"
 #include "gui2/g_help.h"
 
 namespace {
@@ -31,9 +37,34 @@ QMessageBox::Icon qt_icon(g_icon icon) {
     }
 }
 
-QString start_path(const g_file_request& r) {
-    const QDir dir(r.directory.isEmpty() ? QDir::currentPath() : r.directory);
-    return r.file_name.isEmpty() ? dir.path() : dir.filePath(r.file_name);
+// A box as wide as its title needs: the window manager cuts a title that is
+// wider than the window, and a box sizes itself by its text alone. The room
+// is the title's text plus the frame's icon and buttons.
+void fit_title(QMessageBox& mb) {
+    auto* grid = qobject_cast<QGridLayout*>(mb.layout());
+    if (!grid) return;
+    const int title_room = 160;
+    const int width = mb.fontMetrics().horizontalAdvance(mb.windowTitle()) + title_room;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+// Where a file dialog opens: the folder the caller names, else the folder
+// of the last file chosen, else the home folder.
+QString start_folder(const g_file_request& r, const QString& last_folder) {
+    if (!r.directory.isEmpty()) return r.directory;
+    return last_folder.isEmpty() ? QDir::homePath() : last_folder;
+}
+
+// The name column takes what is left once size, type and date show whole.
+void fit_columns(QFileDialog& dialog) {
+    auto* tree = dialog.findChild<QTreeView*>("treeView");
+    if (!tree) return;
+    QHeaderView* header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 }  // namespace
 
@@ -51,8 +82,9 @@ g_button g_qt_presenter::show_box(const g_box& box) {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     if (box.buttons == g_buttons::yes_no) buttons = QMessageBox::Yes | QMessageBox::No;
     if (box.buttons == g_buttons::ok_cancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
-    QMessageBox mb(qt_icon(box.icon), box.caption, box.text, buttons, box.owner);
+    QMessageBox mb(qt_icon(box.icon), box.caption, box.text, buttons, box.owner, g_fixed_dialog_flags);
     mb.setDefaultButton(qt_button(box.default_button));
+    fit_title(mb);
     switch (mb.exec()) {
     case QMessageBox::Yes: return g_button::yes;
     case QMessageBox::No: return g_button::no;
@@ -64,17 +96,29 @@ g_button g_qt_presenter::show_box(const g_box& box) {
 int g_qt_presenter::exec_dialog(QDialog& dialog) { return dialog.exec(); }
 
 std::optional<QString> g_qt_presenter::open_file(const g_file_request& r) {
-    const QString path = QFileDialog::getOpenFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters));
-    if (path.isEmpty()) return std::nullopt;
-    return path;
+    return run_file_dialog(r, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> g_qt_presenter::save_file(const g_file_request& r) {
+    return run_file_dialog(r, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> g_qt_presenter::run_file_dialog(const g_file_request& r, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(r.owner, r.title, start_folder(r, m_last_folder), g_qt_filter(r.filters));
+    // Qt's own dialog on every desktop, so that its columns can be fitted.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen) dialog.setFileMode(QFileDialog::ExistingFile);
     // Replacing a file is asked by the caller, once the default extension
     // has been added to the chosen name.
-    const QString path = QFileDialog::getSaveFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty()) return std::nullopt;
+    if (mode == QFileDialog::AcceptSave) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!r.file_name.isEmpty()) dialog.selectFile(r.file_name);
+    const QFontMetrics metrics(dialog.font());
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(metrics.averageCharWidth() * 140, metrics.lineSpacing() * 32)));
+    fit_columns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString path = dialog.selectedFiles().front();
+    m_last_folder = QFileInfo(path).absolutePath();
     return path;
 }
 

@@ -3,6 +3,9 @@
 // help window, the desktop's clipboard and link handling.
 #include <memory>
 
+#include <QFileDialog>
+#include <QString>
+
 #include "gui2/g_presen.h"
 
 class g_help_window;
@@ -22,7 +25,10 @@ public:
     void open_url(const QUrl& url) override;
 
 private:
+    std::optional<QString> run_file_dialog(const g_file_request& request, QFileDialog::AcceptMode mode);
+
     std::unique_ptr<g_help_window> m_help;
+    QString m_last_folder;  // of the last file chosen in a file dialog
 };
 
 // "Description (pattern);;..." as the Qt file dialogs take their filters.

@@ -1,7 +1,9 @@
 #include "gui2/g_sheet.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -13,6 +15,10 @@ namespace {
 // image's box, in pixels at normal scaling.
 constexpr int watermark_width = 164;
 constexpr int header_image_size = 49;
+// The page area every page of the wizard shares, in average characters and
+// lines of the dialog font: the walk and the quick launch open at one size.
+constexpr int page_columns = 108;
+constexpr int page_lines = 23;
 
 QFrame* etched_line(QWidget* parent) {
     auto* line = new QFrame(parent);
@@ -64,9 +70,12 @@ g_sheet::g_sheet()
 
     // The watermark column of the exterior pages.
     m_watermark->setFixedWidth(watermark_width);
-    m_watermark->setScaledContents(true);
+    m_watermark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_watermark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    m_watermark->setAutoFillBackground(true);
 
+    const QFontMetrics metrics(font());
+    m_stack->setMinimumSize(metrics.averageCharWidth() * page_columns, metrics.lineSpacing() * page_lines);
     auto* page_box = new QVBoxLayout(m_body);
     page_box->setContentsMargins(0, 0, 0, 0);
     page_box->addWidget(m_stack);
@@ -122,7 +131,16 @@ g_sheet::g_sheet()
     setMinimumSize(600, 440);
 }
 
-void g_sheet::set_watermark(const QPixmap& image) { m_watermark->setPixmap(image); }
+void g_sheet::set_watermark(const QPixmap& image) {
+    if (image.isNull()) return m_watermark->setPixmap(image);
+    // Kept in proportion at the column's width; below it, when the window is
+    // taller than the image, the column goes on in the image's bottom colour.
+    const QPixmap scaled = image.scaledToWidth(watermark_width, Qt::SmoothTransformation);
+    QPalette p = m_watermark->palette();
+    p.setColor(QPalette::Window, scaled.toImage().pixelColor(0, scaled.height() - 1));
+    m_watermark->setPalette(p);
+    m_watermark->setPixmap(scaled);
+}
 
 void g_sheet::set_header_image(const QPixmap& image) {
     m_header_image->setPixmap(image.isNull() ? image

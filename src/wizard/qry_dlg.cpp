@@ -1,6 +1,7 @@
 #include "wizard/qry_dlg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include "converter/cnv_udb.h"
 #include "gui2/g_presen.h"
@@ -87,13 +89,16 @@ set_query_dlg::set_query_dlg(wizard_shell& shell, udb_converter& conv, std::wstr
     grid->addWidget(name_box, 0, 1);
     grid->addWidget(vek_buddy_label(tr("Q&uery:"), query_box, this), 1, 0, Qt::AlignTop);
     grid->addWidget(query_box, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(test);
-    buttons->addStretch(1);
-    buttons->addWidget(ok_button);
-    buttons->addWidget(cancel_button);
-    buttons->addWidget(help_button);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(ok_button, QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel_button, QDialogButtonBox::RejectRole);
+    buttons->addButton(help_button, QDialogButtonBox::HelpRole);
+    // Test Query works on the text and stands apart, on the left.
+    auto* button_row = new QHBoxLayout;
+    button_row->setSpacing(style()->layoutSpacing(QSizePolicy::PushButton, QSizePolicy::PushButton, Qt::Horizontal));
+    button_row->addWidget(test);
+    button_row->addWidget(buttons, 1);
+    grid->addLayout(button_row, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
 
