@@ -1,6 +1,7 @@
 #include "wizard/pg_util.h"
 
 #include <QLabel>
+#include <cctype>
 
 #include "converter/err_map.h"
 #include "tk/tk_errco.h"
@@ -21,9 +22,31 @@ QLabel* vek_buddy_label(const QString& text, QWidget* buddy, QWidget* parent) {
     return label;
 }
 
+std::string vek_box_paragraph(std::string_view text) {
+    std::string out;
+    bool blank = false, line_break = false;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            blank = true;
+            line_break = line_break || c == '\n';
+            continue;
+        }
+        if (blank && !out.empty()) {
+            // libpq puts a hint on a line of its own, after a sentence
+            // without a full stop ("Connection refused" / "Is the server").
+            const bool sentence = line_break && std::isalnum(static_cast<unsigned char>(out.back())) &&
+                                  std::isupper(static_cast<unsigned char>(c));
+            out += sentence ? ". " : " ";
+        }
+        blank = line_break = false;
+        out += c;
+    }
+    return out;
+}
+
 std::string vek_error_text(const tk_error_converter& rows, const tk_exception& e) {
     const std::string text = rows.convert(e.code());
-    return text.empty() ? std::string(e.what()) : text;
+    return vek_box_paragraph(text.empty() ? std::string_view(e.what()) : std::string_view(text));
 }
 
 std::string vek_error_text(const tk_exception& e) {

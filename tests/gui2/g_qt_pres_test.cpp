@@ -16,24 +16,11 @@
 #include <QTreeView>
 #include <functional>
 
+#include "gui2/g_modal.h"
 #include "gui2/g_qt_pres.h"
 #include "gui2/g_shot.h"
 
 namespace {
-
-// Runs `look` on the modal window once it is up, then lets `close` end it.
-template <class W>
-void when_shown(std::function<void(W&)> look) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, look] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        if (!w || !w->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        look(*w);
-    });
-    poll->start(10);
-}
 
 TEST(QtPresenter, a_box_is_as_wide_as_its_title_and_offers_no_minimise_or_maximise) {
     g_qt_presenter presenter;
