@@ -396,4 +396,16 @@ TEST(WizardExitCode, is_0_only_after_a_clean_finished_run) {
     EXPECT_EQ(vek_exit_code(wizard_shell::end::finished, conv, eh), -1);  // nothing ran
 }
 
+TEST_F(WizardTest, the_quick_launch_opens_at_the_size_of_the_walk) {
+    start();
+    // The size a window opens at: its contents', within its minimum.
+    auto opening_size = [&] { return shell->sheet().sizeHint().expandedTo(shell->sheet().minimumSize()); };
+    const QSize walk = opening_size();
+    shell.reset();
+    shell = std::make_unique<vek_shell>(gui.services());
+    vek_add_run_pages(*shell, *conv, handler);
+    EXPECT_EQ(opening_size().width(), walk.width());
+    EXPECT_EQ(opening_size().height(), walk.height());
+}
+
 }  // namespace
