@@ -21,10 +21,7 @@ QLabel* vek_buddy_label(const QString& text, QWidget* buddy, QWidget* parent) {
     return label;
 }
 
-std::string vek_error_text(const tk_error_converter& rows, const tk_exception& e) {
-    const std::string text = rows.convert(e.code());
-    return text.empty() ? std::string(e.what()) : text;
-}
+std::string vek_error_text(const tk_error_converter& rows, const tk_exception& e) { return mapped_error_text(rows, e); }
 
 std::string vek_error_text(const tk_exception& e) {
     tk_error_converter rows(pgs_error_map);

@@ -145,13 +145,28 @@ TEST_F(SqlQueryCheckTest, QueriesOfEveryFormAreRead) {
     }
 }
 
-// A statement the server refuses keeps its own error number and text.
-TEST_F(SqlQueryCheckTest, ARefusalKeepsTheServersError) {
+// A statement the server refuses keeps its own error number and text; a
+// connection that is gone is no verdict on the query.
+TEST_F(SqlQueryCheckTest, ARefusalKeepsTheServersErrorAndALostConnectionStaysOne) {
     auto d = open();
     const sql_query_verdict v = sql_check_query(engine->handle(), "SELECT nothing FROM nowhere");
     EXPECT_EQ(v.what, kind::refused);
     EXPECT_EQ(v.error_number, 1146u);  // no such table
     EXPECT_NE(v.server_text.find("nowhere"), std::string::npos) << v.server_text;
+
+    MYSQL* other = second_connection();
+    const std::string kill = "KILL " + std::to_string(mysql_thread_id(engine->handle()));
+    ASSERT_EQ(mysql_query(other, kill.c_str()), 0) << mysql_error(other);
+    try {
+        d->get_query(L"q", L"SELECT 1", 1);
+        ADD_FAILURE() << "a query was read on a killed connection";
+    } catch (const sql_exception& e) {
+        EXPECT_TRUE(e.connection_lost()) << e.error_number() << " " << e.what();
+        EXPECT_EQ(e.level(), 1);
+    }
+    d.reset();
+    EXPECT_FALSE(engine->prepares(wdb, L"SELECT 1"));
+    sql_test_connect(*engine);
 }
 
 }  // namespace
