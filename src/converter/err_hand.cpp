@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "converter/err_map.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
@@ -35,10 +36,7 @@ std::string error_handler::context() const {
     return m_context;
 }
 
-std::string error_handler::message_for(const tk_exception& e) const {
-    std::string mapped = m_converter.convert(e.code());
-    return mapped.empty() ? std::string(e.what()) : mapped;
-}
+std::string error_handler::message_for(const tk_exception& e) const { return mapped_error_text(m_converter, e); }
 
 std::string error_handler::prefixed(const std::string& message) const {
     std::string text = context();

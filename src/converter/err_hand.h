@@ -68,7 +68,7 @@ public:
     std::vector<std::string> errors() const;
     void clear_errors();
 
-    // The message for the exception: the map's text for its code, else its own.
+    // The message for the exception: the map's text for its code (mapped_error_text), else its own.
     std::string message_for(const tk_exception& e) const;
 
 private:

@@ -5,7 +5,16 @@ const tk_error_row pgs_error_map[2] = {
     {-30082, "Incorrect username or password"},
 };
 
-const tk_error_row mysql_error_map[12] = {
+namespace {
+const char* const cannot_connect_text = "Can't connect to the MySQL server. Check to verify that MySQL server\n"
+                                        "is launched and the correct host/port values were given.";
+// %s: the library's own text, the reason.
+const char* const connection_lost_text = "The connection to the MySQL server was lost: %s";
+const char* const packet_too_big_text = "Transferred value is too big. Increase MySQL max packet size and try\n"
+                                        "again. See 'Troubleshooting' article of the product documentation.";
+}  // namespace
+
+const tk_error_row mysql_error_map[mysql_error_rows] = {
     {mysql_error_base + 1044, "Access denied. Ask your system administrator to grant you\n"
                               "the necessary privileges to write into the database."},
     {mysql_error_base + 1045, "Access denied. Verify the user name and password are correct, and you have\n"
@@ -23,14 +32,28 @@ const tk_error_row mysql_error_map[12] = {
                               "to create new databases on target MySQL server."},
     {mysql_error_base + 1051, "Failed to overwrite MySQL database. It is being used by\n"
                               "another application. Specify a different destination name."},
-    {mysql_error_base + 2003, "Can't connect to the MySQL server. Check to verify that MySQL server\n"
-                              "is launched and the correct host/port values were given."},
-    {mysql_error_base + 2005, "Can't connect to the MySQL server. Check to verify that MySQL server\n"
-                              "is launched and the correct host/port values were given."},
-    {mysql_error_base + 2006, "Transferred value is too big. Increase MySQL max packet size and try\n"
-                              "again. See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + 2003, cannot_connect_text},
+    {mysql_error_base + 2005, cannot_connect_text},
+    {mysql_error_base + 2006, connection_lost_text},
     {mysql_error_base + 1249, "The program does not support authentication protocol requested by server.\n"
                               "See 'Troubleshooting' article of the product documentation."},
     {mysql_error_base + 1250, "The program does not support authentication protocol requested by server.\n"
                               "See 'Troubleshooting' article of the product documentation."},
+    // MariaDB's client reports a refused connection as 2002, not 2003.
+    {mysql_error_base + 2002, cannot_connect_text},
+    {mysql_error_base + 2013, connection_lost_text},
+    {mysql_error_base + 2055, connection_lost_text},
+    {mysql_error_base + 1927, connection_lost_text},
+    {mysql_error_base + 1053, connection_lost_text},
+    // The packet size is the cause only where the server or the client says
+    // so; a statement this system sends never exceeds the server's limit.
+    {mysql_error_base + 1153, packet_too_big_text},
+    {mysql_error_base + 2020, packet_too_big_text},
 };
+
+std::string mapped_error_text(const tk_error_converter& map, const tk_exception& e) {
+    std::string text = map.convert(e.code());
+    if (text.empty()) return e.what();
+    if (const std::size_t reason = text.find("%s"); reason != std::string::npos) text.replace(reason, 2, e.what());
+    return text;
+}

@@ -38,7 +38,8 @@ public:
 
     // A sql_table; assertion (sql_db, 120) for a name not in the table list.
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
-    // A sql_recordset over any SELECT text.
+    // A sql_recordset over a SELECT text; sql_exception, before anything of
+    // it runs, unless it is one statement that returns rows (sql_check_query).
     std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql, int mode) override;
     // Runs the statement, discards its rows; true when the server accepted it.
     bool query(const std::wstring& sql) override;

@@ -6,6 +6,7 @@
 
 #include "sql/sql_db.h"
 #include "sql/sql_exc.h"
+#include "sql/sql_qchk.h"
 #include "sql/sql_recs.h"
 #include "sql/sql_res.h"
 #include "sql/sql_sess.h"
@@ -208,14 +209,9 @@ bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql)
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return false;
     // As a query recordset sends it: without the blanks and ";" around it.
-    const std::string text = sql_trim_query(utf8);
-    MYSQL_STMT* stmt = mysql_stmt_init(m_mysql);
-    if (!stmt) return false;
-    const bool ok = mysql_stmt_prepare(stmt, text.data(), text.size()) == 0 && mysql_stmt_param_count(stmt) == 0 &&
-                    mysql_stmt_field_count(stmt) > 0;
-    if (!ok) tk_trace(2, "Statement refused: %s", mysql_stmt_error(stmt));
-    mysql_stmt_close(stmt);
-    return ok;
+    const sql_query_verdict verdict = sql_check_query(m_mysql, sql_trim_query(utf8));
+    if (!verdict.returns_rows()) tk_trace(2, "Statement refused: %s", verdict.server_text.c_str());
+    return verdict.returns_rows();
 }
 
 std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode) {

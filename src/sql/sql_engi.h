@@ -37,10 +37,9 @@ public:
     void db_delete(const std::wstring& name) override;
     // Makes the database current; false when it does not exist. Never throws.
     bool is_db_exist(const std::wstring& name) override;
-    // True when the statement would give rows in that database: the server
-    // parses it and resolves its names (it is prepared, not run, so a large
-    // query answers at once). A statement with placeholders, without a
-    // result set, or any failure is false. Never throws.
+    // True when the statement would give rows in that database and may be
+    // read (sql_check_query: prepared, not run, so a large query answers at
+    // once). Any failure is false. Never throws.
     bool prepares(const std::wstring& database, const std::wstring& sql);
 
     // A table name quoted for statements by the server's rule (UTF-8 in, UTF-8 out).

@@ -36,10 +36,25 @@ sql_exception& sql_exception::set_statement(std::string_view statement) {
 
 sql_exception::sql_exception(const std::string& message, unsigned error_number)
     : tk_exception(message, 0), m_server_text(message) {
-    m_level = 0;  // an empty library text must not become "Unknown exception" with another level
+    // An empty library text must not become "Unknown exception" with another level.
+    m_level = ends_connection(error_number) ? 1 : 0;
     m_code = code_base + static_cast<int>(error_number & 0xFFFFu);
     tk_trace(2, "sql_exception::sql_exception( msg=%s)", m_message.c_str());
     tk_trace(2, "Got MySQL error code=%d", static_cast<int>(error_number));
+}
+
+bool sql_exception::ends_connection(unsigned error_number) noexcept {
+    switch (error_number) {
+    case 1053:  // ER_SERVER_SHUTDOWN
+    case 1153:  // ER_NET_PACKET_TOO_LARGE
+    case 1927:  // ER_CONNECTION_KILLED
+    case 2006:  // CR_SERVER_GONE_ERROR
+    case 2013:  // CR_SERVER_LOST
+    case 2020:  // CR_NET_PACKET_TOO_LARGE
+    case 2055:  // CR_SERVER_LOST_EXTENDED
+        return true;
+    default: return false;
+    }
 }
 
 sql_auth_not_supported_exception::sql_auth_not_supported_exception()

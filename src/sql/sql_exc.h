@@ -7,8 +7,9 @@
 
 struct st_mysql;
 
-// Code 0x400000 plus the low 16 bits of the MySQL error number, level 0,
-// the library's message text unchanged.
+// Code 0x400000 plus the low 16 bits of the MySQL error number, the
+// library's message text unchanged. Level 0, except for an error that leaves
+// the connection gone (connection_lost): level 1, nothing more can be read.
 class sql_exception : public tk_exception {
 public:
     static constexpr int code_base = 0x400000;
@@ -33,6 +34,12 @@ public:
     // True when the connection itself failed (client errors 2000 and above:
     // server gone, lost, out of sync), as opposed to a refused statement.
     bool connection_failed() const noexcept { return error_number() >= 2000 && error_number() < 3000; }
+    // True when the error leaves the connection gone: the server went away
+    // or closed it (2006, 2013, 2055), killed it (1927), shut down (1053), or
+    // a packet exceeded max_allowed_packet (1153, 2020), after which either
+    // side closes it.
+    bool connection_lost() const noexcept { return ends_connection(error_number()); }
+    static bool ends_connection(unsigned error_number) noexcept;
 
 private:
     std::string m_statement;

@@ -9,6 +9,7 @@
 #include "sql/sql_dflt.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
+#include "sql/sql_qchk.h"
 #include "sql/sql_tab.h"
 #include "sql/sql_ver.h"
 #include "tk/tk_exc.h"
@@ -120,6 +121,10 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const s
                              udb_relationships& relationships)
     : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships) {
     tk_trace(2, "sql_recordset::sql_recordset2");
+    // Before anything of it reaches the server to run: the count and the
+    // rows would each run a statement that is not a query.
+    const std::string statement = source_sql();
+    sql_require_query(sql_check_query(db.connection(), statement), name, statement);
     m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
 }

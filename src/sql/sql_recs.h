@@ -38,7 +38,9 @@ class sql_recordset : public udb_recordset {
 public:
     static constexpr std::size_t window_size = sql_database::sql_limited_query::window_size;
 
-    // A table (its name) or a query (its name and SELECT text).
+    // A table (its name) or a query (its name and SELECT text). A query is
+    // only prepared, and refused (sql_require_query), unless it is one
+    // statement that returns rows.
     sql_recordset(sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
     sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
                   udb_relationships& relationships);

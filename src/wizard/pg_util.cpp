@@ -45,8 +45,7 @@ std::string vek_box_paragraph(std::string_view text) {
 }
 
 std::string vek_error_text(const tk_error_converter& rows, const tk_exception& e) {
-    const std::string text = rows.convert(e.code());
-    return vek_box_paragraph(text.empty() ? std::string_view(e.what()) : std::string_view(text));
+    return vek_box_paragraph(mapped_error_text(rows, e));
 }
 
 std::string vek_error_text(const tk_exception& e) {

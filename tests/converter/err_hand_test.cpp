@@ -7,6 +7,7 @@
 
 #include "converter/err_map.h"
 #include "converter/fake_dlg.h"
+#include "sql/sql_exc.h"
 
 namespace {
 
@@ -30,6 +31,52 @@ TEST_F(ErrorHandlerTest, mapped_mysql_error_without_context_is_the_map_text_on_o
     ASSERT_EQ(dlg.shown.size(), 1u);
     EXPECT_EQ(dlg.shown[0], "ask: " + want);
     EXPECT_EQ(handler.error_count(), 1u);
+}
+
+// A connection that is gone ends the run with a text that says so and keeps
+// the library's reason; the packet-size text only where the size was the
+// cause; a refused connection reads alike whichever number the client gives.
+TEST_F(ErrorHandlerTest, mysql_connection_errors_have_their_own_texts_and_a_lost_one_ends_the_run) {
+    const std::string cannot_connect = "Can't connect to the MySQL server. Check to verify that MySQL server "
+                                       "is launched and the correct host/port values were given.";
+    const std::string lost = "The connection to the MySQL server was lost: ";
+    const std::string too_big = "Transferred value is too big. Increase MySQL max packet size and try "
+                                "again. See 'Troubleshooting' article of the product documentation.";
+    const struct {
+        unsigned number;
+        const char* library_text;
+        bool ends_run;
+        std::string shown;
+    } cases[] = {
+        {2002, "Can't connect to server on '127.0.0.1' (115)", false, cannot_connect},
+        {2003, "Can't connect to MySQL server on '127.0.0.1' (111)", false, cannot_connect},
+        {2006, "Server has gone away", true, lost + "Server has gone away"},
+        {2013, "Lost connection to server during query", true, lost + "Lost connection to server during query"},
+        {2055, "Lost connection to server at 'handshake', system error: 104", true,
+         lost + "Lost connection to server at 'handshake', system error: 104"},
+        {1927, "Connection was killed", true, lost + "Connection was killed"},
+        {1053, "Server shutdown in progress", true, lost + "Server shutdown in progress"},
+        {1153, "Got a packet bigger than 'max_allowed_packet' bytes", true, too_big},
+        {2020, "Got packet bigger than 'max_allowed_packet' bytes", true, too_big},
+        {1317, "Query execution was interrupted", false, "Query execution was interrupted"},
+        {1064, "You have an error in your SQL syntax", false, "You have an error in your SQL syntax"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        const sql_exception e(c.library_text, c.number);
+        EXPECT_EQ(e.connection_lost(), c.ends_run);
+        EXPECT_EQ(e.level(), c.ends_run ? 1 : 0);
+        handler.set_context(L"big");
+        dlg.shown.clear();
+        if (c.ends_run) {
+            EXPECT_THROW(handler.handle(e, false), tk_final_exception);
+            EXPECT_EQ(dlg.shown, std::vector<std::string>{"error: big: " + c.shown});
+        } else {
+            handler.handle(e, false);
+            EXPECT_EQ(dlg.shown, std::vector<std::string>{"ask: big: " + c.shown});
+        }
+        EXPECT_EQ(handler.errors().back(), "big: " + c.shown);
+    }
 }
 
 TEST_F(ErrorHandlerTest, unmapped_error_shows_its_own_message_after_the_context) {

@@ -129,6 +129,26 @@ bool mysql_still_reading(const std::string& table) {
 // The text of every "Error:" block and every standard-error line.
 std::string reported(const agent_result& r) { return r.out + "\n" + r.err; }
 
+// The connection of another session that runs the statement reading
+// `table` of database `db` (not its count); 0 when none does.
+std::string reading_connection(const std::string& db, const std::string& table) {
+    const db_rows r = mysql_admin().query(
+        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND DB = '" + db +
+        "' AND COMMAND IN ('Query', 'Execute') AND INFO LIKE '%`" + table + "`%' AND INFO NOT LIKE '%COUNT(*)%'");
+    return r.empty() ? "0" : *r[0][0];
+}
+
+// A run whose MySQL connection went away in the middle of big: one error,
+// under big, that says so (not the packet-size text), and the run ends
+// there: c_after is not tried over the dead connection.
+void expect_ended_by_lost_connection(const agent_result& r) {
+    const std::string& out = r.out;
+    EXPECT_NE(out.find("Error:\nbig: The connection to the MySQL server was lost: "), std::string::npos) << show(r);
+    EXPECT_EQ(out.find("Error:"), out.rfind("Error:")) << "more than one error\n" << show(r);
+    EXPECT_EQ(reported(r).find("Transferred value is too big"), std::string::npos) << show(r);
+    EXPECT_EQ(out.find("Converting table c_after"), std::string::npos) << show(r);
+}
+
 constexpr int big_rows = 1000000;
 
 // The run that a kill interrupts: three tables; the agent is held once the
@@ -183,7 +203,29 @@ TEST(FaultsServers, mysql_killed_in_the_middle_of_a_table) {
     if (pg_table_exists(dbs.name(), "c_after")) {
         EXPECT_EQ(pg_count(dbs.name(), "c_after"), 0);
     }
-    EXPECT_NE(reported(r).find("c_after"), std::string::npos) << "the table not converted is not named\n" << show(r);
+    expect_ended_by_lost_connection(r);
+}
+
+// The agent's connection killed from another session (KILL) while it reads
+// big: the same end as a server that dies.
+TEST(FaultsServers, mysql_connection_killed_in_the_middle_of_a_table) {
+    scratch_dbs dbs("fsrv_connkill");
+    std::string reader;
+    killed_run k;
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
+        dbs, [&] { return (reader = reading_connection(dbs.name(), "big")) != "0"; },
+        [&] { mysql_admin().exec("KILL " + reader); }, k));
+    const agent_result& r = k.result;
+
+    EXPECT_LT(k.seconds, 30) << show(r);
+    EXPECT_EQ(r.status, 255) << show(r);
+    expect_ended_by_lost_connection(r);
+    expect_rows_intact(dbs.name(), "a_done", 1000);
+    if (pg_table_exists(dbs.name(), "big")) {
+        expect_rows_intact(dbs.name(), "big", -1);
+        EXPECT_LT(pg_count(dbs.name(), "big"), big_rows);
+    }
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
 }
 
 TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
@@ -293,7 +335,9 @@ TEST_P(FaultsStart, ends_at_once_and_leaves_the_destination) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultsServers, FaultsStart,
-                         ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr, "Can't connect"},
+                         ::testing::Values(start_case{"mysql_down", "--myport=", false, nullptr,
+                                                      "Error:\nCan't connect to the MySQL server. Check to verify "
+                                                      "that MySQL server is launched"},
                                            start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
                                            start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
                                            start_case{"pg_silent", "--pgport=", true, nullptr, "timeout"},

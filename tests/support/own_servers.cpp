@@ -16,8 +16,7 @@
 
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-const std::string testservers = (source_root / "scripts" / "testservers").string();
+const std::string testservers = (std::filesystem::path(VEK_SOURCE_ROOT) / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
