@@ -87,7 +87,7 @@ private:
 }  // namespace
 
 // The destination table of an entry; `generated` when the entry's own name
-// was not acceptable.
+// was not acceptable and the name was made for it.
 struct cnv_dest_name {
     std::wstring name;
     bool generated = false;
@@ -95,17 +95,37 @@ struct cnv_dest_name {
 
 namespace {
 
-// Destination names as a run over the whole source gives them: every table of
-// the source in the run's order, then tables listed but not in the source,
-// then the queries. A table therefore lands in the same destination table
-// whatever else is selected, and never in one a full run gives another table.
+// What an entry of the run is read from: a query (or view) when it has a
+// text, otherwise the source table of its name.
+udb_table_source entry_source(const std::wstring& name, const std::wstring& sql) {
+    return {sql.empty() ? udb_table_source::kind::table : udb_table_source::kind::query, name};
+}
+
+// Destination names as a run over the whole source gives them. A source that
+// a destination table records as its own keeps that table; the others are
+// named, around the names those tables hold, in the run's order: every table
+// of the source, then tables listed but not in the source, then the queries.
+// A table therefore lands in the same destination table whatever else is
+// selected or added to the source later, and never in one made from another.
 std::map<std::wstring, cnv_dest_name> plan_dest_names(const std::vector<std::wstring>& source_tables,
                                                       const cnv_query_map& entries,
-                                                      const std::vector<std::wstring>& dest_tables) {
+                                                      const std::vector<std::wstring>& dest_tables,
+                                                      const std::vector<udb_sourced_table>& sourced) {
     pgs_tn_validator validator(source_tables, dest_tables);
+    std::map<udb_table_source, std::wstring> recorded;
+    for (const udb_sourced_table& table : sourced) {
+        recorded.emplace(table.source, table.name);
+        validator.add_restricted_name(table.name);
+    }
     std::map<std::wstring, cnv_dest_name> plan;
     auto decide = [&](const std::wstring& name) {
         if (plan.count(name)) return;
+        const auto entry = entries.find(name);
+        const udb_table_source source = entry_source(name, entry == entries.end() ? std::wstring() : entry->second);
+        if (const auto own = recorded.find(source); own != recorded.end()) {
+            plan.emplace(name, cnv_dest_name{own->second, false});
+            return;
+        }
         cnv_dest_name target{name, false};
         if (!validator.is_acceptable(name)) {
             target.name = validator.get_safe_name(name);
@@ -130,6 +150,30 @@ std::map<std::wstring, cnv_dest_name> plan_dest_names(const std::vector<std::wst
     for (const auto& [name, sql] : entries)
         if (!sql.empty()) decide(name);
     return plan;
+}
+
+// "the source table x" or "the query x".
+std::wstring describe(const udb_table_source& source) {
+    return (source.what == udb_table_source::kind::query ? L"the query " : L"the source table ") + source.name;
+}
+
+// Rows go only into a table made from their own source. An existing table
+// that records another source is never touched; one that records none under a
+// name made for this entry (cut or counted) may hold another source's rows,
+// so it is neither skipped nor appended to. Mode 1 replaces such a table, as
+// it replaces any table of the name.
+void check_dest_table(const udb_database& dst_db, const std::wstring& dest_name, const udb_table_source& own,
+                      bool generated, bool replaces) {
+    const std::optional<udb_table_source> recorded = dst_db.table_source(dest_name);
+    if (recorded && *recorded != own)
+        throw tk_exception(L"The destination table " + dest_name + L" was made from " + describe(*recorded) +
+                               L": it is left as it is.",
+                           0);
+    if (!recorded && generated && !replaces)
+        throw tk_exception(L"The destination table " + dest_name +
+                               L" has a generated name and records no source: whose rows it holds cannot be told, "
+                               L"so it is left as it is.",
+                           0);
 }
 
 // Ends the destination's table unit on every way out that did not hand it to
@@ -214,7 +258,7 @@ void dravik_convertor::run_steps(error_handler& eh) {
     // Progress counts every entry the run takes: tables, queries and views.
     n_tables.store(static_cast<std::uint32_t>(entries.size()), std::memory_order_relaxed);
     const std::map<std::wstring, cnv_dest_name> targets =
-        plan_dest_names(src_db->table_names(), entries, dst_db->table_names());
+        plan_dest_names(src_db->table_names(), entries, dst_db->table_names(), dst_db->sourced_tables());
 
     for (const auto& [name, sql] : entries) {
         check_stop();
@@ -287,6 +331,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         table_unit unit(dst_db);
         dst_db.begin_table(dest_name);
         const bool exists = dst_db.is_table_exist(dest_name);
+        const udb_table_source source = entry_source(name, sql);
+        if (exists) check_dest_table(dst_db, dest_name, source, target.generated, n_mode == mode_overwrite_tables);
         if (exists && n_mode == mode_skip_existing) {
             tk_trace_w(2, L"Skipping existing table '%s'", dest_name.c_str());
             return;
@@ -295,14 +341,13 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         src_rs = sql.empty() ? src_db.get_table(name, 1) : src_db.get_query(name, sql, 1);
         if (exists && n_mode == mode_overwrite_tables) dst_db.delete_tab(dest_name);
 
-        dst_rs = dst_db.create_table(dest_name, src_rs->schema(), skip_idx ? no_indexes : src_rs->indexes());
+        dst_rs =
+            dst_db.create_table_from(source, dest_name, src_rs->schema(), skip_idx ? no_indexes : src_rs->indexes());
         if (n_mode == mode_merge && !src_rs->schema().conform_to(dst_rs->schema()))
             throw tk_exception(tk_to_ansi(not_conforming), 0);
 
-        if (target.generated) {
-            tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
-            dst_db.names_map().add_tn_mapping(name, dest_name);
-        }
+        if (target.generated) tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
+        if (dest_name != name) dst_db.names_map().add_tn_mapping(name, dest_name);
 
         line.emplace(*src_rs, [&](std::int64_t count) {
             n_records.store(count, std::memory_order_relaxed);

@@ -7,6 +7,7 @@
 #include "postgres/pgs_ident.h"
 #include "postgres/pgs_recs.h"
 #include "postgres/pgs_sini.h"
+#include "postgres/pgs_tsrc.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -23,6 +24,13 @@ std::pair<std::wstring, std::wstring> split_name(const std::wstring& name) {
 }
 
 std::wstring folded(const std::wstring& part) { return tk_utf8_to_unicode(pgs_fold_name(part)); }
+
+// The tables pg_tables lists, each with its comment (NULL when it has none).
+constexpr const char* tables_with_comments =
+    "SELECT n.nspname, c.relname, d.description FROM pg_class c "
+    "JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "LEFT JOIN pg_description d ON d.objoid = c.oid AND d.classoid = 'pg_class'::regclass AND d.objsubid = 0 "
+    "WHERE c.relkind IN ('r', 'p') ";
 
 // First key of the advisory locks this system takes ("vek\0"); the second is
 // a hash of the table's name.
@@ -63,12 +71,14 @@ void pgs_database::begin_table(const std::wstring& name) {
             tk_trace(2, "Waiting for another session working on table %s", lock_key.c_str());
             work->exec_params("SELECT pg_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))", lock_key);
         }
-        // Another session may have made or dropped it since the list was read.
-        const bool exists =
-            !work->exec_params("SELECT 1 FROM pg_tables WHERE schemaname = $1 AND tablename = $2", schema, table)
-                 .empty();
+        // Another session may have made, dropped or remade it since the list
+        // was read.
+        const pqxx::result found = work->exec_params(
+            std::string(tables_with_comments) + "AND n.nspname = $1 AND c.relname = $2", schema, table);
+        const bool exists = !found.empty();
         if (exists && !udb_database::is_table_exist(key)) register_table(schema_name, table_name);
         if (!exists && udb_database::is_table_exist(key)) udb_database::delete_tab(key);
+        note_comment(key, exists && !found[0][2].is_null() ? found[0][2].c_str() : nullptr);
         m_work = std::move(work);
     });
 }
@@ -86,10 +96,15 @@ void pgs_database::init_tables() {
     pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
         read_committed_tx tx(conn, "get_tables");
-        const pqxx::result r = tx.exec(
-            "SELECT * FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')", "get_tables");
-        for (const auto& row : r)
-            register_table(tk_utf8_to_unicode(row[0].c_str()), tk_utf8_to_unicode(row[1].c_str()));
+        const pqxx::result r =
+            tx.exec(std::string(tables_with_comments) + "AND n.nspname NOT IN ('pg_catalog', 'information_schema')",
+                    "get_tables");
+        for (const auto& row : r) {
+            const std::wstring schema_name = tk_utf8_to_unicode(row[0].c_str());
+            const std::wstring table_name = tk_utf8_to_unicode(row[1].c_str());
+            register_table(schema_name, table_name);
+            note_comment(schema_name + L"." + table_name, row[2].is_null() ? nullptr : row[2].c_str());
+        }
         // Read only: ended without commit.
     });
 }
@@ -98,6 +113,32 @@ void pgs_database::register_table(const std::wstring& schema_name, const std::ws
     const std::wstring key = schema_name.empty() ? table_name : schema_name + L"." + table_name;
     m_table_names.push_back(key);
     m_tables.emplace(key, std::make_pair(schema_name, table_name));
+}
+
+void pgs_database::note_comment(const std::wstring& key, const char* comment) {
+    std::optional<udb_table_source> source;
+    if (comment) source = pgs_parse_source_comment(comment);
+    if (source)
+        m_sources[key] = std::move(*source);
+    else
+        m_sources.erase(key);
+}
+
+std::optional<udb_table_source> pgs_database::table_source(const std::wstring& name) const {
+    const auto it = m_sources.find(qualify(name));
+    if (it == m_sources.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<udb_sourced_table> pgs_database::sourced_tables() const {
+    std::vector<udb_sourced_table> tables;
+    for (const auto& [key, source] : m_sources) {
+        const auto [schema_name, table_name] = parts_of(key);
+        // Only a bare name that leads back to the same table.
+        if (schema_name != L"public" || qualify(table_name) != key) continue;
+        tables.push_back({table_name, source});
+    }
+    return tables;
 }
 
 std::wstring pgs_database::qualify(const std::wstring& name) const {
@@ -135,6 +176,7 @@ bool pgs_database::delete_tab(const std::wstring& name) {
             tx.commit();
         },
         "Cannot drop table: " + tk_to_utf8(q) + ". ");
+    m_sources.erase(q);
     if (!udb_database::is_table_exist(q)) return false;
     return udb_database::delete_tab(q);
 }
@@ -149,6 +191,17 @@ std::unique_ptr<udb_recordset> pgs_database::get_table(const std::wstring& name,
 std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& name, const udb_schema& schema,
                                                           const udb_indexes& indexes) {
     tk_trace_w(2, L"pgs_database::create_table(%s)", name.c_str());
+    return make_table(name, schema, indexes, nullptr);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::create_table_from(const udb_table_source& source, const std::wstring& name,
+                                                               const udb_schema& schema, const udb_indexes& indexes) {
+    tk_trace_w(2, L"pgs_database::create_table_from(%s,%s)", source.name.c_str(), name.c_str());
+    return make_table(name, schema, indexes, &source);
+}
+
+std::unique_ptr<udb_recordset> pgs_database::make_table(const std::wstring& name, const udb_schema& schema,
+                                                        const udb_indexes& indexes, const udb_table_source* source) {
     std::wstring key;
     const bool existing = is_table_exist(name);
     if (existing) {
@@ -159,6 +212,7 @@ std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& na
         const std::wstring s = folded(schema_name);
         const std::wstring t = folded(table_name);
         pgs_schema_initializer init(name, schema, indexes);
+        if (source) init.set_comment(pgs_source_comment(*source));
         if (m_work)
             init.get_init_str(*m_work);
         else
@@ -166,6 +220,10 @@ std::unique_ptr<udb_recordset> pgs_database::create_table(const std::wstring& na
         register_table(s, t);
         names_map().add_fn_map(name, init.mapped_pairs());
         key = s + L"." + t;
+        if (source)
+            m_sources[key] = *source;
+        else
+            m_sources.erase(key);
     }
     tk_trace_w(2, L"pgs_database::get_table(%s)", key.c_str());
     if (!udb_database::is_table_exist(key)) throw tk_mail_assertion("pgs_db", 122);

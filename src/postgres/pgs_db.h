@@ -8,8 +8,10 @@
 // key is the folded schema name, "." and the folded table name.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "udb/udb_db.h"
 
@@ -29,6 +31,12 @@ public:
     // opened for appending: merge mode).
     std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                                 const udb_indexes& indexes) override;
+    // The new table's comment records its source (pgs_source_comment).
+    std::unique_ptr<udb_recordset> create_table_from(const udb_table_source& source, const std::wstring& name,
+                                                     const udb_schema& schema, const udb_indexes& indexes) override;
+    std::optional<udb_table_source> table_source(const std::wstring& name) const override;
+    // Those of the schema "public", by their bare names.
+    std::vector<udb_sourced_table> sourced_tables() const override;
     bool delete_tab(const std::wstring& name) override;
     // Mode 1 (pgs_recordset::read_mode) opens the table for reading: its
     // columns, keys, foreign keys (into relationships()), count and rows in one
@@ -47,8 +55,9 @@ public:
     // A transaction for the table: a lock of this system's own, keyed on the
     // table's name, lets one session at a time make the table ready and load
     // it (a second one waits here until the first commits or rolls back);
-    // then whether the table exists is read again. The drop, the CREATE TABLE
-    // and the COPY run in that transaction and the recordset commits it.
+    // then whether the table exists, and the source it records, is read
+    // again. The drop, the CREATE TABLE and the COPY run in that transaction
+    // and the recordset commits it.
     void begin_table(const std::wstring& name) override;
     void end_table() noexcept override;
 
@@ -60,6 +69,8 @@ public:
 
     void init_tables();
     void register_table(const std::wstring& schema_name, const std::wstring& table_name);
+    // What a table's comment (null: none) tells of its source.
+    void note_comment(const std::wstring& key, const char* comment);
 
     // The server connection this database belongs to.
     pgs_engine& engine() noexcept { return m_engine; }
@@ -68,9 +79,13 @@ private:
     // The (schema, table) pair a key stands for: the registered one, or the
     // key split at its first ".".
     std::pair<std::wstring, std::wstring> parts_of(const std::wstring& key) const;
+    std::unique_ptr<udb_recordset> make_table(const std::wstring& name, const udb_schema& schema,
+                                              const udb_indexes& indexes, const udb_table_source* source);
 
     pgs_engine& m_engine;
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> m_tables;
+    // Table key -> the source its comment records.
+    std::map<std::wstring, udb_table_source> m_sources;
     // The open table transaction until create_table hands it on.
     std::unique_ptr<pqxx::dbtransaction> m_work;
 };

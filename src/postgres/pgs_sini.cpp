@@ -39,7 +39,7 @@ pgs_schema_initializer::pgs_schema_initializer(const std::wstring& table_name, c
     tk_trace(1, "pgs_schema_initializer::ctor");
 }
 
-std::string pgs_schema_initializer::statement() const {
+std::string pgs_schema_initializer::qualified_name() const {
     std::wstring schema = L"public";
     std::wstring table = m_table_name;
     const std::size_t dot = m_table_name.find(L'.');
@@ -47,7 +47,11 @@ std::string pgs_schema_initializer::statement() const {
         schema = m_table_name.substr(0, dot);
         table = m_table_name.substr(dot + 1);
     }
-    std::string text = "CREATE TABLE " + pgs_qualified(pgs_fold_name(schema), pgs_fold_name(table)) + " (";
+    return pgs_qualified(pgs_fold_name(schema), pgs_fold_name(table));
+}
+
+std::string pgs_schema_initializer::statement() const {
+    std::string text = "CREATE TABLE " + qualified_name() + " (";
     bool first = true;
     for (const t_ftd* col : m_columns.columns()) {
         if (!first) text += ", ";
@@ -68,13 +72,24 @@ std::string pgs_schema_initializer::statement() const {
     return text;
 }
 
+void pgs_schema_initializer::run_in(pqxx::transaction_base& tx, const std::string& create) {
+    pgs_guard([&] { tx.exec(create); }, "Cannot create table: " + create + ". ");
+    if (m_comment.empty()) return;
+    pgs_guard(
+        [&] {
+            // Quoted by the connection, which knows how its server reads a literal.
+            tx.exec("COMMENT ON TABLE " + qualified_name() + " IS " + tx.quote(m_comment));
+        },
+        "Cannot record the source of table " + qualified_name() + ". ");
+}
+
 void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection) {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
     const std::string text = statement();
     pgs_guard(
         [&] {
             pqxx::transaction<pqxx::read_committed> tx(connection, "build_schema");
-            tx.exec(text);
+            run_in(tx, text);
             tx.commit();
         },
         "Cannot create table: " + text + ". ");
@@ -82,6 +97,5 @@ void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection) {
 
 void pgs_schema_initializer::get_init_str(pqxx::transaction_base& tx) {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
-    const std::string text = statement();
-    pgs_guard([&] { tx.exec(text); }, "Cannot create table: " + text + ". ");
+    run_in(tx, statement());
 }

@@ -3,6 +3,7 @@
 // accepts, NOT NULL and DEFAULT for each column, one CREATE TABLE statement
 // committed in its own transaction. No index, key or constraint is created.
 #include <string>
+#include <utility>
 
 #include "postgres/pgs_vali.h"
 #include "udb/udb_idx.h"
@@ -21,11 +22,14 @@ public:
     pgs_schema_initializer(const pgs_schema_initializer&) = delete;
     pgs_schema_initializer& operator=(const pgs_schema_initializer&) = delete;
 
-    // Runs the statement on the connection in a transaction of its own;
-    // pgs_exception on failure.
+    // Runs the statement, and the table's comment when one is set, on the
+    // connection in a transaction of its own; pgs_exception on failure.
     void get_init_str(pqxx::connection_base& connection);
     // The same inside a transaction the caller ends.
     void get_init_str(pqxx::transaction_base& tx);
+
+    // A comment (UTF-8) the new table gets in the transaction that creates it.
+    void set_comment(std::string comment) { m_comment = std::move(comment); }
 
     // The statement get_init_str sends (UTF-8).
     std::string statement() const;
@@ -34,7 +38,12 @@ public:
     const udb_schema& columns() const { return m_columns; }
 
 private:
+    // "schema"."table" as the statements name the table.
+    std::string qualified_name() const;
+    void run_in(pqxx::transaction_base& tx, const std::string& create);
+
     std::wstring m_table_name;
+    std::string m_comment;
     udb_schema m_columns{true};
     pgs_fn_validator m_rules;
     const udb_indexes& m_indexes;

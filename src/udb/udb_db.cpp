@@ -44,6 +44,15 @@ bool udb_database::is_table_exist(const std::wstring& name) const {
     return false;
 }
 
+std::unique_ptr<udb_recordset> udb_database::create_table_from(const udb_table_source&, const std::wstring& name,
+                                                               const udb_schema& schema, const udb_indexes& indexes) {
+    return create_table(name, schema, indexes);
+}
+
+std::optional<udb_table_source> udb_database::table_source(const std::wstring&) const { return std::nullopt; }
+
+std::vector<udb_sourced_table> udb_database::sourced_tables() const { return {}; }
+
 void udb_database::begin_table(const std::wstring&) {}
 
 void udb_database::end_table() noexcept {}

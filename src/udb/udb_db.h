@@ -2,6 +2,7 @@
 // One open database. Each server side derives its own.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "udb/udb_recs.h"
 #include "udb/udb_rel.h"
 #include "udb/udb_sche.h"
+#include "udb/udb_tsrc.h"
 
 using udb_queries = std::map<std::wstring, std::wstring>;  // name -> SQL text
 
@@ -26,6 +28,18 @@ public:
     // A new table opened for appending rows; owned by the caller.
     virtual std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                                         const udb_indexes& indexes) = 0;
+    // create_table that also records on the new table, with its creation,
+    // which source it is made from; an existing table is handed back as
+    // create_table does, its record unchanged. By default nothing is recorded.
+    virtual std::unique_ptr<udb_recordset> create_table_from(const udb_table_source& source, const std::wstring& name,
+                                                             const udb_schema& schema, const udb_indexes& indexes);
+    // The source a table records (tables made by create_table_from), as read
+    // when the database opened or by the table's begin_table; none for a
+    // table made otherwise. None by default.
+    virtual std::optional<udb_table_source> table_source(const std::wstring& name) const;
+    // Every table that records its source, under the name create_table takes
+    // for it. Empty by default.
+    virtual std::vector<udb_sourced_table> sourced_tables() const;
     // Removes the first matching name from the table list; an internal error
     // when it is not listed.
     virtual bool delete_tab(const std::wstring& name);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,6 +53,37 @@ private:
     static inline int s_count = 0;
     std::string m_path;
 };
+
+// A source table of two rows, each naming the table.
+void make_named_rows(mysql_admin& my, const std::string& table) {
+    my.exec("CREATE TABLE " + mysql_ident(table) + " (id INT PRIMARY KEY, src VARCHAR(100)) CHARACTER SET utf8mb4");
+    const std::string name = "'" + my.escape(table) + "'";
+    my.exec("INSERT INTO " + mysql_ident(table) + " VALUES (1, " + name + "), (2, " + name + ")");
+}
+
+// What make_named_rows put in a table, `copies` times over.
+db_rows named_rows(const std::string& table, int copies = 1) {
+    db_rows rows;
+    for (const char* id : {"1", "2"})
+        for (int i = 0; i < copies; ++i) rows.push_back({db_cell(id), db_cell(table)});
+    return rows;
+}
+
+db_rows dest_rows(const std::string& db, const std::string& table) {
+    return pg_query(db, "SELECT id, src FROM " + pg_quote_ident(table) + " ORDER BY id, src");
+}
+
+std::set<std::string> dest_tables(const std::string& db) {
+    const std::vector<std::string> names = pg_tables(db);
+    return {names.begin(), names.end()};
+}
+
+// The comment of public.<table>, empty when it has none.
+std::string table_comment(const std::string& db, const std::string& table) {
+    const db_rows r = pg_query(
+        db, "SELECT obj_description(format('%I.%I', 'public', " + pg_literal(table) + ")::regclass, 'pg_class')");
+    return r[0][0].value_or("");
+}
 
 // True when reading the table waits for another session's transaction.
 bool reading_waits(const std::string& db, const std::string& table) {
@@ -183,6 +215,89 @@ TEST(VekagentDest, merging_one_table_appends_into_its_own_copy) {
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, src FROM order_items"), (db_rows{{cell("1"), cell("order_items")}}));
 }
 
+// Source tables added after a first run, each of which a fresh run would give
+// the name of a table already converted: cut at 30 characters, cut at 63
+// bytes, or the same name but for case. In modes 1, 2 and 3 each table
+// converted first keeps its table and only its own rows land there; the added
+// one's rows all arrive, in a table of their own.
+TEST(VekagentDest, an_added_table_never_takes_the_table_of_another) {
+    struct added_case {
+        std::string kept;       // converted by the first run
+        std::string added;      // added to the source before the second
+        std::string kept_dest;  // where the first run puts `kept`
+    };
+    std::string han25, han21;  // a three-byte letter
+    for (int i = 0; i < 25; ++i) han25 += "\xE8\xA1\xA8";
+    for (int i = 0; i < 21; ++i) han21 += "\xE8\xA1\xA8";
+    const std::vector<added_case> cases = {
+        {"customer_order_history_archive_2023", "customer_order_history_archive_2022", "customer_order_history_archiv"},
+        {han25 + "2023", han25 + "2022", han21},
+        {"case", "CASE", "case"},
+    };
+    for (const char digit : {'1', '2', '3'}) {
+        const std::string mode = std::string("--mode=") + digit;
+        scratch_dbs dbs(std::string("vkd_names_added_") + digit);
+        std::set<std::string> first_tables;
+        for (const added_case& c : cases) {
+            make_named_rows(dbs.my, c.kept);
+            first_tables.insert(c.kept_dest);
+        }
+        agent_result r = run_agent(dbs.agent_args({mode}));
+        ASSERT_EQ(r.status, 0) << mode << "\n" << show(r);
+        ASSERT_EQ(dest_tables(dbs.dest()), first_tables) << mode;
+
+        for (const added_case& c : cases) make_named_rows(dbs.my, c.added);
+        r = run_agent(dbs.agent_args({mode}));
+        EXPECT_EQ(r.status, 0) << mode << "\n" << show(r);
+        const std::set<std::string> tables = dest_tables(dbs.dest());
+        EXPECT_EQ(tables.size(), 2 * cases.size()) << mode;
+        for (const added_case& c : cases) {
+            // Merging appends the rows again, into the table's own copy.
+            EXPECT_EQ(dest_rows(dbs.dest(), c.kept_dest), named_rows(c.kept, digit == '3' ? 2 : 1))
+                << mode << " " << c.kept;
+            EXPECT_EQ(table_comment(dbs.dest(), c.kept_dest), "vek source table: " + c.kept) << mode;
+            int holders = 0;
+            for (const std::string& t : tables)
+                if (!first_tables.count(t) && dest_rows(dbs.dest(), t) == named_rows(c.added)) {
+                    ++holders;
+                    EXPECT_EQ(table_comment(dbs.dest(), t), "vek source table: " + c.added) << mode;
+                }
+            EXPECT_EQ(holders, 1) << mode << " " << c.added;
+        }
+    }
+}
+
+// A destination made before tables recorded their sources: under a name made
+// for a table (cut or counted) another table's rows may lie, so skipping it or
+// appending to it is refused and reported; a table of the source's own name
+// is met as before.
+TEST(VekagentDest, a_made_name_without_a_recorded_source_is_neither_skipped_nor_merged) {
+    const std::string cut = "customer_order_history_archiv";
+    const std::string first = "customer_order_history_archive_2023";
+    const std::string added = "customer_order_history_archive_2022";
+    for (const char digit : {'2', '3', '4'}) {
+        const std::string mode = std::string("--mode=") + digit;
+        scratch_dbs dbs(std::string("vkd_names_unrecorded_") + digit);
+        make_named_rows(dbs.my, first);
+        make_named_rows(dbs.my, "plain");
+        agent_result r = run_agent(dbs.agent_args({"--mode=1"}));
+        ASSERT_EQ(r.status, 0) << show(r);
+        pg_exec(dbs.dest(), "COMMENT ON TABLE " + cut + " IS NULL; COMMENT ON TABLE plain IS NULL");
+
+        make_named_rows(dbs.my, added);  // a fresh run would give it the cut name
+        r = run_agent(dbs.agent_args({mode}));
+        EXPECT_EQ(r.status, 255) << mode << "\n" << show(r);
+        EXPECT_NE(r.out.find("Error:\n" + added + ": The destination table " + cut +
+                             " has a generated name and records no source: whose rows it holds cannot be told, so "
+                             "it is left as it is."),
+                  std::string::npos)
+            << mode << "\n"
+            << show(r);
+        EXPECT_EQ(dest_rows(dbs.dest(), cut), named_rows(first)) << mode;
+        EXPECT_EQ(dest_rows(dbs.dest(), "plain"), named_rows("plain", digit == '2' ? 1 : 2)) << mode;
+    }
+}
+
 // ---------------------------------------------------------------- two runs at once
 
 // The first run is held (SIGSTOP) in the middle of its COPY: the table it
@@ -240,6 +355,53 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
                         cell(std::to_string(big).c_str())}}));
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*), count(DISTINCT id) FROM b_small"),
               (db_rows{{cell("10"), cell("10")}}));
+}
+
+// Two runs from different sources whose tables meet on one name (Orders and
+// orders): the second waits while the first makes the table, then finds it
+// made from the other source and leaves it as it is.
+TEST(VekagentDest, a_run_leaves_alone_a_table_another_run_made_meanwhile_from_another_source) {
+    scratch_dbs other("vkd_meanwhile_b", "vkd_meanwhile", {.create_dest = false});
+    scratch_dbs dbs("vkd_meanwhile_a", "vkd_meanwhile");
+    const int big = 300000;
+    dbs.my.exec("CREATE TABLE Orders (id INT PRIMARY KEY, src VARCHAR(100))");
+    dbs.my.exec("INSERT INTO Orders SELECT seq, 'Orders' FROM seq_1_to_" + std::to_string(big));
+    make_named_rows(other.my, "orders");
+
+    agent_process first(dbs.agent_args({"--mode=3"}), 300);
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return first.finished() ||
+                   !pg_query("postgres", "SELECT 1 FROM pg_stat_progress_copy p WHERE p.datname = '" + dbs.dest() +
+                                             "' AND p.tuples_processed > 0")
+                        .empty();
+        },
+        std::chrono::seconds(60)));
+    ASSERT_FALSE(first.finished()) << show(first.wait());
+    kill(first.pid(), SIGSTOP);
+
+    agent_process second(other.agent_args({"--mode=3"}), 300);
+    const bool waited = wait_until(
+        [&] {
+            return second.finished() || !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" +
+                                                                  dbs.dest() + "' AND wait_event_type = 'Lock'")
+                                             .empty();
+        },
+        std::chrono::seconds(60));
+    EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
+    kill(first.pid(), SIGCONT);
+
+    const agent_result r1 = first.wait();
+    const agent_result r2 = second.wait();
+    EXPECT_EQ(r1.status, 0) << show(r1);
+    EXPECT_EQ(r2.status, 255) << show(r2);
+    EXPECT_NE(r2.out.find("Error:\norders: The destination table orders was made from the source table Orders: it "
+                          "is left as it is."),
+              std::string::npos)
+        << show(r2);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*), count(DISTINCT id), min(src), max(src) FROM orders"),
+              (db_rows{{cell(std::to_string(big).c_str()), cell(std::to_string(big).c_str()), cell("Orders"),
+                        cell("Orders")}}));
 }
 
 }  // namespace

@@ -77,6 +77,27 @@ TEST_F(ConversionTest, a_query_wins_over_a_table_of_the_same_name) {
     EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("20")}}));
 }
 
+// A query is a source of its own: named like a table converted before, it
+// gets a table of its own in every mode, and the table's copy keeps its rows.
+TEST_F(ConversionTest, a_query_named_like_a_converted_table_gets_a_table_of_its_own) {
+    for (const int mode : {1, 2, 3}) {
+        const std::string t = "t" + std::to_string(mode);
+        my.exec("CREATE TABLE " + t + " (id INT, v INT)");
+        my.exec("INSERT INTO " + t + " VALUES (1,10),(2,20)");
+        conv->selected_queries.clear();
+        select({tk_utf8_to_unicode(t)});
+        conv->set_mode(1);
+        run();
+        conv->selected_queries[tk_utf8_to_unicode(t)] = tk_utf8_to_unicode("SELECT id, v FROM " + t + " WHERE id = 2");
+        conv->set_mode(mode);
+        run();
+        EXPECT_EQ(handler.error_count(), 0u) << mode << (handler.errors().empty() ? "" : handler.errors()[0]);
+        EXPECT_EQ(dest("SELECT id, v FROM " + t + " ORDER BY id"), (rows{{opt("1"), opt("10")}, {opt("2"), opt("20")}}))
+            << mode;
+        EXPECT_EQ(dest("SELECT id, v FROM " + t + "00000"), (rows{{opt("2"), opt("20")}})) << mode;
+    }
+}
+
 TEST_F(ConversionTest, tables_whose_names_differ_only_in_case_get_a_safe_name_for_the_second) {
     my.exec("CREATE TABLE Items (a INT)");
     my.exec("CREATE TABLE items (b INT)");

@@ -7,6 +7,7 @@
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_fixture.h"
 #include "postgres/pgs_recs.h"
+#include "postgres/pgs_tsrc.h"
 #include "tk/tk_exc.h"
 #include "udb/udb_idx.h"
 
@@ -151,4 +152,74 @@ TEST_F(PgsDatabaseTest, a_table_unit_keeps_all_or_nothing) {
     auto again = m_db->create_table(L"keep", s, udb_indexes());
     again.reset();
     EXPECT_EQ(peer("SELECT x FROM keep")[0][0].as<int>(), 5);
+}
+
+// A table made from a source records it in its comment, with its creation:
+// read back when the database opens again and by a table unit, for names of
+// any spelling, whatever the server's reading of backslashes. Comments of any
+// other form record nothing.
+TEST_F(PgsDatabaseTest, a_table_records_the_source_it_was_made_from) {
+    udb_schema s;
+    s.add(column(L"x", VT_I4));
+    using kind = udb_table_source::kind;
+    const udb_table_source sources[] = {
+        {kind::table, L"Orders"},
+        {kind::query, L"it's \\ a \"q\"\nline"},
+        {kind::table, L"x'; DROP TABLE t1; --"},
+        {kind::table, L"\u8868\u00e9"},
+    };
+    // Apostrophes and backslashes as the connection's server reads them.
+    pqxx::nontransaction(m_engine->connection()).exec("SET standard_conforming_strings = off");
+    int n = 0;
+    for (const udb_table_source& source : sources)
+        m_db->create_table_from(source, L"t" + std::to_wstring(++n), s, udb_indexes())->complete();
+    m_db->create_table(L"plain", s, udb_indexes())->complete();
+    EXPECT_EQ(m_db->table_source(L"t1"), sources[0]);
+    EXPECT_FALSE(m_db->table_source(L"plain"));
+    EXPECT_TRUE(peer("SELECT 1 FROM t1").empty());  // still there: a name is never a statement
+
+    peer("COMMENT ON TABLE plain IS 'vek source table: '; CREATE SCHEMA s2; CREATE TABLE s2.t (x int); "
+         "COMMENT ON TABLE s2.t IS 'vek source table: Orders'; CREATE TABLE notes (x int); "
+         "COMMENT ON TABLE notes IS 'vek source tables: Orders'; CREATE TABLE \"Upper\" (x int); "
+         "COMMENT ON TABLE \"Upper\" IS 'vek source query: up'");
+    reopen();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m_db->table_source(L"t" + std::to_wstring(i + 1)), sources[i]) << i;
+    EXPECT_EQ(peer("SELECT obj_description('t1'::regclass, 'pg_class')")[0][0].as<std::string>(),
+              "vek source table: Orders");
+    EXPECT_FALSE(m_db->table_source(L"plain"));
+    EXPECT_FALSE(m_db->table_source(L"notes"));
+    EXPECT_EQ(m_db->table_source(L"s2.t"), sources[0]);
+    // Those of "public" by the names that open them.
+    std::vector<std::pair<std::wstring, udb_table_source>> listed;
+    for (const udb_sourced_table& t : m_db->sourced_tables()) listed.emplace_back(t.name, t.source);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::pair<std::wstring, udb_table_source>>{{L"Upper", {kind::query, L"up"}},
+                                                                              {L"t1", sources[0]},
+                                                                              {L"t2", sources[1]},
+                                                                              {L"t3", sources[2]},
+                                                                              {L"t4", sources[3]}}));
+
+    // A table unit reads the comment afresh.
+    peer("COMMENT ON TABLE t1 IS 'vek source query: other'; COMMENT ON TABLE t2 IS NULL");
+    m_db->begin_table(L"t1");
+    EXPECT_EQ(m_db->table_source(L"t1"), (udb_table_source{kind::query, L"other"}));
+    m_db->begin_table(L"t2");
+    EXPECT_FALSE(m_db->table_source(L"t2"));
+    // Dropped and made again in one unit: the new record, committed with it.
+    m_db->delete_tab(L"t2");
+    m_db->create_table_from(sources[2], L"t2", s, udb_indexes())->complete();
+    EXPECT_EQ(m_db->table_source(L"t2"), sources[2]);
+    EXPECT_EQ(peer("SELECT obj_description('t2'::regclass, 'pg_class')")[0][0].as<std::string>(),
+              pgs_source_comment(sources[2]));
+}
+
+TEST(PgsSourceComment, reads_only_its_own_form) {
+    using kind = udb_table_source::kind;
+    EXPECT_EQ(pgs_source_comment({kind::table, L"a b"}), "vek source table: a b");
+    EXPECT_EQ(pgs_source_comment({kind::query, L"q"}), "vek source query: q");
+    EXPECT_EQ(pgs_parse_source_comment("vek source table: a b"), (udb_table_source{kind::table, L"a b"}));
+    EXPECT_EQ(pgs_parse_source_comment("vek source query:  q "), (udb_table_source{kind::query, L" q "}));
+    for (const char* other : {"", "vek source table: ", "vek source table:x", "Vek source table: x",
+                              " vek source table: x", "vek source view: x", "vek source table: \xff\xfe"})
+        EXPECT_FALSE(pgs_parse_source_comment(other)) << other;
 }
