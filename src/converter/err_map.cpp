@@ -1,11 +1,13 @@
 #include "converter/err_map.h"
 
+#include "sql/sql_exc.h"
+
 const tk_error_row pgs_error_map[2] = {
     {-1032, "Cannot connect to pgs server. Check to verify that pgs server is launched and allows connection."},
     {-30082, "Incorrect username or password"},
 };
 
-const tk_error_row mysql_error_map[12] = {
+const tk_error_row mysql_error_map[14] = {
     {mysql_error_base + 1044, "Access denied. Ask your system administrator to grant you\n"
                               "the necessary privileges to write into the database."},
     {mysql_error_base + 1045, "Access denied. Verify the user name and password are correct, and you have\n"
@@ -33,4 +35,11 @@ const tk_error_row mysql_error_map[12] = {
                               "See 'Troubleshooting' article of the product documentation."},
     {mysql_error_base + 1250, "The program does not support authentication protocol requested by server.\n"
                               "See 'Troubleshooting' article of the product documentation."},
+    {sql_insecure_transport_exception::required_code,
+     "The MySQL server requires a secure connection (TLS). Give its TLS settings (ssl-ca, or ssl)\n"
+     "in the [client] group of your option file ~/.my.cnf."},
+    {sql_insecure_transport_exception::denied_without_tls_code,
+     "Access denied over a connection without TLS. The MySQL server offers secure connections: if it\n"
+     "requires them, give its TLS settings (ssl-ca, or ssl) in the [client] group of your option file\n"
+     "~/.my.cnf; otherwise verify the user name and password are correct."},
 };

@@ -6,7 +6,7 @@
 inline constexpr int mysql_error_base = 0x400000;
 
 extern const tk_error_row pgs_error_map[2];
-extern const tk_error_row mysql_error_map[12];
+extern const tk_error_row mysql_error_map[14];
 
 // A profile file that exists but does not load (text before its first
 // section, a read error, no section at all).

@@ -1,6 +1,7 @@
 #include "sql/sql_exc.h"
 
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include "platform/pf_utf8.h"
 #include "tk/tk_log.h"
@@ -40,6 +41,19 @@ sql_exception::sql_exception(const std::string& message, unsigned error_number)
     m_code = code_base + static_cast<int>(error_number & 0xFFFFu);
     tk_trace(2, "sql_exception::sql_exception( msg=%s)", m_message.c_str());
     tk_trace(2, "Got MySQL error code=%d", static_cast<int>(error_number));
+}
+
+sql_insecure_transport_exception::sql_insecure_transport_exception(MYSQL* connection) : sql_exception(connection) {
+    if (error_number() != required_number) m_code = denied_without_tls_code;
+}
+
+bool sql_insecure_transport_exception::applies(MYSQL* connection) {
+    const unsigned number = mysql_errno(connection);
+    if (number == required_number) return true;
+    // The handshake's flags outlive the failed connect: what the server offered
+    // and what this client asked for.
+    return number == ER_ACCESS_DENIED_ERROR && (connection->server_capabilities & CLIENT_SSL) != 0 &&
+           (connection->client_flag & CLIENT_SSL) == 0;
 }
 
 sql_auth_not_supported_exception::sql_auth_not_supported_exception()
