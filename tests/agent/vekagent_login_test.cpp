@@ -114,6 +114,25 @@ TEST(VekagentLogin, MysqlPasswordFromClientGroupOfOptionFile) {
     }
 }
 
+TEST(VekagentLogin, ProfileWithoutPasswordsTakesThemFromTheClientFiles) {
+    scratch_dbs dbs("vka_login_prof");
+    one_table_source(dbs);
+    const server_address my = mysql_test_server();
+    const server_address pg = pg_test_server();
+    const agent_home home;
+    home.write(".my.cnf", "[client]\npassword=" + my.password + "\n", 0600);
+    home.write(".pgpass", pg.host + ":" + std::to_string(pg.port) + ":*:" + pg.user + ":" + pg.password + "\n", 0600);
+    const std::string profile = home.write("p.vek",
+                                           "[Generic settings]\nsrc=" + dbs.src() + "\ndest=" + dbs.dest() +
+                                               "\nmode=1\n\n[MySQL settings]\nhost=" + my.host + "\nuser=" + my.user +
+                                               "\npassword=\nport=" + std::to_string(my.port) +
+                                               "\n\n[pgs settings]\nhost=" + pg.host + "\nuser=" + pg.user + "\n",
+                                           0600);
+    // Profiles carry no PostgreSQL port.
+    const scoped_env pgport("PGPORT", std::to_string(pg.port));
+    expect_copied(run_agent({"--profile=" + profile}), dbs.dest());
+}
+
 TEST(VekagentLogin, NoPasswordAnywhereIsRefused) {
     scratch_dbs dbs("vka_login_none");
     const agent_home home;
