@@ -9,11 +9,22 @@ function(vek_library name)
   endif()
 endfunction()
 
+# vek_clean_test_env(<target>)
+#   The test program runs in an empty home folder of the build's own, without
+#   the password variables (tests/support/clean_env.cpp).
+function(vek_clean_test_env target)
+  set(home ${CMAKE_BINARY_DIR}/test-home)
+  file(MAKE_DIRECTORY ${home})
+  target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/clean_env.cpp)
+  target_compile_definitions(${target} PRIVATE VEK_TEST_HOME="${home}")
+endfunction()
+
 # vek_test(<name> SOURCES ... [DEPS ...] [LABELS ...])
 #   A GoogleTest program; each test case becomes one ctest test.
 function(vek_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
+  vek_clean_test_env(${name})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

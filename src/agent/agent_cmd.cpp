@@ -129,7 +129,11 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
         {opt_tab_file, "--tab_file="},
         {0, ""},
     };
-    std::string my_host, my_user, my_password, my_port = "3306";
+    std::string my_host, my_user, my_port = "3306";
+    // Absent unless --mysqlp= is given, the empty value too: without it the
+    // MySQL option files supply the password, as for the mysql client.
+    std::optional<std::string> my_password;
+    // An empty PostgreSQL password is none: libpq then takes PGPASSWORD or ~/.pgpass.
     std::string pg_host, pg_user, pg_password, pg_port = "5432";
     bool profile_loaded = false;
     // The last table list read; it replaces the tables of every profile,

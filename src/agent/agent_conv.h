@@ -33,8 +33,8 @@ public:
                             unsigned port) override {
         m_conv.store_pgs_settings(host, user, password, port);
     }
-    void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
-                              const std::string& port) override {
+    void store_mysql_settings(const std::string& host, const std::string& user,
+                              const std::optional<std::string>& password, const std::string& port) override {
         m_conv.store_mysql_settings(host, user, password, port);
     }
 

@@ -3,6 +3,7 @@
 // narrow interface so the parser does not depend on how the converter is
 // assembled. The entry implements it over the converter; tests use a record.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,6 @@ public:
     virtual void replace_selected_tables(const std::vector<std::wstring>& tables) = 0;
     virtual void store_pgs_settings(const std::string& host, const std::string& user, const std::string& password,
                                     unsigned port) = 0;
-    virtual void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
-                                      const std::string& port) = 0;
+    virtual void store_mysql_settings(const std::string& host, const std::string& user,
+                                      const std::optional<std::string>& password, const std::string& port) = 0;
 };

@@ -10,18 +10,24 @@
 namespace {
 const wchar_t* const section = L"MySQL settings";
 const wchar_t* bool_text(bool b) { return b ? L"1" : L"0"; }
+// What the trace shows of a password: never the password itself.
+const char* shown_password(const std::optional<std::string>& p) {
+    if (!p) return "(none given)";
+    return p->empty() ? "" : "********";
+}
 }  // namespace
 
 mysql_converter_impl::mysql_converter_impl() { tk_trace(2, "mysql_converter_impl::ctor"); }
 
 mysql_converter_impl::~mysql_converter_impl() { tk_trace(2, "mysql_converter_impl::dtor"); }
 
-void mysql_converter_impl::store_mysql_settings(const std::string& h, const std::string& u, const std::string& p,
-                                                const std::string& pt) {
-    tk_trace(1, "mysql_converter_impl::store_mysql_settings(%s,%s,%s,%s)", h.c_str(), u.c_str(),
-             p.empty() ? "" : "********", pt.c_str());
+void mysql_converter_impl::store_mysql_settings(const std::string& h, const std::string& u,
+                                                const std::optional<std::string>& p, const std::string& pt) {
+    tk_trace(1, "mysql_converter_impl::store_mysql_settings(%s,%s,%s,%s)", h.c_str(), u.c_str(), shown_password(p),
+             pt.c_str());
     user = tk_trim(u);
-    password = tk_trim(p);
+    password = p ? tk_trim(*p) : std::string();
+    password_given = p.has_value();
     host = tk_trim(h);
     port = tk_trim(pt);
     if (port.empty()) port = "3306";
@@ -44,7 +50,7 @@ void mysql_converter_impl::connect_mysql_server() {
     tk_trace(2, "mysql_converter_impl::connect_mysql_server");
     const unsigned number = parse_port(port);
     if (number == 0) throw tk_exception("Invalid port number", 1);
-    engine.connect(host, user, password, number);
+    engine.connect(host, user, password_given ? std::optional<std::string>(password) : std::nullopt, number);
 }
 
 bool mysql_converter_impl::is_mysql_base_exist(const std::wstring& name) {
@@ -82,7 +88,10 @@ bool mysql_converter_impl::load_profile(const udb_profile& profile) {
     auto value = [&](const wchar_t* key) { return profile.get_value(section, key); };
     host = tk_to_utf8(value(L"host"));
     if (const std::wstring v = value(L"user"); !v.empty()) user = tk_to_utf8(v);
+    // A profile without a password keeps it off the disk: the option files
+    // supply it, as when the agent is given none.
     password = tk_to_utf8(value(L"password"));
+    password_given = !password.empty();
     if (const std::wstring v = value(L"port"); !v.empty()) port = tk_to_utf8(v);
     if (const std::wstring v = value(L"dump line break"); !v.empty()) dump_options.dump_line_break = v == L"1" ? 1 : 0;
     auto flag = [&](const wchar_t* key, bool& field) {

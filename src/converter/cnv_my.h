@@ -1,6 +1,7 @@
 #pragma once
 // mysql_converter_impl: the MySQL settings and the MySQL server connection.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,10 @@ public:
     mysql_converter_impl(const mysql_converter_impl&) = delete;
     mysql_converter_impl& operator=(const mysql_converter_impl&) = delete;
 
-    // Each text trimmed of blanks; an empty port becomes "3306".
-    void store_mysql_settings(const std::string& host, const std::string& user, const std::string& password,
-                              const std::string& port);
+    // Each text trimmed of blanks; an empty port becomes "3306". No password
+    // (nullopt) leaves it to the option files (see sql_engine::connect).
+    void store_mysql_settings(const std::string& host, const std::string& user,
+                              const std::optional<std::string>& password, const std::string& port);
     // "Invalid port number" (level 1) unless the port text starts with a
     // number from 1 to 65535; then the engine connects (sql_exception on failure).
     void connect_mysql_server();
@@ -48,5 +50,9 @@ public:
     std::string host;
     std::string user;
     std::string password;
+    // False when the user gave no password: the [client] group of the option
+    // files (or MYSQL_PWD) supplies it. The wizard's pages and the registry
+    // always give one, the empty one too.
+    bool password_given = true;
     std::string port = "3306";
 };

@@ -1,5 +1,7 @@
 #include "converter/err_map.h"
 
+#include "sql/sql_exc.h"
+
 const tk_error_row pgs_error_map[2] = {
     {-1032, "Cannot connect to pgs server. Check to verify that pgs server is launched and allows connection."},
     {-30082, "Incorrect username or password"},
@@ -49,6 +51,13 @@ const tk_error_row mysql_error_map[mysql_error_rows] = {
     // so; a statement this system sends never exceeds the server's limit.
     {mysql_error_base + 1153, packet_too_big_text},
     {mysql_error_base + 2020, packet_too_big_text},
+    {sql_insecure_transport_exception::required_code,
+     "The MySQL server requires a secure connection (TLS). Give its TLS settings (ssl-ca, or ssl)\n"
+     "in the [client] group of your option file ~/.my.cnf."},
+    {sql_insecure_transport_exception::denied_without_tls_code,
+     "Access denied over a connection without TLS. The MySQL server offers secure connections: if it\n"
+     "requires them, give its TLS settings (ssl-ca, or ssl) in the [client] group of your option file\n"
+     "~/.my.cnf; otherwise verify the user name and password are correct."},
 };
 
 std::string mapped_error_text(const tk_error_converter& map, const tk_exception& e) {

@@ -30,10 +30,13 @@ pgs_engine::~pgs_engine() {
 
 std::string pgs_engine::connection_string(const std::string& host, const std::string& user, const std::string& password,
                                           const std::string& dbname_utf8, int port) {
-    // Every value quoted: an empty password or one with blanks must not run
-    // into the next keyword.
+    // Every value quoted: a value with blanks must not run into the next
+    // keyword. No password given leaves it out, as psql does, so that libpq
+    // takes PGPASSWORD or the password file (~/.pgpass, PGPASSFILE); an
+    // explicit empty one would hide PGPASSWORD, and the server refuses an
+    // empty password anyway.
     std::string s = "user=" + pgs_conn_value(user);
-    s += " password=" + pgs_conn_value(password);
+    if (!password.empty()) s += " password=" + pgs_conn_value(password);
     if (!host.empty()) s += " host=" + pgs_conn_value(host);
     if (!dbname_utf8.empty()) s += " dbname=" + pgs_conn_value(dbname_utf8);
     if (port != 0) s += " port=" + pgs_conn_value(std::to_string(port));

@@ -17,7 +17,8 @@ public:
     ~pgs_engine() override;
 
     // Replaces the connection by a new one; the old one stays when this fails.
-    // An empty host and port 0 leave them to libpq's defaults; an empty
+    // An empty host, password and port 0 leave them to libpq's defaults (the
+    // password then comes from PGPASSWORD or ~/.pgpass); an empty
     // database name connects to the maintenance database "postgres". The
     // remembered host, name and port are kept when not given.
     void connect(const std::string& host, const std::string& user, const std::string& password,
@@ -43,7 +44,8 @@ public:
     int port() const noexcept { return m_port; }
     pgs_name_validator& name_rules() noexcept { return *m_name_rules; }
 
-    // The libpq connection string connect builds (every value quoted).
+    // The libpq connection string connect builds (every value quoted; no
+    // password= for an empty password).
     static std::string connection_string(const std::string& host, const std::string& user, const std::string& password,
                                          const std::string& dbname_utf8, int port);
 

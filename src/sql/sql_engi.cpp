@@ -50,9 +50,26 @@ void sql_engine::close() noexcept {
     m_charset.clear();
 }
 
-void sql_engine::connect(const std::string& host, const std::string& user, const std::string& password, unsigned port) {
+namespace {
+
+// No password given is a null pointer: the library then takes the option
+// files' password, then MYSQL_PWD. Any text, the empty one too, is the
+// password and wins over them.
+const char* given_password(const std::optional<std::string>& password) {
+    return password ? password->c_str() : nullptr;
+}
+
+const char* traced_password(const std::optional<std::string>& password) {
+    if (!password) return "(none given)";
+    return password->empty() ? "" : "********";
+}
+
+}  // namespace
+
+void sql_engine::connect(const std::string& host, const std::string& user, const std::optional<std::string>& password,
+                         unsigned port) {
     // The password stays out of the trace.
-    tk_trace(2, "sql_engine::connect(%s,%s,%s)", host.c_str(), user.c_str(), password.empty() ? "" : "********");
+    tk_trace(2, "sql_engine::connect(%s,%s,%s)", host.c_str(), user.c_str(), traced_password(password));
     if (m_connected) {
         tk_trace(2, "Connection was established already - disconnecting...");
         close();
@@ -63,9 +80,17 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     m_fk_support = 0;
     m_case_sensitive_names = false;
     tk_trace(3, "Connecting to MySQL server...");
-    if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), password.c_str(), nullptr, port, nullptr, 0)) {
-        sql_exception e(m_mysql);
-        initialize();  // a handle whose connect failed is not reused
+    // Options read from the files apply when mysql_real_connect starts, over
+    // those initialize set; what is passed here wins over the files.
+    if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), given_password(password), nullptr, port, nullptr, 0)) {
+        // A handle whose connect failed is not reused: its error is read first.
+        if (sql_insecure_transport_exception::applies(m_mysql)) {
+            const sql_insecure_transport_exception e(m_mysql);
+            initialize();
+            throw e;
+        }
+        const sql_exception e(m_mysql);
+        initialize();
         throw e;
     }
     m_connected = 1;
@@ -87,7 +112,9 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     m_mariadb = std::string_view(info).find("MariaDB") != std::string_view::npos;
     tk_trace(1, "Hex version: %08X", m_server_version);
     if (sql_gate::has_fk_support(m_server_version)) m_fk_support = 1;
-    if (sql_gate::refuses_password(m_server_version, !password.empty())) throw sql_auth_not_supported_exception();
+    // The password the library sent, whether given or taken from the files.
+    const bool sent_password = m_mysql->passwd != nullptr && *m_mysql->passwd != '\0';
+    if (sql_gate::refuses_password(m_server_version, sent_password)) throw sql_auth_not_supported_exception();
     try_statement("SET FOREIGN_KEY_CHECKS = 0", "Cannot turn off foreign key check: %s");
     // A table is read as one stream: the server must wait while the
     // destination (or a question to the user) holds the reader up.
@@ -110,8 +137,8 @@ sql_connection sql_engine::open_side_connection() const noexcept {
     mysql_options(other.get(), MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
     mysql_options(other.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_options(other.get(), MYSQL_SET_CHARSET_NAME, m_charset.empty() ? "utf8mb4" : m_charset.c_str());
-    if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), m_password.c_str(), nullptr, m_port, nullptr,
-                            0)) {
+    if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), given_password(m_password), nullptr, m_port,
+                            nullptr, 0)) {
         tk_trace(2, "Cannot open a second connection: %s", mysql_error(other.get()));
         return nullptr;
     }

@@ -2,6 +2,7 @@
 // The one connection to the MySQL server.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,17 @@ public:
 
     void initialize();
     // Narrow texts in the ANSI code page (UTF-8). A second call closes the first
-    // connection. sql_exception when the server cannot be reached or refuses.
-    void connect(const std::string& host, const std::string& user, const std::string& password, unsigned port);
+    // connection. sql_exception when the server cannot be reached or refuses;
+    // sql_insecure_transport_exception when it refuses a connection without TLS.
+    //
+    // The [client] group of the option files (/etc/my.cnf, /etc/mysql/my.cnf,
+    // $MYSQL_HOME/my.cnf, ~/.my.cnf) is read as the mysql client reads it, its
+    // TLS settings (ssl, ssl-ca, ssl-cert, ...) included. What is given here
+    // wins over the files: a host, a user, a port other than 0, and a
+    // password, also an empty one. No password (nullopt) takes the files'
+    // password, then MYSQL_PWD, then none.
+    void connect(const std::string& host, const std::string& user, const std::optional<std::string>& password,
+                 unsigned port);
     // The server's databases in its order.
     std::vector<std::wstring> get_contents();
 
@@ -117,6 +127,7 @@ private:
     bool m_case_sensitive_names = false;
     sql_value_reports m_value_reports;
     // Where the connection goes, for interrupt_statement.
-    std::string m_host, m_user, m_password;
+    std::string m_host, m_user;
+    std::optional<std::string> m_password;
     unsigned m_port = 0;
 };

@@ -1,6 +1,7 @@
 #include "sql/sql_exc.h"
 
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include "platform/pf_utf8.h"
 #include "tk/tk_log.h"
@@ -55,6 +56,19 @@ bool sql_exception::ends_connection(unsigned error_number) noexcept {
         return true;
     default: return false;
     }
+}
+
+sql_insecure_transport_exception::sql_insecure_transport_exception(MYSQL* connection) : sql_exception(connection) {
+    if (error_number() != required_number) m_code = denied_without_tls_code;
+}
+
+bool sql_insecure_transport_exception::applies(MYSQL* connection) {
+    const unsigned number = mysql_errno(connection);
+    if (number == required_number) return true;
+    // The handshake's flags outlive the failed connect: what the server offered
+    // and what this client asked for.
+    return number == ER_ACCESS_DENIED_ERROR && (connection->server_capabilities & CLIENT_SSL) != 0 &&
+           (connection->client_flag & CLIENT_SSL) == 0;
 }
 
 sql_auth_not_supported_exception::sql_auth_not_supported_exception()

@@ -46,6 +46,27 @@ private:
     std::string m_server_text;
 };
 
+// The server refused a connection made without TLS. A MySQL server says so
+// itself (3159, ER_SECURE_TRANSPORT_REQUIRED, under require_secure_transport);
+// a MariaDB server answers "Access denied" (1045) to it as to a wrong
+// password, so such an answer over a connection without TLS to a server that
+// offers TLS may mean either. The message stays the server's text; the code
+// tells the two apart for the error maps.
+class sql_insecure_transport_exception : public sql_exception {
+public:
+    static constexpr unsigned required_number = 3159;
+    // The server said it takes secure connections only.
+    static constexpr int required_code = code_base + static_cast<int>(required_number);
+    // "Access denied" over a connection without TLS to a server that offers
+    // TLS: outside the 16 bits of the server's numbers.
+    static constexpr int denied_without_tls_code = code_base + 0x10000 + 1045;
+
+    // The connection's last error; required_code for 3159, else denied_without_tls_code.
+    explicit sql_insecure_transport_exception(st_mysql* connection);
+    // Whether the failed connect on this handle is such a refusal.
+    static bool applies(st_mysql* connection);
+};
+
 // A 4.1.0 server asks for its old authentication protocol.
 class sql_auth_not_supported_exception : public tk_exception {
 public:

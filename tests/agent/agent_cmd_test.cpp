@@ -122,6 +122,12 @@ TEST(AgentCmd, ConnectionSettingsAndPorts) {
     ASSERT_EQ(parse(defaults, {"--src=s", "--dest=d"}), "run");
     EXPECT_EQ(defaults.pg_port, 5432u);
     EXPECT_EQ(defaults.my_port, "3306");
+    // No --mysqlp=: no password, so the option files may give one; an empty
+    // --mysqlp= is an empty password and wins over them.
+    EXPECT_EQ(defaults.my_password, std::nullopt);
+    fake_target empty_password;
+    ASSERT_EQ(parse(empty_password, {"--src=s", "--dest=d", "--mysqlp="}), "run");
+    EXPECT_EQ(empty_password.my_password, "");
 
     fake_target empty;
     ASSERT_EQ(parse(empty, {"--src=s", "--dest=d", "--pgport=", "--myport="}), "run");

@@ -30,7 +30,8 @@ struct fake_target : agent_target {
     int pgs_stores = 0, mysql_stores = 0;
     std::string pg_host, pg_user, pg_password;
     unsigned pg_port = 0;
-    std::string my_host, my_user, my_password, my_port = "3306";
+    std::string my_host, my_user, my_port = "3306";
+    std::optional<std::string> my_password;
     std::vector<std::string> calls;  // order of effects
 
     void set_src(const std::wstring& n) override {
@@ -82,7 +83,7 @@ struct fake_target : agent_target {
         ++pgs_stores;
         pg_host = h, pg_user = u, pg_password = p, pg_port = port;
     }
-    void store_mysql_settings(const std::string& h, const std::string& u, const std::string& p,
+    void store_mysql_settings(const std::string& h, const std::string& u, const std::optional<std::string>& p,
                               const std::string& port) override {
         ++mysql_stores;
         my_host = h, my_user = u, my_password = p, my_port = port;

@@ -3,6 +3,8 @@
 // of the test's own.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -12,6 +14,8 @@
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
 #include "support/pgs_scratch.h"
+#include "support/scoped_env.h"
+#include "support/test_dir.h"
 #include "tk/tk_exc.h"
 
 namespace {
@@ -25,10 +29,66 @@ bool server_has_db(const std::string& name) {
 std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 TEST(PgsEngine, ConnectionStringQuotesEveryValue) {
-    EXPECT_EQ(pgs_engine::connection_string("", "u", "", "", 0), "user='u' password=''");
-    EXPECT_EQ(pgs_engine::connection_string("h", "u", "", "d b", 5432),
-              "user='u' password='' host='h' dbname='d b' port='5432'");
+    EXPECT_EQ(pgs_engine::connection_string("", "u", "", "", 0), "user='u'");
+    EXPECT_EQ(pgs_engine::connection_string("h", "u", "", "d b", 5432), "user='u' host='h' dbname='d b' port='5432'");
     EXPECT_EQ(pgs_engine::connection_string("", "u", "a b'c\\", "", 0), "user='u' password='a b\\'c\\\\'");
+}
+
+// Where libpq looks for a password when the engine is given none: the
+// environment and the password file, as for psql. A given password wins.
+class PgsEnginePasswordSources : public ::testing::Test {
+protected:
+    void connect(const std::string& password) {
+        engine.connect(s.host, s.user, password, "postgres", s.port);
+        pqxx::nontransaction w(engine.connection());
+        EXPECT_EQ(w.exec("SELECT current_user")[0][0].as<std::string>(), s.user);
+    }
+    std::string pgpass_file(const std::string& password, int mode) {
+        const std::string path =
+            dir.write("pgpass", s.host + ":" + std::to_string(s.port) + ":*:" + s.user + ":" + password + "\n");
+        ::chmod(path.c_str(), mode);
+        return path;
+    }
+
+    const server_address s = pg_test_server();
+    test_dir dir{"pgs_pass"};
+    // Nothing of the developer's own: no password file unless the test names one.
+    scoped_env no_pgpassword{"PGPASSWORD", std::nullopt};
+    scoped_env no_pgpassfile{"PGPASSFILE", dir.file("none")};
+    pgs_engine engine;
+};
+
+TEST_F(PgsEnginePasswordSources, PgpasswordAloneConnects) {
+    const scoped_env pgpassword("PGPASSWORD", s.password);
+    connect("");
+    EXPECT_EQ(engine.password(), "");
+}
+
+TEST_F(PgsEnginePasswordSources, PasswordFileAloneConnects) {
+    const scoped_env file("PGPASSFILE", pgpass_file(s.password, 0600));
+    connect("");
+    // Reconnecting to another database finds it again.
+    pgs_scratch::database db("pgsa_pgpass");
+    engine.open_db(widen(db.name()));
+    EXPECT_EQ(engine.connection().dbname(), db.name());
+}
+
+TEST_F(PgsEnginePasswordSources, GivenPasswordWinsOverEnvironmentAndFile) {
+    const scoped_env pgpassword("PGPASSWORD", s.password);
+    const scoped_env file("PGPASSFILE", pgpass_file(s.password, 0600));
+    EXPECT_THROW(engine.connect(s.host, s.user, "wrong password", "postgres", s.port), pgs_exception);
+    connect(s.password);
+}
+
+TEST_F(PgsEnginePasswordSources, NoPasswordAnywhereIsRefused) {
+    // A password file others may read is passed over by libpq.
+    const scoped_env file("PGPASSFILE", pgpass_file(s.password, 0644));
+    try {
+        engine.connect(s.host, s.user, "", "postgres", s.port);
+        FAIL() << "connected without a password";
+    } catch (const pgs_exception& e) {
+        EXPECT_NE(std::string(e.what()).find("password"), std::string::npos) << e.what();
+    }
 }
 
 TEST(PgsEngine, PasswordWithBlanksAndQuotesConnects) {

@@ -14,9 +14,15 @@
 #include <stdexcept>
 #include <thread>
 
+#ifndef VEK_SOURCE_ROOT
+#error "VEK_SOURCE_ROOT must name the source tree"
+#endif
+
 namespace {
 
-const std::string testservers = (std::filesystem::path(VEK_SOURCE_ROOT) / "scripts" / "testservers").string();
+// Named by the build: __FILE__ may be relative (ccache's base folder).
+const std::filesystem::path source_root = VEK_SOURCE_ROOT;
+const std::string testservers = (source_root / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -43,7 +49,7 @@ std::string unquote(const std::string& v) {
 #error "VEK_OWN_SERVERS_LOCK must name the lock file of the build's own server pairs"
 #endif
 
-own_servers::own_servers(const std::string& mysqld_options) {
+own_servers::own_servers(const std::string& mysqld_options, const std::string& mysql_login_options) {
     // One pair at a time: tests that start servers (and kill them) must not
     // run beside each other.
     m_lock_fd = open(VEK_OWN_SERVERS_LOCK, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -54,14 +60,14 @@ own_servers::own_servers(const std::string& mysqld_options) {
             throw std::runtime_error("cannot lock " + std::string(VEK_OWN_SERVERS_LOCK));
         }
     try {
-        start(mysqld_options);
+        start(mysqld_options, mysql_login_options);
     } catch (...) {
         close(m_lock_fd);
         throw;
     }
 }
 
-void own_servers::start(const std::string& mysqld_options) {
+void own_servers::start(const std::string& mysqld_options, const std::string& mysql_login_options) {
     char tmpl[] = "/tmp/vek-own-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     m_dir = tmpl;
@@ -70,6 +76,8 @@ void own_servers::start(const std::string& mysqld_options) {
     // Durable commits: what was committed before a kill is there after it.
     std::string command = "VEK_TESTSERVERS_DURABLE=1 " + testservers + " start " + m_env + " >" + log + " 2>&1";
     if (!mysqld_options.empty()) command = "VEK_TESTSERVERS_MYSQLD_OPTIONS='" + mysqld_options + "' " + command;
+    if (!mysql_login_options.empty())
+        command = "VEK_TESTSERVERS_MYSQL_LOGIN_OPTIONS='" + mysql_login_options + "' " + command;
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("could not start a server pair:\n" + read_text(log));
     std::istringstream lines(read_text(m_env));

@@ -12,8 +12,10 @@
 
 class own_servers {
 public:
-    // mysqld_options: further mariadbd options ("--max-allowed-packet=1M").
-    explicit own_servers(const std::string& mysqld_options = "");
+    // mysqld_options: further mariadbd options ("--max-allowed-packet=1M");
+    // mysql_login_options: what the start-up's own TCP login then needs
+    // ("--ssl-ca=..." for a server that takes secure connections only).
+    explicit own_servers(const std::string& mysqld_options = "", const std::string& mysql_login_options = "");
     ~own_servers();
     own_servers(const own_servers&) = delete;
     own_servers& operator=(const own_servers&) = delete;
@@ -27,7 +29,7 @@ public:
     void restart_pg();
 
 private:
-    void start(const std::string& mysqld_options);
+    void start(const std::string& mysqld_options, const std::string& mysql_login_options);
 
     int m_lock_fd = -1;
     std::string m_dir, m_env;
