@@ -16,8 +16,8 @@
 
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-const std::string testservers = (source_root / "scripts" / "testservers").string();
+// From the build, not from __FILE__: a compiler cache may make that relative.
+const std::string testservers = (std::filesystem::path(VEK_SOURCE_DIR) / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
