@@ -1,6 +1,6 @@
 // End-to-end: vekagent and a destination that already holds tables: merging
-// into them, the names tables get whatever is selected, and two runs into one
-// destination at once.
+// into them, the names tables get whatever is selected, two runs into one
+// destination at once, and a table another session holds.
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,17 @@
 
 #include <chrono>
 #include <cstdio>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <pqxx/pqxx>
+
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/test_servers.h"
 
 namespace {
 
@@ -240,6 +245,55 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
                         cell(std::to_string(big).c_str())}}));
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*), count(DISTINCT id) FROM b_small"),
               (db_rows{{cell("10"), cell("10")}}));
+}
+
+// ---------------------------------------------------------------- a table another session holds
+
+// Another session has read a_held in a transaction it keeps open. The run in
+// mode 1 waits for it only a bounded time, then reports the table and leaves
+// it as it was, and converts the next table. A reader that comes while the run
+// waits (and so queues behind the run's drop) gets through while the holder
+// still holds the table.
+TEST(VekagentDest, mode_1_leaves_a_table_another_session_holds_and_lets_its_readers_through) {
+    scratch_dbs dbs("vkd_held");
+    dbs.my.exec("CREATE TABLE a_held (id INT PRIMARY KEY, s VARCHAR(10))");
+    dbs.my.exec("INSERT INTO a_held VALUES (1, 'new'), (2, 'new')");
+    dbs.my.exec("CREATE TABLE b_free (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO b_free VALUES (1), (2), (3)");
+    pg_exec(dbs.dest(), "CREATE TABLE a_held (id integer, s varchar(10)); INSERT INTO a_held VALUES (-1, 'old')");
+    const std::string oid_of_a_held = "SELECT 'a_held'::regclass::oid";
+    const db_rows old_table = pg_query(dbs.dest(), oid_of_a_held);
+
+    auto holder = std::make_unique<pqxx::connection>(pg_connection_string(pg_test_server(), dbs.dest()));
+    auto holding = std::make_unique<pqxx::work>(*holder);
+    holding->exec("SELECT count(*) FROM a_held");
+
+    agent_process run(dbs.agent_args({"--mode=1"}), 120);
+    const std::string run_waits = "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
+                                  "' AND wait_event_type = 'Lock' AND query LIKE 'DROP TABLE%'";
+    ASSERT_TRUE(wait_until([&] { return run.finished() || !pg_query("postgres", run_waits).empty(); },
+                           std::chrono::seconds(60)));
+    ASSERT_FALSE(run.finished()) << show(run.wait());
+
+    std::future<db_rows> reader =
+        std::async(std::launch::async, [&] { return pg_query(dbs.dest(), "SELECT id, s FROM a_held ORDER BY id"); });
+    const bool reader_through =
+        wait_until([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                   std::chrono::seconds(60));
+    EXPECT_TRUE(reader_through) << "the reader waited behind the run for the session that holds the table";
+    // With the holder's transaction over nothing waits any more.
+    if (!reader_through) holding.reset();
+    const agent_result r = run.wait();
+    EXPECT_EQ(reader.get(), (db_rows{{cell("-1"), cell("old")}}));
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(r.out.find("Error:\na_held: "), std::string::npos) << show(r);
+    EXPECT_NE(r.out.find("is in use by another session"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_held), old_table);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, s FROM a_held ORDER BY id"), (db_rows{{cell("-1"), cell("old")}}));
+    EXPECT_EQ(pg_count(dbs.dest(), "b_free"), 3);
+    holding.reset();
+    holder.reset();
 }
 
 }  // namespace
