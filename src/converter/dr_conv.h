@@ -54,8 +54,9 @@ public:
     bool test_query(const std::wstring& sql) override;
 
     // Mode 0 only, when the destination exists: the source database must open
-    // first (its error passes to the caller and nothing is dropped), then the
-    // destination database is dropped. The run does the same itself once its
+    // first (its error passes to the caller and nothing is dropped), and the
+    // destination must be one that can be dropped and created again
+    // (pgs_engine::check_recreatable), then it is dropped. The run does the same itself once its
     // source has opened, so a caller that only chose the mode (the wizard)
     // loses nothing before the run starts.
     void check_dest();
@@ -88,7 +89,8 @@ private:
     // The query a selected view is read with (by the run, and by a run from
     // a saved profile).
     std::wstring view_query(const std::wstring& view) const;
-    // Mode 0: drops the destination database when it exists.
+    // Mode 0: drops the destination database when it exists and can be
+    // created again.
     void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);

@@ -1,6 +1,7 @@
 // End-to-end: vekagent and a destination that already holds tables: merging
 // into them, the names tables get whatever is selected, two runs into one
-// destination at once, and a table another session holds.
+// destination at once, a table another session holds, and a destination that
+// mode 0 could not create again.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -295,5 +297,80 @@ TEST(VekagentDest, mode_1_leaves_a_table_another_session_holds_and_lets_its_read
     holding.reset();
     holder.reset();
 }
+
+// ---------------------------------------------------------------- mode 0 and a destination it could not make again
+
+// A login role of the test's own, dropped with the object (after the
+// databases it owned).
+class test_role {
+public:
+    test_role(const std::string& name, const std::string& options) : m_name(name + "_" + std::to_string(getpid())) {
+        pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        pg_exec("postgres", "CREATE ROLE " + m_name + " LOGIN PASSWORD '" + password + "' " + options);
+    }
+    ~test_role() {
+        try {
+            pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        } catch (...) {}
+    }
+    test_role(const test_role&) = delete;
+    test_role& operator=(const test_role&) = delete;
+
+    const std::string& name() const { return m_name; }
+    static constexpr const char* password = "role-secret";
+
+private:
+    std::string m_name;
+};
+
+struct keep_db_case {
+    const char* label;
+    const char* role_options;  // the user the run connects as; nullptr: the test servers' superuser
+    bool role_owns_it;
+    bool other_session;  // another session is connected to the destination
+    const char* reason;  // what the error must say
+};
+
+void PrintTo(const keep_db_case& c, std::ostream* os) { *os << c.label; }
+
+class VekagentKeepDest : public ::testing::TestWithParam<keep_db_case> {};
+
+// Mode 0 drops a destination only when it can be dropped and created again:
+// otherwise the run ends with an error and the database keeps its tables.
+TEST_P(VekagentKeepDest, a_destination_that_could_not_be_made_again_is_not_dropped) {
+    const keep_db_case& c = GetParam();
+    std::optional<test_role> role;
+    if (c.role_options) role.emplace(std::string("vkd_role_") + c.label, c.role_options);
+    scratch_dbs dbs(std::string("vkd_keep_") + c.label);
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO t VALUES (1)");
+    pg_exec(dbs.dest(), "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+    std::vector<std::string> args = dbs.agent_args({"--mode=0"});
+    if (role) {
+        if (c.role_owns_it) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " OWNER TO " + role->name());
+        args.push_back("--posgsu=" + role->name());
+        args.push_back(std::string("--posgsp=") + test_role::password);
+    }
+    std::optional<pqxx::connection> other;
+    if (c.other_session) other.emplace(pg_connection_string(pg_test_server(), dbs.dest()));
+
+    const agent_result r = run_agent(args, 120);
+    other.reset();
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(r.out.find("Database " + dbs.dest() + " is not dropped: "), std::string::npos) << show(r);
+    EXPECT_NE(r.out.find(c.reason), std::string::npos) << show(r);
+    EXPECT_EQ(r.out.find("Converting table"), std::string::npos) << show(r);
+    ASSERT_TRUE(pg_db_exists(dbs.dest())) << show(r);
+    EXPECT_EQ(pg_tables(dbs.dest()), std::vector<std::string>{"keep_me"});
+    EXPECT_EQ(pg_count(dbs.dest(), "keep_me"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VekagentDest, VekagentKeepDest,
+    ::testing::Values(keep_db_case{"owner_without_createdb", "NOCREATEDB", true, false, "may not create databases"},
+                      keep_db_case{"createdb_not_owner", "CREATEDB", false, false, "does not own it"},
+                      keep_db_case{"in_use", nullptr, false, true, "1 other session(s) are connected to it"}),
+    [](const ::testing::TestParamInfo<keep_db_case>& i) { return std::string(i.param.label); });
 
 }  // namespace
