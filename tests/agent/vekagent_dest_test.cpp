@@ -21,6 +21,7 @@
 
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/own_servers.h"
 #include "support/test_servers.h"
 
 namespace {
@@ -327,8 +328,8 @@ struct keep_db_case {
     const char* label;
     const char* role_options;  // the user the run connects as; nullptr: the test servers' superuser
     bool role_owns_it;
-    bool other_session;  // another session is connected to the destination
-    const char* reason;  // what the error must say
+    const char* other_session;  // a database another session is connected to ("": the destination), or nullptr
+    const char* reason;         // what the error must say
 };
 
 void PrintTo(const keep_db_case& c, std::ostream* os) { *os << c.label; }
@@ -339,6 +340,9 @@ class VekagentKeepDest : public ::testing::TestWithParam<keep_db_case> {};
 // otherwise the run ends with an error and the database keeps its tables.
 TEST_P(VekagentKeepDest, a_destination_that_could_not_be_made_again_is_not_dropped) {
     const keep_db_case& c = GetParam();
+    // A session on template1 stops every CREATE DATABASE: not on the shared pair.
+    std::optional<own_servers> servers;
+    if (c.other_session && std::string(c.other_session) == "template1") servers.emplace();
     std::optional<test_role> role;
     if (c.role_options) role.emplace(std::string("vkd_role_") + c.label, c.role_options);
     scratch_dbs dbs(std::string("vkd_keep_") + c.label);
@@ -352,7 +356,8 @@ TEST_P(VekagentKeepDest, a_destination_that_could_not_be_made_again_is_not_dropp
         args.push_back(std::string("--posgsp=") + test_role::password);
     }
     std::optional<pqxx::connection> other;
-    if (c.other_session) other.emplace(pg_connection_string(pg_test_server(), dbs.dest()));
+    if (c.other_session)
+        other.emplace(pg_connection_string(pg_test_server(), *c.other_session ? c.other_session : dbs.dest()));
 
     const agent_result r = run_agent(args, 120);
     other.reset();
@@ -368,9 +373,11 @@ TEST_P(VekagentKeepDest, a_destination_that_could_not_be_made_again_is_not_dropp
 
 INSTANTIATE_TEST_SUITE_P(
     VekagentDest, VekagentKeepDest,
-    ::testing::Values(keep_db_case{"owner_without_createdb", "NOCREATEDB", true, false, "may not create databases"},
-                      keep_db_case{"createdb_not_owner", "CREATEDB", false, false, "does not own it"},
-                      keep_db_case{"in_use", nullptr, false, true, "1 other session(s) are connected to it"}),
+    ::testing::Values(keep_db_case{"owner_without_createdb", "NOCREATEDB", true, nullptr, "may not create databases"},
+                      keep_db_case{"createdb_not_owner", "CREATEDB", false, nullptr, "does not own it"},
+                      keep_db_case{"in_use", nullptr, false, "", "1 other session(s) are connected to it"},
+                      keep_db_case{"template1_in_use", nullptr, false, "template1",
+                                   "1 other session(s) are connected to template1"}),
     [](const ::testing::TestParamInfo<keep_db_case>& i) { return std::string(i.param.label); });
 
 }  // namespace
