@@ -56,9 +56,9 @@ public:
     // Mode 0 only, when the destination exists: the source database must open
     // first (its error passes to the caller and nothing is dropped), and the
     // destination must be one that can be dropped and created again
-    // (pgs_engine::check_recreatable), then it is dropped. The run does the same itself once its
-    // source has opened, so a caller that only chose the mode (the wizard)
-    // loses nothing before the run starts.
+    // (pgs_engine::check_recreatable); then it is dropped. The run does the
+    // same itself once its source has opened, so a caller that only chose the
+    // mode (the wizard) loses nothing before the run starts.
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
