@@ -35,7 +35,10 @@ void dravik_convertor::check_dest() {
 void dravik_convertor::drop_dest_to_overwrite() {
     if (n_mode != mode_overwrite_database) return;
     pgs_engine& pg = pgs_converter_impl::engine;
-    if (pg.is_db_exist(dest)) pg.deletes_db(dest);
+    if (!pg.is_db_exist(dest)) return;
+    // A database that could not be created again is never dropped.
+    pg.check_recreatable(dest);
+    pg.deletes_db(dest);
 }
 
 std::vector<std::wstring> dravik_convertor::get_all_tables() {

@@ -54,10 +54,11 @@ public:
     bool test_query(const std::wstring& sql) override;
 
     // Mode 0 only, when the destination exists: the source database must open
-    // first (its error passes to the caller and nothing is dropped), then the
-    // destination database is dropped. The run does the same itself once its
-    // source has opened, so a caller that only chose the mode (the wizard)
-    // loses nothing before the run starts.
+    // first (its error passes to the caller and nothing is dropped), and the
+    // destination must be one that can be dropped and created again
+    // (pgs_engine::check_recreatable); then it is dropped. The run does the
+    // same itself once its source has opened, so a caller that only chose the
+    // mode (the wizard) loses nothing before the run starts.
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
@@ -88,11 +89,14 @@ private:
     // The query a selected view is read with (by the run, and by a run from
     // a saved profile).
     std::wstring view_query(const std::wstring& view) const;
-    // Mode 0: drops the destination database when it exists.
+    // Mode 0: drops the destination database when it exists and can be
+    // created again.
     void drop_dest_to_overwrite();
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);
+    // A failed COPY ends the run: reported with the table's name.
+    [[noreturn]] void end_run_for_copy(error_handler& eh, const std::string& failure);
     void check_stop();
 
     error_handler& m_errors;

@@ -298,9 +298,13 @@ void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
     try {
         dst.complete();
     } catch (const std::exception& e) {
-        eh.report_failure(tk_w2a_or_marks(cur_table()) + ": " + e.what());
-        throw tk_final_exception();
+        end_run_for_copy(eh, e.what());
     }
+}
+
+void dravik_convertor::end_run_for_copy(error_handler& eh, const std::string& failure) {
+    eh.report_failure(tk_w2a_or_marks(cur_table()) + ": " + (failure.empty() ? "COPY failed" : failure));
+    throw tk_final_exception();
 }
 
 void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
@@ -386,30 +390,17 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         if (src_rs) src_rs->abandon();
         throw;
     } catch (const tk_exception& e) {
-        // The rows appended before the failure are kept: the COPY is ended
-        // and committed before the error is shown, after the table's line.
+        // Nothing of a table that failed is kept, however far it got: its
+        // transaction (drop, CREATE TABLE, rows) rolls back, so a table it was
+        // to replace keeps its previous copy and a new one is not left half
+        // filled. The error comes after the table's line.
         if (line && src_rs) line->give(done);
-        std::string copy_failure;
-        if (dst_rs) {
-            try {
-                dst_rs->complete();
-            } catch (const std::exception& ce) {
-                copy_failure = ce.what();
-                if (copy_failure.empty()) copy_failure = "COPY failed";
-            }
-        }
         dst_rs.reset();
         src_rs.reset();
         eh.set_context(name);
-        if (copy_failure.empty()) {
-            eh.handle(e, false);
-            return;
-        }
-        // Both are reported; the failed COPY then ends the run.
-        try {
-            eh.handle(e, false);
-        } catch (const tk_final_exception&) {}
-        eh.report_failure(tk_w2a_or_marks(name) + ": " + copy_failure);
-        throw tk_final_exception();
+        // The destination's COPY itself broke: the run ends, as when it
+        // fails to end.
+        if (dynamic_cast<const pgs_load_failure*>(&e)) end_run_for_copy(eh, e.what());
+        eh.handle(e, false);
     }
 }

@@ -36,6 +36,9 @@ constexpr const char* tables_with_comments =
 // a hash of the table's name.
 constexpr const char* lock_class = "1986358016";
 
+// SQLSTATE of a lock wait that lock_timeout ended.
+constexpr const char* lock_not_available = "55P03";
+
 }  // namespace
 
 pgs_database::pgs_database(pgs_engine& engine, const std::wstring& name)
@@ -56,7 +59,10 @@ std::pair<std::wstring, std::wstring> pgs_database::parts_of(const std::wstring&
 
 void pgs_database::begin_table(const std::wstring& name) {
     end_table();
-    const std::wstring key = qualify(name);
+    open_unit(qualify(name));
+}
+
+void pgs_database::open_unit(const std::wstring& key) {
     const auto [schema_name, table_name] = parts_of(key);
     const std::string schema = tk_to_utf8(schema_name);
     const std::string table = tk_to_utf8(table_name);
@@ -164,21 +170,49 @@ bool pgs_database::delete_tab(const std::wstring& name) {
     tk_trace_w(2, L"pgs_database::delete_tab(%s)", q.c_str());
     const auto parts = parts_of(q);
     const std::string statement = "DROP TABLE " + pgs_qualified(tk_to_utf8(parts.first), tk_to_utf8(parts.second));
-    pgs_guard(
-        [&] {
-            if (m_work) {
-                // Kept only when the table's new rows are committed with it.
-                m_work->exec(statement, "drop_table");
-                return;
+    const std::string prefix = "Cannot drop table: " + tk_to_utf8(q) + ". ";
+    if (!m_work) {
+        pgs_guard(
+            [&] {
+                read_committed_tx tx(m_engine.connection(), "drop_table");
+                tx.exec(statement, "drop_table");
+                tx.commit();
+            },
+            prefix);
+    } else {
+        // Kept only when the table's new rows are committed with it. While the
+        // drop waits for a session that holds the table, every new reader of
+        // it waits behind the drop: the wait is bounded, and between tries
+        // those readers go on.
+        for (int attempt = 1;; ++attempt) {
+            if (pgs_guard([&] { return drop_in_unit(statement); }, prefix)) break;
+            if (attempt == lock_tries) {
+                pgs_exception busy("Table " + tk_to_utf8(q) + " is in use by another session; it is left as it was");
+                busy.set_statement(statement);
+                throw busy;
             }
-            read_committed_tx tx(m_engine.connection(), "drop_table");
-            tx.exec(statement, "drop_table");
-            tx.commit();
-        },
-        "Cannot drop table: " + tk_to_utf8(q) + ". ");
+            tk_trace_w(2, L"Table %s is in use by another session: trying again", q.c_str());
+            open_unit(q);
+            if (!udb_database::is_table_exist(q)) return false;  // dropped meanwhile by another session
+        }
+    }
     m_sources.erase(q);
     if (!udb_database::is_table_exist(q)) return false;
     return udb_database::delete_tab(q);
+}
+
+bool pgs_database::drop_in_unit(const std::string& statement) {
+    try {
+        m_work->exec("SET LOCAL lock_timeout = " + std::to_string(lock_try_ms), "lock_timeout");
+        m_work->exec(statement, "drop_table");
+        m_work->exec("SET LOCAL lock_timeout TO DEFAULT", "lock_timeout");
+        return true;
+    } catch (const pqxx::sql_error& e) {
+        if (e.sqlstate() != lock_not_available) throw;
+        tk_trace(2, "%s: %s", statement.c_str(), pgs_error_text(e).c_str());
+        end_table();
+        return false;
+    }
 }
 
 std::unique_ptr<udb_recordset> pgs_database::get_table(const std::wstring& name, int mode) {

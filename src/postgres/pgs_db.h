@@ -58,6 +58,10 @@ public:
     // then whether the table exists, and the source it records, is read
     // again. The drop, the CREATE TABLE and the COPY run in that transaction
     // and the recordset commits it.
+    // Inside it, delete_tab waits for another session that holds the table
+    // (lock_try_ms at a time, lock_tries times; the sessions queued behind the
+    // drop go on between tries) and then throws pgs_exception "... is in use
+    // by another session", the table untouched.
     void begin_table(const std::wstring& name) override;
     void end_table() noexcept override;
 
@@ -75,7 +79,17 @@ public:
     // The server connection this database belongs to.
     pgs_engine& engine() noexcept { return m_engine; }
 
+    static constexpr int lock_try_ms = 2000;
+    static constexpr int lock_tries = 3;
+
 private:
+    // Opens the table transaction for a key, under the table's lock.
+    void open_unit(const std::wstring& key);
+    // The drop inside the table transaction, waiting at most one try for the
+    // table's lock; false when another session held it that long (the
+    // transaction is then rolled back).
+    bool drop_in_unit(const std::string& statement);
+
     // The (schema, table) pair a key stands for: the registered one, or the
     // key split at its first ".".
     std::pair<std::wstring, std::wstring> parts_of(const std::wstring& key) const;

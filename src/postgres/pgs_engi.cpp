@@ -1,5 +1,7 @@
 #include "postgres/pgs_engi.h"
 
+#include <vector>
+
 #include <pqxx/errorhandler>
 #include <pqxx/nontransaction>
 #include <pqxx/transaction>
@@ -96,6 +98,42 @@ void pgs_engine::deletes_db(const std::wstring& name) {
         pqxx::nontransaction work(connection(), "delete_db");
         work.exec("DROP DATABASE " + pgs_quote_ident(db));
     });
+}
+
+void pgs_engine::check_recreatable(const std::wstring& name) {
+    tk_trace_w(2, L"pgs_engine::check_recreatable(%s)", name.c_str());
+    const std::string db = pgs_fold_name(name);
+    std::vector<std::string> reasons;
+    pgs_guard([&] {
+        pqxx::connection& conn = connection();
+        pqxx::transaction<pqxx::read_committed> tx(conn, "check_recreatable");
+        // DROP DATABASE needs the owner's rights; CREATE DATABASE needs
+        // CREATEDB and copies template1, which no other session may be
+        // connected to. Sessions on the database itself stop the drop.
+        const pqxx::result r = tx.exec_params(
+            "SELECT r.rolsuper OR r.rolcreatedb, pg_has_role(d.datdba, 'USAGE'), "
+            "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = d.datname AND a.pid <> pg_backend_pid() "
+            "AND a.backend_type = 'client backend'), "
+            "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = 'template1' AND a.pid <> pg_backend_pid() "
+            "AND a.backend_type = 'client backend') "
+            "FROM pg_database d JOIN pg_roles r ON r.rolname = current_user WHERE d.datname = $1",
+            db);
+        if (r.empty()) return;
+        const std::string user = conn.username() ? conn.username() : "";
+        if (!r[0][0].as<bool>())
+            reasons.push_back("user " + user +
+                              " may not create databases (CREATEDB), so it could not be created again");
+        if (!r[0][1].as<bool>()) reasons.push_back("user " + user + " does not own it");
+        if (const long long others = r[0][2].as<long long>())
+            reasons.push_back(std::to_string(others) + " other session(s) are connected to it");
+        if (const long long others = r[0][3].as<long long>())
+            reasons.push_back(std::to_string(others) +
+                              " other session(s) are connected to template1, so it could not be created again");
+    });
+    if (reasons.empty()) return;
+    std::string text = "Database " + db + " is not dropped: ";
+    for (std::size_t i = 0; i < reasons.size(); ++i) text += (i ? "; " : "") + reasons[i];
+    throw pgs_exception(text);
 }
 
 std::unique_ptr<pgs_database> pgs_engine::create_db_exist(const std::wstring& name) {

@@ -29,6 +29,12 @@ public:
     // under a name is found, opened and dropped under that same name.
     bool is_db_exist(const std::wstring& name);
     void deletes_db(const std::wstring& name);
+    // Before a database is dropped to be created again: pgs_exception naming
+    // every reason the drop or the CREATE DATABASE after it would fail (the
+    // user may not create databases, does not own this one, other sessions
+    // are connected to it or to template1), so that nothing is dropped that
+    // cannot be made again. Does nothing when the database does not exist.
+    void check_recreatable(const std::wstring& name);
     std::unique_ptr<pgs_database> open_db(const std::wstring& name);
     std::unique_ptr<pgs_database> create_db_exist(const std::wstring& name);
 

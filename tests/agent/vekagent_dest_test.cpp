@@ -1,6 +1,7 @@
 // End-to-end: vekagent and a destination that already holds tables: merging
-// into them, the names tables get whatever is selected, and two runs into one
-// destination at once.
+// into them, the names tables get whatever is selected, two runs into one
+// destination at once, a table another session holds, and a destination that
+// mode 0 could not create again.
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,20 @@
 
 #include <chrono>
 #include <cstdio>
+#include <future>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <pqxx/pqxx>
+
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/own_servers.h"
+#include "support/test_servers.h"
 
 namespace {
 
@@ -403,5 +411,135 @@ TEST(VekagentDest, a_run_leaves_alone_a_table_another_run_made_meanwhile_from_an
               (db_rows{{cell(std::to_string(big).c_str()), cell(std::to_string(big).c_str()), cell("Orders"),
                         cell("Orders")}}));
 }
+
+// ---------------------------------------------------------------- a table another session holds
+
+// Another session has read a_held in a transaction it keeps open. The run in
+// mode 1 waits for it only a bounded time, then reports the table and leaves
+// it as it was, and converts the next table. A reader that comes while the run
+// waits (and so queues behind the run's drop) gets through while the holder
+// still holds the table.
+TEST(VekagentDest, mode_1_leaves_a_table_another_session_holds_and_lets_its_readers_through) {
+    scratch_dbs dbs("vkd_held");
+    dbs.my.exec("CREATE TABLE a_held (id INT PRIMARY KEY, s VARCHAR(10))");
+    dbs.my.exec("INSERT INTO a_held VALUES (1, 'new'), (2, 'new')");
+    dbs.my.exec("CREATE TABLE b_free (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO b_free VALUES (1), (2), (3)");
+    pg_exec(dbs.dest(), "CREATE TABLE a_held (id integer, s varchar(10)); INSERT INTO a_held VALUES (-1, 'old')");
+    const std::string oid_of_a_held = "SELECT 'a_held'::regclass::oid";
+    const db_rows old_table = pg_query(dbs.dest(), oid_of_a_held);
+
+    auto holder = std::make_unique<pqxx::connection>(pg_connection_string(pg_test_server(), dbs.dest()));
+    auto holding = std::make_unique<pqxx::work>(*holder);
+    holding->exec("SELECT count(*) FROM a_held");
+
+    agent_process run(dbs.agent_args({"--mode=1"}), 120);
+    const std::string run_waits = "SELECT 1 FROM pg_stat_activity WHERE datname = '" + dbs.dest() +
+                                  "' AND wait_event_type = 'Lock' AND query LIKE 'DROP TABLE%'";
+    ASSERT_TRUE(wait_until([&] { return run.finished() || !pg_query("postgres", run_waits).empty(); },
+                           std::chrono::seconds(60)));
+    ASSERT_FALSE(run.finished()) << show(run.wait());
+
+    std::future<db_rows> reader =
+        std::async(std::launch::async, [&] { return pg_query(dbs.dest(), "SELECT id, s FROM a_held ORDER BY id"); });
+    const bool reader_through =
+        wait_until([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                   std::chrono::seconds(60));
+    EXPECT_TRUE(reader_through) << "the reader waited behind the run for the session that holds the table";
+    // With the holder's transaction over nothing waits any more.
+    if (!reader_through) holding.reset();
+    const agent_result r = run.wait();
+    EXPECT_EQ(reader.get(), (db_rows{{cell("-1"), cell("old")}}));
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(r.out.find("Error:\na_held: "), std::string::npos) << show(r);
+    EXPECT_NE(r.out.find("is in use by another session"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_held), old_table);
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id, s FROM a_held ORDER BY id"), (db_rows{{cell("-1"), cell("old")}}));
+    EXPECT_EQ(pg_count(dbs.dest(), "b_free"), 3);
+    holding.reset();
+    holder.reset();
+}
+
+// ---------------------------------------------------------------- mode 0 and a destination it could not make again
+
+// A login role of the test's own, dropped with the object (after the
+// databases it owned).
+class test_role {
+public:
+    test_role(const std::string& name, const std::string& options) : m_name(name + "_" + std::to_string(getpid())) {
+        pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        pg_exec("postgres", "CREATE ROLE " + m_name + " LOGIN PASSWORD '" + password + "' " + options);
+    }
+    ~test_role() {
+        try {
+            pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        } catch (...) {}
+    }
+    test_role(const test_role&) = delete;
+    test_role& operator=(const test_role&) = delete;
+
+    const std::string& name() const { return m_name; }
+    static constexpr const char* password = "role-secret";
+
+private:
+    std::string m_name;
+};
+
+struct keep_db_case {
+    const char* label;
+    const char* role_options;  // the user the run connects as; nullptr: the test servers' superuser
+    bool role_owns_it;
+    const char* other_session;  // a database another session is connected to ("": the destination), or nullptr
+    const char* reason;         // what the error must say
+};
+
+void PrintTo(const keep_db_case& c, std::ostream* os) { *os << c.label; }
+
+class VekagentKeepDest : public ::testing::TestWithParam<keep_db_case> {};
+
+// Mode 0 drops a destination only when it can be dropped and created again:
+// otherwise the run ends with an error and the database keeps its tables.
+TEST_P(VekagentKeepDest, a_destination_that_could_not_be_made_again_is_not_dropped) {
+    const keep_db_case& c = GetParam();
+    // A session on template1 stops every CREATE DATABASE: not on the shared pair.
+    std::optional<own_servers> servers;
+    if (c.other_session && std::string(c.other_session) == "template1") servers.emplace();
+    std::optional<test_role> role;
+    if (c.role_options) role.emplace(std::string("vkd_role_") + c.label, c.role_options);
+    scratch_dbs dbs(std::string("vkd_keep_") + c.label);
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO t VALUES (1)");
+    pg_exec(dbs.dest(), "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+    std::vector<std::string> args = dbs.agent_args({"--mode=0"});
+    if (role) {
+        if (c.role_owns_it) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " OWNER TO " + role->name());
+        args.push_back("--posgsu=" + role->name());
+        args.push_back(std::string("--posgsp=") + test_role::password);
+    }
+    std::optional<pqxx::connection> other;
+    if (c.other_session)
+        other.emplace(pg_connection_string(pg_test_server(), *c.other_session ? c.other_session : dbs.dest()));
+
+    const agent_result r = run_agent(args, 120);
+    other.reset();
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(r.out.find("Database " + dbs.dest() + " is not dropped: "), std::string::npos) << show(r);
+    EXPECT_NE(r.out.find(c.reason), std::string::npos) << show(r);
+    EXPECT_EQ(r.out.find("Converting table"), std::string::npos) << show(r);
+    ASSERT_TRUE(pg_db_exists(dbs.dest())) << show(r);
+    EXPECT_EQ(pg_tables(dbs.dest()), std::vector<std::string>{"keep_me"});
+    EXPECT_EQ(pg_count(dbs.dest(), "keep_me"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VekagentDest, VekagentKeepDest,
+    ::testing::Values(keep_db_case{"owner_without_createdb", "NOCREATEDB", true, nullptr, "may not create databases"},
+                      keep_db_case{"createdb_not_owner", "CREATEDB", false, nullptr, "does not own it"},
+                      keep_db_case{"in_use", nullptr, false, "", "1 other session(s) are connected to it"},
+                      keep_db_case{"template1_in_use", nullptr, false, "template1",
+                                   "1 other session(s) are connected to template1"}),
+    [](const ::testing::TestParamInfo<keep_db_case>& i) { return std::string(i.param.label); });
 
 }  // namespace

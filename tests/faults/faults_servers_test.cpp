@@ -1,7 +1,8 @@
-// vekagent when a server fails: killed in the middle of a table, down or
-// refusing the login at the start, refusing a row. The run must end within
-// seconds with -1, name the table it was copying, and leave the destination
-// holding exactly what the report says.
+// vekagent when a server fails: killed in the middle of a table, a read
+// killed by another session, down or refusing the login at the start,
+// refusing a row. The run must end within seconds with -1, name the table it
+// was copying, and leave the destination holding exactly what the report
+// says: a table that failed keeps nothing of the failed load.
 //
 // A test that kills a server starts a server pair of its own (ctest runs the
 // tests in parallel against the shared pair), with durable commits. The kill
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -151,21 +153,24 @@ void expect_ended_by_lost_connection(const agent_result& r) {
 
 constexpr int big_rows = 1000000;
 
-// The run that a kill interrupts: three tables; the agent is held once the
-// COPY of the large one has taken some rows, `kill_it` runs when `ready` says
-// the moment is right, and then the agent goes on.
+// The source of a run that a kill interrupts: three tables, the middle one large.
+void fill_three(scratch_dbs& dbs) {
+    fill_rows(dbs.my, "a_done", 1000);
+    fill_rows(dbs.my, "big", big_rows);
+    fill_rows(dbs.my, "c_after", 10);
+}
+
+// The run that a kill interrupts, in `mode`: the agent is held once the COPY
+// of the large table has taken some rows, `kill_it` runs when `ready` says the
+// moment is right, and then the agent goes on.
 struct killed_run {
     double seconds = 0;  // from the agent's release to its end
     agent_result result;
 };
 
 template <class Ready, class Kill>
-void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed_run& out) {
-    fill_rows(dbs.my, "a_done", 1000);
-    fill_rows(dbs.my, "big", big_rows);
-    fill_rows(dbs.my, "c_after", 10);
-
-    agent_process run(dbs.agent_args({"--mode=0"}), 180);
+void run_and_kill_inside_big(scratch_dbs& dbs, const std::string& mode, Ready ready, Kill kill_it, killed_run& out) {
+    agent_process run(dbs.agent_args({mode}), 180);
     ASSERT_TRUE(
         wait_until([&] { return run.finished() || copied_so_far(dbs.name(), "big") > 0; }, std::chrono::seconds(120)));
     ASSERT_FALSE(run.finished()) << "big was done before the kill; make it bigger\n" << show(run.wait());
@@ -180,14 +185,35 @@ void run_and_kill_inside_big(scratch_dbs& dbs, Ready ready, Kill kill_it, killed
     out.seconds = std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+// A complete copy of the three tables in the destination, and big's table
+// then, to compare with what is there after a failed run.
+db_rows copy_whole(scratch_dbs& dbs) {
+    const agent_result first = run_agent(dbs.agent_args({"--mode=0"}), 180);
+    EXPECT_EQ(first.status, 0) << show(first);
+    expect_rows_intact(dbs.name(), "big", big_rows);
+    return pg_query(dbs.name(), "SELECT 'big'::regclass::oid");
+}
+
+// What a table whose read broke off leaves: with a previous copy (mode 1),
+// that copy as it was; otherwise no table at all. Never a part of the table.
+void expect_big_untouched(scratch_dbs& dbs, const std::optional<db_rows>& previous, const agent_result& r) {
+    if (previous) {
+        EXPECT_EQ(pg_query(dbs.name(), "SELECT 'big'::regclass::oid"), *previous) << show(r);
+        expect_rows_intact(dbs.name(), "big", big_rows);
+    } else {
+        EXPECT_FALSE(pg_table_exists(dbs.name(), "big")) << show(r);
+    }
+}
+
 // ---------------------------------------------------------------- killed servers
 
 TEST(FaultsServers, mysql_killed_in_the_middle_of_a_table) {
     own_servers servers;
     scratch_dbs dbs("fsrv_mykill");
+    fill_three(dbs);
     killed_run k;
     ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
-        dbs, [] { return mysql_still_reading("big"); }, [&] { kill_server(servers.mysql_pid()); }, k));
+        dbs, "--mode=0", [] { return mysql_still_reading("big"); }, [&] { kill_server(servers.mysql_pid()); }, k));
     const double seconds = k.seconds;
     const agent_result& r = k.result;
     dbs.keep();  // the servers go away with their own pair
@@ -195,11 +221,9 @@ TEST(FaultsServers, mysql_killed_in_the_middle_of_a_table) {
     EXPECT_LT(seconds, 30) << show(r);
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_NE(reported(r).find("Error:\nbig: "), std::string::npos) << show(r);
-    // The finished table is whole; of big, the rows read before the loss are
-    // kept unchanged (a prefix in key order); nothing of c_after.
+    // The finished table is whole; nothing of big, nothing of c_after.
     expect_rows_intact(dbs.name(), "a_done", 1000);
-    expect_rows_intact(dbs.name(), "big", -1);
-    EXPECT_LT(pg_count(dbs.name(), "big"), big_rows);
+    expect_big_untouched(dbs, std::nullopt, r);
     if (pg_table_exists(dbs.name(), "c_after")) {
         EXPECT_EQ(pg_count(dbs.name(), "c_after"), 0);
     }
@@ -228,12 +252,33 @@ TEST(FaultsServers, mysql_connection_killed_in_the_middle_of_a_table) {
     EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
 }
 
+// Mode 1 replaces big, which holds a complete copy: the copy stays as it was.
+TEST(FaultsServers, mysql_killed_while_a_table_is_replaced_leaves_its_previous_copy) {
+    own_servers servers;
+    scratch_dbs dbs("fsrv_mykill_replace");
+    fill_three(dbs);
+    const db_rows previous = copy_whole(dbs);
+    killed_run k;
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
+        dbs, "--mode=1", [] { return mysql_still_reading("big"); }, [&] { kill_server(servers.mysql_pid()); }, k));
+    const agent_result& r = k.result;
+    dbs.keep();
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("Error:\nbig: "), std::string::npos) << show(r);
+    expect_rows_intact(dbs.name(), "a_done", 1000);
+    expect_big_untouched(dbs, previous, r);
+    expect_rows_intact(dbs.name(), "c_after", 10);
+}
+
 TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
     own_servers servers;
     scratch_dbs dbs("fsrv_pgkill");
+    fill_three(dbs);
     killed_run k;
     ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
-        dbs, [&] { return copied_so_far(dbs.name(), "big") > 0; }, [&] { kill_server(servers.pg_pid()); }, k));
+        dbs, "--mode=0", [&] { return copied_so_far(dbs.name(), "big") > 0; }, [&] { kill_server(servers.pg_pid()); },
+        k));
     const double seconds = k.seconds;
     const agent_result& r = k.result;
 
@@ -247,6 +292,62 @@ TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
     EXPECT_FALSE(pg_table_exists(dbs.name(), "big")) << show(r);
     EXPECT_FALSE(pg_table_exists(dbs.name(), "c_after")) << show(r);
 }
+
+// ---------------------------------------------------------------- a read killed by another session
+
+// The MySQL connection that reads big's rows (not the one counting them).
+std::string reading_connection(const std::string& db) {
+    const db_rows r = mysql_admin().query(
+        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND DB = '" + db +
+        "' AND COMMAND IN ('Query', 'Execute') AND INFO LIKE 'SELECT %FROM `big`%' AND INFO NOT LIKE '%COUNT(%'");
+    return r.size() == 1 ? *r[0][0] : std::string();
+}
+
+struct read_kill_case {
+    const char* label;
+    const char* kill;    // the statement a DBA sends, followed by the connection id
+    bool previous_copy;  // big holds a complete copy, which mode 1 replaces; otherwise mode 0
+};
+
+void PrintTo(const read_kill_case& c, std::ostream* os) { *os << c.label; }
+
+class FaultsReadKilled : public ::testing::TestWithParam<read_kill_case> {};
+
+// The read of big is killed part-way by another session: big is all or
+// nothing, the run reports it and ends with -1, and a later run in mode 2
+// does not take a part of big for the table.
+TEST_P(FaultsReadKilled, a_table_whose_read_is_killed_keeps_nothing_of_it) {
+    const read_kill_case& c = GetParam();
+    scratch_dbs dbs(std::string("fsrv_readkill_") + c.label);
+    fill_three(dbs);
+    std::optional<db_rows> previous;
+    if (c.previous_copy) previous = copy_whole(dbs);
+    std::string reader;
+    killed_run k;
+    ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
+        dbs, c.previous_copy ? "--mode=1" : "--mode=0",
+        [&] { return !(reader = reading_connection(dbs.name())).empty(); },
+        [&] { mysql_admin().exec(c.kill + reader); }, k));
+    const agent_result& r = k.result;
+
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("Error:\nbig: "), std::string::npos) << show(r);
+    expect_rows_intact(dbs.name(), "a_done", 1000);
+    expect_big_untouched(dbs, previous, r);
+    if (pg_table_exists(dbs.name(), "c_after")) expect_rows_intact(dbs.name(), "c_after", 10);
+
+    const agent_result again = run_agent(dbs.agent_args({"--mode=2"}), 180);
+    EXPECT_EQ(again.status, 0) << show(again);
+    expect_rows_intact(dbs.name(), "big", big_rows);
+    expect_rows_intact(dbs.name(), "c_after", 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultsServers, FaultsReadKilled,
+                         ::testing::Values(read_kill_case{"query_fresh", "KILL QUERY ", false},
+                                           read_kill_case{"query_replacing", "KILL QUERY ", true},
+                                           read_kill_case{"connection_fresh", "KILL ", false},
+                                           read_kill_case{"connection_replacing", "KILL ", true}),
+                         [](const ::testing::TestParamInfo<read_kill_case>& i) { return std::string(i.param.label); });
 
 // ---------------------------------------------------------------- at the start
 
