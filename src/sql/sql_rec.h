@@ -63,10 +63,10 @@ struct sql_column {
 
 // The columns of one result, their names decoded from UTF-8 once.
 using sql_columns = std::vector<sql_column>;
+sql_columns sql_read_columns(const st_mysql_field* fields, unsigned count, bool blob_as_text = false);
 // The server's text of a catalogue cell (path::text_or_bytes): its bytes, or
 // none for NULL.
 std::optional<std::string> sql_catalogue_bytes(const ole_variant& cell);
-sql_columns sql_read_columns(const st_mysql_field* fields, unsigned count, bool blob_as_text = false);
 
 class sql_value_reports;
 

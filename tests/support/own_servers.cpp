@@ -16,7 +16,9 @@
 
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+// Absolute: __FILE__ is relative to the build directory when ccache rewrites
+// paths, and a test runs in a directory of its own.
+const std::filesystem::path source_root = VEK_SOURCE_ROOT;
 const std::string testservers = (source_root / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {
