@@ -137,7 +137,9 @@ TEST(FaultsColumns, EmptyAndBinaryDefaultsGiveTheSameInsertedRow) {
                "u8 VARBINARY(10) NOT NULL DEFAULT x'C3A9275C', bl BLOB NOT NULL DEFAULT '', "
                "zd DATETIME NOT NULL DEFAULT '0000-00-00 00:00:00', "
                "nul VARCHAR(5) DEFAULT 'a\\0b')");
-    db.my.exec("INSERT INTO eb (id, v, t, b32, vb, u8, bl, nul) VALUES (1, 'v', 't', 'x', 'y', 'z', 'w', 'n')");
+    // Copied rows: values of their own, and empty ones, which stay empty.
+    db.my.exec("INSERT INTO eb (id, v, t, b32, vb, u8, bl, nul) VALUES (1, 'v', 't', 'x', 'y', 'z', 'w', 'n'), "
+               "(3, '', '', '', '', '', '', '')");
 
     const agent_result r = db.convert();
     ASSERT_EQ(r.status, 0) << show(r);
