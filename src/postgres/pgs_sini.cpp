@@ -63,9 +63,7 @@ std::string pgs_schema_initializer::statement() const {
         text += tk_to_utf8(type);
         const std::wstring def = make_pgs_def_val(col);
         tk_trace_w(1, L"got def value: %s", def.c_str());
-        const bool unbounded =
-            (col->vartype == VT_BSTR || col->vartype == VT_BLOB) && (col->size == 0 || col->size > pgs_max_varchar);
-        if (!def.empty() && !unbounded) text += " DEFAULT " + tk_to_utf8(def);
+        if (!def.empty()) text += " DEFAULT " + tk_to_utf8(def);
         if (col->b_not_null) text += " NOT NULL";
     }
     text += ")";

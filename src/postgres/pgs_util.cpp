@@ -133,8 +133,17 @@ std::wstring make_pgs_def_val(const t_ftd* column) {
         tk_trace(1, "Got CURRENT_TIMESTAMP def value");
         return column->vartype == VT_DATE ? L"CURRENT_TIMESTAMP" : std::wstring();
     }
+    if (column->vartype == VT_BLOB) {
+        // Bytes, the empty string and zero bytes included.
+        if (column->def_value.vartype() != VT_ARRAY_UI1) return {};
+        const unsigned char* data = nullptr;
+        const std::size_t n = column->def_value.get_bytes(data);
+        return pgs_bytea_literal(std::string_view(reinterpret_cast<const char*>(data), n));
+    }
     std::wstring text = column->def_value.to_wstring();
     tk_trace_w(1, L"make_pgs_def_val(%s)", text.c_str());
+    // The empty text is a default too (MySQL's DEFAULT ''); no value is none.
+    if (text.empty() && is_text_type(column->vartype) && column->def_value.vartype() == VT_BSTR) return L"''";
     if (text.empty()) {
         tk_trace(1, "Got empty def value");
         return {};
@@ -157,7 +166,9 @@ std::wstring make_pgs_def_val(const t_ftd* column) {
     case VT_BSTR:
     case VT_LPWSTR:
         tk_trace_w(1, L"Got BSTR or DATE def value: %s", text.c_str());
-        if (text.size() > column->size) text.resize(column->size);
+        // A bounded column holds no longer default (TEXT has no bound).
+        if (column->size >= 1 && column->size <= pgs_max_varchar && text.size() > column->size)
+            text.resize(column->size);
         return to_pgs_str(text, VT_BSTR, 1);
     default: return {};
     }
@@ -202,4 +213,19 @@ std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::ui
         if (ole_guid_extractor(std::wstring_view(text)).found()) tk_trace(1, "BSTR IS AN GUID");
     }
     return tk_quoted(text, L'\'');
+}
+
+std::wstring pgs_bytea_literal(std::string_view bytes) {
+    // E'' reads the same whatever standard_conforming_strings says: \\x and
+    // hexadecimal digits, nothing of the bytes themselves.
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring out = L"E'\\\\x";
+    out.reserve(out.size() + bytes.size() * 2 + 9);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 0xF]);
+    }
+    out += L"'::bytea";
+    return out;
 }

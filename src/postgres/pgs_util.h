@@ -19,3 +19,5 @@ std::wstring make_pgs_def_val(const t_ftd* column);
 // A literal for a DEFAULT clause: text (8, date kind ignored) or date (7 with
 // the column's subtype word). Empty when the date is not valid for the column.
 std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::uint32_t date_kind);
+// A bytea literal of the bytes, in hexadecimal: E'\\x4142'::bytea.
+std::wstring pgs_bytea_literal(std::string_view bytes);

@@ -107,3 +107,172 @@ sql_default_kind sql_default_from_show_columns(std::wstring_view text, std::stri
     if (date_column && sql_is_current_timestamp(text)) return sql_default_kind::current_timestamp;
     return sql_default_kind::literal;
 }
+
+namespace {
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::string> hex_bytes(std::string_view digits) {
+    if (digits.size() % 2) return std::nullopt;
+    std::string out;
+    out.reserve(digits.size() / 2);
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        const int hi = hex_digit(digits[i]), lo = hex_digit(digits[i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out.push_back(static_cast<char>(hi * 16 + lo));
+    }
+    return out;
+}
+
+// The character a backslash escape stands for in a MySQL string.
+char unescaped(char c) {
+    switch (c) {
+    case '0': return '\0';
+    case 'b': return '\b';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    case 'Z': return '\032';
+    default: return c;
+    }
+}
+
+// Length of the quoted string at the front of s (quote at s[0]), its closing
+// quote included; 0 when it does not end.
+std::size_t quoted_length(std::string_view s) {
+    const char quote = s[0];
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        if (s[i] == '\\' && quote == '\'') {
+            ++i;
+        } else if (s[i] == quote) {
+            if (i + 1 < s.size() && s[i + 1] == quote) {
+                ++i;
+                continue;
+            }
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+bool is_word_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+// word equals lower (lower case), ignoring case.
+bool is_word(std::string_view word, std::string_view lower_word) {
+    if (word.size() != lower_word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const char c = word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] - 'A' + 'a') : word[i];
+        if (c != lower_word[i]) return false;
+    }
+    return true;
+}
+
+// The name of the column a CREATE TABLE line defines (`a``b` or "a""b"),
+// and the rest of the line after it; false for a line that defines none.
+bool split_column_line(std::string_view line, std::string& name, std::string_view& rest) {
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    if (line.empty() || (line.front() != '`' && line.front() != '"')) return false;
+    const std::size_t n = quoted_length(line);
+    if (n == 0) return false;
+    const char quote = line.front();
+    name.clear();
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        name.push_back(line[i]);
+        if (line[i] == quote) ++i;
+    }
+    rest = line.substr(n);
+    return true;
+}
+
+// What follows the word DEFAULT of a column definition, outside quotes and
+// parentheses (a generated column's expression); empty when there is none.
+std::string_view after_default(std::string_view def) {
+    int depth = 0;
+    for (std::size_t i = 0; i < def.size();) {
+        const char c = def[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            const std::size_t n = quoted_length(def.substr(i));
+            if (n == 0) return {};
+            i += n;
+            continue;
+        }
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (depth == 0 && is_word_char(c)) {
+            std::size_t end = i;
+            while (end < def.size() && is_word_char(def[end])) ++end;
+            if (is_word(def.substr(i, end - i), "default")) {
+                std::string_view rest = def.substr(end);
+                while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+                return rest;
+            }
+            i = end;
+            continue;
+        }
+        ++i;
+    }
+    return {};
+}
+
+// The literal at the front of s: a quoted string (after an optional _binary),
+// or a hexadecimal literal up to the next blank or comma.
+std::string_view literal_at_front(std::string_view s) {
+    std::size_t start = 0;
+    if (s.size() > 8 && is_word(s.substr(0, 7), "_binary") && s[7] == ' ') start = 8;
+    if (start < s.size() && s[start] == '\'') {
+        const std::size_t n = quoted_length(s.substr(start));
+        return n ? s.substr(0, start + n) : std::string_view();
+    }
+    std::size_t end = 0;
+    while (end < s.size() && s[end] != ' ' && s[end] != ',') ++end;
+    if (end >= 2 && (s[0] == 'x' || s[0] == 'X') && s[1] == '\'') return s.substr(0, end);
+    if (end >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return s.substr(0, end);
+    return {};
+}
+
+}  // namespace
+
+std::optional<std::string> sql_literal_bytes(std::string_view s) {
+    if (s.size() > 8 && is_word(s.substr(0, 7), "_binary") && s[7] == ' ') s.remove_prefix(8);
+    if (s.size() >= 3 && (s[0] == 'x' || s[0] == 'X') && s[1] == '\'' && s.back() == '\'')
+        return hex_bytes(s.substr(2, s.size() - 3));
+    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        if (s.size() == 2) return std::nullopt;
+        return hex_bytes(s.substr(2));
+    }
+    if (s.empty() || s[0] != '\'' || quoted_length(s) != s.size()) return std::nullopt;
+    std::string out;
+    out.reserve(s.size() - 2);
+    for (std::size_t i = 1; i + 1 < s.size(); ++i) {
+        if (s[i] == '\\') {
+            out.push_back(unescaped(s[++i]));
+        } else {
+            out.push_back(s[i]);
+            if (s[i] == '\'') ++i;  // '' stands for one
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> sql_create_table_default(std::string_view create_text, std::string_view column_name) {
+    std::string name;
+    while (!create_text.empty()) {
+        const std::size_t eol = create_text.find('\n');
+        const std::string_view line = create_text.substr(0, eol);
+        create_text = eol == std::string_view::npos ? std::string_view() : create_text.substr(eol + 1);
+        std::string_view rest;
+        if (!split_column_line(line, name, rest) || name != column_name) continue;
+        const std::string_view literal = literal_at_front(after_default(rest));
+        if (literal.empty()) return std::nullopt;
+        return sql_literal_bytes(literal);
+    }
+    return std::nullopt;
+}

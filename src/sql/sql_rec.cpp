@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/pf_num.h"
+#include "platform/pf_utf8.h"
 #include "sql/sql_rpt.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
@@ -126,6 +127,14 @@ void sql_set_cell(ole_variant& v, const sql_column& col, const char* cell, unsig
         // cell is reported, never cut.
         if (!v.attach_utf8_whole(text) && bad) *bad = true;
         return;
+    case sql_column::path::text_or_bytes: {
+        bool nul = false;
+        if (pf_utf8::count_without_nul(text, nul) != std::string_view::npos) {
+            v.attach_utf8_whole(text);
+            return;
+        }
+        [[fallthrough]];
+    }
     case sql_column::path::bytes:
         if (len)
             std::memcpy(v.binary_room(len), cell, len);
@@ -163,6 +172,17 @@ void sql_set_cell(ole_variant& v, const sql_column& col, const char* cell, unsig
     }
     }
     v = ole_variant();
+}
+
+std::optional<std::string> sql_catalogue_bytes(const ole_variant& cell) {
+    if (cell.is_empty_or_null()) return std::nullopt;
+    if (cell.holds_utf8()) return std::string(cell.utf8_view());
+    if (cell.vartype() == VT_ARRAY_UI1) {
+        const unsigned char* data = nullptr;
+        const std::size_t n = cell.get_bytes(data);
+        return n ? std::string(reinterpret_cast<const char*>(data), n) : std::string();
+    }
+    return tk_to_utf8(cell.to_wstring());
 }
 
 ole_variant sql_cell_value(const sql_column& col, const char* cell, unsigned long len, bool* bad) {

@@ -2,6 +2,7 @@
 // Rows fetched from MySQL as records of variant values.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,17 +30,19 @@ VARTYPE get_vartype_by_mysql_type(int mysql_type, unsigned flags, bool blob_as_t
 // geometry), not the BINARY flag, which _bin collations and JSON carry too.
 struct sql_column {
     enum class path : std::uint8_t {
-        text,         // UTF-8 text; one holding a NUL character cannot be carried
-        bytes,        // the bytes whole, zero bytes included
-        parse,        // the text parsed into vt (numbers, dates, YEAR)
-        time,         // TIME: only 00:00:00 to 23:59:59 is a time of day
-        date,         // DATE, DATETIME, TIMESTAMP: the zero date gives an empty value,
-                      // any other text that is no date cannot be carried
-        bit1,         // BIT(1): true when the byte is not zero
-        bits,         // wider BIT: the bits as an 8-byte integer
-        float_exact,  // a FLOAT read through its exact double: rounded to the float
-                      // again (no digit is lost to a server that prints fewer) and
-                      // carried as that double, so a double column gets it exactly
+        text,           // UTF-8 text; one holding a NUL character cannot be carried
+        text_or_bytes,  // a catalogue's text: UTF-8 text, or its bytes whole where it holds
+                        // a NUL or is not UTF-8 (a binary column's default as the server shows it)
+        bytes,          // the bytes whole, zero bytes included
+        parse,          // the text parsed into vt (numbers, dates, YEAR)
+        time,           // TIME: only 00:00:00 to 23:59:59 is a time of day
+        date,           // DATE, DATETIME, TIMESTAMP: the zero date gives an empty value,
+                        // any other text that is no date cannot be carried
+        bit1,           // BIT(1): true when the byte is not zero
+        bits,           // wider BIT: the bits as an 8-byte integer
+        float_exact,    // a FLOAT read through its exact double: rounded to the float
+                        // again (no digit is lost to a server that prints fewer) and
+                        // carried as that double, so a double column gets it exactly
     };
 
     udb_name name;
@@ -61,6 +64,9 @@ struct sql_column {
 // The columns of one result, their names decoded from UTF-8 once.
 using sql_columns = std::vector<sql_column>;
 sql_columns sql_read_columns(const st_mysql_field* fields, unsigned count, bool blob_as_text = false);
+// The server's text of a catalogue cell (path::text_or_bytes): its bytes, or
+// none for NULL.
+std::optional<std::string> sql_catalogue_bytes(const ole_variant& cell);
 
 class sql_value_reports;
 

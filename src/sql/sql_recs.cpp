@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/pf_utf8.h"
 #include "sql/sql_dflt.h"
 #include "sql/sql_engi.h"
 #include "sql/sql_exc.h"
@@ -40,6 +41,28 @@ std::int64_t first_cell_as_count(sql_tmp_recordset* rs) {
     std::int64_t n = 0;
     std::from_chars(text.data(), text.data() + text.size(), n);
     return n;
+}
+
+// UTF-8 without NUL: text a value can hold.
+bool is_text(std::string_view s) {
+    bool nul = false;
+    return pf_utf8::count_without_nul(s, nul) != std::string_view::npos;
+}
+
+// A catalogue text for the trace: bytes that are not printable ASCII as \xHH.
+std::string printable(std::string_view s) {
+    std::string out;
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            out.push_back(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        }
+    }
+    return out;
 }
 
 bool is_zero_date_default(const std::wstring& s) {
@@ -379,19 +402,21 @@ sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relat
     const std::uint32_t v = db.engine().server_version();
     auto columns = db.query_tmp(sql_show_columns_stmt(name, v));
     auto indexes = db.query_tmp(sql_show_index_stmt(name, v));
+    std::string create_text;  // the bytes as the server sends them: not UTF-8 where a binary default is not
     if (sql_gate::reads_create_table(v)) {
         tk_trace(2, "Extracting foreign keys");
         auto create = db.query_tmp(sql_show_create_stmt(name, v));
         for (; create && !create->is_eof(); create->next()) {
             const udb_record& row = *create->get_item();
             if (row.empty()) continue;
-            sql_fk_parser(table_name, row[row.size() - 1].to_string()).do_parse(relationships);
+            create_text = sql_catalogue_bytes(row[row.size() - 1]).value_or(std::string());
+            sql_fk_parser(table_name, create_text).do_parse(relationships);
         }
     }
     const quoted_defaults defaults = read_quoted_defaults(db, name, v);
     if (columns) plan_reads(*columns, name, v);
     describe();
-    if (columns) refine_columns(*columns, defaults);
+    if (columns) refine_columns(*columns, {defaults, create_text});
     if (indexes) read_indexes(*indexes);
     start_reading();
 }
@@ -438,7 +463,7 @@ void sql_table::plan_reads(sql_tmp_recordset& rows, const std::string& name, std
     tk_trace(2, "Reading the columns by name: %s", m_select_sql.c_str());
 }
 
-void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& defaults) {
+void sql_table::refine_columns(sql_tmp_recordset& rows, const default_sources& sources) {
     for (rows.reset(); !rows.is_eof(); rows.next()) {
         const udb_record& row = *rows.get_item();
         if (row.size() < 3) continue;
@@ -471,27 +496,30 @@ void sql_table::refine_columns(sql_tmp_recordset& rows, const quoted_defaults& d
                 col->reserved = static_cast<std::uint32_t>(b) + (static_cast<std::uint32_t>(a) << 8);
             }
         }
-        const std::wstring def = row[row.size() - 2].to_wstring();
-        tk_trace_w(2, L"Got default value: %s", def.c_str());
-        if (!col->b_not_null && def.empty()) continue;
+        // NULL: no default; '' is a default too (an empty text, a binary column's zero bytes).
+        const std::optional<std::string> shown = sql_catalogue_bytes(row[row.size() - 2]);
+        tk_trace(2, "Got default value: %s", shown ? printable(*shown).c_str() : "NULL");
+        if (!col->b_not_null && !shown) continue;
         tk_trace(2, "Default value's type: %08X", static_cast<unsigned>(col->vartype));
-        refine_default(*col, def, row.size() >= 6 ? row[5].to_string() : std::string(), defaults);
+        refine_default(*col, shown, row.size() >= 6 ? row[5].to_string() : std::string(), sources);
     }
 }
 
-void sql_table::refine_default(t_ftd& col, const std::wstring& def, const std::string& extra,
-                               const quoted_defaults& defaults) {
-    if (!def.empty()) {
+void sql_table::refine_default(t_ftd& col, const std::optional<std::string>& shown, const std::string& extra,
+                               const default_sources& sources) {
+    // The text of SHOW COLUMNS as far as it is text (kinds and numbers are ASCII).
+    const std::wstring def = shown && is_text(*shown) ? tk_utf8_to_unicode(*shown) : std::wstring();
+    const std::wstring* quoted = nullptr;  // information_schema's form of it
+    for (const auto& [name, text] : sources.quoted)
+        if (udb_eq_nocase(name, col.name.str())) {
+            quoted = &text;
+            break;
+        }
+    if (shown) {
         const bool date = col.vartype == VT_DATE;
         sql_default_kind kind = sql_default_from_show_columns(def, extra, date);
-        if (!defaults.empty()) {
-            kind = sql_default_kind::literal;  // a column missing there has no default to judge
-            for (const auto& [name, text] : defaults)
-                if (udb_eq_nocase(name, col.name.str())) {
-                    kind = sql_default_from_quoted(text);
-                    break;
-                }
-        }
+        // A column missing there has no default to judge.
+        if (!sources.quoted.empty()) kind = quoted ? sql_default_from_quoted(*quoted) : sql_default_kind::literal;
         if (kind == sql_default_kind::current_timestamp && date) {
             tk_trace(2, "Default is the current time");
             col.b_default_now = true;
@@ -508,14 +536,35 @@ void sql_table::refine_default(t_ftd& col, const std::wstring& def, const std::s
         col.b_not_null = 0;
         return;
     }
+    if (!shown) return;  // no default
+    // The value itself: information_schema's literal where the server quotes
+    // it there (SHOW COLUMNS quotes the defaults of TEXT and BLOB columns too,
+    // and shows the others bare), else SHOW COLUMNS.
+    std::optional<std::string> value;
+    if (quoted) value = sql_literal_bytes(tk_to_utf8(*quoted));
+    if (!value) value = shown;
     std::uint64_t bits = 0;
-    if (col.vartype == VT_BSTR || col.vartype == VT_DATE) {
+    if (col.vartype == VT_BLOB) {
+        // A binary default is its bytes, not hexadecimal digits; only SHOW
+        // CREATE TABLE shows the bytes that are not UTF-8, the others a '?'
+        // for each.
+        const std::optional<std::string> exact =
+            sql_create_table_default(sources.create_text, tk_to_utf8(col.name.str()));
+        if (exact) {
+            value = exact;
+        } else if (value->find('?') != std::string::npos) {
+            tk_trace(2, "Binary default left out: the server may show a byte it cannot print as '?'");
+            return;
+        }
+        col.def_value.attach_binary(value->data(), value->size());
+    } else if (col.vartype == VT_BSTR) {
+        if (!is_text(*value)) {
+            tk_trace(2, "Text default left out: it holds a NUL character or is not UTF-8");
+            return;
+        }
+        col.def_value = ole_variant(tk_utf8_to_unicode(*value));
+    } else if (col.vartype == VT_DATE) {
         col.def_value = ole_variant(def);
-    } else if (col.vartype == VT_BLOB) {
-        // A binary default is its bytes, not hexadecimal digits.
-        const std::string bytes = tk_to_utf8(def);
-        col.def_value = ole_variant();
-        if (!bytes.empty()) col.def_value.attach_binary(bytes.data(), bytes.size());
     } else if (parse_bit_literal(def, bits)) {
         if (col.vartype == VT_BOOL)
             col.def_value = ole_variant(bits != 0);
@@ -560,11 +609,14 @@ void sql_tmp_recordset::initialize(sql_result result, const sql_engine& engine) 
     MYSQL_RES* res = result.get();
     const unsigned n = mysql_num_fields(res);
     m_columns = sql_read_columns(mysql_fetch_fields(res), n, engine.blob_as_text());
-    static const std::wstring no_table;
+    // Server lists and catalogue rows are no table's rows: a text the server
+    // shows with a NUL or bytes that are not UTF-8 (a binary column's default)
+    // is kept as its bytes for the reader to judge, and nothing is reported.
+    for (sql_column& c : m_columns)
+        if (c.how == sql_column::path::text) c.how = sql_column::path::text_or_bytes;
     while (MYSQL_ROW row = mysql_fetch_row(res)) {
         const unsigned long* lengths = mysql_fetch_lengths(res);
-        m_rows.push_back(std::make_unique<sql_record>(
-            &m_columns, lengths, row, sql_row_origin{&no_table, m_rec_count + 1, &engine.value_reports()}));
+        m_rows.push_back(std::make_unique<sql_record>(&m_columns, lengths, row, sql_row_origin{}));
         ++m_rec_count;
     }
     if (MYSQL* connection = engine.handle(); mysql_errno(connection)) throw sql_exception(connection);

@@ -3,6 +3,7 @@
 // from one streamed statement, and the in-memory recordset of short results.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,9 +136,16 @@ private:
     // server quotes literal defaults there; empty elsewhere.
     using quoted_defaults = std::vector<std::pair<std::wstring, std::wstring>>;
     quoted_defaults read_quoted_defaults(sql_database& db, const std::string& name, std::uint32_t version);
-    void refine_columns(sql_tmp_recordset& columns, const quoted_defaults& defaults);
-    // The column's default from its catalogue texts.
-    void refine_default(t_ftd& col, const std::wstring& def, const std::string& extra, const quoted_defaults& defaults);
+    // The catalogue texts beside SHOW COLUMNS that a default is read from.
+    struct default_sources {
+        const quoted_defaults& quoted;
+        const std::string& create_text;  // SHOW CREATE TABLE, as bytes; empty when not read
+    };
+    void refine_columns(sql_tmp_recordset& columns, const default_sources& sources);
+    // The column's default from its catalogue texts; shown: SHOW COLUMNS's
+    // Default as bytes, none for NULL.
+    void refine_default(t_ftd& col, const std::optional<std::string>& shown, const std::string& extra,
+                        const default_sources& sources);
     void read_indexes(sql_tmp_recordset& indexes);
 
     std::unique_ptr<sql_row_writer> m_writer;  // made by the first write

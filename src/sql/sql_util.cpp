@@ -359,8 +359,17 @@ std::wstring make_mysql_def_val(const t_ftd& column, const sql_dialect* dialect)
         // The precision of the default is the column's.
         return dialect->fractional_seconds() ? L"CURRENT_TIMESTAMP(6)" : L"CURRENT_TIMESTAMP";
     }
+    if (column.vartype == VT_BLOB) {
+        // Bytes, the empty string and zero bytes included: X'' and hexadecimal digits.
+        if (column.def_value.vartype() != VT_ARRAY_UI1) return {};
+        std::string out;
+        sql_append_literal(out, column.def_value);
+        return tk_utf8_to_unicode(out);
+    }
     const std::wstring text = column.def_value.to_wstring();
     tk_trace_w(1, L"make_mysql_def_val(%d,%s)", static_cast<int>(column.vartype), text.c_str());
+    // The empty text is a default too; no value is none.
+    if (text.empty() && column.vartype == VT_BSTR && column.def_value.vartype() == VT_BSTR) return L"''";
     if (text.empty()) {
         tk_trace(1, "Got empty def value");
         return {};

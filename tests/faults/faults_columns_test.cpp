@@ -114,11 +114,74 @@ TEST(FaultsColumns, ExpressionDefaultsInventNoLiteral) {
         {"ld", "date", "'2020-01-02'::date"},
         {"tm", "time without time zone", "'24:00:00'::time without time zone"},
         {"s", "character varying(10)", "'it''s'::character varying"},
-        {"e", "character varying(5)", std::nullopt},  // an empty default is none
+        {"e", "character varying(5)", "''::character varying"},  // the empty text is a default too
     };
     EXPECT_EQ(db.pg_columns("dv"), want);
     // The row copied keeps its own values, whatever the defaults.
     EXPECT_EQ(db.pg("SELECT k, cc, q, n, s FROM dv"), (db_rows{{"3", "ab", "now()", "5", "it's"}}));
+}
+
+// Empty and binary defaults as MediaWiki, WordPress and Joomla declare them:
+// each carried as the value the server gives a row that omits the column, the
+// zero bytes of a BINARY(n) included, so that the same INSERT gives the same
+// row on both sides. The catalogue shows a binary default with zero bytes in
+// it, and SHOW CREATE TABLE its bytes that are not UTF-8: neither is a row of
+// the table, and neither ends the run.
+TEST(FaultsColumns, EmptyAndBinaryDefaultsGiveTheSameInsertedRow) {
+    column_dbs db("empty_binary");
+    db.my.exec("CREATE TABLE eb (id INT PRIMARY KEY, v VARCHAR(10) NOT NULL DEFAULT '', "
+               "t TEXT NOT NULL DEFAULT '', tt TINYTEXT DEFAULT 'q', mt MEDIUMTEXT DEFAULT 'it''s \\\\', "
+               "c CHAR(4) NOT NULL DEFAULT '', vq VARCHAR(10) DEFAULT 'a\\\\b''c', "
+               "b32 BINARY(32) NOT NULL DEFAULT '', b4 BINARY(4) DEFAULT 'ab', vb VARBINARY(20) NOT NULL DEFAULT '', "
+               "va VARBINARY(20) DEFAULT 'abc', hi VARBINARY(10) DEFAULT x'FF27005C4180', "
+               "u8 VARBINARY(10) NOT NULL DEFAULT x'C3A9275C', bl BLOB NOT NULL DEFAULT '', "
+               "zd DATETIME NOT NULL DEFAULT '0000-00-00 00:00:00', "
+               "nul VARCHAR(5) DEFAULT 'a\\0b')");
+    // Copied rows: values of their own, and empty ones, which stay empty.
+    db.my.exec("INSERT INTO eb (id, v, t, b32, vb, u8, bl, nul) VALUES (1, 'v', 't', 'x', 'y', 'z', 'w', 'n'), "
+               "(3, '', '', '', '', '', '', '')");
+
+    const agent_result r = db.convert();
+    ASSERT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(r.err.find("Error"), std::string::npos) << show(r);
+    EXPECT_EQ(r.out.find("Error"), std::string::npos) << show(r);
+
+    const std::string zeros32 = "'\\x" + std::string(64, '0') + "'::bytea";
+    const db_rows want = {
+        {"id", "integer", std::nullopt},
+        {"v", "character varying(10)", "''::character varying"},
+        {"t", "text", "''::text"},
+        {"tt", "character varying(1020)", "'q'::character varying"},
+        {"mt", "text", "'it''s \\'::text"},
+        {"c", "character varying(4)", "''::character varying"},
+        {"vq", "character varying(10)", "'a\\b''c'::character varying"},
+        {"b32", "bytea", zeros32},
+        {"b4", "bytea", "'\\x61620000'::bytea"},
+        {"vb", "bytea", "'\\x'::bytea"},
+        {"va", "bytea", "'\\x616263'::bytea"},
+        {"hi", "bytea", "'\\xff27005c4180'::bytea"},
+        {"u8", "bytea", "'\\xc3a9275c'::bytea"},
+        {"bl", "bytea", "'\\x'::bytea"},
+        {"zd", "timestamp without time zone", std::nullopt},  // MySQL's zero date is no date
+        {"nul", "character varying(5)", std::nullopt},        // a text cannot hold NUL
+    };
+    EXPECT_EQ(db.pg_columns("eb"), want);
+    EXPECT_EQ(db.pg("SELECT is_nullable FROM information_schema.columns WHERE table_name = 'eb' AND "
+                    "column_name = 'zd'"),
+              (db_rows{{"YES"}}));
+
+    db.my.exec("INSERT INTO eb (id) VALUES (2)");
+    pg_exec(db.name(), "INSERT INTO eb (id) VALUES (2)");
+    const std::string hex = "upper(encode(%, 'hex'))";
+    const auto pg_hex = [&](const std::string& col) {
+        std::string s = hex;
+        return s.replace(s.find('%'), 1, col);
+    };
+    EXPECT_EQ(
+        db.pg("SELECT id, v, t, tt, mt, c, vq, " + pg_hex("b32") + ", " + pg_hex("b4") + ", " + pg_hex("vb") + ", " +
+              pg_hex("va") + ", " + pg_hex("hi") + ", " + pg_hex("u8") + ", " + pg_hex("bl") + " FROM eb ORDER BY id"),
+        db.my.query("SELECT id, v, t, tt, mt, c, vq, HEX(b32), HEX(b4), HEX(vb), HEX(va), HEX(hi), HEX(u8), "
+                    "HEX(bl) FROM eb ORDER BY id"));
 }
 
 }  // namespace

@@ -134,6 +134,11 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow) {
     add(L"zero_ts", 7, 0, 0, ole_variant(L"0000-00-00 00:00:00"));
     add(L"now_ts", 7, 0, 0, ole_variant(L"CURRENT_TIMESTAMP"));
     add(L"u", 8, 10, 0, ole_variant(L"\u00e9\u4e2d\U0001F600"));
+    add(L"empty_s", 8, 10, 0, ole_variant(L""));
+    add(L"empty_text", 8, 0, 0, ole_variant(L""));
+    add(L"bin", 65, 8, 0, ole_variant(std::vector<unsigned char>{0x00, 0xFF, '\'', '\\', 0x80}));
+    add(L"empty_bin", 65, 0, 0, ole_variant(std::vector<unsigned char>{}));
+    add(L"no_bin", 65, 0, 0, ole_variant());
     // The time of the insert, for any date kind.
     const std::pair<const wchar_t*, std::uint32_t> now_columns[] = {{L"cur_ts", 0}, {L"cur_day", 2}, {L"cur_tm", 3}};
     for (const auto& [name, kind] : now_columns) {
@@ -151,7 +156,7 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow) {
     const std::map<std::string, std::string> expected{
         {"s", "it's \"q\" \\n"},
         {"cut", "abc"},
-        {"unbounded", "NULL"},
+        {"unbounded", "x"},
         {"i", "-12"},
         {"bad_i", "NULL"},
         {"r", "1.5"},
@@ -163,12 +168,36 @@ TEST_F(PgsSchemaInit, DefaultsReadBackFromAnInsertedRow) {
         {"zero_ts", "NULL"},
         {"now_ts", "NULL"},
         {"u", "\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80"},
+        {"empty_s", ""},
+        {"empty_text", ""},
+        {"bin", "\\x00ff275c80"},
+        {"empty_bin", "\\x"},
+        {"no_bin", "NULL"},
     };
     for (const auto& [col, value] : expected) EXPECT_EQ(scalar("SELECT \"" + col + "\"::text FROM defs"), value) << col;
     EXPECT_EQ(scalar("SELECT cur_ts IS NOT NULL AND cur_day IS NOT NULL AND cur_tm IS NOT NULL FROM defs"), "t");
     EXPECT_EQ(scalar("SELECT string_agg(column_default, ',') FROM information_schema.columns "
                      "WHERE table_name = 'defs' AND column_name LIKE 'cur%'"),
               "CURRENT_TIMESTAMP,CURRENT_TIMESTAMP,CURRENT_TIMESTAMP");
+}
+
+// A binary default reads the same on a session that takes backslashes in
+// literals as escapes.
+TEST_F(PgsSchemaInit, BinaryDefaultIgnoresStandardConformingStrings) {
+    add(L"id", 3, 0, 0, ole_variant(), true);
+    add(L"bin", 65, 0, 0, ole_variant(std::vector<unsigned char>{'\\', 'x', 0x00, 0xFF}));
+    {
+        pqxx::nontransaction off(engine.connection());
+        off.exec("SET standard_conforming_strings = off");
+    }
+    pgs_schema_initializer init(L"defs", schema, indexes);
+    ASSERT_NO_THROW(init.get_init_str(engine.connection()));
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction w(*conn);
+        w.exec("INSERT INTO defs (id) VALUES (1)");
+    }
+    EXPECT_EQ(scalar("SELECT bin::text FROM defs"), "\\x5c7800ff");
 }
 
 // Values that the type map must hold unchanged.

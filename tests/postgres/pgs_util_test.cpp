@@ -100,8 +100,13 @@ TEST(PgsUtil, DefaultValues) {
         {16, 0, 0, ole_variant(L"-5"), L"-5"},
         {11, 0, 0, ole_variant(true), L"1"},
         {3, 0, 0, ole_variant(42), L"42"},
-        // Binaries never get one.
+        // Binaries take bytes alone, as a bytea literal that no setting of the
+        // server reads otherwise; the empty string and zero bytes included.
         {65, 0, 0, ole_variant(L"7"), L""},
+        {65, 0, 0, ole_variant(), L""},
+        {65, 0, 0, ole_variant(std::vector<unsigned char>{}), L"E'\\\\x'::bytea"},
+        {65, 4, 0, ole_variant(std::vector<unsigned char>{0, 0, 0, 0}), L"E'\\\\x00000000'::bytea"},
+        {65, 0, 0, ole_variant(std::vector<unsigned char>{0xFF, '\'', 0x5C, 0x80}), L"E'\\\\xff275c80'::bytea"},
         // Reals and decimals: the whole text must be a number.
         {5, 0, 0, ole_variant(L"1.5"), L"1.5"},
         {5, 0, 0, ole_variant(L"0.000"), L"0.000"},
@@ -131,15 +136,18 @@ TEST(PgsUtil, DefaultValues) {
         {7, 0, 1, ole_variant(L"10:30:00"), L""},   // a time alone is no timestamp
         {7, 0, 3, ole_variant(L"-10:30:00"), L""},  // outside what TIME holds
         {7, 0, 3, ole_variant(L"100:00:00"), L""},
-        // Text: quotes doubled, cut to the column size.
+        // Text: quotes doubled, cut to the size of a bounded column; TEXT has none.
         {8, 10, 0, ole_variant(L"it's"), L"'it''s'"},
         {8, 3, 0, ole_variant(L"abcdef"), L"'abc'"},
-        {8, 0, 0, ole_variant(L"abc"), L"''"},
+        {8, 0, 0, ole_variant(L"abc"), L"'abc'"},
+        {8, 40000, 0, ole_variant(L"abc"), L"'abc'"},
         {8, 10, 0, ole_variant(L"a\\b"), L"'a\\b'"},
         {8, 10, 0, ole_variant(L"\u00e9\u4e2d"), L"'\u00e9\u4e2d'"},
-        // Empty defaults of any type.
+        // No default of any type; the empty text is one (MySQL's DEFAULT '').
         {3, 0, 0, ole_variant(), L""},
-        {8, 10, 0, ole_variant(L""), L""},
+        {8, 10, 0, ole_variant(), L""},
+        {8, 10, 0, ole_variant(L""), L"''"},
+        {8, 0, 0, ole_variant(L""), L"''"},
         {7, 0, 0, ole_variant(), L""},
     };
     for (const auto& c : cases) {

@@ -165,6 +165,8 @@ TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames) {
         {L"bad default", VT_R8, 0, 0, false, false, ole_variant(L"1, evil INT")},
         {L"made", VT_DATE, 0, 1, true},
         {L"day", VT_DATE, 0, 2},
+        {L"empty", VT_BSTR, 10, 0, true, false, ole_variant(L"")},  // '' is a default, NULL none
+        {L"none", VT_BSTR, 10, 0, true, false, ole_variant()},
     });
     // Defaults of the insert's time: a date-and-time column gets one.
     for (std::size_t i : {7u, 8u}) (*schema)[i]->b_default_now = true;
@@ -187,6 +189,8 @@ TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames) {
         {"bad default", "YES", "NULL", ""},  // no column slipped in through a default
         {"made", "NO", "current_timestamp(6)", ""},
         {"day", "YES", "NULL", ""},
+        {"empty", "NO", "''", ""},
+        {"none", "NO", std::nullopt, ""},
     };
     EXPECT_EQ(got, expected);
     EXPECT_EQ(rows("SELECT INDEX_NAME, NON_UNIQUE, COLUMN_NAME FROM information_schema.STATISTICS WHERE "
@@ -195,7 +199,7 @@ TEST_F(SqlWriterTest, KeysDefaultsAndGeneratedNames) {
                   {"code", "0", "code"}, {"pair", "1", "b"}, {"pair", "1", "a"}, {"PRIMARY", "0", "id"}}));
     EXPECT_EQ(dest.names_map().get_fn_mapped_name(L"keys", L"A", true), L"A00000");
     // The table opened for writing carries what the server made.
-    EXPECT_EQ(rs->schema().size(), 9u);
+    EXPECT_EQ(rs->schema().size(), 11u);
     EXPECT_EQ(rs->schema()[5]->name.str(), L"A00000");
     ASSERT_GE(rs->key_index_pos(), 0);
     EXPECT_TRUE(rs->indexes()[static_cast<std::size_t>(rs->key_index_pos())].b_primary);

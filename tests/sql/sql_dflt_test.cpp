@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -81,3 +82,66 @@ TEST(SqlDefault, ShowColumnsFormByExtraAndColumnType) {
 }
 
 }  // namespace
+
+// The bytes of a literal as the server prints a default: the escapes of
+// MySQL strings undone, hexadecimal decoded, anything else no literal.
+TEST(SqlDefault, LiteralBytes) {
+    using namespace std::string_literals;
+    const struct {
+        const char* text;
+        std::optional<std::string> bytes;
+    } cases[] = {
+        {"''", ""s},
+        {"'it''s'", "it's"s},
+        {"'a\\\\b'", "a\\b"s},
+        {"'\\0\\0\\0'", "\0\0\0"s},
+        {"'\\n\\r\\t\\Z\\b\\'\\\"'", "\n\r\t\x1A\b'\""s},
+        {"'\xFF''\\0\\\\A'", "\xFF'\0\\A"s},
+        {"_binary 'ab'", "ab"s},
+        {"X'4142'", "AB"s},
+        {"x''", ""s},
+        {"0xff00", "\xFF\0"s},
+        {"X'414'", std::nullopt},
+        {"0xZZ", std::nullopt},
+        {"0x", std::nullopt},
+        {"'unended", std::nullopt},
+        {"'a' 'b'", std::nullopt},
+        {"NULL", std::nullopt},
+        {"12", std::nullopt},
+        {"current_timestamp()", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sql_literal_bytes(c.text), c.bytes) << c.text;
+}
+
+// A column's default in SHOW CREATE TABLE: its own line, the literal after
+// DEFAULT outside quotes and parentheses, bytes that are not UTF-8 kept.
+TEST(SqlDefault, CreateTableDefaultOfAColumn) {
+    using namespace std::string_literals;
+    const std::string create = "CREATE TABLE `t` (\n"
+                               "  `id` int(11) NOT NULL,\n"
+                               "  `b` binary(4) NOT NULL DEFAULT '\\0\\0\\0\\0',\n"
+                               "  `bb` varbinary(10) DEFAULT '\xFF''\\\\',\n"
+                               "  `a``b` varbinary(5) DEFAULT 'q' COMMENT 'DEFAULT ''x''',\n"
+                               "  `c` varbinary(5) COMMENT 'DEFAULT ''x''',\n"
+                               "  `g` varbinary(9) GENERATED ALWAYS AS (concat('DEFAULT ', 'y')) VIRTUAL,\n"
+                               "  `n` varbinary(5) DEFAULT NULL,\n"
+                               "  `h` varbinary(5) DEFAULT _binary 'h',\n"
+                               "  `x` varbinary(5) NOT NULL DEFAULT 0x4142,\n"
+                               "  `e` blob NOT NULL DEFAULT '',\n"
+                               "  PRIMARY KEY (`id`)\n"
+                               ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
+    EXPECT_EQ(sql_create_table_default(create, "b"), "\0\0\0\0"s);
+    EXPECT_EQ(sql_create_table_default(create, "bb"), "\xFF'\\"s);
+    EXPECT_EQ(sql_create_table_default(create, "a`b"), "q"s);
+    EXPECT_EQ(sql_create_table_default(create, "c"), std::nullopt);
+    EXPECT_EQ(sql_create_table_default(create, "g"), std::nullopt);
+    EXPECT_EQ(sql_create_table_default(create, "n"), std::nullopt);
+    EXPECT_EQ(sql_create_table_default(create, "h"), "h"s);
+    EXPECT_EQ(sql_create_table_default(create, "x"), "AB"s);
+    EXPECT_EQ(sql_create_table_default(create, "e"), ""s);
+    EXPECT_EQ(sql_create_table_default(create, "id"), std::nullopt);
+    EXPECT_EQ(sql_create_table_default(create, "missing"), std::nullopt);
+    EXPECT_EQ(sql_create_table_default(create, "B"), std::nullopt);  // as the server names it
+    // ANSI_QUOTES names columns in double quotes.
+    EXPECT_EQ(sql_create_table_default("CREATE TABLE \"t\" (\n  \"a\"\"b\" binary(1) DEFAULT 'z'\n)", "a\"b"), "z"s);
+}

@@ -381,6 +381,34 @@ TEST_F(SqlRecordsetTest, TimeOutsideADayIsReportedWithTableAndRecord) {
     EXPECT_EQ(rep.contexts, (std::vector<std::wstring>{L"shifts, record #2", L"shifts, record #3"}));
 }
 
+// The catalogue shows a BINARY default padded with zero bytes, and SHOW CREATE
+// TABLE the bytes that are not UTF-8: none of it is a row of the table to
+// report. Each default is the value a row omitting the column gets.
+TEST_F(SqlRecordsetTest, EmptyAndBinaryDefaultsAreTheirValuesAndNoRowIsReported) {
+    exec("CREATE TABLE `" + db +
+         "`.defs (id INT, d BINARY(32) NOT NULL DEFAULT '', hi VARBINARY(10) DEFAULT x'FF27005C41', "
+         "q VARBINARY(5) DEFAULT '?', e VARBINARY(5) NOT NULL DEFAULT '', v VARCHAR(5) NOT NULL DEFAULT '', "
+         "n VARCHAR(5) NULL, nul VARCHAR(5) DEFAULT 'a\\0b', t TEXT DEFAULT 'q', tb BLOB NOT NULL DEFAULT '')");
+    auto d = open();
+    capture_reporter rep;
+    engine->value_reports().install(&rep);
+    auto rs = as_sql(d->get_table(L"defs", 1));
+    engine->value_reports().install(nullptr);
+    EXPECT_TRUE(rep.contexts.empty()) << tk_to_utf8(rep.contexts.front());
+    const udb_schema& s = rs->schema();
+    EXPECT_EQ(s.get_field(L"d").def_value.to_string(), "0x" + std::string(64, '0'));
+    EXPECT_EQ(s.get_field(L"hi").def_value.to_string(), "0xFF27005C41");
+    EXPECT_EQ(s.get_field(L"q").def_value.to_string(), "0x3F");
+    EXPECT_EQ(s.get_field(L"e").def_value.vartype(), VT_ARRAY_UI1);
+    EXPECT_EQ(s.get_field(L"e").def_value.get_safe_array_size(), 0u);
+    EXPECT_EQ(s.get_field(L"v").def_value.vartype(), VT_BSTR);  // '' is a default
+    EXPECT_EQ(s.get_field(L"v").def_value.to_string(), "");
+    EXPECT_TRUE(s.get_field(L"n").def_value.is_empty());    // NULL is none
+    EXPECT_TRUE(s.get_field(L"nul").def_value.is_empty());  // a text cannot hold NUL
+    EXPECT_EQ(s.get_field(L"t").def_value.to_string(), "q");
+    EXPECT_EQ(s.get_field(L"tb").def_value.vartype(), VT_ARRAY_UI1);
+}
+
 TEST_F(SqlRecordsetTest, ALostConnectionMidTableIsAnErrorNotTheEnd) {
     exec("CREATE TABLE `" + db + "`.big (id INT, pad VARCHAR(2000))");
     exec("INSERT INTO `" + db + "`.big SELECT seq, REPEAT('p', 2000) FROM seq_1_to_20000");

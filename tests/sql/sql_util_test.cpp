@@ -255,13 +255,18 @@ TEST(SqlLiterals, DefaultsAreWholeValuesOfTheColumnsType) {
         {VT_DATE, L"12:30:00", L"'12:30:00'"},
         {VT_DATE, L"not a date", L""},
         {VT_BSTR, L"it's", L"'it\\'s'"},
-        {VT_BSTR, L"", L""},
-        {VT_BLOB, L"abc", L""},
+        {VT_BSTR, L"", L"''"},   // the empty text is a default, no value is none
+        {VT_BLOB, L"abc", L""},  // a binary default is bytes, never text
     };
     for (const auto& c : cases)
         EXPECT_EQ(make_mysql_def_val(column(c.type, ole_variant(c.def))), c.literal) << c.def << " " << c.type;
     EXPECT_EQ(make_mysql_def_val(column(VT_R8, ole_variant(1.5))), L"1.5e+00");
     EXPECT_EQ(make_mysql_def_val(column(VT_I4, ole_variant())), L"");
+    EXPECT_EQ(make_mysql_def_val(column(VT_BSTR, ole_variant())), L"");
+    EXPECT_EQ(make_mysql_def_val(column(VT_BLOB, ole_variant())), L"");
+    EXPECT_EQ(make_mysql_def_val(column(VT_BLOB, ole_variant(std::vector<unsigned char>{}))), L"X''");
+    EXPECT_EQ(make_mysql_def_val(column(VT_BLOB, ole_variant(std::vector<unsigned char>{0xFF, '\'', 0, '\\'}))),
+              L"X'FF27005C'");
 
     // The time of the insert, where the server has it for the column's kind.
     const sql_dialect mariadb = mariadb_10_11();
