@@ -14,10 +14,15 @@
 #include <stdexcept>
 #include <thread>
 
+#ifndef VEK_TESTSERVERS_SCRIPT
+#error "VEK_TESTSERVERS_SCRIPT must name scripts/testservers"
+#endif
+
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-const std::string testservers = (source_root / "scripts" / "testservers").string();
+// From the build, not from __FILE__: a compiler cache may make that relative
+// to the build folder, which is not where the tests run.
+const std::string testservers = VEK_TESTSERVERS_SCRIPT;
 
 std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
