@@ -1,4 +1,5 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "sql/sql_rpt.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
+#include "tk/tk_print.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_db.h"
 #include "udb/udb_idx.h"
@@ -248,14 +250,32 @@ std::wstring dravik_convertor::view_query(const std::wstring& view) const {
     return L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view));
 }
 
-// Ends the table's COPY and commits it. Its failure (a row the server
-// refused, a lost connection) ends the run with the server's text.
+namespace {
+
+// A table's COPY that failed when it ended (a row the server refused at the
+// end, a full disk, a lost connection) ends the run, reported as the errors of
+// the run are.
+[[noreturn]] void end_run_for_copy(error_handler& eh, const std::wstring& table, const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const tk_exception& e) {
+        eh.set_context(table);
+        eh.end_run(e);
+    } catch (const std::exception& e) {
+        eh.report_failure(tk_printable(tk_w2a_or_marks(table)) + ": " + e.what());
+        throw tk_final_exception();
+    }
+}
+
+}  // namespace
+
+// Ends the table's COPY and commits it. Its failure ends the run with the
+// server's text.
 void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
     try {
         dst.complete();
-    } catch (const std::exception& e) {
-        eh.report_failure(tk_w2a_or_marks(cur_table()) + ": " + e.what());
-        throw tk_final_exception();
+    } catch (const std::exception&) {
+        end_run_for_copy(eh, cur_table(), std::current_exception());
     }
 }
 
@@ -344,19 +364,18 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         // The rows appended before the failure are kept: the COPY is ended
         // and committed before the error is shown, after the table's line.
         if (line && src_rs) line->give(done);
-        std::string copy_failure;
+        std::exception_ptr copy_failure;
         if (dst_rs) {
             try {
                 dst_rs->complete();
-            } catch (const std::exception& ce) {
-                copy_failure = ce.what();
-                if (copy_failure.empty()) copy_failure = "COPY failed";
+            } catch (const std::exception&) {
+                copy_failure = std::current_exception();
             }
         }
         dst_rs.reset();
         src_rs.reset();
         eh.set_context(name);
-        if (copy_failure.empty()) {
+        if (!copy_failure) {
             eh.handle(e, false);
             return;
         }
@@ -364,7 +383,6 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         try {
             eh.handle(e, false);
         } catch (const tk_final_exception&) {}
-        eh.report_failure(tk_w2a_or_marks(name) + ": " + copy_failure);
-        throw tk_final_exception();
+        end_run_for_copy(eh, name, copy_failure);
     }
 }
