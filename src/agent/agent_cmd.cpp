@@ -2,12 +2,14 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
 #include "agent/agent_fatal.h"
 #include "agent/agent_tabf.h"
 #include "agent/tk_cmdli.h"
+#include "converter/cnv_tk.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
@@ -139,6 +141,19 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
     // The last table list read; it replaces the tables of every profile,
     // whichever order the two options came in.
     std::optional<std::vector<std::wstring>> tab_list;
+
+    // The files the options will read are known before any option takes
+    // effect: a log file named ahead of them, or by a profile, would empty
+    // them before they are read (or overwrite them after).
+    for (int i = 1; i < argc; ++i) {
+        const cmd_option* row = tk_cmdli::match(table, argv[i]);
+        const char* value = argv[i] + std::strlen(row->prefix);
+        if (*value == '\0') continue;
+        if (row->id == opt_profile)
+            target.add_input_file(value, profile_file_role);
+        else if (row->id == opt_tab_file)
+            target.add_input_file(value, table_list_file_role);
+    }
 
     tk_cmdli args(argc, argv, table);
     for (; args.has_more(); args.next()) {

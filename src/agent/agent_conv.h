@@ -21,6 +21,9 @@ public:
     const std::wstring& dest() const override { return m_conv.dest; }
     void set_mode(int mode) override { m_conv.set_mode(mode); }
     void set_logfile(const std::string& name) override { m_conv.set_logfile(name); }
+    void add_input_file(const std::string& path, const std::string& role) override {
+        m_conv.add_input_file(path, role);
+    }
     bool load_profile(const std::wstring& path) override { return m_conv.load_profile(path); }
     void set_silent(bool on) override;
     bool silent() const override { return m_conv.b_silent; }

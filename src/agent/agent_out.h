@@ -1,7 +1,9 @@
 #pragma once
 // The agent's console: progress lines on standard output, missing tables,
 // failures of the run and fatal texts on standard error, error-handler texts
-// on standard output. Every line ends with a line feed and is flushed.
+// on standard output. Every line ends with a line feed and is flushed. Names
+// and messages are printed with their control characters escaped, so that no
+// text can add a line of its own or send the terminal an escape sequence.
 
 #include <cstdint>
 #include <iosfwd>
@@ -18,14 +20,18 @@ public:
     // The error handler's flag: error texts (the handler tests it itself).
     void set_suppress(bool on) { m_suppress = on; }
 
+    // A name as the console prints it: in the ANSI code page, its control
+    // characters escaped. For texts built around a name.
+    static std::string shown(const std::wstring& name);
+
     // "Converting database <src>(<n> tables)"
     void database_line(const std::wstring& src, std::uint32_t n_tables);
     // "Converting table <name>(<n> records)"
     void table_line(const std::wstring& name, std::int64_t n_records);
     // "Table <name> not exists" on standard error. Counted as an error.
     void missing_table(const std::wstring& name);
-    // A text that ends the program: traced unchanged, then on standard error
-    // unless silent. Counted as an error.
+    // A text that ends the program: traced, then on standard error unless
+    // silent; its own line feeds stay (the usage text). Counted as an error.
     void fatal(const std::string& text);
 
     // The error handler's texts. The handler has traced them already.

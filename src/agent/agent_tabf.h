@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// How a refused log file name speaks of the list it would overwrite.
+inline constexpr const char* table_list_file_role = "the table names file";
+
 // Longest name a line may hold, in bytes, without its line end.
 constexpr std::size_t agent_tab_line_max = 254;
 

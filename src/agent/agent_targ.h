@@ -19,6 +19,9 @@ public:
     // Checks the name, stores it and switches the trace log on; a rejected
     // name raises the toolkit's level-1 exception.
     virtual void set_logfile(const std::string& name) = 0;
+    // A file the program reads (a profile, the table-list file): from then on
+    // set_logfile refuses a name that leads to it.
+    virtual void add_input_file(const std::string& path, const std::string& role) = 0;
     // Loads the profile into the settings; false when the file does not load.
     // A missing file raises a level-1 exception.
     virtual bool load_profile(const std::wstring& path) = 0;

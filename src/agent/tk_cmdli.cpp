@@ -24,9 +24,7 @@ void tk_cmdli::next() {
 
 void tk_cmdli::classify(const char* argument) {
     if (!has_more()) throw tk_mail_assertion("tk_cmdli", 19);
-    const cmd_option* row = m_table;
-    // The end row's empty prefix matches every argument.
-    while (std::strncmp(argument, row->prefix, std::strlen(row->prefix)) != 0) ++row;
+    const cmd_option* row = match(m_table, argument);
     m_value = argument + std::strlen(row->prefix);
     if (*row->prefix != '\0') {
         m_id = row->id;
@@ -35,6 +33,13 @@ void tk_cmdli::classify(const char* argument) {
     m_id = -1;
     if (m_unknown_count >= max_unknown) throw tk_mail_assertion("tk_cmdli", 52);
     m_unknown[m_unknown_count++] = argument;
+}
+
+const cmd_option* tk_cmdli::match(const cmd_option* table, const char* argument) {
+    const cmd_option* row = table;
+    // The end row's empty prefix matches every argument.
+    while (std::strncmp(argument, row->prefix, std::strlen(row->prefix)) != 0) ++row;
+    return row;
 }
 
 std::int32_t tk_cmdli::id() const {

@@ -30,6 +30,10 @@ public:
     // The current argument after the matched prefix.
     const char* value() const;
 
+    // The first row whose prefix the argument begins with; the end row when
+    // none does.
+    static const cmd_option* match(const cmd_option* table, const char* argument);
+
     int unknown_count() const { return m_unknown_count; }
     const char* unknown(int i) const { return m_unknown[i]; }
 

@@ -48,13 +48,13 @@ int main(int argc, char** argv) {
 
         conv.connect_pgs_server();
         if (!conv.is_db_exist(conv.dest))
-            fatal_exit(console, "Database '" + tk_w2a_or_marks(conv.dest) + "' does not exist");
+            fatal_exit(console, "Database '" + agent_console::shown(conv.dest) + "' does not exist");
         conv.connect_mysql_server();
         // The source must be there before anything happens to the destination
         // (mode 0 drops it): a mistyped source name must not cost the
         // destination database.
         if (!conv.is_mysql_base_exist(conv.src))
-            fatal_exit(console, "Source database '" + tk_w2a_or_marks(conv.src) + "' does not exist");
+            fatal_exit(console, "Source database '" + agent_console::shown(conv.src) + "' does not exist");
         conv.check_dest();
         ran = true;
         conv();

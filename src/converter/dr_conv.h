@@ -95,8 +95,6 @@ private:
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);
-    // A failed COPY ends the run: reported with the table's name.
-    [[noreturn]] void end_run_for_copy(error_handler& eh, const std::string& failure);
     void check_stop();
 
     error_handler& m_errors;

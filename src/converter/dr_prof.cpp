@@ -1,5 +1,6 @@
 // Profiles: the converter's settings in a profile file.
 #include "converter/dr_conv.h"
+#include "tk/tk_utils.h"
 
 bool dravik_convertor::store_profile(const std::wstring& path) {
     m_profile_fault = udb_profile_fault{};
@@ -17,6 +18,9 @@ bool dravik_convertor::store_profile(const std::wstring& path) {
 }
 
 bool dravik_convertor::load_profile(const std::wstring& path) {
+    // Its own "logfile" must not name it.
+    std::string narrow;
+    if (tk_w2a(path, narrow)) add_input_file(narrow, profile_file_role);
     udb_profile profile;
     if (!profile.load(path)) return false;
     return load_profile(profile);

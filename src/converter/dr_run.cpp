@@ -1,4 +1,5 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "sql/sql_rpt.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
+#include "tk/tk_print.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_db.h"
 #include "udb/udb_idx.h"
@@ -292,19 +294,33 @@ std::wstring dravik_convertor::view_query(const std::wstring& view) const {
     return L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view));
 }
 
-// Ends the table's COPY and commits it. Its failure (a row the server
-// refused, a lost connection) ends the run with the server's text.
-void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
+namespace {
+
+// A table's COPY that failed when it ended (a row the server refused at the
+// end, a full disk, a lost connection) ends the run, reported as the errors of
+// the run are.
+[[noreturn]] void end_run_for_copy(error_handler& eh, const std::wstring& table, const std::exception_ptr& failure) {
     try {
-        dst.complete();
+        std::rethrow_exception(failure);
+    } catch (const tk_exception& e) {
+        eh.set_context(table);
+        eh.end_run(e);
     } catch (const std::exception& e) {
-        end_run_for_copy(eh, e.what());
+        eh.report_failure(tk_printable(tk_w2a_or_marks(table)) + ": " + e.what());
+        throw tk_final_exception();
     }
 }
 
-void dravik_convertor::end_run_for_copy(error_handler& eh, const std::string& failure) {
-    eh.report_failure(tk_w2a_or_marks(cur_table()) + ": " + (failure.empty() ? "COPY failed" : failure));
-    throw tk_final_exception();
+}  // namespace
+
+// Ends the table's COPY and commits it. Its failure ends the run with the
+// server's text.
+void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
+    try {
+        dst.complete();
+    } catch (const std::exception&) {
+        end_run_for_copy(eh, cur_table(), std::current_exception());
+    }
 }
 
 void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
@@ -400,7 +416,7 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         eh.set_context(name);
         // The destination's COPY itself broke: the run ends, as when it
         // fails to end.
-        if (dynamic_cast<const pgs_load_failure*>(&e)) end_run_for_copy(eh, e.what());
+        if (dynamic_cast<const pgs_load_failure*>(&e)) end_run_for_copy(eh, name, std::current_exception());
         eh.handle(e, false);
     }
 }

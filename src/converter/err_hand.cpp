@@ -4,6 +4,7 @@
 
 #include "converter/err_map.h"
 #include "tk/tk_log.h"
+#include "tk/tk_print.h"
 #include "tk/tk_utils.h"
 
 error_handler::error_handler(int count, const tk_error_row* rows) : m_converter(count, rows) {
@@ -18,13 +19,13 @@ void error_handler::load_err_map(int count, const tk_error_row* rows) {
 }
 
 void error_handler::set_context(const std::wstring& name) {
-    std::string text = tk_w2a_or_marks(name);
+    std::string text = tk_printable(tk_w2a_or_marks(name));
     std::lock_guard<std::mutex> g(m_lock);
     m_context = std::move(text);
 }
 
 void error_handler::set_record_context(const std::wstring& name, std::int64_t record_no) {
-    std::string text = tk_w2a_or_marks(name);
+    std::string text = tk_printable(tk_w2a_or_marks(name));
     text += ", record #";
     text += std::to_string(record_no);
     std::lock_guard<std::mutex> g(m_lock);
@@ -42,6 +43,14 @@ std::string error_handler::prefixed(const std::string& message) const {
     std::string text = context();
     if (!text.empty()) text += ": ";
     text += message;
+    return text;
+}
+
+std::string error_handler::reported_text(const tk_exception& e) {
+    std::string text = prefixed(message_for(e));
+    tk_trace(3, "Error:\n%s", text.c_str());
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    list(text);
     return text;
 }
 
@@ -70,11 +79,7 @@ void error_handler::handle(const tk_exception& e, bool outer) {
         m_dialogs->end_program(-1);
     }
 
-    std::string text = prefixed(message_for(e));
-    tk_trace(3, "Error:\n%s", text.c_str());
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    list(text);
-
+    const std::string text = reported_text(e);
     if (e.level() == 1) {
         tk_trace(1, "Got 1-level error");
         if (!suppressed()) {
@@ -106,8 +111,13 @@ void error_handler::report_failure(const std::string& what) {
 void error_handler::note(const tk_exception& e) {
     tk_trace(2, "error_handler::note");
     m_error_count.fetch_add(1, std::memory_order_acq_rel);
-    std::string text = prefixed(message_for(e));
-    tk_trace(3, "Error:\n%s", text.c_str());
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    list(text);
+    reported_text(e);
+}
+
+void error_handler::end_run(const tk_exception& e) {
+    tk_trace(2, "error_handler::end_run");
+    m_error_count.fetch_add(1, std::memory_order_acq_rel);
+    const std::string text = reported_text(e);
+    if (!suppressed()) m_dialogs->show_error(text);
+    throw tk_final_exception();
 }

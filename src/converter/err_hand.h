@@ -32,6 +32,8 @@ public:
     }
 
     // The text put in front of the next messages (the table being converted).
+    // A name holding a line feed or an escape is kept with them escaped: the
+    // message stays one line and the name readable.
     void set_context(const std::wstring& name);
     // "<name>, record #<n>".
     void set_record_context(const std::wstring& name, std::int64_t record_no);
@@ -45,8 +47,12 @@ public:
     // A recoverable error the program has already shown in its own words:
     // counted, traced and listed with the context, never shown again.
     void note(const tk_exception& e);
+    // An error that ends the run whatever its level (a table's COPY that the
+    // server refused when it ended): traced, listed and shown with the
+    // context as a level-1 error is, then tk_final_exception.
+    [[noreturn]] void end_run(const tk_exception& e);
     // A failure that is not of the exception family and ended the run (a
-    // standard exception, a table's COPY that the server refused): traced as
+    // standard exception): traced as
     // "ERROR:\n%s", listed, counted and shown unless suppressed. The text is
     // taken as it stands (no context in front).
     void report_failure(const std::string& what);
@@ -73,6 +79,9 @@ public:
 
 private:
     std::string prefixed(const std::string& message) const;
+    // The text of an error as it is shown: the context in front, traced as
+    // "Error:\n%s", line feeds turned into blanks, listed.
+    std::string reported_text(const tk_exception& e);
     void list(const std::string& text);
 
     mutable std::mutex m_lock;  // context and list: the wizard reads them from another thread

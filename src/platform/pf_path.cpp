@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 pf_path_parts pf_split_path(const std::string& path) {
@@ -107,4 +109,40 @@ bool pf_dir_exists(const std::string& dir) {
         return false;
     }
     return ::access(dir.c_str(), X_OK) == 0;
+}
+
+namespace {
+
+// Where a name that does not exist leads: a dangling link to its target,
+// then its folder with the links in it resolved, the last part kept.
+std::string place_of_missing(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::vector<char> buf(pf_max_path + 1);
+        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
+        if (n <= 0) break;
+        std::string target(buf.data(), static_cast<std::size_t>(n));
+        path = target[0] == '/' ? target : pf_split_path(path).dir + target;
+    }
+    const pf_path_parts parts = pf_split_path(path);
+    const std::string dir = parts.dir.empty() ? "." : parts.dir;
+    struct free_deleter {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    const std::unique_ptr<char, free_deleter> real(::realpath(dir.c_str(), nullptr));
+    if (real) return std::string(real.get()) + "/" + parts.name + parts.ext;
+    std::string full;
+    return pf_full_path(path, full) ? full : path;
+}
+
+}  // namespace
+
+bool pf_same_file(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    const bool has_a = ::stat(a.c_str(), &sa) == 0;
+    const bool has_b = ::stat(b.c_str(), &sb) == 0;
+    if (has_a && has_b) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (has_a || has_b) return false;
+    return place_of_missing(a) == place_of_missing(b);
 }

@@ -32,3 +32,9 @@ bool pf_chdir(const std::string& dir);
 bool pf_file_openable(const std::string& path, bool write);
 // An existing directory that could be made current.
 bool pf_dir_exists(const std::string& dir);
+
+// True when both names lead to one file: the same device and inode when both
+// exist, whatever links or spellings lead there; the same place once links
+// are followed and the existing folder resolved when neither exists yet (a
+// file one of them would create). Never throws.
+bool pf_same_file(const std::string& a, const std::string& b);

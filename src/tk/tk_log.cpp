@@ -1,15 +1,15 @@
 #include "tk/tk_log.h"
 
 #include <locale.h>
-#include <wchar.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "platform/pf_path.h"
 #include "platform/pf_text.h"
 #include "tk/tk_fname.h"
+#include "tk/tk_tfmt.h"
 #include "tk/tk_utils.h"
 
 std::atomic<int> tk_detail::trace_gate{INT_MAX};
@@ -18,9 +18,9 @@ namespace {
 
 constexpr std::size_t wide_line_max = 10240;
 
-// Formatting runs under a private UTF-8 locale for this thread only, so that
-// narrow arguments of wide formats (and wide ones of narrow formats) convert
-// whatever the process locale is.
+// Formatting runs under a private C.UTF-8 locale for this thread only, so
+// that numbers are written alike whatever the process locale is (the wizard's
+// window framework sets the user's).
 class utf8_scope {
 public:
     utf8_scope() {
@@ -150,14 +150,15 @@ void tk_log::write(int level, const char* fmt, va_list ap) noexcept {
         if (!m_enabled) return;
         truncate_once();
         if (level < m_min_level || !fmt) return;
-        std::string f = translate_format(fmt, false);
+        std::string text;
+        {
+            utf8_scope loc;
+            text = tk_format_printable(translate_format(fmt, false).c_str(), ap);
+        }
         std::FILE* file = std::fopen(m_path.c_str(), "ab");
         if (!file) return;
         if (m_timestamp) write_prefix(file);
-        {
-            utf8_scope loc;
-            std::vfprintf(file, f.c_str(), ap);
-        }
+        std::fwrite(text.data(), 1, text.size(), file);
         if (m_crlf) std::fputs("\r\n", file);
         std::fclose(file);
     } catch (...) {
@@ -170,22 +171,12 @@ void tk_log::write_w(int level, const wchar_t* fmt, va_list ap) noexcept {
         if (!m_enabled) return;
         truncate_once();
         if (level < m_min_level || !fmt) return;
-        std::wstring f = translate_format(fmt, true);
-
         std::string bytes;
         {
             utf8_scope loc;
-            wchar_t* buf = nullptr;
-            std::size_t len = 0;
-            if (std::FILE* mem = open_wmemstream(&buf, &len)) {
-                int n = std::vfwprintf(mem, f.c_str(), ap);
-                std::fclose(mem);
-                if (n >= 0 && buf) {
-                    std::wstring_view text(buf, len < wide_line_max - 1 ? len : wide_line_max - 1);
-                    if (!pf_wide_to_utf8(text, bytes) || bytes.size() >= wide_line_max) bytes.clear();
-                }
-                std::free(buf);
-            }
+            const std::wstring text = tk_format_printable(translate_format(fmt, true).c_str(), ap);
+            const std::wstring_view cut(text.data(), std::min(text.size(), wide_line_max - 1));
+            if (!pf_wide_to_utf8(cut, bytes) || bytes.size() >= wide_line_max) bytes.clear();
         }
 
         std::FILE* file = std::fopen(m_path.c_str(), "ab");
@@ -221,8 +212,10 @@ void tk_trace_out_w(int level, const wchar_t* fmt, ...) noexcept {
     va_end(ap);
 }
 
-void tk_check_logfile(const std::string& name) {
+void tk_check_logfile(const std::string& name, const std::vector<tk_input_file>& inputs) {
     if (name.empty()) return;
+    for (const tk_input_file& input : inputs)
+        if (pf_same_file(name, input.path)) throw tk_exception("Logfile name specifies " + input.role + ".", 1);
     if (tk_is_file_exist(name, tk_file_read) && !tk_is_file_exist(name, tk_file_read_write))
         throw tk_exception("Logfile name specifies an existing read-only file.", 1);
     // The log would silently never be written to a folder.

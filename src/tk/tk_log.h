@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "tk/tk_singl.h"
 
@@ -88,9 +89,19 @@ inline void tk_trace_w(int level, const wchar_t* fmt, const A&... args) noexcept
     tk_trace_out_w(level, fmt, args...);
 }
 
+// A file the program reads (a profile, the table-list file) and the words an
+// error names it with ("the profile file").
+struct tk_input_file {
+    std::string path;
+    std::string role;
+};
+
 // The checks a log file name must pass before it is used (empty names pass):
 // throws tk_exception level 1 "Logfile name specifies an existing read-only
 // file." or "Logfile path does not exist.\nPlease verify the correct path was given."
-void tk_check_logfile(const std::string& name);
+// A name that leads to one of `inputs` (by any spelling or link) is refused
+// as "Logfile name specifies <role>.": the log empties its file before the
+// input would be read, or destroys it after.
+void tk_check_logfile(const std::string& name, const std::vector<tk_input_file>& inputs = {});
 // When the name is not empty and a tk_log exists: set its path and enable it.
 void tk_use_logfile(const std::string& name);

@@ -33,6 +33,7 @@ struct fake_target : agent_target {
     std::string my_host, my_user, my_port = "3306";
     std::optional<std::string> my_password;
     std::vector<std::string> calls;  // order of effects
+    std::vector<tk_input_file> inputs;
 
     void set_src(const std::wstring& n) override {
         m_src = n;
@@ -49,8 +50,11 @@ struct fake_target : agent_target {
         calls.push_back("mode");
     }
     void set_logfile(const std::string& name) override {
-        agent_set_logfile(logfile, name);
+        agent_set_logfile(logfile, name, inputs);
         calls.push_back("logfile");
+    }
+    void add_input_file(const std::string& path, const std::string& role) override {
+        inputs.push_back(tk_input_file{path, role});
     }
     bool load_profile(const std::wstring& path) override {
         calls.push_back("profile");

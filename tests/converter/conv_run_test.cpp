@@ -376,7 +376,7 @@ TEST_F(ConversionTest, a_row_refused_when_the_copy_ends_ends_the_run_with_earlie
     ASSERT_EQ(handler.errors().size(), 1u);
     EXPECT_EQ(handler.errors()[0].rfind("b: ", 0), 0u) << handler.errors()[0];
     EXPECT_NE(handler.errors()[0].find("duplicate key"), std::string::npos) << handler.errors()[0];
-    EXPECT_EQ(dlg.shown.at(0).rfind("failure: b: ", 0), 0u);
+    EXPECT_EQ(dlg.shown.at(0).rfind("error: b: ", 0), 0u) << dlg.shown.at(0);
     EXPECT_EQ(dest("SELECT * FROM a"), (rows{{opt("10")}}));
     EXPECT_EQ(dest("SELECT id FROM b ORDER BY id"), (rows{{opt("1")}, {opt("2")}}));
     EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"a", "b"}));

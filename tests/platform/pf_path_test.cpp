@@ -72,3 +72,42 @@ TEST(PfPath, FileTests) {
     EXPECT_FALSE(pf_dir_exists(file));
     EXPECT_FALSE(pf_dir_exists(std::string(dir) + "/none"));
 }
+
+// Names that lead to one file by another spelling, a link or a hard link are
+// the same; a name that does not exist yet is the same as another spelling of
+// the place it would be made at.
+TEST(PfPath, SameFile) {
+    test_dir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const std::string file = dir.write("list.txt", "t1\n");
+    dir.write("other.txt", "t2\n");
+    ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(file.c_str(), dir.file("link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", dir.file("sublink").c_str()), 0);
+    ASSERT_EQ(::symlink("sub/new.log", dir.file("dangling.log").c_str()), 0);
+    ASSERT_EQ(::link(file.c_str(), dir.file("hard.txt").c_str()), 0);
+    std::string cwd;
+    ASSERT_TRUE(pf_getcwd(cwd));
+    ASSERT_TRUE(pf_chdir(dir.path()));
+    struct {
+        std::string a, b;
+        bool same;
+    } cases[] = {
+        {file, file, true},
+        {file, "list.txt", true},
+        {file, "./sub/../list.txt", true},
+        {file, dir.path() + "//list.txt", true},
+        {file, "link.txt", true},
+        {file, "hard.txt", true},
+        {file, "other.txt", false},
+        {file, "missing.txt", false},
+        {"sub/new.log", dir.file("sublink/new.log"), true},
+        {"sub/new.log", "dangling.log", true},
+        {"sub/new.log", "sub/other.log", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pf_same_file(c.a, c.b), c.same) << c.a << " " << c.b;
+        EXPECT_EQ(pf_same_file(c.b, c.a), c.same) << c.b << " " << c.a;
+    }
+    EXPECT_TRUE(pf_chdir(cwd));
+}

@@ -50,7 +50,7 @@ TEST_F(TkClipboard, HoldsExactlyTheTextAfterACopy) {
     const std::wstring expected = L"Error \u00e9\U0001F600\ttab";
     EXPECT_EQ(std::wstring(clip.held.text.get()), expected);
     EXPECT_EQ(clip.held.bytes, (expected.size() + 1) * sizeof(wchar_t));
-    EXPECT_EQ(trace(), "tk_copy_to_clipboard2(Error \xc3\xa9\xf0\x9f\x98\x80\ttab)\r\n"
+    EXPECT_EQ(trace(), "tk_copy_to_clipboard2(Error \xc3\xa9\xf0\x9f\x98\x80\\ttab)\r\n"
                        "OpenClipboard succeeded\r\n");
 }
 

@@ -88,6 +88,23 @@ TEST_F(TkLog, WideLinesAreUtf8WithWindowsFormatConventions) {
                       "belle\xe2\x82\xac h\r\n");
 }
 
+// A name or message can add no line to the log and no escape sequence: text
+// arguments are escaped, the format's own line feeds and tabs stay.
+TEST_F(TkLog, TextArgumentsAreEscapedTheFormatIsNot) {
+    tk_log log(path.c_str(), true, 1, false);
+    const std::string forged = "x(0 records)\nError:\nforged\x1b[2J";
+    tk_trace(3, "Error:\n%s", forged.c_str());
+    tk_trace_w(3, L"\tConverting table %s (%d records)", L"t\r\n\u202e", 2);
+    tk_trace_w(3, L"narrow %S, char %c%C, width [%-6s|%4hs]", "n\n", L'\x1b', '\t', L"\u00e9\n", "\x7f");
+    // A precision bounds what is read: the text needs no NUL.
+    const char unterminated[] = {'a', '\n', 'b', 'c'};
+    tk_trace(3, "[%.*s] [%.2s] %5.1f %03d %s", 3, unterminated, "\x1bxyz", 2.25, 7, static_cast<const char*>(nullptr));
+    EXPECT_EQ(read(), "Error:\nx(0 records)\\nError:\\nforged\\x1b[2J\r\n"
+                      "\tConverting table t\\r\\n\\u202e (2 records)\r\n"
+                      "narrow n\\n, char \\x1b\\t, width [\xc3\xa9\\n   |\\x7f]\r\n"
+                      "[a\\nb] [\\x1bx]   2.2 007 (null)\r\n");
+}
+
 TEST_F(TkLog, LongWideLinesAreCut) {
     tk_log log(path.c_str(), true, 1, false);
     std::wstring ascii(20000, L'a');

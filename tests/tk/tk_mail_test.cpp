@@ -86,7 +86,7 @@ TEST_F(TkSendBug, HandsTheReportToTheMailLibrary) {
     EXPECT_EQ(m.recipients[0].address.rfind("mailto:", 0), 0u);
     EXPECT_TRUE(m.files.empty());
     EXPECT_TRUE(mail.sent.freed);
-    EXPECT_EQ(trace(), "tk_send_bug(agent 1.0|line one\nline two)\r\nlpfnMAPISendMail returns 17\r\n");
+    EXPECT_EQ(trace(), "tk_send_bug(agent 1.0|line one\\nline two)\r\nlpfnMAPISendMail returns 17\r\n");
 }
 
 TEST_F(TkSendBug, LibraryWithoutTheExportSendsNothing) {
