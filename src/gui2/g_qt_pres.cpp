@@ -63,6 +63,8 @@ g_button g_qt_presenter::show_box(const g_box& box) {
 
 int g_qt_presenter::exec_dialog(QDialog& dialog) { return dialog.exec(); }
 
+int g_qt_presenter::exec_wait_dialog(QDialog& dialog) { return dialog.exec(); }
+
 std::optional<QString> g_qt_presenter::open_file(const g_file_request& r) {
     const QString path = QFileDialog::getOpenFileName(r.owner, r.title, start_path(r), g_qt_filter(r.filters));
     if (path.isEmpty()) return std::nullopt;

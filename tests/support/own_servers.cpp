@@ -14,10 +14,15 @@
 #include <stdexcept>
 #include <thread>
 
+#ifndef VEK_SOURCE_DIR
+#error "VEK_SOURCE_DIR must name the source tree"
+#endif
+
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-const std::string testservers = (source_root / "scripts" / "testservers").string();
+// The source tree by its absolute path: __FILE__ may be relative to the build
+// folder (ccache's base directory), and the tests run in folders of their own.
+const std::string testservers = (std::filesystem::path(VEK_SOURCE_DIR) / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
