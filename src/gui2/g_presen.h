@@ -1,7 +1,8 @@
 #pragma once
 // g_presenter: everything the wizard shows or asks outside its own pages:
-// message boxes, our modal dialogs, the file dialogs, the help window, the
-// beep, the clipboard and links handed to the desktop. The program uses the
+// message boxes, our modal dialogs (also those that only ask the user to
+// wait), the file dialogs, the help window, the beep, the clipboard and
+// links handed to the desktop. The program uses the
 // Qt form (g_qt_presenter); tests use a scripted one that records what was
 // shown and takes its answers from a queue. Called on the GUI thread only
 // (g_carrier brings a worker's call there).
@@ -50,6 +51,9 @@ public:
     virtual g_button show_box(const g_box& box) = 0;
     // Runs one of our modal dialogs and returns its end code.
     virtual int exec_dialog(QDialog& dialog) = 0;
+    // Runs one of our modal dialogs that asks nothing and ends on its own
+    // once the work it stands for has ended (the please-wait dialog).
+    virtual int exec_wait_dialog(QDialog& dialog) = 0;
     // The chosen file's full path; nothing when the user cancelled.
     virtual std::optional<QString> open_file(const g_file_request& request) = 0;
     virtual std::optional<QString> save_file(const g_file_request& request) = 0;

@@ -95,6 +95,8 @@ g_button g_qt_presenter::show_box(const g_box& box) {
 
 int g_qt_presenter::exec_dialog(QDialog& dialog) { return dialog.exec(); }
 
+int g_qt_presenter::exec_wait_dialog(QDialog& dialog) { return dialog.exec(); }
+
 std::optional<QString> g_qt_presenter::open_file(const g_file_request& r) {
     return run_file_dialog(r, QFileDialog::AcceptOpen);
 }

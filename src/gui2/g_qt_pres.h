@@ -17,6 +17,7 @@ public:
 
     g_button show_box(const g_box& box) override;
     int exec_dialog(QDialog& dialog) override;
+    int exec_wait_dialog(QDialog& dialog) override;
     std::optional<QString> open_file(const g_file_request& request) override;
     std::optional<QString> save_file(const g_file_request& request) override;
     void show_help(const QString& topic_file, QWidget* owner) override;

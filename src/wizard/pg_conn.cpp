@@ -18,6 +18,7 @@
 #include "tk/tk_utils.h"
 #include "wizard/pg_util.h"
 #include "wizard/vek_ids.h"
+#include "wizard/wait_dlg.h"
 
 namespace {
 QLabel* note(const QString& text, QWidget* parent) {
@@ -149,7 +150,7 @@ int sql_settings_page2::on_next() {
     tk_trace(1, "sql_settings_page2::on_next");
     store();
     try {
-        m_settings.connect_mysql_server();
+        wait_for_server(shell(), wait_text::mysql, [this] { m_settings.connect_mysql_server(); });
     } catch (const sql_auth_not_supported_exception& e) {
         shell().error(std::string(e.what()));
         shell().display_help(vek_topic::troubleshooting);
@@ -226,7 +227,7 @@ int pgs_settings_page_impl::on_next() {
     tk_trace(1, "pgs_settings_page_impl<>::on_next");
     if (!store()) return -1;
     try {
-        m_settings.connect_pgs_server();
+        wait_for_server(shell(), wait_text::pgs, [this] { m_settings.connect_pgs_server(); });
     } catch (const tk_exception& e) {
         const tk_error_converter rows(pgs_error_map);
         shell().error(vek_error_text(rows, e));

@@ -3,7 +3,8 @@
 // pgs_settings_page_impl (the destination PostgreSQL server). Each shows the
 // converter's settings, writes what the user entered back into it (also on
 // Back), and on Next connects that server; the user stays on the page until
-// the connection succeeds. Failures are shown here in the error box, with
+// the connection succeeds. The connection is made behind the please-wait
+// dialog; failures are shown here in the error box once it has closed, with
 // the error maps' words where they have some.
 #include <optional>
 #include <string>

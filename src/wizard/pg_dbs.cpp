@@ -16,26 +16,6 @@
 #include "wizard/vek_ids.h"
 #include "wizard/wait_dlg.h"
 
-void db_listing_job::operator()() {
-    tk_trace(2, "sel_file_page::animation::operator()");
-    m_names.clear();
-    m_failed = false;
-    m_failure.clear();
-    try {
-        m_names = m_list();
-        return;
-    } catch (const tk_exception& e) {
-        m_failure = vek_error_text(e);
-    } catch (const std::exception& e) {
-        m_failure = e.what();
-    } catch (...) {
-        m_failure = "Unknown error";
-    }
-    m_failed = true;
-    m_names.clear();
-    tk_trace(2, "Listing the databases failed: %s", m_failure.c_str());
-}
-
 sel_file_page::sel_file_page(wizard_shell& shell, dravik_convertor& conv)
     : wizard_page(shell, vek_step_style(vek_page::databases, L"Step 3 of 6", L"Select databases")), m_conv(conv) {
     auto* intro = new QLabel(tr("Enter source and destination database names. Drop down the combo box to see\n"
@@ -95,17 +75,20 @@ std::wstring sel_file_page::get_sql_title() const {
 }
 
 bool sel_file_page::list_databases() {
-    db_listing_job job([this] {
-        std::vector<std::wstring> names;
-        m_conv.get_contents(names);
-        return names;
-    });
-    run_behind_please_wait(shell(), job);
-    if (job.failed()) {
-        shell().error(job.failure());
+    std::vector<std::wstring> names;
+    try {
+        names = wait_for_server(shell(), wait_text::mysql, [this] {
+            tk_trace(2, "sel_file_page::animation::operator()");
+            std::vector<std::wstring> listed;
+            m_conv.get_contents(listed);
+            return listed;
+        });
+    } catch (const tk_exception& e) {
+        tk_trace(2, "Listing the databases failed: %s", e.what());
+        shell().error(vek_error_text(e));
         return false;
     }
-    for (const std::wstring& name : job.names()) controls().combo_add(dbs_id::source, QString::fromStdWString(name));
+    for (const std::wstring& name : names) controls().combo_add(dbs_id::source, QString::fromStdWString(name));
     m_listed = true;
     return true;
 }
@@ -158,11 +141,11 @@ int sel_file_page::on_next() {
         return -1;
     }
     try {
-        if (!m_conv.is_mysql_base_exist(m_conv.src)) {
+        if (!wait_for_server(shell(), wait_text::mysql, [this] { return m_conv.is_mysql_base_exist(m_conv.src); })) {
             shell().message(L"MySQL database does not exist");
             return -1;
         }
-        if (m_conv.is_db_exist(m_conv.dest)) {
+        if (wait_for_server(shell(), wait_text::pgs, [this] { return m_conv.is_db_exist(m_conv.dest); })) {
             overwrite_dlg2 dialog(shell(), vek_topic::overwrite, overwrite_question_text, m_conv.n_mode);
             if (dialog.run() != overwrite_dlg2::ok) return -1;
             // Only the choice: a run in mode 0 drops the destination when it

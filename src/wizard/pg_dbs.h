@@ -1,17 +1,15 @@
 #pragma once
 // sel_file_page (106): the source MySQL database, the destination
 // PostgreSQL database and two options. The source is typed or picked from a
-// drop-down that lists the MySQL server's databases the first time it opens,
-// on a worker thread behind the please-wait dialog. When the destination
-// exists, the overwrite dialog settles the conversion mode; nothing is
-// dropped here (a run in mode 0 drops the destination once its source has
-// opened).
-#include <functional>
+// drop-down that lists the MySQL server's databases the first time it opens.
+// Every question to a server here is asked on a worker thread behind the
+// please-wait dialog. When the destination exists, the overwrite dialog
+// settles the conversion mode; nothing is dropped here (a run in mode 0
+// drops the destination once its source has opened).
 #include <string>
 #include <vector>
 
 #include "gui2/g_wiz_pg.h"
-#include "tk/tk_threa.h"
 
 class dravik_convertor;
 
@@ -25,27 +23,6 @@ inline constexpr int tab_def = 1228;
 inline constexpr const wchar_t* overwrite_question_text =
     L"The destination database already exists. Select one of the\n"
     L"options below. Click 'Help' button for more information.";
-
-// Lists the MySQL server's databases on a worker thread. A failure is kept,
-// not reported: the page shows it once the job has ended.
-class db_listing_job : public tk_job {
-public:
-    using lister = std::function<std::vector<std::wstring>()>;
-    explicit db_listing_job(lister list) : m_list(std::move(list)) {}
-
-    void operator()() override;
-
-    const std::vector<std::wstring>& names() const noexcept { return m_names; }
-    bool failed() const noexcept { return m_failed; }
-    // The failure in the page's words.
-    const std::string& failure() const noexcept { return m_failure; }
-
-private:
-    lister m_list;
-    std::vector<std::wstring> m_names;
-    bool m_failed = false;
-    std::string m_failure;
-};
 
 class sel_file_page : public wizard_page {
 public:

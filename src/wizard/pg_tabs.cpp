@@ -15,6 +15,7 @@
 #include "wizard/pg_util.h"
 #include "wizard/qry_dlg.h"
 #include "wizard/vek_ids.h"
+#include "wizard/wait_dlg.h"
 
 namespace {
 QString q(const std::wstring& text) { return QString::fromStdWString(text); }
@@ -302,7 +303,7 @@ bool vek_sel_tables_page::page_init() {
     set_texts(tr("Select MySQL tables to convert into PostgreSQL format."), tr("&Available tables:"),
               tr("&Selected tables:"));
     try {
-        m_names = m_conv.get_all_tables();
+        m_names = wait_for_server(shell(), wait_text::mysql, [this] { return m_conv.get_all_tables(); });
     } catch (const tk_exception& e) {
         refuse_activation(shell(), e);
     }
@@ -330,7 +331,7 @@ int vek_sel_tables_page::on_next() {
     if (m_conv.convert_views) {
         udb_queries views;
         try {
-            m_conv.get_all_views(views);
+            wait_for_server(shell(), wait_text::mysql, [&] { m_conv.get_all_views(views); });
         } catch (const tk_exception& e) {
             shell().error(vek_error_text(e));
             return -1;
@@ -357,7 +358,7 @@ bool vek_sel_views_page::page_init() {
               tr("&Selected views:"));
     m_views.clear();
     try {
-        m_conv.get_all_views(m_views);
+        wait_for_server(shell(), wait_text::mysql, [this] { m_conv.get_all_views(m_views); });
     } catch (const tk_exception& e) {
         refuse_activation(shell(), e);
     }

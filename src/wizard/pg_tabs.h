@@ -5,7 +5,8 @@
 // each converted into a table of its own; the views page offers the source
 // database's views, each converted into a table of the rows it shows.
 // Each page reads its selection from the converter when it is shown and
-// writes it back on Next.
+// writes it back on Next. The source server is asked behind the please-wait
+// dialog.
 #include <string>
 #include <utility>
 #include <vector>

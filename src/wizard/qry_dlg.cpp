@@ -17,6 +17,7 @@
 #include "tk/tk_log.h"
 #include "wizard/pg_util.h"
 #include "wizard/vek_ids.h"
+#include "wizard/wait_dlg.h"
 
 namespace {
 const std::wstring blanks = L"\t\n\r ";
@@ -129,7 +130,7 @@ void set_query_dlg::on_test() {
     const std::wstring text = controls().text_w(query_id::query);
     std::wstring rest;
     if (!passes_select_test(text, rest)) return m_shell.error(std::wstring(query_not_select_text));
-    if (m_conv.test_query(text))
+    if (wait_for_server(m_shell, wait_text::mysql, [&] { return m_conv.test_query(text); }))
         m_shell.message(L"The query is correct.");
     else
         m_shell.error(query_syntax_error_text());

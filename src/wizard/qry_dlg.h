@@ -2,7 +2,8 @@
 // set_query_dlg (128, "Add Query"): a named SELECT statement whose rows the
 // run copies into a table of that name. OK keeps the dialog open until the
 // name is not empty and the text is a SELECT; Test Query asks the source
-// server whether it accepts the statement without running it.
+// server (behind the please-wait dialog) whether it accepts the statement
+// without running it.
 #include <string>
 
 #include "gui2/g_dialog.h"

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QShowEvent>
+#include <exception>
 
 #include "gui2/g_presen.h"
 #include "gui2/g_wiz_sh.h"
@@ -14,8 +15,9 @@
 namespace {
 constexpr int icon_size = 32;
 
-// Runs the page's job, then tells the dialog on the GUI thread that it has
-// ended. The dialog outlives the thread, so the call always finds it.
+// Runs the page's job, keeping what it raised, then tells the dialog on the
+// GUI thread that it has ended. The dialog outlives the thread, so the call
+// always finds it.
 class ending_job : public tk_job {
 public:
     ending_job(tk_job& job, please_wait_dlg& dialog) : m_job(job), m_dialog(dialog) {}
@@ -24,17 +26,22 @@ public:
         try {
             m_job();
         } catch (...) {
-            // The job keeps its own failures; the wait must end regardless.
+            // Raised again on the GUI thread: the wait must end regardless.
             tk_trace(2, "please wait: the job raised");
+            m_failure = std::current_exception();
         }
         please_wait_dlg* dialog = &m_dialog;
         QMetaObject::invokeMethod(
             dialog, [dialog] { dialog->end_wait(); }, Qt::QueuedConnection);
     }
 
+    // Read once the thread has ended.
+    std::exception_ptr failure() const { return m_failure; }
+
 private:
     tk_job& m_job;
     please_wait_dlg& m_dialog;
+    std::exception_ptr m_failure;
 };
 
 // A thread that runs a job it does not own.
@@ -53,7 +60,8 @@ private:
 };
 }  // namespace
 
-please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispatcher, QWidget* parent)
+please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispatcher, QWidget* parent,
+                                 const std::wstring& text)
     : g_dialog(wait_id::dialog, dispatcher, parent), m_icon(new QLabel(this)) {
     // A title, but neither a close box nor a system menu.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -65,12 +73,13 @@ please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispat
     }
     m_icon->setFixedSize(icon_size, icon_size);
     controls().add(wait_id::icon, m_icon);
-    auto* text = new QLabel(tr("Connecting to MySQL server. Please wait..."), this);
+    auto* label = new QLabel(QString::fromStdWString(text), this);
+    controls().add(wait_id::text, label);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(20, 16, 28, 16);
     row->setSpacing(16);
     row->addWidget(m_icon);
-    row->addWidget(text, 1);
+    row->addWidget(label, 1);
     row->setSizeConstraint(QLayout::SetFixedSize);
     show_frame();
 
@@ -109,17 +118,18 @@ void please_wait_dlg::closeEvent(QCloseEvent* event) {
     g_dialog::closeEvent(event);
 }
 
-void run_behind_please_wait(wizard_shell& shell, tk_job& job) {
+void run_behind_please_wait(wizard_shell& shell, tk_job& job, const std::wstring& text) {
     QWidget* owner = QApplication::activeWindow();
     if (!owner) owner = &shell.sheet();
-    please_wait_dlg dialog(shell.title(), shell.dispatcher(), owner);
+    please_wait_dlg dialog(shell.title(), shell.dispatcher(), owner, text);
     ending_job ending(job, dialog);
     {
         borrowed_job_thread thread(ending);
         thread.start();
-        shell.presenter().exec_dialog(dialog);
+        shell.presenter().exec_wait_dialog(dialog);
         // Leaving the scope waits for the job: its results are read only once
-        // it has ended (a listing cannot be stopped part-way; the request to
-        // stop that the thread sends on the way is not looked at).
+        // it has ended (a server call cannot be stopped part-way; the request
+        // to stop that the thread sends on the way is not looked at).
     }
+    if (const std::exception_ptr failure = ending.failure()) std::rethrow_exception(failure);
 }

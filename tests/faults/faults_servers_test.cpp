@@ -11,11 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <dirent.h>
@@ -35,6 +32,7 @@
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
 #include "support/own_servers.h"
+#include "support/test_ports.h"
 #include "support/test_servers.h"
 
 namespace {
@@ -348,49 +346,6 @@ INSTANTIATE_TEST_SUITE_P(FaultsServers, FaultsReadKilled,
                          [](const ::testing::TestParamInfo<read_kill_case>& i) { return std::string(i.param.label); });
 
 // ---------------------------------------------------------------- at the start
-
-// A port on 127.0.0.1 that refuses connections for as long as this lives: the
-// socket holds it bound and never listens.
-class dead_port {
-public:
-    dead_port() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-            throw std::runtime_error("cannot bind a port");
-        m_port = ntohs(a.sin_port);
-    }
-    ~dead_port() { close(m_fd); }
-    int port() const { return m_port; }
-
-private:
-    int m_fd;
-    int m_port = 0;
-};
-
-// A port that accepts connections and never answers: a server that hangs.
-class silent_port {
-public:
-    silent_port() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(m_fd, 8) != 0 ||
-            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-            throw std::runtime_error("cannot listen on a port");
-        m_port = ntohs(a.sin_port);
-    }
-    ~silent_port() { close(m_fd); }
-    int port() const { return m_port; }
-
-private:
-    int m_fd;
-    int m_port = 0;
-};
 
 struct start_case {
     const char* label;

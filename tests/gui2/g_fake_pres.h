@@ -40,6 +40,12 @@ public:
     // code (clicking a button of the dialog and returning result() is the
     // usual way); when empty a dialog ends with 0.
     std::deque<std::function<int(QDialog&)>> dialog_script;
+    // The dialogs that only ask the user to wait (please wait), apart from
+    // the others; each is handed to the next entry of wait_script, and when
+    // that is empty it runs modally until its work has ended, as in the
+    // program.
+    std::vector<shown_dialog> waits;
+    std::deque<std::function<int(QDialog&)>> wait_script;
     std::vector<g_file_request> file_requests;
     std::deque<std::optional<QString>> file_answers;  // empty: cancelled
     std::vector<QString> help_files;
@@ -56,8 +62,7 @@ public:
         return b;
     }
     int exec_dialog(QDialog& dialog) override {
-        const QString name = dialog.objectName();
-        const int id = name.startsWith("dialog_") ? name.mid(7).toInt() : 0;
+        const int id = dialog_id_of(dialog);
         int result = 0;
         if (!dialog_script.empty()) {
             auto step = std::move(dialog_script.front());
@@ -65,6 +70,17 @@ public:
             result = step(dialog);
         }
         dialogs.push_back({dialog.windowTitle(), id, std::this_thread::get_id(), result});
+        return result;
+    }
+    int exec_wait_dialog(QDialog& dialog) override {
+        const int id = dialog_id_of(dialog);
+        std::function<int(QDialog&)> step = [](QDialog& d) { return d.exec(); };
+        if (!wait_script.empty()) {
+            step = std::move(wait_script.front());
+            wait_script.pop_front();
+        }
+        const int result = step(dialog);
+        waits.push_back({dialog.windowTitle(), id, std::this_thread::get_id(), result});
         return result;
     }
     std::optional<QString> open_file(const g_file_request& request) override { return file(request); }
@@ -82,6 +98,10 @@ public:
     }
 
 private:
+    static int dialog_id_of(const QDialog& dialog) {
+        const QString name = dialog.objectName();
+        return name.startsWith("dialog_") ? name.mid(7).toInt() : 0;
+    }
     std::optional<QString> file(const g_file_request& request) {
         file_requests.push_back(request);
         if (file_answers.empty()) return std::nullopt;

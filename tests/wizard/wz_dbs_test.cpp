@@ -54,7 +54,7 @@ TEST_F(WizardTest, the_please_wait_dialog_turns_its_icon_and_ends_only_with_its_
     gated_job job;
     bool visible_after_escape = false, visible_after_close = false;
     int frames_seen = 0;
-    gui.presenter.dialog_script.push_back([&](QDialog& d) {
+    gui.presenter.wait_script.push_back([&](QDialog& d) {
         auto& wait = dynamic_cast<please_wait_dlg&>(d);
         EXPECT_EQ(wait.period(), 500);
         EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
@@ -84,8 +84,9 @@ TEST_F(WizardTest, the_please_wait_dialog_turns_its_icon_and_ends_only_with_its_
     EXPECT_TRUE(visible_after_escape);
     EXPECT_TRUE(visible_after_close);
     EXPECT_GE(frames_seen, 2);
-    ASSERT_EQ(gui.presenter.dialogs.size(), 1u);
-    EXPECT_EQ(gui.presenter.dialogs[0].dialog_id, wait_id::dialog);
+    ASSERT_EQ(gui.presenter.waits.size(), 1u);
+    EXPECT_EQ(gui.presenter.waits[0].dialog_id, wait_id::dialog);
+    EXPECT_TRUE(gui.presenter.dialogs.empty());
 
     // The frames go round: after the last comes the first.
     please_wait_dlg alone(L"Tessaline 1.0", gui.dispatcher);
@@ -97,7 +98,7 @@ TEST_F(WizardTest, the_please_wait_dialog_ends_when_its_job_ended_before_it_appe
     start();
     quick_job job;
     bool ended_before_shown = false;
-    gui.presenter.dialog_script.push_back([&](QDialog& d) {
+    gui.presenter.wait_script.push_back([&](QDialog& d) {
         auto& wait = dynamic_cast<please_wait_dlg&>(d);
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!wait.wait_ended() && std::chrono::steady_clock::now() < give_up) {
@@ -140,10 +141,9 @@ TEST_F(DatabasesPageTest, the_first_drop_down_lists_behind_the_please_wait_dialo
     scratch_dbs s("wz_list_src", scratch_options{.create_dest = false, .unique = true});
     open_page();
     c().set_text(dbs_id::source, std::string("typed"));
-    exec_next_dialog();
     drop_down();
-    ASSERT_EQ(gui.presenter.dialogs.size(), 1u);
-    EXPECT_EQ(gui.presenter.dialogs[0].dialog_id, wait_id::dialog);
+    ASSERT_EQ(gui.presenter.waits.size(), 1u);
+    EXPECT_EQ(gui.presenter.waits[0].dialog_id, wait_id::dialog);
     EXPECT_TRUE(dbs().listed());
     const std::vector<QString> listed = items();
     for (const char* name : {"information_schema", "mysql"})
@@ -157,7 +157,7 @@ TEST_F(DatabasesPageTest, the_first_drop_down_lists_behind_the_please_wait_dialo
     shell->press_back();
     ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
     drop_down();
-    EXPECT_EQ(gui.presenter.dialogs.size(), 1u);
+    EXPECT_EQ(gui.presenter.waits.size(), 1u);
     EXPECT_EQ(items(), listed);
 }
 
@@ -166,7 +166,7 @@ TEST_F(DatabasesPageTest, a_failed_listing_is_told_after_the_dialog_and_the_next
     ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
     // No MySQL connection yet: the listing fails.
     std::size_t boxes_while_waiting = 99;
-    gui.presenter.dialog_script.push_back([&](QDialog& d) {
+    gui.presenter.wait_script.push_back([&](QDialog& d) {
         const int code = d.exec();
         boxes_while_waiting = gui.presenter.boxes.size();
         return code;
@@ -184,9 +184,8 @@ TEST_F(DatabasesPageTest, a_failed_listing_is_told_after_the_dialog_and_the_next
     EXPECT_TRUE(dialogs.shown.empty());
 
     connect_servers();
-    exec_next_dialog();
     drop_down();
-    EXPECT_EQ(gui.presenter.dialogs.size(), 2u);
+    EXPECT_EQ(gui.presenter.waits.size(), 2u);
     EXPECT_TRUE(dbs().listed());
     EXPECT_GT(combo().count(), 0);
     EXPECT_EQ(gui.presenter.boxes.size(), 1u);
@@ -205,12 +204,9 @@ TEST_F(DatabasesPageTest, the_drop_down_selects_only_the_item_of_the_whole_name)
         {QString::fromStdString(archive).toUpper().toStdString(), archive},  // the same name in capitals
         {archive, archive},
     };
-    bool first = true;
     for (const auto& k : cases) {
         SCOPED_TRACE(k.text);
         c().set_text(dbs_id::source, k.text);
-        if (first) exec_next_dialog();
-        first = false;
         drop_down();
         EXPECT_EQ(c().text_a(dbs_id::source), k.shown);
     }
@@ -234,7 +230,6 @@ TEST_F(DatabasesPageTest, picking_a_database_fills_an_empty_destination_and_clea
     };
     choose();
     c().set_text(dbs_id::dest, std::string());
-    exec_next_dialog();
     drop_down();
     pick(s.src());  // the database the choices belong to
     EXPECT_EQ(c().text_a(dbs_id::dest), s.src());

@@ -56,7 +56,6 @@ TEST_F(WholeWizardTest, converts_from_its_pages_saves_a_profile_and_vekagent_con
     // The source from the drop-down (listed behind the please-wait dialog),
     // the destination typed; it exists, and the whole database is overwritten.
     auto& combo = controls(databases_index).as<QComboBox>(dbs_id::source);
-    exec_next_dialog();
     combo.showPopup();
     combo.hidePopup();
     const int item = combo.findText(QString::fromStdString(dbs.src()));

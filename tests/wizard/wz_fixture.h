@@ -88,11 +88,6 @@ protected:
         conv->connect_pgs_server();
     }
 
-    // Runs every dialog the presenter is handed modally, as the program does.
-    void exec_next_dialog() {
-        gui.presenter.dialog_script.push_back([](QDialog& d) { return d.exec(); });
-    }
-
     // Serves the screen (timer ticks, the worker's boxes) until `done` holds;
     // false when `seconds` passed first.
     static bool serve_until(const std::function<bool()>& done, int seconds = 120) {
