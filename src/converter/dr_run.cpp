@@ -236,7 +236,10 @@ cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
     for (const auto& view : views) {
-        if (entries.try_emplace(view.first, view_query(view.first)).second) continue;
+        const std::wstring sql = view_query(view.first);
+        const auto [entry, added] = entries.try_emplace(view.first, sql);
+        // The view's own query (from a saved profile) is the view: converted once.
+        if (added || entry->second == sql) continue;
         // The table of that name is the query's: the view is not lost silently.
         eh.set_context(view.first);
         eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);

@@ -303,6 +303,12 @@ bool vek_sel_tables_page::page_init() {
               tr("&Selected tables:"));
     try {
         m_names = m_conv.get_all_tables();
+        // A view that a saved profile keeps as the query reading it is shown
+        // on the views page, selected, and not here.
+        if (m_conv.convert_views) {
+            udb_queries views;
+            m_conv.take_view_queries(m_conv.get_all_views(views));
+        }
     } catch (const tk_exception& e) {
         refuse_activation(shell(), e);
     }
