@@ -47,8 +47,9 @@ public:
     ~dravik_convertor() override;
 
     // The conversion run. Ends early through a stop request (request_stop(),
-    // from any thread; checked before each table and each record). A stop
-    // request stays until clear_stop().
+    // from any thread; checked before each table, each record and each
+    // table's commit, where a hold makes the run wait). A stop request stays
+    // until clear_stop().
     void operator()() override;
     void set_silent(bool on) override { udb_converter::set_silent(on); }
     bool test_query(const std::wstring& sql) override;

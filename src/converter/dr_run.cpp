@@ -148,6 +148,8 @@ private:
 }  // namespace
 
 void dravik_convertor::check_stop() {
+    // A hold (the wizard asks whether to stop) lasts until the answer.
+    wait_while_held();
     if (stop_requested()) {
         m_stop_seen = true;
         tk_trace(2, "Stop requested");
@@ -335,6 +337,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             }
             line->give(done);
         }
+        // The end of a table is a boundary too: a stop here keeps nothing of it.
+        check_stop();
         finish_copy(eh, *dst_rs);
         dst_rs.reset();
         src_rs.reset();
