@@ -16,7 +16,9 @@
 
 namespace {
 
-const std::filesystem::path source_root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+// Named by the build: __FILE__ may be relative to a build folder (ccache's
+// base directory), which is not the folder a test runs in.
+const std::filesystem::path source_root = VEK_SOURCE_DIR;
 const std::string testservers = (source_root / "scripts" / "testservers").string();
 
 std::string read_text(const std::string& file) {

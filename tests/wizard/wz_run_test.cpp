@@ -348,7 +348,7 @@ void load_plain_tables(mysql_admin& my) {
     my.exec("CREATE TABLE a_small (id INT PRIMARY KEY)");
     my.exec("INSERT INTO a_small VALUES (1),(2),(3)");
     my.exec("CREATE TABLE big (id INT PRIMARY KEY, s VARCHAR(40))");
-    my.exec("INSERT INTO big SELECT seq, CONCAT('row number ', seq) FROM seq_1_to_300000");
+    my.exec("INSERT INTO big SELECT seq, CONCAT('row number ', seq) FROM seq_1_to_600000");
 }
 
 class CancelQuestionTest : public RunTest {
@@ -391,7 +391,7 @@ TEST_F(CancelQuestionTest, the_run_waits_while_the_question_is_open_and_yes_keep
     start_for(dbs, {L"a_small", L"big"});
     cancel_in_big(g_button::yes);
     EXPECT_TRUE(held_at_question) << "the run went on behind the question";
-    EXPECT_LT(rows_at_question, 300000);
+    EXPECT_LT(rows_at_question, 600000);
     ASSERT_TRUE(serve_until([&] { return shell->ended(); }, 60)) << "the run did not stop";
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::stopped);
     EXPECT_EQ(conv->n_records_done.load(), rows_at_question);  // not a row after the answer
@@ -403,18 +403,20 @@ TEST_F(CancelQuestionTest, the_run_waits_while_the_question_is_open_and_yes_keep
 TEST_F(CancelQuestionTest, no_lets_a_run_held_past_the_servers_time_limits_go_on_to_its_end) {
     load_plain_tables(dbs.my);
     // Limits a server may set for its sessions; the held COPY must outlast them.
-    for (const char* limit : {"statement_timeout", "idle_in_transaction_session_timeout", "idle_session_timeout"})
-        pg_exec(dbs.dest(), "ALTER DATABASE " + dbs.dest() + " SET " + limit + " = '300ms'");
+    const char* const limits[] = {"statement_timeout", "idle_in_transaction_session_timeout", "idle_session_timeout"};
+    for (const char* limit : limits) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " SET " + limit + " = '1s'");
     start_for(dbs, {L"a_small", L"big"});
-    cancel_in_big(g_button::no, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+    cancel_in_big(g_button::no, [] { std::this_thread::sleep_for(std::chrono::milliseconds(2500)); });
     EXPECT_TRUE(held_at_question);
     EXPECT_FALSE(progress().stopping());
     wait_for_finish_page();
+    // The test's own statements are not held to them.
+    for (const char* limit : limits) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " RESET " + limit);
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
     EXPECT_EQ(handler.error_count(), 0u) << (handler.errors().empty() ? "" : handler.errors()[0]);
     EXPECT_EQ(dest_tables(), (db_rows{{"a_small"}, {"big"}}));
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text, sum(id)::text FROM big"),
-              (db_rows{{"300000", "45000150000"}}));
+              (db_rows{{"600000", "180000300000"}}));
     shell->press_finish();
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), 0);
 }
