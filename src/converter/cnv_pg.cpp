@@ -1,5 +1,6 @@
 #include "converter/cnv_pg.h"
 
+#include "postgres/pgs_db.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
@@ -25,6 +26,10 @@ void pgs_converter_impl::connect_pgs_server() {
 }
 
 bool pgs_converter_impl::is_db_exist(std::wstring name) { return engine.is_db_exist(name); }
+
+std::vector<std::wstring> pgs_converter_impl::table_names_of(const std::wstring& name) {
+    return engine.open_db(name)->table_names();
+}
 
 bool pgs_converter_impl::store_profile(udb_profile& profile) {
     tk_trace(2, "pgs_converter_impl::store_profile");

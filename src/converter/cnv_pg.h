@@ -2,6 +2,7 @@
 // pgs_converter_impl: the PostgreSQL settings and the PostgreSQL server connection.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "postgres/pgs_engi.h"
 #include "udb/udb_prof.h"
@@ -19,6 +20,8 @@ public:
     // Connects to the server's default database (pgs_exception on failure).
     void connect_pgs_server();
     bool is_db_exist(std::wstring name);
+    // The tables of an existing database, as the server names them ("public.t").
+    std::vector<std::wstring> table_names_of(const std::wstring& name);
 
     bool store_profile(udb_profile& profile);
     bool load_profile(const udb_profile& profile);

@@ -26,6 +26,7 @@ udb_converter::~udb_converter() = default;
 void udb_converter::set_mode(std::int32_t mode) {
     tk_trace(1, "udb_converter::set_mode(%d)", mode);
     n_mode = mode;
+    m_mode_chosen = true;
 }
 
 void udb_converter::replace_selected_tables(const std::vector<std::wstring>& tables) {
@@ -64,7 +65,11 @@ bool udb_converter::store_profile(udb_profile& profile) {
     profile.set_value(g, L"logfile", tk_ansi_to_unicode(logfile));
     profile.set_value(g, L"skip indexes", bool_text(skip_idx));
     profile.set_value(g, L"only definitions", bool_text(tab_def));
-    profile.set_value(g, L"mode", std::wstring(1, static_cast<wchar_t>(L'0' + n_mode)));
+    // A mode nobody chose (the destination was new, so nothing asked) is
+    // saved as one that drops no database: a run from the profile later finds
+    // the destination there, perhaps with more in it.
+    const std::int32_t mode = m_mode_chosen ? n_mode : mode_overwrite_tables;
+    profile.set_value(g, L"mode", std::wstring(1, static_cast<wchar_t>(L'0' + mode)));
     return true;
 }
 

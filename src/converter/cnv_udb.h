@@ -31,8 +31,12 @@ public:
 
     virtual bool test_query(const std::wstring& sql) = 0;
 
-    // Any integer; outside 0 to 4 the run treats it as mode 4.
+    // Any integer; outside 0 to 4 the run treats it as mode 4. A mode set
+    // here counts as chosen.
     void set_mode(std::int32_t mode);
+    // The mode was set (the overwrite dialog, a profile, the command line)
+    // rather than left as the converter began.
+    bool mode_chosen() const noexcept { return m_mode_chosen; }
     static bool is_valid_mode(std::int32_t mode) { return mode >= 0 && mode <= 4; }
 
     // The tables become exactly `tables`: every earlier table selection
@@ -68,6 +72,7 @@ protected:
     void set_cur_table(const std::wstring& name);
 
 private:
+    bool m_mode_chosen = false;
     mutable std::mutex m_cur_lock;
     std::wstring m_cur_table;
 };

@@ -53,3 +53,13 @@ udb_queries& dravik_convertor::get_all_views(udb_queries& out) {
     out = db->queries();
     return out;
 }
+
+void dravik_convertor::take_view_queries(const udb_queries& source_views) {
+    for (const auto& [name, definition] : source_views) {
+        const auto it = selected_queries.find(name);
+        if (it == selected_queries.end() || it->second != view_query(name)) continue;
+        tk_trace_w(2, L"The query '%s' reads the view of its name: selected as the view", name.c_str());
+        views.insert_or_assign(name, definition);
+        selected_queries.erase(it);
+    }
+}

@@ -47,8 +47,9 @@ public:
     ~dravik_convertor() override;
 
     // The conversion run. Ends early through a stop request (request_stop(),
-    // from any thread; checked before each table and each record). A stop
-    // request stays until clear_stop().
+    // from any thread; checked before each table, each record and each
+    // table's commit, where a hold makes the run wait). A stop request stays
+    // until clear_stop().
     void operator()() override;
     void set_silent(bool on) override { udb_converter::set_silent(on); }
     bool test_query(const std::wstring& sql) override;
@@ -62,6 +63,10 @@ public:
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
+    // A selected query that is exactly the one a view of `source_views` is
+    // read with, under the view's name (as a saved profile keeps a selected
+    // view), is that view again: it leaves the selected queries for `views`.
+    void take_view_queries(const udb_queries& source_views);
 
     // False when the file does not load or an item cannot be written so that
     // it reads back unchanged (profile_fault() tells which). A missing file
@@ -84,7 +89,8 @@ private:
     void run_steps(error_handler& eh);
     // What a run converts: the selected tables (empty texts) and queries,
     // and the selected views as queries over the view. A view named exactly
-    // like a query is reported and left out.
+    // like a query is reported and left out, unless the query is the view's
+    // own (then it is converted once).
     cnv_query_map run_entries(error_handler& eh) const;
     // The query a selected view is read with (by the run, and by a run from
     // a saved profile).

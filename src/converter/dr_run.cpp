@@ -194,6 +194,8 @@ private:
 }  // namespace
 
 void dravik_convertor::check_stop() {
+    // A hold (the wizard asks whether to stop) lasts until the answer.
+    wait_while_held();
     if (stop_requested()) {
         m_stop_seen = true;
         tk_trace(2, "Stop requested");
@@ -282,7 +284,10 @@ cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {
     // rows the view shows, whatever its definition (which an account without
     // SHOW VIEW cannot even read).
     for (const auto& view : views) {
-        if (entries.try_emplace(view.first, view_query(view.first)).second) continue;
+        const std::wstring sql = view_query(view.first);
+        const auto [entry, added] = entries.try_emplace(view.first, sql);
+        // The view's own query (from a saved profile) is the view: converted once.
+        if (added || entry->second == sql) continue;
         // The table of that name is the query's: the view is not lost silently.
         eh.set_context(view.first);
         eh.handle(tk_exception(L"The view is not converted: a query of the same name is.", 0), false);
@@ -397,6 +402,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             }
             line->give(done);
         }
+        // The end of a table is a boundary too: a stop here keeps nothing of it.
+        check_stop();
         finish_copy(eh, *dst_rs);
         dst_rs.reset();
         src_rs.reset();

@@ -60,6 +60,7 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
         auto conn = std::make_unique<pqxx::connection>(cs);
         tk_trace(3, "Connecting to PostgreSQL server...");
         conn->set_client_encoding("UTF8");
+        lift_session_limits(*conn);
         m_connection = std::move(conn);
     });
     m_user = user;
@@ -68,6 +69,18 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     if (!dbname_utf8.empty()) m_db_name = dbname_utf8;
     if (port != 0) m_port = port;
     tk_trace(1, "The connection has been established");
+}
+
+void pgs_engine::lift_session_limits(pqxx::connection& conn) {
+    // A table's COPY may wait as long as its source does (a slow reader, a
+    // question to the user that holds the run), and the session may sit idle
+    // between tables meanwhile: the server's limits on statements and idle
+    // sessions must not end the load half way, as pg_dump and pg_restore
+    // lift them for theirs.
+    pqxx::nontransaction work(conn, "session_limits");
+    work.exec("SET statement_timeout = 0");
+    if (conn.server_version() >= 90600) work.exec("SET idle_in_transaction_session_timeout = 0");
+    if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");
 }
 
 pqxx::connection& pgs_engine::connection() {

@@ -56,6 +56,8 @@ public:
                                          const std::string& dbname_utf8, int port);
 
 private:
+    static void lift_session_limits(pqxx::connection& conn);
+
     std::string m_db_name;
     std::string m_host;
     std::string m_user;

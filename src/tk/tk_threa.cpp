@@ -16,6 +16,39 @@ void tk_job::operator()() {
 
 void tk_job::do_sleep() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
 
+void tk_job::request_stop() noexcept {
+    m_stop.store(true, std::memory_order_release);
+    // Taken so that a job about to wait on its hold sees the stop.
+    std::lock_guard<std::mutex> g(m_hold_lock);
+    m_hold_changed.notify_all();
+}
+
+void tk_job::hold() noexcept {
+    std::lock_guard<std::mutex> g(m_hold_lock);
+    m_held.store(true, std::memory_order_release);
+}
+
+void tk_job::release_hold() noexcept {
+    std::lock_guard<std::mutex> g(m_hold_lock);
+    m_held.store(false, std::memory_order_release);
+    m_hold_changed.notify_all();
+}
+
+bool tk_job::waiting_on_hold() const noexcept {
+    std::lock_guard<std::mutex> g(m_hold_lock);
+    return m_waiting;
+}
+
+void tk_job::wait_while_held() {
+    if (!m_held.load(std::memory_order_acquire)) return;
+    std::unique_lock<std::mutex> g(m_hold_lock);
+    m_waiting = true;
+    tk_trace(2, "tk_job: held");
+    m_hold_changed.wait(g, [this] { return !m_held.load(std::memory_order_acquire) || stop_requested(); });
+    m_waiting = false;
+    tk_trace(2, "tk_job: released");
+}
+
 tk_thread::tk_thread(bool owns_job) : m_owns_job(owns_job) {}
 
 tk_thread::~tk_thread() {

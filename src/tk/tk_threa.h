@@ -1,6 +1,8 @@
 #pragma once
 // A job with overridable steps, and a thread object that runs one job.
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 class tk_job {
@@ -17,12 +19,39 @@ public:
     virtual void do_job() {}
 
     // Cooperative stop: the owner asks, long-running jobs check and return.
-    void request_stop() noexcept { m_stop.store(true, std::memory_order_release); }
+    // A stop also ends a hold.
+    void request_stop() noexcept;
     bool stop_requested() const noexcept { return m_stop.load(std::memory_order_acquire); }
     void clear_stop() noexcept { m_stop.store(false, std::memory_order_release); }
 
+    // Cooperative hold: while the owner holds the job (from any thread), a
+    // long-running job waits at its next wait_while_held() until the hold is
+    // released or a stop is asked.
+    void hold() noexcept;
+    void release_hold() noexcept;
+    // The job waits at a hold now.
+    bool waiting_on_hold() const noexcept;
+    // Called by the job where it may wait; cheap when nothing holds it.
+    void wait_while_held();
+
 private:
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_held{false};
+    mutable std::mutex m_hold_lock;
+    std::condition_variable m_hold_changed;
+    bool m_waiting = false;
+};
+
+// Holds a job while the scope lasts.
+class tk_job_hold {
+public:
+    explicit tk_job_hold(tk_job& job) noexcept : m_job(job) { m_job.hold(); }
+    ~tk_job_hold() { m_job.release_hold(); }
+    tk_job_hold(const tk_job_hold&) = delete;
+    tk_job_hold& operator=(const tk_job_hold&) = delete;
+
+private:
+    tk_job& m_job;
 };
 
 class tk_thread {

@@ -142,17 +142,25 @@ bool progress_page::on_cancel() {
     if (!run_in_progress()) return wizard_page::on_cancel();
 
     m_asking = true;
-    const bool yes =
-        shell().question(L"The conversion is in progress. Are you sure you want to stop it and exit the wizard?\n\n"
-                         L"Tables converted so far stay in the destination; the table being converted is not kept.",
-                         g_button::no);
+    bool yes = false, stop = false;
+    {
+        // The run waits at its next record, table or commit while the
+        // question is open, so that what it says still holds at the answer.
+        const tk_job_hold hold(m_conv);
+        yes =
+            shell().question(L"The conversion is in progress. Are you sure you want to stop it and exit the wizard?\n\n"
+                             L"Tables converted so far stay in the destination; the table being converted is not kept.",
+                             g_button::no);
+        // Asked before the hold ends: the run takes no further step.
+        stop = yes && run_in_progress();
+        if (stop) m_conv.request_stop();
+    }
     m_asking = false;
     if (!yes) return false;
-    if (!run_in_progress()) return true;  // it ended while the question was open
+    if (!stop) return true;  // it had ended (past its last commit) when the question opened
 
     tk_trace(2, "progress_page: stopping the run");
     m_stopping = true;
-    m_conv.request_stop();
     shell().set_wizard_buttons(0);
     shell().enable_button(g_sheet_id::cancel, false);
     shell().enable_button(g_sheet_id::help, false);

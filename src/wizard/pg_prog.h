@@ -2,8 +2,8 @@
 // progress_page: runs the conversion on its worker thread as soon as it is
 // shown and follows it on every tick of the shell's 200 ms timer: the bar,
 // the table being converted, and the move to the finish page when the run
-// has ended. Cancel asks first, then stops the run at the next record and
-// keeps the window until the worker has ended.
+// has ended. Cancel holds the run while it asks, then stops it before its
+// next step and keeps the window until the worker has ended.
 #include <cstdint>
 
 #include "gui2/g_wiz_pg.h"

@@ -303,7 +303,16 @@ bool vek_sel_tables_page::page_init() {
     set_texts(tr("Select MySQL tables to convert into PostgreSQL format."), tr("&Available tables:"),
               tr("&Selected tables:"));
     try {
-        m_names = wait_for_server(shell(), wait_text::mysql, [this] { return m_conv.get_all_tables(); });
+        m_names = wait_for_server(shell(), wait_text::mysql, [this] {
+            std::vector<std::wstring> names = m_conv.get_all_tables();
+            // A view that a saved profile keeps as the query reading it is
+            // shown on the views page, selected, and not here.
+            if (m_conv.convert_views) {
+                udb_queries views;
+                m_conv.take_view_queries(m_conv.get_all_views(views));
+            }
+            return names;
+        });
     } catch (const tk_exception& e) {
         refuse_activation(shell(), e);
     }

@@ -1,8 +1,11 @@
 #include "wizard/vek_main.h"
 
+#include <algorithm>
+
 #include "converter/dr_conv.h"
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
+#include "gui2/g_presen.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -19,7 +22,27 @@ bool refuse(error_handler& errors, const std::string& text) {
 }
 }  // namespace
 
-bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& path, error_handler& errors) {
+std::wstring vek_drop_question(const std::wstring& dest, const std::vector<std::wstring>& tables) {
+    constexpr std::size_t named_at_most = 10;
+    // Tables of the default schema by their own names, all in name order.
+    std::vector<std::wstring> names;
+    for (const std::wstring& t : tables) names.push_back(t.rfind(L"public.", 0) == 0 ? t.substr(7) : t);
+    std::sort(names.begin(), names.end());
+    std::wstring held;
+    if (names.empty()) {
+        held = L"It holds no tables.";
+    } else {
+        held = L"It holds " + std::to_wstring(names.size()) + (names.size() == 1 ? L" table: " : L" tables: ");
+        for (std::size_t i = 0; i < names.size() && i < named_at_most; ++i) held += (i ? L", " : L"") + names[i];
+        if (names.size() > named_at_most) held += L" and " + std::to_wstring(names.size() - named_at_most) + L" more";
+        held += L".";
+    }
+    return L"The destination database '" + dest + L"' already exists. " + held +
+           L"\n\nOverwrite the entire database? Everything in it is dropped.";
+}
+
+bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& path, error_handler& errors,
+                              const vek_question& ask) {
     tk_trace_w(2, L"QUICK LAUNCH: profile=%s", path.c_str());
     try {
         // Checked before anything is applied: a profile that yields nothing
@@ -37,6 +60,13 @@ bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& path, 
         // The source must be there before anything happens to the destination.
         if (!conv.is_mysql_base_exist(conv.src))
             return refuse(errors, "Source database '" + tk_w2a_or_marks(conv.src) + "' does not exist");
+        // The profile's mode 0 was chosen when it was saved, for the
+        // destination as it was then: what it holds now is asked about first.
+        if (conv.n_mode == udb_converter::mode_overwrite_database && conv.is_db_exist(conv.dest) &&
+            !ask(vek_drop_question(conv.dest, conv.table_names_of(conv.dest)))) {
+            tk_trace(2, "The destination is not dropped: the quick launch ends");
+            return false;
+        }
         conv.check_dest();
         return true;
     } catch (const tk_exception& e) {
@@ -58,7 +88,16 @@ int vek_run_program(const vek_program_services& s, const std::vector<std::string
                 refuse(s.errors, no_profile_text);
                 return -1;
             }
-            if (!vek_prepare_quick_launch(conv, path, s.errors)) return -1;
+            const vek_question ask = [&s](const std::wstring& text) {
+                g_box box;
+                box.caption = QStringLiteral("Question");  // no sheet yet: the bare caption
+                box.text = QString::fromStdWString(text);
+                box.icon = g_icon::question;
+                box.buttons = g_buttons::yes_no;
+                box.default_button = g_button::no;
+                return s.presenter.show_box(box) == g_button::yes;
+            };
+            if (!vek_prepare_quick_launch(conv, path, s.errors, ask)) return -1;
         }
         vek_shell shell({s.presenter, s.carrier, s.dispatcher});
         if (quick)

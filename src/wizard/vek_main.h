@@ -1,6 +1,7 @@
 #pragma once
 // What dravik does once the window framework runs: the converter, a quick
 // launch or the pages of a normal start, the sheet, and the exit code.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,18 @@ inline constexpr const char* quick_no_dest_text = "The profile does not name a d
 // finished; -1 for anything else.
 int vek_run_program(const vek_program_services& services, const std::vector<std::string>& args);
 
+// A Yes/No question before the sheet opens, No the default; true for Yes.
+using vek_question = std::function<bool(const std::wstring& text)>;
+
+// The question before a quick launch in mode 0 drops the existing destination
+// `dest`, which holds `tables` (as the server names them).
+std::wstring vek_drop_question(const std::wstring& dest, const std::vector<std::wstring>& tables);
+
 // Quick launch before the sheet opens: the profile must load and name both
 // databases (else nothing is connected and nothing applied), both servers
-// connect, the source database exists, and then the destination is prepared
-// (mode 0 drops it). False after the reason was shown.
-bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& profile, error_handler& errors);
+// connect, the source database exists, and then the destination is prepared:
+// in mode 0 an existing one is dropped once `ask` allowed it; a missing one
+// the run creates, whatever the mode. False after the reason was shown, or
+// when the drop was refused.
+bool vek_prepare_quick_launch(dravik_convertor& conv, const std::wstring& profile, error_handler& errors,
+                              const vek_question& ask);

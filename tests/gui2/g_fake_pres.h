@@ -35,6 +35,8 @@ public:
     // Answers of the boxes in order; when empty a box answers with its
     // default button.
     std::deque<g_button> box_answers;
+    // Runs while each box is open, before it is answered.
+    std::function<void(const g_box&)> while_box_open;
     std::vector<shown_dialog> dialogs;
     // Each dialog is handed to the next script entry, which returns the end
     // code (clicking a button of the dialog and returning result() is the
@@ -56,6 +58,7 @@ public:
     g_button show_box(const g_box& box) override {
         boxes.push_back({box.caption, box.text, box.icon, box.buttons, box.default_button, box.owner != nullptr,
                          std::this_thread::get_id()});
+        if (while_box_open) while_box_open(box);
         if (box_answers.empty()) return box.default_button;
         const g_button b = box_answers.front();
         box_answers.pop_front();

@@ -131,3 +131,40 @@ TEST(TkThread, DestructorStopsTheJobAndHonoursOwnership) {
     EXPECT_TRUE(kept.stop_requested());
     EXPECT_EQ(kept.runs, 0);
 }
+
+// A held job waits at its next wait_while_held() until the hold ends; a stop
+// ends the hold too, so that a thread destroyed while its job is held never
+// waits for ever.
+TEST(TkThread, AHeldJobWaitsUntilReleasedOrStopped) {
+    struct stepping_job : tk_job {
+        std::atomic<long> steps{0};
+        void operator()() override {
+            while (!stop_requested()) {
+                wait_while_held();
+                ++steps;
+            }
+        }
+    } job;
+    auto wait_for = [](auto done) {
+        for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(1ms);
+        return done();
+    };
+    {
+        job_thread t(&job, false);
+        t.start();
+        EXPECT_FALSE(job.waiting_on_hold());
+        {
+            const tk_job_hold hold(job);
+            ASSERT_TRUE(wait_for([&] { return job.waiting_on_hold(); }));
+            EXPECT_TRUE(t.is_running());
+        }
+        const long released_at = job.steps.load();
+        ASSERT_TRUE(wait_for([&] { return job.steps.load() > released_at; }));
+        EXPECT_FALSE(job.waiting_on_hold());
+
+        job.hold();
+        ASSERT_TRUE(wait_for([&] { return job.waiting_on_hold(); }));
+    }  // the destructor's stop request ends the hold
+    EXPECT_FALSE(job.waiting_on_hold());
+    job.release_hold();
+}

@@ -1,11 +1,15 @@
 // Quick launch: dravik started with a profile converts at once on the
 // progress page; a profile that cannot run is refused before anything is
 // connected or dropped.
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "udb/udb_prof.h"
+#include "wizard/pg_dbs.h"
+#include "wizard/pg_tabs.h"
 #include "wizard/vek_main.h"
 #include "wz_run_fix.h"
 
@@ -59,11 +63,11 @@ protected:
     // A profile naming both databases and the MySQL server (profiles carry no
     // PostgreSQL port: the remembered one serves).
     static std::string profile_text(const std::string& src, const std::string& dest, const std::string& mysql_password,
-                                    const std::string& tables) {
+                                    const std::string& tables, char mode = '0') {
         const server_address my = mysql_test_server();
         const server_address pg = pg_test_server();
-        return "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest +
-               "\r\nmode=0\r\n[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
+        return "[Generic settings]\r\nsrc=" + src + "\r\ndest=" + dest + "\r\nmode=" + std::string(1, mode) +
+               "\r\n[MySQL settings]\r\nhost=" + my.host + "\r\nport=" + std::to_string(my.port) +
                "\r\nuser=" + my.user + "\r\npassword=" + mysql_password + "\r\n[pgs settings]\r\nhost=" + pg.host +
                "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n[Selected Tables]\r\n" + tables +
                "[Available Queries]\r\n";
@@ -82,11 +86,17 @@ TEST_F(QuickLaunchTest, a_good_profile_converts_at_once_and_ends_with_0) {
     std::vector<int> pages;
     // A path with a blank, given unquoted: the arguments make one path.
     const std::string folder = path.substr(0, path.rfind('/') + 1);
+    gui.presenter.box_answers = {g_button::yes};
     EXPECT_EQ(run_program({folder + "shop", "profile.vek"}, &pages), 0)
-        << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+        << (box_texts().size() < 2 ? "" : box_texts()[1].toStdString());
     EXPECT_EQ(pages, (std::vector<int>{vek_page::progress, vek_page::finish}));
-    EXPECT_TRUE(gui.presenter.boxes.empty());
-    // Mode 0 dropped the old destination before the run made it again.
+    // Mode 0 onto a destination that exists asked first.
+    ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+    EXPECT_EQ(gui.presenter.boxes[0].text.toStdString(),
+              "The destination database '" + dbs.dest() +
+                  "' already exists. It holds 1 table: stale.\n\nOverwrite the entire database? Everything in it "
+                  "is dropped.");
+    // Yes: mode 0 dropped the old destination before the run made it again.
     EXPECT_EQ(pg_query(dbs.dest(), "SELECT table_name::text FROM information_schema.tables WHERE "
                                    "table_schema = 'public' ORDER BY 1"),
               (db_rows{{"customers"}, {"orders"}, {"rich"}}));
@@ -138,6 +148,93 @@ TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_
         EXPECT_EQ(gui.presenter.boxes[0].icon, g_icon::error);
         EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text FROM keep_me"), (db_rows{{"1"}}));
     }
+}
+
+TEST_F(QuickLaunchTest, mode_0_onto_a_destination_that_exists_asks_first_and_no_changes_nothing) {
+    scratch_dbs dbs("wz_quick_ask", scratch_options{.unique = true});
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO t VALUES (1)");
+    for (int i = 1; i <= 12; ++i) pg_exec(dbs.dest(), "CREATE TABLE added_" + std::to_string(100 + i) + " (id int)");
+    pg_exec(dbs.dest(), "CREATE SCHEMA other");
+    pg_exec(dbs.dest(), "CREATE TABLE other.kept (id int)");
+    pg_exec(dbs.dest(), "INSERT INTO added_101 VALUES (7)");
+    remember_last_session("elsewhere", "elsewhere");
+    const std::string path =
+        write_profile("ask.vek", profile_text(dbs.src(), dbs.dest(), mysql_test_server().password, "t\r\n"));
+    std::vector<int> pages;
+    EXPECT_EQ(run_program({path}, &pages), -1);  // the box's default: No
+    EXPECT_TRUE(pages.empty()) << "the sheet opened";
+    ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+    const shown_box& box = gui.presenter.boxes[0];
+    EXPECT_EQ(box.caption, "Question");
+    EXPECT_EQ(box.icon, g_icon::question);
+    EXPECT_EQ(box.buttons, g_buttons::yes_no);
+    EXPECT_EQ(box.default_button, g_button::no);
+    EXPECT_EQ(box.text.toStdString(),
+              "The destination database '" + dbs.dest() +
+                  "' already exists. It holds 13 tables: added_101, added_102, added_103, added_104, added_105, "
+                  "added_106, added_107, added_108, added_109, added_110 and 3 more.\n\nOverwrite the entire "
+                  "database? Everything in it is dropped.");
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text FROM information_schema.tables WHERE table_schema IN "
+                                   "('public', 'other')"),
+              (db_rows{{"13"}}));
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text FROM added_101"), (db_rows{{"7"}}));
+}
+
+TEST_F(QuickLaunchTest, a_destination_that_does_not_exist_is_made_whatever_the_mode_without_a_question) {
+    scratch_dbs dbs("wz_quick_new", scratch_options{.create_dest = false, .unique = true});
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY, v VARCHAR(10))");
+    dbs.my.exec("INSERT INTO t VALUES (1, 'one'), (2, NULL)");
+    remember_last_session("elsewhere", "elsewhere");
+    for (char mode : {'0', '1', '2', '3', '4'}) {
+        SCOPED_TRACE(mode);
+        pg_drop_db(dbs.dest());
+        gui.presenter.boxes.clear();
+        const std::string path =
+            write_profile("new.vek", profile_text(dbs.src(), dbs.dest(), mysql_test_server().password, "t\r\n", mode));
+        EXPECT_EQ(run_program({path}), 0) << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+        EXPECT_TRUE(gui.presenter.boxes.empty());
+        EXPECT_EQ(diff_rows(dbs.my, dbs.src(), "t", dbs.dest(), "t", "id"), "");
+    }
+}
+
+// A walk into a destination that did not exist offers no mode; the profile
+// saved after it must not drop that destination on a quick launch later.
+TEST_F(QuickLaunchTest, a_profile_saved_after_a_walk_into_a_new_destination_keeps_it_on_a_quick_launch) {
+    scratch_dbs dbs("wz_quick_walk", scratch_options{.create_dest = false, .unique = true});
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY)");
+    dbs.my.exec("INSERT INTO t VALUES (1), (2)");
+    start();
+    connect_servers();
+    ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
+    controls(databases_index).set_text(dbs_id::source, dbs.src());
+    controls(databases_index).set_text(dbs_id::dest, dbs.dest());
+    shell->press_next();
+    ASSERT_EQ(shell->current_index(), tables_index) << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+    EXPECT_TRUE(gui.presenter.dialogs.empty());  // nothing to overwrite, nothing asked
+    controls(tables_index).as<QPushButton>(tabs_id::add_all).click();
+    shell->press_next();
+    wait_for_finish_page();
+    const std::string path = (registry / "walk.vek").string();
+    gui.presenter.file_answers.push_back(QString::fromStdString(path));
+    finish_controls().as<QPushButton>(finish_id::save).click();
+    shell->press_finish();
+    ASSERT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), 0);
+    udb_profile saved;
+    ASSERT_TRUE(saved.load(tk_utf8_to_unicode(path)));
+    EXPECT_EQ(saved.get_value(udb_profile::generic_settings, L"mode"), L"1");
+    shell.reset();
+    conv.reset();  // one converter at a time: the program makes its own
+
+    // Since then the destination got a table of its own.
+    pg_exec(dbs.dest(), "CREATE TABLE added_since (id int)");
+    pg_exec(dbs.dest(), "INSERT INTO added_since VALUES (9)");
+    dbs.my.exec("INSERT INTO t VALUES (3)");
+    gui.presenter.boxes.clear();
+    EXPECT_EQ(run_program({path}), 0) << (box_texts().empty() ? "" : box_texts()[0].toStdString());
+    EXPECT_TRUE(gui.presenter.boxes.empty());
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT id::text FROM added_since"), (db_rows{{"9"}}));
+    EXPECT_EQ(diff_rows(dbs.my, dbs.src(), "t", dbs.dest(), "t", "id"), "");
 }
 
 }  // namespace

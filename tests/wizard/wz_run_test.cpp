@@ -351,4 +351,82 @@ TEST_F(RunTest, a_source_that_does_not_open_ends_the_run_and_the_finish_page_say
     EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
 }
 
+// Tables that copy without a question of the run: three rows, then many.
+void load_plain_tables(mysql_admin& my) {
+    my.exec("CREATE TABLE a_small (id INT PRIMARY KEY)");
+    my.exec("INSERT INTO a_small VALUES (1),(2),(3)");
+    my.exec("CREATE TABLE big (id INT PRIMARY KEY, s VARCHAR(40))");
+    my.exec("INSERT INTO big SELECT seq, CONCAT('row number ', seq) FROM seq_1_to_600000");
+}
+
+class CancelQuestionTest : public RunTest {
+protected:
+    // The worker ends before the databases go.
+    ~CancelQuestionTest() override { shell.reset(); }
+
+    // Starts the run and presses Cancel once it copies the rows of big.
+    // While the question is open, the test waits (not serving the screen)
+    // until the worker waits on its hold or the run has ended, then runs
+    // `then`; the question is answered `answer`.
+    void cancel_in_big(g_button answer, std::function<void()> then = {}) {
+        gui.presenter.while_box_open = [this, then](const g_box&) {
+            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+            while (!conv->waiting_on_hold() && !conv->b_finished.load() && std::chrono::steady_clock::now() < give_up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            held_at_question = conv->waiting_on_hold();
+            rows_at_question = conv->n_records_done.load();
+            if (then) then();
+        };
+        start_run();
+        ASSERT_TRUE(serve_until([&] { return conv->cur_table() == L"big" && conv->n_records_done.load() > 0; }));
+        gui.presenter.box_answers = {answer};
+        shell->press_cancel();
+        ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+        gui.presenter.while_box_open = nullptr;
+    }
+    db_rows dest_tables() {
+        return pg_query(dbs.dest(), "SELECT table_name::text FROM information_schema.tables WHERE table_schema = "
+                                    "'public' ORDER BY 1");
+    }
+
+    scratch_dbs dbs{"wz_run_hold", scratch_options{.unique = true}};
+    bool held_at_question = false;
+    std::int64_t rows_at_question = -1;
+};
+
+TEST_F(CancelQuestionTest, the_run_waits_while_the_question_is_open_and_yes_keeps_nothing_of_the_table_being_copied) {
+    load_plain_tables(dbs.my);
+    start_for(dbs, {L"a_small", L"big"});
+    cancel_in_big(g_button::yes);
+    EXPECT_TRUE(held_at_question) << "the run went on behind the question";
+    EXPECT_LT(rows_at_question, 600000);
+    ASSERT_TRUE(serve_until([&] { return shell->ended(); }, 60)) << "the run did not stop";
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::stopped);
+    EXPECT_EQ(conv->n_records_done.load(), rows_at_question);  // not a row after the answer
+    EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), -1);
+    // As the question said: what was converted stays, the table being copied is not kept.
+    EXPECT_EQ(dest_tables(), (db_rows{{"a_small"}}));
+}
+
+TEST_F(CancelQuestionTest, no_lets_a_run_held_past_the_servers_time_limits_go_on_to_its_end) {
+    load_plain_tables(dbs.my);
+    // Limits a server may set for its sessions; the held COPY must outlast them.
+    const char* const limits[] = {"statement_timeout", "idle_in_transaction_session_timeout", "idle_session_timeout"};
+    for (const char* limit : limits) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " SET " + limit + " = '1s'");
+    start_for(dbs, {L"a_small", L"big"});
+    cancel_in_big(g_button::no, [] { std::this_thread::sleep_for(std::chrono::milliseconds(2500)); });
+    EXPECT_TRUE(held_at_question);
+    EXPECT_FALSE(progress().stopping());
+    wait_for_finish_page();
+    // The test's own statements are not held to them.
+    for (const char* limit : limits) pg_exec("postgres", "ALTER DATABASE " + dbs.dest() + " RESET " + limit);
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(handler.error_count(), 0u) << (handler.errors().empty() ? "" : handler.errors()[0]);
+    EXPECT_EQ(dest_tables(), (db_rows{{"a_small"}, {"big"}}));
+    EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text, sum(id)::text FROM big"),
+              (db_rows{{"600000", "180000300000"}}));
+    shell->press_finish();
+    EXPECT_EQ(vek_exit_code(shell->how_ended(), *conv, handler), 0);
+}
+
 }  // namespace
