@@ -448,37 +448,39 @@ TEST_F(QueryDialogTest, every_control_of_a_page_or_dialog_has_a_letter_of_its_ow
     overwrite_dlg2 overwrite(*shell, 0, L"The database exists.", 1);
     overwrite.show();
     EXPECT_EQ(clashes_on({&overwrite}), "");
-    // A profile keeps a selected view as the query that reads it; loaded again,
-    // that query is the view, on the views page.
-    TEST_F(TablesPageTest, a_view_kept_in_a_profile_is_selected_on_the_views_page_and_converted_once) {
-        udb_profile saved;
-        const wchar_t* selected = udb_profile::selected_tables;
-        saved.set_value(selected, L"items", L"");
-        saved.set_value(selected, L"cheap_items", L"SELECT * FROM `cheap_items`");
-        // Not of that form, or under another name: queries of their own.
-        saved.set_value(selected, L"order_sum", L"SELECT SUM(total) AS s FROM orders");
-        saved.set_value(selected, L"cheap_copy", L"SELECT * FROM `cheap_items`");
-        ASSERT_TRUE(conv->load_profile(saved));
-        open_tables();
-        EXPECT_EQ(list(tabs_id::selected), (std::vector<QString>{"cheap_copy", "items", "order_sum"}));
-        EXPECT_EQ(list(tabs_id::available), (std::vector<QString>{"Customers", "orders"}));
-        shell->press_next();
-        ASSERT_EQ(shell->current_index(), views_index);
-        EXPECT_EQ(list(tabs_id::selected, views_index), std::vector<QString>{"cheap_items"});
-        EXPECT_EQ(list(tabs_id::available, views_index), std::vector<QString>{"order_sum"});
-        save_shot(shell->sheet(), "page_views_from_profile");
-        shell->press_next();
-        ASSERT_EQ(shell->current_index(), run_index);
+}
 
-        wait_for_finish_page();
-        EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
-        EXPECT_EQ(handler.error_count(), 0u) << (handler.errors().empty() ? "" : handler.errors()[0]);
-        EXPECT_EQ(pg_query(s.dest(), "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"),
-                  (db_rows{{"cheap_copy"}, {"cheap_items"}, {"items"}, {"order_sum"}}));
-        EXPECT_EQ(pg_query(s.dest(), "SELECT id, price FROM cheap_items ORDER BY id"),
-                  (db_rows{{"1", "4.50"}, {"3", "9.99"}}));
-        EXPECT_EQ(pg_query(s.dest(), "SELECT id FROM cheap_copy ORDER BY id"), (db_rows{{"1"}, {"3"}}));
-        EXPECT_EQ(pg_query(s.dest(), "SELECT s FROM order_sum"), (db_rows{{"100.00"}}));
-    }
+// A profile keeps a selected view as the query that reads it; loaded again,
+// that query is the view, on the views page.
+TEST_F(TablesPageTest, a_view_kept_in_a_profile_is_selected_on_the_views_page_and_converted_once) {
+    udb_profile saved;
+    const wchar_t* selected = udb_profile::selected_tables;
+    saved.set_value(selected, L"items", L"");
+    saved.set_value(selected, L"cheap_items", L"SELECT * FROM `cheap_items`");
+    // Not of that form, or under another name: queries of their own.
+    saved.set_value(selected, L"order_sum", L"SELECT SUM(total) AS s FROM orders");
+    saved.set_value(selected, L"cheap_copy", L"SELECT * FROM `cheap_items`");
+    ASSERT_TRUE(conv->load_profile(saved));
+    open_tables();
+    EXPECT_EQ(list(tabs_id::selected), (std::vector<QString>{"cheap_copy", "items", "order_sum"}));
+    EXPECT_EQ(list(tabs_id::available), (std::vector<QString>{"Customers", "orders"}));
+    shell->press_next();
+    ASSERT_EQ(shell->current_index(), views_index);
+    EXPECT_EQ(list(tabs_id::selected, views_index), std::vector<QString>{"cheap_items"});
+    EXPECT_EQ(list(tabs_id::available, views_index), std::vector<QString>{"order_sum"});
+    save_shot(shell->sheet(), "page_views_from_profile");
+    shell->press_next();
+    ASSERT_EQ(shell->current_index(), run_index);
+
+    wait_for_finish_page();
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(handler.error_count(), 0u) << (handler.errors().empty() ? "" : handler.errors()[0]);
+    EXPECT_EQ(pg_query(s.dest(), "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"),
+              (db_rows{{"cheap_copy"}, {"cheap_items"}, {"items"}, {"order_sum"}}));
+    EXPECT_EQ(pg_query(s.dest(), "SELECT id, price FROM cheap_items ORDER BY id"),
+              (db_rows{{"1", "4.50"}, {"3", "9.99"}}));
+    EXPECT_EQ(pg_query(s.dest(), "SELECT id FROM cheap_copy ORDER BY id"), (db_rows{{"1"}, {"3"}}));
+    EXPECT_EQ(pg_query(s.dest(), "SELECT s FROM order_sum"), (db_rows{{"100.00"}}));
+}
 
 }  // namespace
