@@ -63,9 +63,9 @@ std::vector<std::wstring>& mysql_converter_impl::get_contents(std::vector<std::w
     return list;
 }
 
-bool mysql_converter_impl::test_query(const std::wstring& database, const std::wstring& sql) {
+bool mysql_converter_impl::test_query(const std::wstring& database, const std::wstring& sql, std::string& refusal) {
     // Prepared, not run: the user waits for the answer.
-    return engine.prepares(database, sql);
+    return engine.prepares(database, sql, &refusal);
 }
 
 bool mysql_converter_impl::store_profile(udb_profile& profile) {

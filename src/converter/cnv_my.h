@@ -36,7 +36,7 @@ public:
     std::vector<std::wstring>& get_contents(std::vector<std::wstring>& list);
     // True when the server accepts the SELECT text in the named database and
     // it gives rows; the statement is prepared, not run. Every failure is false.
-    bool test_query(const std::wstring& database, const std::wstring& sql);
+    bool test_query(const std::wstring& database, const std::wstring& sql, std::string& refusal);
 
     bool store_profile(udb_profile& profile);
     bool load_profile(const udb_profile& profile);

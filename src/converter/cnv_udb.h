@@ -29,7 +29,8 @@ public:
     udb_converter();
     ~udb_converter() override;
 
-    virtual bool test_query(const std::wstring& sql) = 0;
+    // `refusal` receives why the query may not be read.
+    virtual bool test_query(const std::wstring& sql, std::string& refusal) = 0;
 
     // Any integer; outside 0 to 4 the run treats it as mode 4. A mode set
     // here counts as chosen.

@@ -20,7 +20,9 @@ dravik_convertor::~dravik_convertor() {
     }
 }
 
-bool dravik_convertor::test_query(const std::wstring& sql) { return mysql_converter_impl::test_query(src, sql); }
+bool dravik_convertor::test_query(const std::wstring& sql, std::string& refusal) {
+    return mysql_converter_impl::test_query(src, sql, refusal);
+}
 
 void dravik_convertor::check_dest() {
     tk_trace(1, "dravik_convertor::check_dest()");

@@ -52,7 +52,7 @@ public:
     // until clear_stop().
     void operator()() override;
     void set_silent(bool on) override { udb_converter::set_silent(on); }
-    bool test_query(const std::wstring& sql) override;
+    bool test_query(const std::wstring& sql, std::string& refusal) override;
 
     // Mode 0 only, when the destination exists: the source database must open
     // first (its error passes to the caller and nothing is dropped), and the

@@ -230,15 +230,20 @@ bool sql_engine::is_db_exist(const std::wstring& name) {
     return mysql_select_db(m_mysql, utf8.c_str()) == 0;
 }
 
-bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql) {
+bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql, std::string* refusal) {
     tk_trace_w(2, L"sql_engine::prepares(%s)", sql.c_str());
-    if (!is_db_exist(database)) return false;
+    auto refuse = [&](std::string why) {
+        if (refusal) *refusal = std::move(why);
+        return false;
+    };
+    if (!is_db_exist(database)) return refuse("Database '" + tk_w2a_or_marks(database) + "' does not exist.");
     std::string utf8;
-    if (!tk_w2a(sql, utf8)) return false;
+    if (!tk_w2a(sql, utf8)) return refuse("The statement is not text that can be sent.");
     // As a query recordset sends it: without the blanks and ";" around it.
     const sql_query_verdict verdict = sql_check_query(m_mysql, sql_trim_query(utf8));
-    if (!verdict.returns_rows()) tk_trace(2, "Statement refused: %s", verdict.server_text.c_str());
-    return verdict.returns_rows();
+    if (verdict.returns_rows()) return true;
+    tk_trace(2, "Statement refused: %s", verdict.server_text.c_str());
+    return refuse(sql_query_refusal(verdict));
 }
 
 std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int mode) {

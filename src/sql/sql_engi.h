@@ -50,7 +50,8 @@ public:
     // True when the statement would give rows in that database and may be
     // read (sql_check_query: prepared, not run, so a large query answers at
     // once). Any failure is false. Never throws.
-    bool prepares(const std::wstring& database, const std::wstring& sql);
+    // `refusal`, when given, receives why it may not be read.
+    bool prepares(const std::wstring& database, const std::wstring& sql, std::string* refusal = nullptr);
 
     // A table name quoted for statements by the server's rule (UTF-8 in, UTF-8 out).
     std::string quote(const std::string& utf8_name) const;

@@ -98,6 +98,18 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     return v;
 }
 
+std::string sql_query_refusal(const sql_query_verdict& verdict) {
+    using kind = sql_query_verdict::kind;
+    switch (verdict.what) {
+    case kind::returns_rows: return std::string();
+    case kind::refused: return verdict.server_text;
+    case kind::placeholders: return "The statement has parameters (?).";
+    case kind::no_rows: return "The statement returns no rows.";
+    case kind::not_a_query: return "The statement is not a query.";
+    }
+    return std::string();
+}
+
 void sql_require_query(const sql_query_verdict& verdict, const std::wstring& name, std::string_view statement) {
     using kind = sql_query_verdict::kind;
     if (verdict.what == kind::returns_rows) return;

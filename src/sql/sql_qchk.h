@@ -28,6 +28,10 @@ struct sql_query_verdict {
 // the connection, in its current database, and closed again. Never throws.
 sql_query_verdict sql_check_query(st_mysql* connection, std::string_view statement);
 
+// Why the statement may not be read, for a person: the server's text when it
+// refused to prepare it, else what the statement is not. Empty when it may.
+std::string sql_query_refusal(const sql_query_verdict& verdict);
+
 // sql_exception unless the verdict is returns_rows: the server's text and
 // error number when it refused the statement (a lost connection stays one),
 // otherwise a text that names the query. The statement is kept with it.

@@ -15,6 +15,7 @@
 #include "gui2/g_presen.h"
 #include "gui2/g_wiz_sh.h"
 #include "tk/tk_log.h"
+#include "tk/tk_utils.h"
 #include "wizard/pg_util.h"
 #include "wizard/vek_ids.h"
 #include "wizard/wait_dlg.h"
@@ -130,10 +131,13 @@ void set_query_dlg::on_test() {
     const std::wstring text = controls().text_w(query_id::query);
     std::wstring rest;
     if (!passes_select_test(text, rest)) return m_shell.error(std::wstring(query_not_select_text));
-    if (wait_for_server(m_shell, wait_text::mysql, [&] { return m_conv.test_query(text); }))
-        m_shell.message(L"The query is correct.");
-    else
-        m_shell.error(query_syntax_error_text());
+    std::string refusal;
+    if (wait_for_server(m_shell, wait_text::mysql, [&] { return m_conv.test_query(text, refusal); }))
+        return m_shell.message(L"The query is correct.");
+    // The fixed text, then the reason the server gave.
+    const std::string reason = vek_box_paragraph(refusal);
+    m_shell.error(reason.empty() ? query_syntax_error_text()
+                                 : query_syntax_error_text() + L"\n\n" + tk_utf8_to_unicode(reason));
 }
 
 void set_query_dlg::on_ok() {

@@ -14,7 +14,7 @@ namespace {
 
 class plain_converter : public udb_converter {
 public:
-    bool test_query(const std::wstring&) override { return false; }
+    bool test_query(const std::wstring&, std::string&) override { return false; }
 };
 
 udb_profile with_generic(const wchar_t* key, const wchar_t* value) {
