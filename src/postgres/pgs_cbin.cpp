@@ -8,6 +8,7 @@
 #include "platform/pf_dec.h"
 #include "platform/pf_num.h"
 #include "platform/pf_text.h"
+#include "platform/pf_trim.h"
 #include "platform/pf_utf8.h"
 #include "platform/plat_date.h"
 #include "postgres/pgs_cline.h"
@@ -74,13 +75,6 @@ inline char* put64(char* o, std::uint64_t v) {
     return o + 8;
 }
 
-std::string_view trim_space(std::string_view t) {
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    while (!t.empty() && space(t.front())) t.remove_prefix(1);
-    while (!t.empty() && space(t.back())) t.remove_suffix(1);
-    return t;
-}
-
 // An integer value of an integer type (booleans as 1 and 0, as their text).
 bool integer_of(const ole_variant& v, std::int64_t& out, bool& above_int64) {
     const pf_variant& x = v.get_var();
@@ -119,14 +113,14 @@ bool whole_number(std::string_view t, T& out, bool& overflow) {
 
 // Text as the server reads an integer: blanks around, a sign, digits.
 bool parse_integer(std::string_view t, std::int64_t& out, bool& overflow) {
-    return whole_number(trim_space(t), out, overflow);
+    return whole_number(pf_trim(t, pf_blanks::c_space), out, overflow);
 }
 
 // Text as the server reads a real: blanks around, a decimal or exponent form,
 // or the words NaN, Infinity and inf with a sign.
 template <class T>
 bool parse_real(std::string_view t, T& out, bool& overflow) {
-    t = trim_space(t);
+    t = pf_trim(t, pf_blanks::c_space);
     overflow = false;
     bool negative = false;
     std::string_view word = t;
