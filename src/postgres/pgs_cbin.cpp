@@ -139,18 +139,8 @@ bool parse_real(std::string_view t, T& out, bool& overflow) {
     return whole_number(t, out, overflow);
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 // PostgreSQL counts days and microseconds from 2000-01-01.
-constexpr std::int64_t epoch_2000 = 10957;  // days_from_civil(2000, 1, 1)
+constexpr std::int64_t epoch_2000 = 10957;  // plat_days_from_civil(2000, 1, 1)
 constexpr std::int64_t usecs_per_day = 86400000000LL;
 
 std::int64_t usecs_of_day(const plat_systemtime& t) {
@@ -459,7 +449,7 @@ void pgs_binary_rows::add_date(const ole_variant& value, pgs_binary_kind kind) {
         m_size += 12;
         return;
     }
-    const std::int64_t days = days_from_civil(t.year, t.month, t.day) - epoch_2000;
+    const std::int64_t days = plat_days_from_civil(t.year, t.month, t.day) - epoch_2000;
     if (kind == pgs_binary_kind::date) {
         o = put32(o, 4);
         put32(o, static_cast<std::uint32_t>(static_cast<std::int32_t>(days)));
