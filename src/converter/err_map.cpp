@@ -37,10 +37,12 @@ const tk_error_row mysql_error_map[mysql_error_rows] = {
     {mysql_error_base + 2003, cannot_connect_text},
     {mysql_error_base + 2005, cannot_connect_text},
     {mysql_error_base + 2006, connection_lost_text},
-    {mysql_error_base + 1249, "The program does not support authentication protocol requested by server.\n"
-                              "See 'Troubleshooting' article of the product documentation."},
-    {mysql_error_base + 1250, "The program does not support authentication protocol requested by server.\n"
-                              "See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + sql_exception::select_reduced_number,
+     "The program does not support authentication protocol requested by server.\n"
+     "See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + sql_exception::table_name_not_allowed_number,
+     "The program does not support authentication protocol requested by server.\n"
+     "See 'Troubleshooting' article of the product documentation."},
     // MariaDB's client reports a refused connection as 2002, not 2003.
     {mysql_error_base + 2002, cannot_connect_text},
     {mysql_error_base + 2013, connection_lost_text},

@@ -9,6 +9,7 @@
 
 #include "platform/pf_num.h"
 #include "platform/pf_text.h"
+#include "platform/pf_trim.h"
 #include "platform/plat_date.h"
 
 namespace {
@@ -59,12 +60,6 @@ private:
     std::string big_;
     std::string_view view_;
 };
-
-std::string_view trim_blanks(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-    return t;
-}
 
 template <class T>
 pf_hresult int_from_dec(const pf_decimal& d, std::int64_t lo, std::int64_t hi, T& out) {
@@ -126,7 +121,7 @@ pf_hresult from_text(std::wstring_view wide, VARTYPE vt, pf_variant& r) {
         if (pf_succeeded(hr = number())) r.dec = d;
         break;
     case VT_BOOL: {
-        const std::string_view w = trim_blanks(t);
+        const std::string_view w = pf_trim(t, pf_blanks::space_tab);
         if (pf_ascii_is_word(w, "true"))
             r.boolean = PF_VARIANT_TRUE;
         else if (pf_ascii_is_word(w, "false"))

@@ -1,19 +1,10 @@
 #include "platform/plat_date.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 
 namespace {
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-long long days_from_civil(int y, int m, int d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153u * static_cast<unsigned>(m + (m > 2 ? -3 : 9)) + 2u) / 5u + static_cast<unsigned>(d) - 1u;
-    const unsigned doe = yoe * 365u + yoe / 4u - yoe / 100u + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
 
 void civil_from_days(long long z, int& y, int& m, int& d) {
     z += 719468;
@@ -27,7 +18,7 @@ void civil_from_days(long long z, int& y, int& m, int& d) {
     y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (m <= 2));
 }
 
-const long long k_epoch = days_from_civil(1899, 12, 30);
+const long long k_epoch = plat_days_from_civil(1899, 12, 30);
 constexpr double k_usec_per_day = 86400.0 * 1e6;
 
 // ---- the text parser -------------------------------------------------------
@@ -154,6 +145,11 @@ bool parse_date(cursor& c, int& y, int& m, int& d, bool& iso) {
 
 }  // namespace
 
+long long plat_days_from_civil(int year, unsigned month, unsigned day) {
+    const std::chrono::sys_days date = std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day);
+    return date.time_since_epoch().count();
+}
+
 bool plat_is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int plat_days_in_month(int year, int month) {
@@ -166,7 +162,7 @@ bool plat_system_time_to_variant_time(const plat_systemtime& st, double& out) {
     if (st.year < 100 || st.year > 9999 || st.day < 1 || st.day > plat_days_in_month(st.year, st.month) ||
         st.hour > 23 || st.minute > 59 || st.second > 59 || st.microsecond > 999999 || st.negative)
         return false;
-    const double days = static_cast<double>(days_from_civil(st.year, st.month, st.day) - k_epoch);
+    const double days = static_cast<double>(plat_days_from_civil(st.year, st.month, st.day) - k_epoch);
     const double frac = ((st.hour * 3600.0 + st.minute * 60.0 + st.second) * 1e6 + st.microsecond) / k_usec_per_day;
     out = days < 0 ? days - frac : days + frac;
     return true;

@@ -45,3 +45,5 @@ bool plat_date_from_str(std::string_view text, plat_systemtime& out);
 // Calendar helpers.
 bool plat_is_leap_year(int year);
 int plat_days_in_month(int year, int month);  // 0 for a month outside 1..12
+// Days from 1970-01-01 to a valid date of the proleptic Gregorian calendar.
+long long plat_days_from_civil(int year, unsigned month, unsigned day);

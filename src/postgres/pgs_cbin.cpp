@@ -8,6 +8,7 @@
 #include "platform/pf_dec.h"
 #include "platform/pf_num.h"
 #include "platform/pf_text.h"
+#include "platform/pf_trim.h"
 #include "platform/pf_utf8.h"
 #include "platform/plat_date.h"
 #include "postgres/pgs_cline.h"
@@ -74,13 +75,6 @@ inline char* put64(char* o, std::uint64_t v) {
     return o + 8;
 }
 
-std::string_view trim_space(std::string_view t) {
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    while (!t.empty() && space(t.front())) t.remove_prefix(1);
-    while (!t.empty() && space(t.back())) t.remove_suffix(1);
-    return t;
-}
-
 // An integer value of an integer type (booleans as 1 and 0, as their text).
 bool integer_of(const ole_variant& v, std::int64_t& out, bool& above_int64) {
     const pf_variant& x = v.get_var();
@@ -119,14 +113,14 @@ bool whole_number(std::string_view t, T& out, bool& overflow) {
 
 // Text as the server reads an integer: blanks around, a sign, digits.
 bool parse_integer(std::string_view t, std::int64_t& out, bool& overflow) {
-    return whole_number(trim_space(t), out, overflow);
+    return whole_number(pf_trim(t, pf_blanks::c_space), out, overflow);
 }
 
 // Text as the server reads a real: blanks around, a decimal or exponent form,
 // or the words NaN, Infinity and inf with a sign.
 template <class T>
 bool parse_real(std::string_view t, T& out, bool& overflow) {
-    t = trim_space(t);
+    t = pf_trim(t, pf_blanks::c_space);
     overflow = false;
     bool negative = false;
     std::string_view word = t;
@@ -145,18 +139,8 @@ bool parse_real(std::string_view t, T& out, bool& overflow) {
     return whole_number(t, out, overflow);
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 // PostgreSQL counts days and microseconds from 2000-01-01.
-constexpr std::int64_t epoch_2000 = 10957;  // days_from_civil(2000, 1, 1)
+constexpr std::int64_t epoch_2000 = 10957;  // plat_days_from_civil(2000, 1, 1)
 constexpr std::int64_t usecs_per_day = 86400000000LL;
 
 std::int64_t usecs_of_day(const plat_systemtime& t) {
@@ -465,7 +449,7 @@ void pgs_binary_rows::add_date(const ole_variant& value, pgs_binary_kind kind) {
         m_size += 12;
         return;
     }
-    const std::int64_t days = days_from_civil(t.year, t.month, t.day) - epoch_2000;
+    const std::int64_t days = plat_days_from_civil(t.year, t.month, t.day) - epoch_2000;
     if (kind == pgs_binary_kind::date) {
         o = put32(o, 4);
         put32(o, static_cast<std::uint32_t>(static_cast<std::int32_t>(days)));

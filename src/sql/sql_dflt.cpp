@@ -2,17 +2,13 @@
 
 #include <string>
 
+#include "platform/pf_trim.h"
+
 namespace {
 
 wchar_t lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 bool is_digit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
-
-std::wstring_view trim(std::wstring_view s) {
-    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-    return s;
-}
+std::wstring_view trim(std::wstring_view s) { return pf_trim(s, pf_blanks::space_tab_eol); }
 
 // Consumes `word` (lower case) at the front of s, ignoring case.
 bool eat_word(std::wstring_view& s, std::wstring_view word) {

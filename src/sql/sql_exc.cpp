@@ -3,13 +3,17 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <utility>
+
 #include "platform/pf_utf8.h"
 #include "tk/tk_log.h"
 
-sql_exception::sql_exception(MYSQL* connection)
-    : sql_exception(connection ? mysql_error(connection) : "", connection ? mysql_errno(connection) : 0) {}
-
 namespace {
+
+// The library answers "00000" where there is no error: no SQLSTATE then.
+std::string sqlstate_of(MYSQL* connection) {
+    return connection && mysql_errno(connection) != 0 ? mysql_sqlstate(connection) : "";
+}
 
 // The first max bytes of UTF-8 text, cut before a character, not inside one.
 std::string_view utf8_prefix(std::string_view text, std::size_t max) {
@@ -20,6 +24,10 @@ constexpr std::size_t kept_statement = 64 * 1024;
 constexpr std::size_t shown_statement = 1024;
 
 }  // namespace
+
+sql_exception::sql_exception(MYSQL* connection)
+    : sql_exception(connection ? mysql_error(connection) : "", connection ? mysql_errno(connection) : 0,
+                    sqlstate_of(connection)) {}
 
 sql_exception::sql_exception(MYSQL* connection, std::string_view statement) : sql_exception(connection) {
     set_statement(statement);
@@ -35,13 +43,13 @@ sql_exception& sql_exception::set_statement(std::string_view statement) {
     return *this;
 }
 
-sql_exception::sql_exception(const std::string& message, unsigned error_number)
-    : tk_exception(message, 0), m_server_text(message) {
+sql_exception::sql_exception(const std::string& message, unsigned error_number, std::string sqlstate)
+    : tk_exception(message, 0), m_error_number(error_number), m_sqlstate(std::move(sqlstate)), m_server_text(message) {
     // An empty library text must not become "Unknown exception" with another level.
     m_level = ends_connection(error_number) ? 1 : 0;
     m_code = code_base + static_cast<int>(error_number & 0xFFFFu);
     tk_trace(2, "sql_exception::sql_exception( msg=%s)", m_message.c_str());
-    tk_trace(2, "Got MySQL error code=%d", static_cast<int>(error_number));
+    tk_trace(2, "Got MySQL error code=%u sqlstate=%s", error_number, m_sqlstate.c_str());
 }
 
 bool sql_exception::ends_connection(unsigned error_number) noexcept {

@@ -7,26 +7,34 @@
 
 struct st_mysql;
 
-// Code 0x400000 plus the low 16 bits of the MySQL error number, the
-// library's message text unchanged. Level 0, except for an error that leaves
-// the connection gone (connection_lost): level 1, nothing more can be read.
+// Code 0x400000 plus the low 16 bits of the MySQL error number (the key of
+// the error maps), the library's message text unchanged; the full number, the
+// SQLSTATE and the failing statement are kept beside it. Level 0, except for
+// an error that leaves the connection gone (connection_lost): level 1,
+// nothing more can be read.
 class sql_exception : public tk_exception {
 public:
     static constexpr int code_base = 0x400000;
+    // The numbers under which the error maps show their text about an
+    // authentication protocol this client does not support.
+    static constexpr unsigned select_reduced_number = 1249;          // ER_SELECT_REDUCED
+    static constexpr unsigned table_name_not_allowed_number = 1250;  // ER_TABLENAME_NOT_ALLOWED_HERE
 
-    // The connection's last error (mysql_error / mysql_errno).
+    // The connection's last error (mysql_error / mysql_errno / mysql_sqlstate).
     explicit sql_exception(st_mysql* connection);
     // The same, naming the statement that failed (set_statement), and the
     // message ends with a line "Statement: " and the statement's start.
     sql_exception(st_mysql* connection, std::string_view statement);
-    sql_exception(const std::string& message, unsigned error_number);
+    sql_exception(const std::string& message, unsigned error_number, std::string sqlstate = {});
 
     // Keeps the statement that failed (its first 64 KB) for the caller and the
     // trace; the message stays the library's text.
     sql_exception& set_statement(std::string_view statement);
 
-    // The MySQL error number (code without the base).
-    unsigned error_number() const noexcept { return static_cast<unsigned>(m_code - code_base); }
+    // The MySQL error number as the library gave it; 0 for errors of this system.
+    unsigned error_number() const noexcept { return m_error_number; }
+    // The five-character SQLSTATE the library gave with it, empty when none.
+    const std::string& sqlstate() const noexcept { return m_sqlstate; }
     // The failing statement (its first 64 KB), empty when not named.
     const std::string& statement() const noexcept { return m_statement; }
     // The server's own text, without the statement.
@@ -40,8 +48,15 @@ public:
     // side closes it.
     bool connection_lost() const noexcept { return ends_connection(error_number()); }
     static bool ends_connection(unsigned error_number) noexcept;
+    // The server answered with a number the error maps read as an
+    // authentication protocol this client lacks; help goes with the text.
+    bool auth_protocol_refused() const noexcept {
+        return m_error_number == select_reduced_number || m_error_number == table_name_not_allowed_number;
+    }
 
 private:
+    unsigned m_error_number = 0;
+    std::string m_sqlstate;
     std::string m_statement;
     std::string m_server_text;
 };

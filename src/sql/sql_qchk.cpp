@@ -72,6 +72,7 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     const sql_statement stmt(mysql_stmt_init(connection));
     if (!stmt) {
         v.error_number = mysql_errno(connection);
+        v.sqlstate = mysql_sqlstate(connection);
         v.server_text = mysql_error(connection);
         return v;
     }
@@ -80,9 +81,11 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     // write (ANALYZE DELETE, ... RETURNING).
     if (mysql_stmt_prepare(stmt.get(), statement.data(), statement.size()) != 0) {
         v.error_number = mysql_stmt_errno(stmt.get());
+        v.sqlstate = mysql_stmt_sqlstate(stmt.get());
         v.server_text = mysql_stmt_error(stmt.get());
         if (v.error_number == 0) {
             v.error_number = mysql_errno(connection);
+            v.sqlstate = mysql_sqlstate(connection);
             v.server_text = mysql_error(connection);
         }
         return v;
@@ -114,7 +117,7 @@ void sql_require_query(const sql_query_verdict& verdict, const std::wstring& nam
     using kind = sql_query_verdict::kind;
     if (verdict.what == kind::returns_rows) return;
     if (verdict.what == kind::refused)
-        throw sql_exception(verdict.server_text, verdict.error_number).set_statement(statement);
+        throw sql_exception(verdict.server_text, verdict.error_number, verdict.sqlstate).set_statement(statement);
     const char* why = verdict.what == kind::placeholders ? "it has parameters (?)"
                       : verdict.what == kind::no_rows    ? "it returns no rows"
                                                          : "it is not a query";

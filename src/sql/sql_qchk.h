@@ -19,6 +19,7 @@ struct sql_query_verdict {
     };
     kind what = kind::refused;
     unsigned error_number = 0;  // refused: the server's error number
+    std::string sqlstate;       // refused: the server's SQLSTATE
     std::string server_text;    // refused: the server's text
 
     bool returns_rows() const { return what == kind::returns_rows; }
@@ -33,7 +34,7 @@ sql_query_verdict sql_check_query(st_mysql* connection, std::string_view stateme
 std::string sql_query_refusal(const sql_query_verdict& verdict);
 
 // sql_exception unless the verdict is returns_rows: the server's text and
-// error number when it refused the statement (a lost connection stays one),
+// error number and SQLSTATE when it refused the statement (a lost connection stays one),
 // otherwise a text that names the query. The statement is kept with it.
 void sql_require_query(const sql_query_verdict& verdict, const std::wstring& name, std::string_view statement);
 

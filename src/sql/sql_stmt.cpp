@@ -138,7 +138,8 @@ sql_binary_rows::sql_binary_rows(MYSQL* connection, const std::string& statement
 sql_binary_rows::~sql_binary_rows() { tk_trace(1, "sql_binary_rows::~sql_binary_rows"); }
 
 void sql_binary_rows::fail() {
-    sql_exception e(mysql_stmt_error(m_stmt.get()), mysql_stmt_errno(m_stmt.get()));
+    const unsigned number = mysql_stmt_errno(m_stmt.get());
+    sql_exception e(mysql_stmt_error(m_stmt.get()), number, number != 0 ? mysql_stmt_sqlstate(m_stmt.get()) : "");
     e.set_statement(m_statement);
     if (e.error_number() == 0) e = sql_exception(m_mysql).set_statement(m_statement);
     throw e;

@@ -7,6 +7,7 @@
 
 #include "platform/pf_path.h"
 #include "platform/pf_text.h"
+#include "platform/pf_trim.h"
 #include "platform/pf_types.h"
 #include "platform/pf_utf8.h"
 #include "tk/tk_exc.h"
@@ -89,13 +90,11 @@ std::string tk_bin_to_hex(std::size_t count, const unsigned char* bytes) {
 namespace {
 template <class S, class V>
 S ltrim(V s) {
-    std::size_t i = s.find_first_not_of(typename V::value_type(' '));
-    return i == V::npos ? S() : S(s.substr(i));
+    return S(pf_trim_start(s, pf_blanks::space));
 }
 template <class S, class V>
 S rtrim(V s) {
-    std::size_t i = s.find_last_not_of(typename V::value_type(' '));
-    return i == V::npos ? S() : S(s.substr(0, i + 1));
+    return S(pf_trim_end(s, pf_blanks::space));
 }
 }  // namespace
 
@@ -107,11 +106,8 @@ std::wstring tk_rtrim(std::wstring_view s) {
         tk_trace(1, "Special processing for all-spaces-string");
     return rtrim<std::wstring>(s);
 }
-std::string tk_trim(std::string_view s) { return ltrim<std::string>(std::string_view(rtrim<std::string>(s))); }
-std::wstring tk_trim(std::wstring_view s) {
-    std::wstring r = rtrim<std::wstring>(s);
-    return ltrim<std::wstring>(std::wstring_view(r));
-}
+std::string tk_trim(std::string_view s) { return std::string(pf_trim(s, pf_blanks::space)); }
+std::wstring tk_trim(std::wstring_view s) { return std::wstring(pf_trim(s, pf_blanks::space)); }
 
 int tk_string::compare_nocase(std::string_view a, std::string_view b) { return pf_compare_nocase(a, b); }
 

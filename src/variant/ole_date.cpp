@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/pf_trim.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -15,14 +16,8 @@ constexpr int k_detail = 1;
 constexpr int k_max_duration_hour = 838;
 constexpr int k_max_time_field = 60;
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool is_space(char c) { return pf_is_blank(c, pf_blanks::c_space); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view trim_blanks(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    return s;
-}
 
 // A small sscanf: "%d" or "%hd" reads a signed decimal number after white space
 // (kept as read into an int, magnitude capped far above any field's range),
@@ -164,7 +159,7 @@ void ole_date::init(std::string_view text) {
     time_ = plat_systemtime{};
     kind_ = kind_invalid;
 
-    std::string_view buf = trim_blanks(text);
+    std::string_view buf = pf_trim(text, pf_blanks::space);
     tk_trace(k_detail, "After tk_trim: %.*s", static_cast<int>(buf.size()), buf.data());
 
     enum { none, am, pm } marker = none;
@@ -176,7 +171,7 @@ void ole_date::init(std::string_view text) {
         const std::size_t at = buf.find(m.word);
         if (at != std::string_view::npos) {
             marker = static_cast<decltype(marker)>(m.which);
-            buf = trim_blanks(buf.substr(0, at));
+            buf = pf_trim(buf.substr(0, at), pf_blanks::space);
             break;
         }
     }

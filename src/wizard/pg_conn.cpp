@@ -158,8 +158,8 @@ int sql_settings_page2::on_next() {
     } catch (const tk_exception& e) {
         const tk_error_converter rows(mysql_error_map);
         shell().error(vek_error_text(rows, e));
-        const int number = e.code() & 0xFFFF;
-        if (number == 1249 || number == 1250) shell().display_help(vek_topic::troubleshooting);
+        if (const auto* refused = dynamic_cast<const sql_exception*>(&e); refused && refused->auth_protocol_refused())
+            shell().display_help(vek_topic::troubleshooting);
         return -1;
     }
     return 0;

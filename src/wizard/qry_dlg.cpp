@@ -14,6 +14,7 @@
 #include "converter/cnv_udb.h"
 #include "gui2/g_presen.h"
 #include "gui2/g_wiz_sh.h"
+#include "platform/pf_trim.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 #include "wizard/pg_util.h"
@@ -21,19 +22,12 @@
 #include "wizard/wait_dlg.h"
 
 namespace {
-const std::wstring blanks = L"\t\n\r ";
-
 QWidget* owner_of(wizard_shell& shell, QWidget* parent) {
     if (parent) return parent;
     if (QWidget* active = QApplication::activeWindow()) return active;
     return &shell.sheet();
 }
 
-std::wstring trim_blanks(const std::wstring& text) {
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::wstring::npos) return std::wstring();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
 }  // namespace
 
 std::wstring query_syntax_error_text() {
@@ -44,8 +38,7 @@ std::wstring query_syntax_error_text() {
 bool set_query_dlg::passes_select_test(const std::wstring& text, std::wstring& rest) {
     rest = text;
     if (text.empty()) return true;
-    const std::size_t first = text.find_first_not_of(blanks);
-    rest = first == std::wstring::npos ? std::wstring() : text.substr(first);
+    rest = pf_trim_start(std::wstring_view(text), pf_blanks::space_tab_eol);
     if (rest.size() < 6) return false;
     static const wchar_t select[] = L"SELECT";
     for (std::size_t i = 0; i < 6; ++i) {
@@ -142,7 +135,7 @@ void set_query_dlg::on_test() {
 
 void set_query_dlg::on_ok() {
     tk_trace(1, "set_query_dlg::on_ok");
-    const std::wstring name = trim_blanks(controls().text_w(query_id::name));
+    const std::wstring name(pf_trim(controls().text_w(query_id::name), pf_blanks::space_tab_eol));
     if (name.empty()) {
         m_shell.message(L"Table name is empty!");
         controls().focus(query_id::name);

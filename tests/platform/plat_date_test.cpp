@@ -107,3 +107,14 @@ TEST(PlatDate, parser_refuses_anything_else) {
 }
 
 }  // namespace
+
+TEST(PlatDate, DaysFromCivilAcrossTheCalendarsRange) {
+    struct row {
+        int year;
+        unsigned month, day;
+        long long days;
+    };
+    for (const row& r : {row{1970, 1, 1, 0}, row{2000, 1, 1, 10957}, row{1899, 12, 30, -25569}, row{2000, 2, 29, 11016},
+                         row{100, 1, 1, -683003}, row{9999, 12, 31, 2932896}})
+        EXPECT_EQ(plat_days_from_civil(r.year, r.month, r.day), r.days) << r.year << "-" << r.month << "-" << r.day;
+}

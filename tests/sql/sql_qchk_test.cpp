@@ -152,6 +152,7 @@ TEST_F(SqlQueryCheckTest, ARefusalKeepsTheServersErrorAndALostConnectionStaysOne
     const sql_query_verdict v = sql_check_query(engine->handle(), "SELECT nothing FROM nowhere");
     EXPECT_EQ(v.what, kind::refused);
     EXPECT_EQ(v.error_number, 1146u);  // no such table
+    EXPECT_EQ(v.sqlstate, "42S02");
     EXPECT_NE(v.server_text.find("nowhere"), std::string::npos) << v.server_text;
 
     MYSQL* other = second_connection();

@@ -354,6 +354,7 @@ TEST_F(SqlRecordsetTest, AFailedReadKeepsItsStatementAndErrorNumber) {
         FAIL() << "a query of a missing column opened";
     } catch (const sql_exception& e) {
         EXPECT_EQ(e.error_number(), 1054u) << e.what();  // unknown column
+        EXPECT_EQ(e.sqlstate(), "42S22");
         EXPECT_FALSE(e.connection_failed());
         EXPECT_EQ(e.message(), e.server_text());
         EXPECT_NE(e.statement().find("nope"), std::string::npos) << e.statement();

@@ -157,6 +157,7 @@ TEST_F(SqlBinaryRowsTest, AStatementTheServerRefusesKeepsItsTextAndNumber) {
         FAIL() << "prepared";
     } catch (const sql_exception& e) {
         EXPECT_EQ(e.error_number(), 1054u) << e.what();
+        EXPECT_EQ(e.sqlstate(), "42S22");
         EXPECT_NE(e.statement().find("nope"), std::string::npos);
     }
     EXPECT_THROW(query(*d, "DO 1", query::protocol::binary), sql_exception);
