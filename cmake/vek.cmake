@@ -1,12 +1,59 @@
-# vek_library(<name> SOURCES ... [DEPS ...])
+# vek_library(<name> SOURCES ... [DEPS ...] [CLIENT ...])
 #   A static library vek_<name>; src/ is the include root ("tk/tk_exc.h").
+#   CLIENT: the client library it wraps, linked PRIVATE: its headers reach
+#   this library alone (vek_client_wall).
 function(vek_library name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;CLIENT" ${ARGN})
   add_library(vek_${name} STATIC ${A_SOURCES})
   target_include_directories(vek_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   if(A_DEPS)
     target_link_libraries(vek_${name} PUBLIC ${A_DEPS})
   endif()
+  if(A_CLIENT)
+    target_link_libraries(vek_${name} PRIVATE ${A_CLIENT})
+  endif()
+  vek_client_wall(vek_${name} ${name})
+endfunction()
+
+# vek_wall_client_headers(<owner> <folder>...)
+#   The headers of a client library that src/<owner> wraps, kept from every
+#   other subsystem. Linking the library PRIVATE hides its include folders, but
+#   headers under the compiler's own folders (<pqxx/...>, <mariadb/mysql.h> in
+#   /usr/include) are found anyway: each header under the given folders (the
+#   library's own) gets a stand-in that stops the compile, at its path from
+#   the compiler's folder above it.
+function(vek_wall_client_headers owner)
+  set(wall ${CMAKE_BINARY_DIR}/client-wall/${owner})
+  file(REMOVE_RECURSE ${wall})
+  file(MAKE_DIRECTORY ${wall})
+  foreach(folder ${ARGN})
+    set(shadows)
+    foreach(implicit ${CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES})
+      cmake_path(IS_PREFIX implicit "${folder}" NORMALIZE under)
+      if(under AND NOT folder STREQUAL implicit)
+        cmake_path(RELATIVE_PATH folder BASE_DIRECTORY ${implicit} OUTPUT_VARIABLE rel)
+        file(GLOB_RECURSE below LIST_DIRECTORIES false RELATIVE ${folder} ${folder}/*)
+        list(TRANSFORM below PREPEND ${rel}/)
+        list(APPEND shadows ${below})
+      endif()
+    endforeach()
+    foreach(header ${shadows})
+      file(WRITE ${wall}/${header} "#error \"<${header}> is a client library header for src/${owner} alone\"\n")
+    endforeach()
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY VEK_CLIENT_WALLS ${owner})
+endfunction()
+
+# vek_client_wall(<target> [<owner>])
+#   The target's sources cannot include the client library headers of any
+#   subsystem but <owner>.
+function(vek_client_wall target)
+  get_property(owners GLOBAL PROPERTY VEK_CLIENT_WALLS)
+  foreach(owner ${owners})
+    if(NOT owner STREQUAL "${ARGV1}")
+      target_include_directories(${target} BEFORE PRIVATE ${CMAKE_BINARY_DIR}/client-wall/${owner})
+    endif()
+  endforeach()
 endfunction()
 
 # vek_clean_test_env(<target>)
@@ -31,9 +78,9 @@ function(vek_test name)
                        PROPERTIES LABELS "${A_LABELS}")
 endfunction()
 
-# vek_glob_library(<name> [DEPS ...]): every .cpp of the current folder.
+# vek_glob_library(<name> [DEPS ...] [CLIENT ...]): every .cpp of the current folder.
 function(vek_glob_library name)
-  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "DEPS;CLIENT" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     # A subsystem that has only headers so far.
@@ -42,7 +89,7 @@ function(vek_glob_library name)
     target_link_libraries(vek_${name} INTERFACE ${A_DEPS})
     return()
   endif()
-  vek_library(${name} SOURCES ${srcs} DEPS ${A_DEPS})
+  vek_library(${name} SOURCES ${srcs} DEPS ${A_DEPS} CLIENT ${A_CLIENT})
 endfunction()
 
 # vek_glob_test(<name> [DEPS ...] [LABELS ...]): every .cpp of the current folder.

@@ -2,8 +2,8 @@
 
 #include <pqxx/pqxx>
 
+#include "postgres/pgs_edge.h"
 #include "postgres/pgs_engi.h"
-#include "postgres/pgs_exc.h"
 #include "postgres/pgs_ident.h"
 #include "postgres/pgs_recs.h"
 #include "postgres/pgs_sini.h"

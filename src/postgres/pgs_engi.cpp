@@ -2,12 +2,13 @@
 
 #include <vector>
 
+#include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/nontransaction>
 #include <pqxx/transaction>
 
 #include "postgres/pgs_db.h"
-#include "postgres/pgs_exc.h"
+#include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
 #include "tk/tk_log.h"
 

@@ -4,12 +4,19 @@
 #include <memory>
 #include <string>
 
-#include <pqxx/connection>
-
 #include "postgres/pgs_vali.h"
 #include "tk/tk_singl.h"
 
 class pgs_database;
+
+// libpqxx stays behind src/postgres: its connection type, declared as
+// <pqxx/connection> declares it, is complete only there.
+namespace pqxx {
+class connect_direct;
+template <typename CONNECTPOLICY>
+class basic_connection_base;
+using connection = basic_connection_base<connect_direct>;
+}  // namespace pqxx
 
 class pgs_engine : public tk_singleton<pgs_engine> {
 public:

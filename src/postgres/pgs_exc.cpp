@@ -2,6 +2,7 @@
 
 #include <pqxx/connection_base>
 
+#include "postgres/pgs_edge.h"
 #include "tk/tk_log.h"
 
 pgs_exception::pgs_exception(const std::string& text, int) : tk_exception(text, 0) {

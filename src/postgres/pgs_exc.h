@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include <pqxx/except>
-
 #include "tk/tk_exc.h"
 
+// libpqxx's types, complete only in src/postgres (pgs_edge.h).
 namespace pqxx {
 class connection_base;
+class pqxx_exception;
 }  // namespace pqxx
 
 // What a libpqxx failure came from: the server's SQLSTATE and the statement
@@ -71,22 +71,3 @@ public:
 private:
     pgs_cause m_cause;
 };
-
-// The text of a libpqxx exception (which is not a std::exception itself).
-inline std::string pgs_error_text(const pqxx::pqxx_exception& e) { return e.base().what(); }
-
-// Runs f at the edge of the PostgreSQL side: toolkit exceptions pass
-// unchanged, libpqxx's and other standard exceptions become pgs_exception
-// with prefix + their text.
-template <class F>
-auto pgs_guard(F&& f, std::string_view prefix = {}) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const tk_exception&) {
-        throw;
-    } catch (const pqxx::pqxx_exception& e) {
-        throw pgs_exception::from_pqxx(e, prefix);
-    } catch (const std::exception& e) {
-        throw pgs_exception(std::string(prefix) + e.what());
-    }
-}

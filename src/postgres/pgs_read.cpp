@@ -5,7 +5,7 @@
 #include <pqxx/prepared_statement>
 #include <pqxx/transaction>
 
-#include "postgres/pgs_exc.h"
+#include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"

@@ -7,8 +7,8 @@
 #include <pqxx/pqxx>
 
 #include "postgres/pgs_db.h"
+#include "postgres/pgs_edge.h"
 #include "postgres/pgs_engi.h"
-#include "postgres/pgs_exc.h"
 #include "postgres/pgs_ftd.h"
 #include "postgres/pgs_ident.h"
 #include "postgres/pgs_read.h"

@@ -5,7 +5,7 @@
 #include <pqxx/transaction>
 
 #include "platform/pf_vtype.h"
-#include "postgres/pgs_exc.h"
+#include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
 #include "postgres/pgs_util.h"
 #include "tk/tk_log.h"

@@ -13,10 +13,7 @@
 #include "tk/tk_utils.h"
 
 sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mode)
-    : udb_database(name, mode, engine.case_sensitive_names()),
-      m_engine(engine),
-      m_mysql(engine.handle()),
-      m_count_link(engine) {
+    : udb_database(name, mode, engine.case_sensitive_names()), m_engine(engine), m_count_link(engine) {
     tk_trace_w(2, L"sql_database::sql_database(%s, mode=%d)", name.c_str(), mode);
     init_tables();
     if ((mode & no_views_mode) == 0) {
@@ -27,6 +24,8 @@ sql_database::sql_database(sql_engine& engine, const std::wstring& name, int mod
         }
     }
 }
+
+st_mysql* sql_database::connection() const { return m_engine.handle(); }
 
 sql_database::~sql_database() = default;
 
@@ -39,8 +38,8 @@ void sql_database::init_tables() {
     std::unique_ptr<sql_tmp_recordset> rs;
     if (!sql_gate::lists_full_tables(m_engine.server_version())) {
         tk_trace(2, "Extracting tables in old way");
-        sql_result res(mysql_list_tables(m_mysql, nullptr));
-        if (!res) throw sql_exception(m_mysql);
+        sql_result res(mysql_list_tables(connection(), nullptr));
+        if (!res) throw sql_exception(connection());
         rs = std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
     } else {
         tk_trace(2, "Extracting tables in new way");
@@ -72,7 +71,7 @@ std::wstring sql_database::refine_view_out(const std::wstring& text) const { ret
 
 std::string sql_database::escape(const std::string& utf8) const {
     std::string out(utf8.size() * 2 + 1, '\0');
-    const unsigned long n = mysql_real_escape_string(m_mysql, out.data(), utf8.data(), utf8.size());
+    const unsigned long n = mysql_real_escape_string(connection(), out.data(), utf8.data(), utf8.size());
     out.resize(n);
     return out;
 }
@@ -92,8 +91,8 @@ bool sql_database::query(const std::wstring& sql) {
     tk_trace_w(2, L"sql_database::query(%s)", sql.c_str());
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return false;
-    if (mysql_real_query(m_mysql, utf8.data(), utf8.size()) != 0) return false;
-    const sql_result rows(mysql_use_result(m_mysql));  // read and discarded
+    if (mysql_real_query(connection(), utf8.data(), utf8.size()) != 0) return false;
+    const sql_result rows(mysql_use_result(connection()));  // read and discarded
     return true;
 }
 
@@ -104,30 +103,30 @@ std::unique_ptr<udb_recordset> sql_database::query_rs(const std::wstring& sql) {
 
 std::unique_ptr<sql_tmp_recordset> sql_database::query_tmp(const std::string& utf8_sql) {
     sql_result res = do_query2(utf8_sql);
-    if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
+    if (mysql_errno(connection())) throw sql_exception(connection()).set_statement(utf8_sql);
     if (!res) return nullptr;
     return std::make_unique<sql_tmp_recordset>(std::move(res), m_engine);
 }
 
 sql_result sql_database::do_query2(const std::string& utf8_sql) {
     tk_trace(1, "sql_database::do_query2(%s)", utf8_sql.c_str());
-    if (mysql_real_query(m_mysql, utf8_sql.data(), utf8_sql.size()) != 0) return nullptr;
-    return sql_result(mysql_use_result(m_mysql));
+    if (mysql_real_query(connection(), utf8_sql.data(), utf8_sql.size()) != 0) return nullptr;
+    return sql_result(mysql_use_result(connection()));
 }
 
 // ---- the streamed statement ---------------------------------------------------------
 
 sql_database::sql_limited_query::sql_limited_query(sql_database& db, const std::string& utf8_sql, protocol how)
-    : m_mysql(db.connection()), m_engine(db.engine()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
+    : m_engine(db.engine()), m_reports(db.engine().value_reports()), m_statement(utf8_sql) {
     tk_trace(1, "sql_database::sql_limited_query::sql_limited_query(%s)", utf8_sql.c_str());
     if (how == protocol::binary) {
-        m_binary = std::make_unique<sql_binary_rows>(m_mysql, utf8_sql);
+        m_binary = std::make_unique<sql_binary_rows>(m_engine.handle(), utf8_sql);
         m_field_count = m_binary->field_count();
         m_fields = m_binary->fields();
     } else {
         m_result = db.do_query2(utf8_sql);
         if (!m_result) {
-            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(utf8_sql);
+            if (mysql_errno(m_engine.handle())) throw sql_exception(m_engine.handle()).set_statement(utf8_sql);
             throw sql_exception("The statement returns no rows: " + utf8_sql, 0);
         }
         m_field_count = mysql_num_fields(m_result.get());
@@ -172,7 +171,7 @@ std::size_t sql_database::sql_limited_query::store_to(window* win, const std::ws
         MYSQL_ROW row = mysql_fetch_row(m_result.get());
         if (!row) {
             // The end of the rows, or a connection that broke off mid-table.
-            if (mysql_errno(m_mysql)) throw sql_exception(m_mysql).set_statement(m_statement);
+            if (mysql_errno(m_engine.handle())) throw sql_exception(m_engine.handle()).set_statement(m_statement);
             m_result.reset();
             break;
         }

@@ -82,7 +82,8 @@ public:
     // A view text as the server stores it, made portable.
     std::wstring refine_view_out(const std::wstring& text) const;
 
-    st_mysql* connection() const { return m_mysql; }
+    // The engine's connection (a reconnect of the engine replaces it).
+    st_mysql* connection() const;
     sql_engine& engine() const { return m_engine; }
     // mysql_real_escape_string for a literal between single quotes (UTF-8).
     std::string escape(const std::string& utf8) const;
@@ -129,7 +130,6 @@ public:
         void abandon() noexcept;
 
     private:
-        st_mysql* m_mysql;
         sql_engine& m_engine;
         const sql_value_reports& m_reports;
         std::string m_statement;  // for the report of a failure while streaming
@@ -148,6 +148,5 @@ private:
     void create_view(const std::wstring& name, const std::wstring& sql, udb_validator& validator);
 
     sql_engine& m_engine;
-    st_mysql* m_mysql;  // the engine's, not owned
     sql_count_link m_count_link;
 };

@@ -19,7 +19,7 @@ void sql_engine::db_delete(const std::wstring& name) {
     tk_trace_w(2, L"sql_engine::db_delete(%s)", name.c_str());
     tk_trace_w(3, L"Deleting MySQL database '%s'", name.c_str());
     // The session gets back the checks it had, whatever happens to the drop.
-    sql_session_setting checks(m_mysql, "FOREIGN_KEY_CHECKS", false);
+    sql_session_setting checks(handle(), "FOREIGN_KEY_CHECKS", false);
     try {
         checks.change("0");
     } catch (const tk_exception& e) {

@@ -62,15 +62,15 @@ std::string sql_database::qualified(const std::wstring& name) const {
 
 void sql_database::use() {
     const std::string name = tk_to_utf8(m_name);
-    if (mysql_select_db(m_mysql, name.c_str()) != 0)
-        throw sql_exception(m_mysql, "USE " + m_engine.dialect().quote(name));
+    if (mysql_select_db(connection(), name.c_str()) != 0)
+        throw sql_exception(connection(), "USE " + m_engine.dialect().quote(name));
 }
 
 void sql_database::query_append(const std::string& utf8_sql) {
     tk_trace(2, "sql_database::query_append( q_len=%d)", static_cast<int>(utf8_sql.size()));
     tk_trace(2, "(%s)", utf8_sql.c_str());
     tk_trace(1, "sql_database::do_query1(%s)", utf8_sql.c_str());
-    sql_run(m_mysql, utf8_sql);
+    sql_run(connection(), utf8_sql);
 }
 
 std::wstring sql_database::refine_view_in(const std::wstring& text) const {
@@ -113,7 +113,7 @@ std::unique_ptr<udb_recordset> sql_database::create_table(const std::wstring& na
     tk_trace(2, "Run SQL query: %s\n", statement.c_str());
     {
         // DEFAULT literals are read under the writing side's own mode.
-        sql_session_setting mode(m_mysql, "sql_mode", true);
+        sql_session_setting mode(connection(), "sql_mode", true);
         sql_use_writing_mode(mode, d.version);
         query_append(statement);
         mode.restore();
@@ -191,7 +191,7 @@ void sql_database::create_relationships(const udb_relationships& relationships) 
         return;
     }
     // The session gets back the checks it had, also when the run is abandoned.
-    sql_session_setting checks(m_mysql, "FOREIGN_KEY_CHECKS", false);
+    sql_session_setting checks(connection(), "FOREIGN_KEY_CHECKS", false);
     try {
         checks.change("0");
     } catch (const tk_exception& e) {

@@ -15,37 +15,36 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
-sql_engine::sql_engine() : m_mysql_storage(std::make_unique<MYSQL>()), m_mysql(m_mysql_storage.get()) { initialize(); }
+sql_engine::sql_engine() { initialize(); }
 
 sql_engine::~sql_engine() {
     if (m_connected) try_statement("SET FOREIGN_KEY_CHECKS = 1", "Cannot turn ON foreign key check: %s");
     close();
-    if (m_initialized) mysql_close(m_mysql);  // the storage is ours: this frees only the library's parts
 }
 
 void sql_engine::initialize() {
     tk_trace(1, "sql_engine::initialize");
-    if (m_initialized) mysql_close(m_mysql);
-    m_initialized = false;
-    if (!mysql_init(m_mysql)) throw tk_exception("Cannot initialise the MySQL client library.", 1);
-    m_initialized = true;
+    m_connection.reset();
+    sql_connection connection(mysql_init(nullptr));
+    if (!connection) throw tk_exception("Cannot initialise the MySQL client library.", 1);
+    MYSQL* const m = connection.get();
     tk_trace(1, "sql_engine::initialize - 1");
-    mysql_options(m_mysql, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
+    mysql_options(m, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
     tk_trace(1, "sql_engine::initialize - 2");
     const unsigned int timeout = 10;
-    mysql_options(m_mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     // A row may carry a LONGBLOB of up to 1 GB: the largest packet MySQL sends.
     const unsigned long max_packet = 1024ul * 1024 * 1024;
-    mysql_options(m_mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
+    mysql_options(m, MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
     // Every text travels as UTF-8 with 4-byte characters; see set_charset.
-    mysql_options(m_mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_options(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    m_connection = std::move(connection);
     tk_trace(1, "sql_engine::initialize - END");
 }
 
 void sql_engine::close() noexcept {
     if (!m_connected) return;
-    mysql_close(m_mysql);
-    m_initialized = false;
+    m_connection.reset();
     m_connected = 0;
     m_charset.clear();
 }
@@ -74,7 +73,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         tk_trace(2, "Connection was established already - disconnecting...");
         close();
     }
-    if (!m_initialized) initialize();
+    if (!m_connection) initialize();
     m_server_version = 0;
     m_mariadb = false;
     m_fk_support = 0;
@@ -82,14 +81,15 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(3, "Connecting to MySQL server...");
     // Options read from the files apply when mysql_real_connect starts, over
     // those initialize set; what is passed here wins over the files.
-    if (!mysql_real_connect(m_mysql, host.c_str(), user.c_str(), given_password(password), nullptr, port, nullptr, 0)) {
+    if (!mysql_real_connect(handle(), host.c_str(), user.c_str(), given_password(password), nullptr, port, nullptr,
+                            0)) {
         // A handle whose connect failed is not reused: its error is read first.
-        if (sql_insecure_transport_exception::applies(m_mysql)) {
-            const sql_insecure_transport_exception e(m_mysql);
+        if (sql_insecure_transport_exception::applies(handle())) {
+            const sql_insecure_transport_exception e(handle());
             initialize();
             throw e;
         }
-        const sql_exception e(m_mysql);
+        const sql_exception e(handle());
         initialize();
         throw e;
     }
@@ -100,7 +100,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     m_port = port;
     set_charset();
 
-    const char* info = mysql_get_server_info(m_mysql);
+    const char* info = mysql_get_server_info(handle());
     if (!info || !*info) return;
     tk_trace(2, "Got MySQL server version: %s", info);
     const auto version = sql_parse_version(info);
@@ -113,7 +113,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(1, "Hex version: %08X", m_server_version);
     if (sql_gate::has_fk_support(m_server_version)) m_fk_support = 1;
     // The password the library sent, whether given or taken from the files.
-    const bool sent_password = m_mysql->passwd != nullptr && *m_mysql->passwd != '\0';
+    const bool sent_password = handle()->passwd != nullptr && *handle()->passwd != '\0';
     if (sql_gate::refuses_password(m_server_version, sent_password)) throw sql_auth_not_supported_exception();
     try_statement("SET FOREIGN_KEY_CHECKS = 0", "Cannot turn off foreign key check: %s");
     // A table is read as one stream: the server must wait while the
@@ -124,7 +124,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
 
 bool sql_engine::interrupt_statement() noexcept {
     if (!m_connected) return false;
-    const unsigned long id = mysql_thread_id(m_mysql);
+    const unsigned long id = mysql_thread_id(handle());
     tk_trace(2, "sql_engine::interrupt_statement(%lu)", id);
     return kill_query(id);
 }
@@ -158,7 +158,7 @@ void sql_engine::read_name_rules() {
     // 0: names are stored and compared as given; 1 and 2 compare them in
     // lower case. Servers that do not have the variable compare as given.
     try {
-        const auto value = sql_read_value(m_mysql, "SELECT @@lower_case_table_names");
+        const auto value = sql_read_value(handle(), "SELECT @@lower_case_table_names");
         m_case_sensitive_names = !value || *value == "0";
     } catch (const sql_exception& e) {
         tk_trace(2, "Cannot read lower_case_table_names: %s", e.what());
@@ -180,38 +180,38 @@ void sql_engine::set_charset() {
     tk_trace(3, "Setting UTF-8 collation...");
     // utf8mb4 first: "utf8" is the 3-byte set on current servers and turns
     // every 4-byte character into '?'. Old servers only know "utf8".
-    if (mysql_set_character_set(m_mysql, "utf8mb4") == 0) {
+    if (mysql_set_character_set(handle(), "utf8mb4") == 0) {
         m_charset = "utf8mb4";
         return;
     }
-    tk_trace(2, "Cannot set utf8mb4: %s", mysql_error(m_mysql));
-    if (mysql_set_character_set(m_mysql, "utf8") == 0) {
+    tk_trace(2, "Cannot set utf8mb4: %s", mysql_error(handle()));
+    if (mysql_set_character_set(handle(), "utf8") == 0) {
         m_charset = "utf8";
         return;
     }
     tk_trace(3, "Failed");
-    tk_trace(2, "Cannot set UTF-8 collation: %s", mysql_error(m_mysql));
+    tk_trace(2, "Cannot set UTF-8 collation: %s", mysql_error(handle()));
 }
 
 bool sql_engine::try_statement(const char* sql, const char* failure_format) {
-    if (mysql_query(m_mysql, sql) == 0) {
-        const sql_result rows(mysql_use_result(m_mysql));  // read and discarded
+    if (mysql_query(handle(), sql) == 0) {
+        const sql_result rows(mysql_use_result(handle()));  // read and discarded
         return true;
     }
-    tk_trace(2, failure_format, mysql_error(m_mysql));
+    tk_trace(2, failure_format, mysql_error(handle()));
     return false;
 }
 
 void sql_engine::execute(const std::string& utf8_sql) {
     tk_trace(1, "sql_engine::execute(%s)", utf8_sql.c_str());
-    sql_run(m_mysql, utf8_sql);
+    sql_run(handle(), utf8_sql);
 }
 
 std::vector<std::wstring> sql_engine::get_contents() {
     tk_trace(2, "sql_engine::get_contents");
     tk_trace(2, "Step #1");
-    sql_result res(mysql_list_dbs(m_mysql, nullptr));
-    if (!res) throw sql_exception(m_mysql);
+    sql_result res(mysql_list_dbs(handle(), nullptr));
+    if (!res) throw sql_exception(handle());
     sql_tmp_recordset rs(std::move(res), *this);
     std::vector<std::wstring> names;
     for (rs.reset(); !rs.is_eof(); rs.next()) {
@@ -227,7 +227,7 @@ bool sql_engine::is_db_exist(const std::wstring& name) {
     if (!m_connected) return false;
     std::string utf8;
     if (!tk_w2a(name, utf8)) return false;
-    return mysql_select_db(m_mysql, utf8.c_str()) == 0;
+    return mysql_select_db(handle(), utf8.c_str()) == 0;
 }
 
 bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql, std::string* refusal) {
@@ -240,7 +240,7 @@ bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql,
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return refuse("The statement is not text that can be sent.");
     // As a query recordset sends it: without the blanks and ";" around it.
-    const sql_query_verdict verdict = sql_check_query(m_mysql, sql_trim_query(utf8));
+    const sql_query_verdict verdict = sql_check_query(handle(), sql_trim_query(utf8));
     if (verdict.returns_rows()) return true;
     tk_trace(2, "Statement refused: %s", verdict.server_text.c_str());
     return refuse(sql_query_refusal(verdict));
@@ -250,7 +250,7 @@ std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int 
     tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());
     tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
     const std::string utf8 = tk_to_utf8(name);
-    if (mysql_select_db(m_mysql, utf8.c_str()) != 0) throw sql_exception(m_mysql);
+    if (mysql_select_db(handle(), utf8.c_str()) != 0) throw sql_exception(handle());
     return std::make_unique<sql_database>(*this, name, mode);
 }
 

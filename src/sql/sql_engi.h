@@ -84,7 +84,9 @@ public:
     // The character set the connection ended up with ("utf8mb4", or "utf8" on a
     // server that refuses it); empty before a connect.
     const std::string& charset() const { return m_charset; }
-    st_mysql* handle() const { return m_mysql; }
+    // The connection's handle; a reconnect replaces it, so callers ask for it
+    // each time rather than keep it.
+    st_mysql* handle() const { return m_connection.get(); }
 
     // Sends one statement and throws sql_exception when it fails; any result is
     // read and freed.
@@ -118,11 +120,9 @@ private:
     std::uint8_t m_varchar_binary = 0;
     std::uint32_t m_server_version = 0;
     bool m_mariadb = false;
-    // The handle keeps its address for the engine's life (databases hold it);
-    // a reconnect closes and initialises it in place.
-    std::unique_ptr<st_mysql> m_mysql_storage;
-    st_mysql* m_mysql = nullptr;
-    bool m_initialized = false;
+    // Initialised by initialize (null when that failed); connected while
+    // m_connected is set.
+    sql_connection m_connection;
     std::int32_t m_fk_support = 0;
     std::string m_charset;
     bool m_case_sensitive_names = false;

@@ -112,23 +112,23 @@ bool is_float_type(const std::string& type) {
 
 // ---- snapshot -------------------------------------------------------------------------
 
-sql_snapshot::sql_snapshot(sql_database& db) : m_mysql(db.connection()) {
+sql_snapshot::sql_snapshot(sql_database& db) : m_engine(db.engine()) {
     const std::uint32_t v = db.engine().server_version();
     const std::string isolation = sql_isolation_stmt(v);
     const std::string start = sql_snapshot_stmt(v);
     if (start.empty()) return;
-    if (mysql_query(m_mysql, isolation.c_str()) != 0)
-        tk_trace(2, "Cannot set the isolation level: %s", mysql_error(m_mysql));
-    if (mysql_query(m_mysql, start.c_str()) != 0) {
-        tk_trace(2, "Cannot start a consistent snapshot: %s", mysql_error(m_mysql));
+    if (mysql_query(m_engine.handle(), isolation.c_str()) != 0)
+        tk_trace(2, "Cannot set the isolation level: %s", mysql_error(m_engine.handle()));
+    if (mysql_query(m_engine.handle(), start.c_str()) != 0) {
+        tk_trace(2, "Cannot start a consistent snapshot: %s", mysql_error(m_engine.handle()));
         return;
     }
     m_active = true;
 }
 
 sql_snapshot::~sql_snapshot() {
-    if (m_active && mysql_query(m_mysql, "COMMIT") != 0)
-        tk_trace(2, "Cannot end the consistent snapshot: %s", mysql_error(m_mysql));
+    if (m_active && mysql_query(m_engine.handle(), "COMMIT") != 0)
+        tk_trace(2, "Cannot end the consistent snapshot: %s", mysql_error(m_engine.handle()));
 }
 
 // ---- sql_recordset --------------------------------------------------------------------

@@ -13,7 +13,6 @@
 #include "udb/udb_recs.h"
 #include "udb/udb_rel.h"
 
-struct st_mysql;
 class sql_engine;
 class sql_row_writer;
 
@@ -31,7 +30,7 @@ public:
     bool active() const { return m_active; }
 
 private:
-    st_mysql* m_mysql;
+    sql_engine& m_engine;
     bool m_active = false;
 };
 
