@@ -48,22 +48,22 @@ void append_ascii(std::basic_string<Ch>& out, std::string_view text) {
 
 // The C library's form of a number or pointer conversion, with the width and
 // precision written out.
-std::string c_spec(const conversion& c, const char* length) {
-    std::string spec = "%" + c.flags;
-    if (c.width >= 0) spec += std::to_string(c.width);
-    if (c.precision >= 0) spec += "." + std::to_string(c.precision);
-    return spec + length + c.conv;
+std::string c_directive(const conversion& c, const char* length) {
+    std::string directive = "%" + c.flags;
+    if (c.width >= 0) directive += std::to_string(c.width);
+    if (c.precision >= 0) directive += "." + std::to_string(c.precision);
+    return directive + length + c.conv;
 }
 
 template <class T>
 std::string format_value(const conversion& c, const char* length, T value) {
-    const std::string spec = c_spec(c, length);
+    const std::string directive = c_directive(c, length);
     char small[128];
-    const int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    const int n = std::snprintf(small, sizeof small, directive.c_str(), value);
     if (n < 0) return {};
     if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), directive.c_str(), value);
     big.resize(static_cast<std::size_t>(n));
     return big;
 }
