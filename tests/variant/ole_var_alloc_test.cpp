@@ -31,8 +31,7 @@ void* operator new(std::size_t n) {
         const auto size = static_cast<long>(malloc_usable_size(p));
         const long live = g_live.fetch_add(size) + size;
         long peak = g_peak.load();
-        while (live > peak && !g_peak.compare_exchange_weak(peak, live)) {
-        }
+        while (live > peak && !g_peak.compare_exchange_weak(peak, live)) {}
         return p;
     }
     throw std::bad_alloc();
