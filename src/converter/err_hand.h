@@ -22,13 +22,13 @@ public:
 
     error_handler(int count, const tk_error_row* rows);
     template <std::size_t N>
-    explicit error_handler(const tk_error_row (&rows)[N]) : error_handler(static_cast<int>(N), rows) {}
+    explicit error_handler(const tk_error_row (&map)[N]) : error_handler(static_cast<int>(N), map) {}
     ~error_handler() override;
 
     void load_err_map(int count, const tk_error_row* rows);
     template <std::size_t N>
-    void load_err_map(const tk_error_row (&rows)[N]) {
-        load_err_map(static_cast<int>(N), rows);
+    void load_err_map(const tk_error_row (&map)[N]) {
+        load_err_map(static_cast<int>(N), map);
     }
 
     // The text put in front of the next messages (the table being converted).

@@ -20,7 +20,7 @@ bool g_carrier::closed() const noexcept {
     return m_closed;
 }
 
-bool g_carrier::post(std::function<void()> task, const std::shared_ptr<pending>& state) {
+bool g_carrier::post(std::function<void()> task) {
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (m_closed) return false;

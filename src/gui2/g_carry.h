@@ -53,7 +53,7 @@ private:
 
     template <class Body>
     bool deliver(Body body);
-    bool post(std::function<void()> task, const std::shared_ptr<pending>& state);
+    bool post(std::function<void()> task);
     bool wait(const std::shared_ptr<pending>& state);
 
     std::unique_ptr<QObject> m_context;  // lives on the GUI thread; queued calls run there
@@ -71,26 +71,24 @@ bool g_carrier::deliver(Body body) {
     auto state = std::make_shared<pending>();
     // The body lives on this (waiting) thread's stack; the GUI thread runs it
     // only while this thread waits, and never once the wait was abandoned.
-    if (!post(
-            [&body, state, this] {
-                {
-                    std::lock_guard<std::mutex> g(m_lock);
-                    // Closed while it was queued: the worker takes its fallback.
-                    if (state->abandoned || m_closed) return;
-                    state->running = true;
-                }
-                std::exception_ptr error;
-                try {
-                    body();
-                } catch (...) {
-                    error = std::current_exception();
-                }
+    if (!post([&body, state, this] {
+            {
                 std::lock_guard<std::mutex> g(m_lock);
-                state->error = error;
-                state->done = true;
-                m_changed.notify_all();
-            },
-            state))
+                // Closed while it was queued: the worker takes its fallback.
+                if (state->abandoned || m_closed) return;
+                state->running = true;
+            }
+            std::exception_ptr error;
+            try {
+                body();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            std::lock_guard<std::mutex> g(m_lock);
+            state->error = error;
+            state->done = true;
+            m_changed.notify_all();
+        }))
         return false;
     if (!wait(state)) return false;
     if (state->error) std::rethrow_exception(state->error);

@@ -12,7 +12,7 @@
 
 #include "tk/tk_exc.h"
 
-void g_wrong_control(int id) { throw tk_mail_assertion("g_ctrls", 20); }
+void g_wrong_control(int /*id*/) { throw tk_mail_assertion("g_ctrls", 20); }
 
 void g_controls::add(int id, QWidget* widget) {
     if (!widget || !m_widgets.emplace(id, widget).second) throw tk_mail_assertion("g_ctrls", 24);

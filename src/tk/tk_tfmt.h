@@ -10,5 +10,5 @@
 
 // Narrow arguments of a wide format are read as UTF-8 and wide ones of a
 // narrow format written as UTF-8. A %n argument is taken and not written to.
-std::string tk_format_printable(const char* fmt, va_list ap);
+std::string tk_format_printable(const char* fmt, va_list ap) __attribute__((format(printf, 1, 0)));
 std::wstring tk_format_printable(const wchar_t* fmt, va_list ap);

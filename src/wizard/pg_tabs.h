@@ -59,9 +59,9 @@ protected:
     void do_page_init();
     // Moves each name found in the available list (exactly) to the selected one.
     virtual void select_names(const tabs_names& names);
-    virtual bool is_query(const QString& name) const { return false; }
-    virtual void moved_to_selected(const QString& name) {}
-    virtual void moved_to_available(const QString& name) {}
+    virtual bool is_query(const QString& /*name*/) const { return false; }
+    virtual void moved_to_selected(const QString& /*name*/) {}
+    virtual void moved_to_available(const QString& /*name*/) {}
 
     bool move_to_selected(int index);
     bool move_to_available(int index);

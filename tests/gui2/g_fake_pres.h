@@ -108,8 +108,11 @@ private:
     std::optional<QString> file(const g_file_request& request) {
         file_requests.push_back(request);
         if (file_answers.empty()) return std::nullopt;
-        auto a = file_answers.front();
+        const std::optional<QString> answer = file_answers.front();
         file_answers.pop_front();
-        return a;
+        // Rebuilt rather than returned as is: GCC 12 takes a returned
+        // optional<QString> for maybe uninitialized.
+        if (!answer) return std::nullopt;
+        return *answer;
     }
 };

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         nav_case{"the_first_page_refuses_at_the_start", {with(p1, false), p2, p3}, 1, "nbb", {2, 1, 1}},
         nav_case{"an_unknown_dialog_id_stays", {with(p1, true, 99), p2}, 0, "n", {0}},
         nav_case{"next_on_the_last_page_stays", {p1, p2}, 0, "nn", {1, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(ShellTest, a_refused_move_keeps_the_current_page_untouched) {
     probe_shape first = p1;

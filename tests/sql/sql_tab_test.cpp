@@ -226,9 +226,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, SqlHostileValuesTest,
                          ::testing::Values(mode_case{true, ""}, mode_case{false, ""},
                                            mode_case{true, "ANSI_QUOTES,NO_BACKSLASH_ESCAPES"},
                                            mode_case{false, "ANSI,NO_BACKSLASH_ESCAPES,EMPTY_STRING_IS_NULL"}),
-                         [](const auto& info) {
-                             return std::string(info.param.fast ? "fast" : "slow") +
-                                    (*info.param.sql_mode ? "_hostile_mode" : "");
+                         [](const auto& param_info) {
+                             return std::string(param_info.param.fast ? "fast" : "slow") +
+                                    (*param_info.param.sql_mode ? "_hostile_mode" : "");
                          });
 
 // ---- columns, structure, batches --------------------------------------------------------------
@@ -368,7 +368,7 @@ TEST_P(SqlRefusedRowsTest, CostOnlyThemselvesAndAreReportedWithTheirNumbers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SqlRefusedRowsTest, ::testing::Values(true, false),
-                         [](const auto& info) { return std::string(info.param ? "batches" : "single"); });
+                         [](const auto& param_info) { return std::string(param_info.param ? "batches" : "single"); });
 
 TEST_F(SqlRowsTest, ATableWithoutTransactionsGetsOneStatementARow) {
     // A refused multi-row INSERT may leave its first rows in such a table:

@@ -28,7 +28,9 @@ TEST_F(TkLog, LevelsAndLineEnds) {
     tk_log log(path.c_str(), true, 2, false);
     tk_trace(1, "below");
     tk_trace(2, "at %d %s", 2, "two");
-    tk_trace(3, "above %I64d", static_cast<long long>(1) << 40);
+    // The toolkit's %I64d, which the compiler's printf check does not know.
+    const char* const toolkit_format = "above %I64d";
+    tk_trace(3, toolkit_format, static_cast<long long>(1) << 40);
     EXPECT_EQ(read(), "at 2 two\r\nabove 1099511627776\r\n");
 }
 
@@ -98,7 +100,10 @@ TEST_F(TkLog, TextArgumentsAreEscapedTheFormatIsNot) {
     tk_trace_w(3, L"narrow %S, char %c%C, width [%-6s|%4hs]", "n\n", L'\x1b', '\t', L"\u00e9\n", "\x7f");
     // A precision bounds what is read: the text needs no NUL.
     const char unterminated[] = {'a', '\n', 'b', 'c'};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-overflow"  // the null text is the case
     tk_trace(3, "[%.*s] [%.2s] %5.1f %03d %s", 3, unterminated, "\x1bxyz", 2.25, 7, static_cast<const char*>(nullptr));
+#pragma GCC diagnostic pop
     EXPECT_EQ(read(), "Error:\nx(0 records)\\nError:\\nforged\\x1b[2J\r\n"
                       "\tConverting table t\\r\\n\\u202e (2 records)\r\n"
                       "narrow n\\n, char \\x1b\\t, width [\xc3\xa9\\n   |\\x7f]\r\n"

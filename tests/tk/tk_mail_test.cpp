@@ -5,7 +5,11 @@
 
 #include <filesystem>
 #include <optional>
+// libstdc++'s regex trips GCC 12's maybe-uninitialized under the sanitizers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 
 #include "support/trace_capture.h"
 #include "tk/tk_log.h"

@@ -28,7 +28,7 @@ protected:
         else
             ::unsetenv("VEK_REGISTRY_DIR");
     }
-    void open(tk_reg_key& key) { ASSERT_EQ(key.create(pf_reg_current_user(), key.path().c_str()), 0); }
+    void open(tk_reg_key& reg) { ASSERT_EQ(reg.create(pf_reg_current_user(), reg.path().c_str()), 0); }
     std::string values_file() const { return dir.file("registry/Software/Quorvane/Tessaline/.values"); }
 
     test_dir dir;

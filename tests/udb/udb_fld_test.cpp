@@ -38,7 +38,7 @@ TEST(UdbRecord, ReservedVectorDoesNotMoveFields) {
 // field held the column's name).
 TEST(UdbRecord, DeletedThroughBaseWithTextCells) {
     struct derived_record : udb_record {
-        derived_record(std::size_t n, bool& gone) : udb_record(n), gone(gone) {}
+        derived_record(std::size_t n, bool& flag) : udb_record(n), gone(flag) {}
         ~derived_record() override { gone = true; }
         bool& gone;
     };

@@ -77,14 +77,14 @@ TEST(UdbRecordset, AddIndexKeepsFirstNameAndFirstKey) {
 // go with it.
 TEST(UdbRecordset, DeletedThroughBase) {
     struct counted_column : t_ftd {
-        explicit counted_column(int& alive) : t_ftd(4, L"id", 3, false, false, ole_variant(), 0), alive(alive) {
+        explicit counted_column(int& count) : t_ftd(4, L"id", 3, false, false, ole_variant(), 0), alive(count) {
             ++alive;
         }
         ~counted_column() override { --alive; }
         int& alive;
     };
     struct counted_recordset : fake_recordset {
-        explicit counted_recordset(bool& gone) : fake_recordset(L"t", true), gone(gone) {}
+        explicit counted_recordset(bool& flag) : fake_recordset(L"t", true), gone(flag) {}
         ~counted_recordset() override { gone = true; }
         bool& gone;
     };
