@@ -1,6 +1,5 @@
 #include "agent/agent_cmd.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "agent/agent_tabf.h"
 #include "agent/tk_cmdli.h"
 #include "converter/cnv_tk.h"
+#include "platform/pf_num.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
@@ -87,23 +87,6 @@ std::string agent_usage_text() {
         text += line;
     }
     return text;
-}
-
-long agent_leading_int(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const int digit = text[i] - '0';
-        if (value > (LONG_MAX - digit) / 10) {
-            value = LONG_MAX;
-            break;
-        }
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
 }
 
 bool parse_cmd_line(int argc, char** argv, agent_target& target) {
@@ -232,9 +215,9 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target) {
         // name a port, never fall back to the default server unnoticed.
         unsigned pg_port_number = 0;
         if (!pg_port.empty()) {
-            const long n = agent_leading_int(pg_port);
-            if (n < 1 || n > 65535) throw agent_fatal("Invalid PostgreSQL port number");
-            pg_port_number = static_cast<unsigned>(n);
+            const std::optional<unsigned> number = pf_port_number(pg_port);
+            if (!number) throw agent_fatal("Invalid PostgreSQL port number");
+            pg_port_number = *number;
         }
         target.store_pgs_settings(pg_host, pg_user, pg_password, pg_port_number);
         target.store_mysql_settings(my_host, my_user, my_password, my_port);

@@ -19,7 +19,3 @@ bool parse_cmd_line(int argc, char** argv, agent_target& target);
 // Ends the program when a profile file exists but does not load (text before
 // its first section, a read error) or its path does not convert.
 inline constexpr const char* agent_profile_unloadable_text = profile_unloadable_text;
-
-// The decimal value of the leading digits after an optional sign, as atoi
-// reads them, without overflow (saturates); 0 when there are none.
-long agent_leading_int(const std::string& text);

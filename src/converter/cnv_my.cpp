@@ -1,7 +1,6 @@
 #include "converter/cnv_my.h"
 
-#include <cctype>
-
+#include "platform/pf_num.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -33,24 +32,11 @@ void mysql_converter_impl::store_mysql_settings(const std::string& h, const std:
     if (port.empty()) port = "3306";
 }
 
-unsigned mysql_converter_impl::parse_port(const std::string& text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 65535) return 0;
-    }
-    if (negative) return 0;
-    return static_cast<unsigned>(value);
-}
-
 void mysql_converter_impl::connect_mysql_server() {
     tk_trace(2, "mysql_converter_impl::connect_mysql_server");
-    const unsigned number = parse_port(port);
-    if (number == 0) throw tk_exception("Invalid port number", 1);
-    engine.connect(host, user, password_given ? std::optional<std::string>(password) : std::nullopt, number);
+    const std::optional<unsigned> number = pf_port_number(port);
+    if (!number) throw tk_exception("Invalid port number", 1);
+    engine.connect(host, user, password_given ? std::optional<std::string>(password) : std::nullopt, *number);
 }
 
 bool mysql_converter_impl::is_mysql_base_exist(const std::wstring& name) {

@@ -41,10 +41,6 @@ public:
     bool store_profile(udb_profile& profile);
     bool load_profile(const udb_profile& profile);
 
-    // The port the text names: an optional sign then digits, anything else
-    // ends the number; 0 when there is none or it lies outside 1 to 65535.
-    static unsigned parse_port(const std::string& text);
-
     sql_engine engine;
     mysql_converter_options dump_options;
     std::string host;

@@ -148,6 +148,12 @@ constexpr auto hex_pairs = make_hex_pairs();
 
 std::int32_t pf_atoi(std::string_view text) noexcept { return signed_from<std::int32_t>(read_digits(text)); }
 std::int64_t pf_atoi64(std::string_view text) noexcept { return signed_from<std::int64_t>(read_digits(text)); }
+
+std::optional<unsigned> pf_port_number(std::string_view text) noexcept {
+    const std::int64_t number = pf_atoi64(text);
+    if (number < 1 || number > 65535) return std::nullopt;
+    return static_cast<unsigned>(number);
+}
 std::uint32_t pf_scan_u32(std::string_view text) noexcept { return unsigned_from<std::uint32_t>(read_digits(text)); }
 std::uint64_t pf_scan_u64(std::string_view text) noexcept { return unsigned_from<std::uint64_t>(read_digits(text)); }
 

@@ -3,12 +3,16 @@
 // value layer. Locale-free: the decimal separator is always ".".
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // atoi: leading white space, an optional sign, the digits up to the first other
 // character; no digits give 0. Out-of-range values saturate.
 std::int32_t pf_atoi(std::string_view text) noexcept;
 std::int64_t pf_atoi64(std::string_view text) noexcept;
+
+// A TCP port: what atoi reads from the text, when that is 1 to 65535.
+std::optional<unsigned> pf_port_number(std::string_view text) noexcept;
 
 // sscanf "%u" / "%llu": leading white space, an optional sign (a minus negates in
 // the unsigned type, as the runtime does), the digits; no match gives 0.

@@ -1,5 +1,7 @@
 #include "wizard/pg_conn.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +14,7 @@
 #include "converter/cnv_pg.h"
 #include "converter/err_map.h"
 #include "gui2/g_wiz_sh.h"
+#include "platform/pf_num.h"
 #include "sql/sql_exc.h"
 #include "tk/tk_errco.h"
 #include "tk/tk_log.h"
@@ -191,14 +194,9 @@ void pgs_settings_page_impl::on_help() { shell().display_help(vek_topic::pgs); }
 std::optional<unsigned> pgs_settings_page_impl::parse_port(const std::string& text) {
     const std::string digits = tk_trim(text);
     if (digits.empty()) return 0u;
-    if (digits.size() > 5) return std::nullopt;
-    unsigned value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value < 1 || value > 65535) return std::nullopt;
-    return value;
+    // The box takes digits alone, where a profile or the console reads a leading number.
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    return pf_port_number(digits);
 }
 
 bool pgs_settings_page_impl::store() {

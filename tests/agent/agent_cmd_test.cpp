@@ -133,10 +133,6 @@ TEST(AgentCmd, ConnectionSettingsAndPorts) {
     ASSERT_EQ(parse(empty, {"--src=s", "--dest=d", "--pgport=", "--myport="}), "run");
     EXPECT_EQ(empty.pg_port, 0u);  // the client library's default
     EXPECT_EQ(empty.my_port, "");  // the converter makes it "3306"
-
-    EXPECT_EQ(agent_leading_int("99999999999999999999999"), LONG_MAX);
-    EXPECT_EQ(agent_leading_int("-12ab"), -12);
-    EXPECT_EQ(agent_leading_int("ab"), 0);
 }
 
 TEST(AgentCmd, ProfileAgainstOptions) {

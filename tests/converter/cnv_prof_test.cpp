@@ -147,17 +147,6 @@ TEST(MysqlSettings, the_settings_trace_masks_the_password) {
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
 }
 
-TEST(MysqlSettings, port_text_reads_its_leading_number) {
-    struct row {
-        const char* text;
-        unsigned port;
-    };
-    for (const row& r :
-         {row{"3307", 3307}, row{"3307abc", 3307}, row{"+33", 33}, row{"0", 0}, row{"", 0}, row{"abc", 0}, row{"-5", 0},
-          row{"65536", 0}, row{"99999999999999999999", 0}, row{"65535", 65535}})
-        EXPECT_EQ(mysql_converter_impl::parse_port(r.text), r.port) << r.text;
-}
-
 TEST(MysqlSettings, an_invalid_port_is_refused_before_any_connection) {
     mysql_converter_impl m;
     m.port = "x1";

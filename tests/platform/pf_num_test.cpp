@@ -24,6 +24,19 @@ TEST(PfNum, atoi_like_readers) {
     EXPECT_EQ(pf_scan_u64(" 5 "), 5u);
 }
 
+// Port texts of profiles and of the console; the wizard's box first asks for digits alone.
+TEST(PfNum, port_numbers_are_the_leading_number_from_1_to_65535) {
+    const struct {
+        const char* text;
+        std::optional<unsigned> port;
+    } cases[] = {
+        {"3307", 3307u},   {"3307abc", 3307u}, {"+33", 33u},  {" 5433x", 5433u},
+        {"65535", 65535u}, {"0", {}},          {"", {}},      {"abc", {}},
+        {"-5", {}},        {"-12ab", {}},      {"65536", {}}, {"99999999999999999999", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pf_port_number(c.text), c.port) << c.text;
+}
+
 TEST(PfNum, atof_like_reader) {
     EXPECT_EQ(pf_atof("1.5"), 1.5);
     EXPECT_EQ(pf_atof("  +2.5e1abc"), 25.0);
