@@ -3,6 +3,7 @@
 #include <mysql.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -98,14 +99,35 @@ std::string lower_ascii(std::string s) {
     return s;
 }
 
+// The numbers of a SHOW COLUMNS type written "name(a)" or "name(a,b)"; false
+// unless all N are there.
+template <std::size_t N>
+bool type_numbers(std::string_view type, std::string_view name, std::array<int, N>& numbers) {
+    if (!type.starts_with(name) || type.substr(name.size(), 1) != "(") return false;
+    const char* p = type.data() + name.size() + 1;
+    const char* const end = type.data() + type.size();
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0 && (p == end || *p++ != ',')) return false;
+        const auto [next, ec] = std::from_chars(p, end, numbers[i]);
+        if (ec != std::errc()) return false;
+        p = next;
+    }
+    return true;
+}
+
+// FLOAT(p, s) with 0 < s < p is carried as a decimal (refine_columns).
+bool is_decimal_float(const std::array<int, 2>& precision_scale) {
+    const auto [p, s] = precision_scale;
+    return p != 0 && s != 0 && s < p;
+}
+
 // A SHOW COLUMNS type that is a FLOAT carried as one: "float", "float unsigned",
-// "float(10,0)"; FLOAT(p, s) with 0 < s < p becomes a decimal (refine_columns).
+// "float(10,0)".
 bool is_float_type(const std::string& type) {
     if (type.compare(0, 5, "float") != 0) return false;
     if (type.size() > 5 && type[5] != ' ' && type[5] != '(') return false;
-    int p = 0, s = 0;
-    if (std::sscanf(type.c_str(), "float(%d,%d)", &p, &s) == 2 && p != 0 && s != 0 && s < p) return false;
-    return true;
+    std::array<int, 2> precision_scale{};
+    return !(type_numbers(type, "float", precision_scale) && is_decimal_float(precision_scale));
 }
 
 }  // namespace
@@ -485,15 +507,17 @@ void sql_table::refine_columns(sql_tmp_recordset& rows, const default_sources& s
 
         const std::string type = row[1].to_string();
         tk_trace(2, "Got type: %s", type.c_str());
-        int a = 0, b = 0;
-        if (std::sscanf(type.c_str(), "varchar(%d)", &a) == 1) {
-            tk_trace(2, "Refining size for varchar: %d", a);
-            col->size = static_cast<std::uint32_t>(a);
-        } else if (std::sscanf(type.c_str(), "float(%d,%d)", &a, &b) == 2) {
-            tk_trace(2, "Refining type for FLOAT(%d,%d)", a, b);
-            if (a != 0 && b != 0 && b < a) {
+        std::array<int, 1> length{};
+        std::array<int, 2> precision_scale{};
+        if (type_numbers(type, "varchar", length)) {
+            tk_trace(2, "Refining size for varchar: %d", length[0]);
+            col->size = static_cast<std::uint32_t>(length[0]);
+        } else if (type_numbers(type, "float", precision_scale)) {
+            const auto [precision, scale] = precision_scale;
+            tk_trace(2, "Refining type for FLOAT(%d,%d)", precision, scale);
+            if (is_decimal_float(precision_scale)) {
                 col->vartype = VT_DECIMAL;
-                col->reserved = static_cast<std::uint32_t>(b) + (static_cast<std::uint32_t>(a) << 8);
+                col->reserved = static_cast<std::uint32_t>(scale) + (static_cast<std::uint32_t>(precision) << 8);
             }
         }
         // NULL: no default; '' is a default too (an empty text, a binary column's zero bytes).
