@@ -133,8 +133,19 @@ void pgs_recordset::take_fields_of(const udb_schema& source) {
     m_fields = pairs.size();
 }
 
-void pgs_recordset::open_copy() {
+template <class Step>
+void pgs_recordset::load_step(Step&& step) {
     try {
+        step();
+    } catch (const tk_exception&) {
+        abandon();
+        m_failed = true;
+        throw;
+    }
+}
+
+void pgs_recordset::open_copy() {
+    load_step([this] {
         if (!m_transaction) {
             pqxx::connection& conn = m_engine.connection();
             try {
@@ -166,11 +177,7 @@ void pgs_recordset::open_copy() {
             m_binary->set_piece_size(piece_size);
         }
         m_lines.set_piece_size(piece_size);
-    } catch (const tk_exception&) {
-        abandon();
-        m_failed = true;
-        throw;
-    }
+    });
 }
 
 std::vector<pgs_binary_kind> pgs_recordset::binary_columns() const {
@@ -189,16 +196,12 @@ std::vector<pgs_binary_kind> pgs_recordset::binary_columns() const {
 }
 
 void pgs_recordset::flush() {
-    try {
+    load_step([this] {
         if (m_binary)
             m_binary->send_to(*m_copy);
         else
             m_lines.send_to(*m_copy);
-    } catch (const tk_exception&) {
-        abandon();
-        m_failed = true;
-        throw;
-    }
+    });
 }
 
 void pgs_recordset::append_record(const udb_record& record) {
@@ -248,7 +251,7 @@ void pgs_recordset::complete() {
     tk_trace(2, "pgs_recordset::complete");
     fail_if_broken();
     if (!m_transaction) return;  // nothing appended, nothing made: no transaction, no COPY
-    try {
+    load_step([this] {
         if (m_copy) {
             if (m_binary)
                 m_binary->finish_to(*m_copy);
@@ -264,11 +267,7 @@ void pgs_recordset::complete() {
             throw pgs_exception::from_pqxx(e, {}, &m_engine.connection());
         }
         m_transaction.reset();
-    } catch (const tk_exception&) {
-        abandon();
-        m_failed = true;
-        throw;
-    }
+    });
 }
 
 void pgs_recordset::abandon() noexcept {

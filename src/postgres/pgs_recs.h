@@ -101,6 +101,10 @@ private:
     // The binary forms of the columns rows are copied to; empty when one has none.
     std::vector<pgs_binary_kind> binary_columns() const;
     void flush();
+    // Runs a step of the load; when it fails the COPY and its transaction are
+    // abandoned and the recordset refuses every later row.
+    template <class Step>
+    void load_step(Step&& step);
     void abandon() noexcept;
     void fail_if_broken() const;
 
