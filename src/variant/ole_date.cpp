@@ -409,7 +409,7 @@ void ole_date::append_to(std::wstring& out) const {
 
 std::string ole_date::to_string() const {
     tk_trace(k_detail, "ole_date::to_string");
-    if (const char* t = print_trace(kind_)) tk_trace(k_detail, t);
+    if (const char* t = print_trace(kind_)) tk_trace(k_detail, "%s", t);
     std::string s;
     append_to(s);
     return s;
@@ -417,7 +417,7 @@ std::string ole_date::to_string() const {
 
 std::wstring ole_date::to_wstring() const {
     tk_trace(k_detail, "ole_date::to_wstring");
-    if (const char* t = print_trace(kind_)) tk_trace(k_detail, t);
+    if (const char* t = print_trace(kind_)) tk_trace(k_detail, "%s", t);
     std::wstring s;
     append_to(s);
     return s;
