@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/pf_trim.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -11,8 +12,7 @@ namespace {
 // Trailing blanks of a SQL text mean nothing to the server, and the profile
 // file cannot carry them (they are trimmed when a line is read).
 std::wstring without_trailing_blanks(const std::wstring& sql) {
-    const auto end = sql.find_last_not_of(L' ');
-    return end == std::wstring::npos ? std::wstring() : sql.substr(0, end + 1);
+    return std::wstring(pf_trim_end(std::wstring_view(sql), pf_blanks::space));
 }
 
 const wchar_t* bool_text(bool b) { return b ? L"1" : L"0"; }
