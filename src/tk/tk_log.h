@@ -64,17 +64,17 @@ void tk_trace_out(int level, const char* fmt, ...) noexcept __attribute__((forma
 void tk_trace_out_w(int level, const wchar_t* fmt, ...) noexcept;
 
 namespace tk_detail {
+// The format was checked where tk_trace named it; here it is a variable.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <class... A>
 inline void trace(int level, const char* fmt, const A&... args) noexcept {
     static_assert((trace_arg_ok<std::decay_t<A>> && ...), "tk_trace takes scalars and pointers");
     if (!tk_trace_wanted(level)) return;
-    // The format was checked where tk_trace named it; here it is a variable.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-security"
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     tk_trace_out(level, fmt, args...);
-#pragma GCC diagnostic pop
 }
+#pragma GCC diagnostic pop
 }  // namespace tk_detail
 
 // printf-style; arguments must be scalars or pointers (pass c_str()).
