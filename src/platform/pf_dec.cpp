@@ -1,13 +1,11 @@
 #include "platform/pf_dec.h"
 
 #include <limits>
+#include <string_view>
+
+#include "platform/pf_trim.h"
 
 namespace {
-
-template <class C>
-bool is_blank(C c) {
-    return c == C(' ') || c == C('\t');
-}
 
 template <class C>
 bool is_digit(C c) {
@@ -18,8 +16,10 @@ bool is_digit(C c) {
 
 template <class C>
 pf_hresult pf_decimal::parse_impl(const C* p, const C* end, pf_decimal& out) noexcept {
-    while (p < end && is_blank(*p)) ++p;
-    while (end > p && is_blank(end[-1])) --end;
+    const std::basic_string_view<C> text =
+        pf_trim_both(std::basic_string_view<C>(p, static_cast<std::size_t>(end - p)), pf_blanks::space_tab);
+    p = text.data();
+    end = p + text.size();
 
     bool neg = false;
     if (p < end && (*p == C('+') || *p == C('-'))) {

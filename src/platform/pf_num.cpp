@@ -8,9 +8,9 @@
 #include <limits>
 #include <string>
 
-namespace {
+#include "platform/pf_trim.h"
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+namespace {
 
 struct cursor {
     const char* p;
@@ -18,10 +18,8 @@ struct cursor {
 };
 
 cursor skip_space(std::string_view t) {
-    const char* p = t.data();
-    const char* end = p + t.size();
-    while (p < end && is_space(*p)) ++p;
-    return {p, end};
+    t = pf_trim_start(t, pf_blanks::c_space);
+    return {t.data(), t.data() + t.size()};
 }
 
 // Sign and the magnitude of the leading digits; `saturated` when it left 64 bits.
@@ -110,13 +108,12 @@ T lenient_real(std::string_view text) {
 
 template <class T>
 bool strict_real(std::string_view text, T& out) {
-    cursor c = skip_space(text);
-    const char* end = c.end;
-    while (end > c.p && is_space(end[-1])) --end;
-    if (c.p == end) return false;
+    const std::string_view number = pf_trim(text, pf_blanks::c_space);
+    if (number.empty()) return false;
+    const char* const end = number.data() + number.size();
     T v{};
     const char* stop;
-    if (!read_real(c.p, end, v, &stop) || stop != end) return false;
+    if (!read_real(number.data(), end, v, &stop) || stop != end) return false;
     out = v;
     return true;
 }

@@ -2,14 +2,13 @@
 
 #include <mysql.h>
 
+#include "platform/pf_trim.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_res.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
 namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 bool is_word_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
@@ -32,7 +31,7 @@ std::size_t first_word(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const char c = s[i];
-        if (is_blank(c) || c == '(') {
+        if (pf_is_blank(c, pf_blanks::c_space) || c == '(') {
             ++i;
         } else if (c == '#' || (c == '-' && i + 1 < s.size() && s[i + 1] == '-' &&
                                 (i + 2 == s.size() || static_cast<unsigned char>(s[i + 2]) <= ' '))) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/pf_text.h"
+#include "platform/pf_trim.h"
 #include "tk/tk_log.h"
 #include "udb/udb_nmap.h"
 #include "udb/udb_text.h"
@@ -40,7 +41,7 @@ std::vector<kind> classify(std::wstring_view s) {
     return k;
 }
 
-bool is_blank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool is_blank(wchar_t c) { return pf_is_blank(c, pf_blanks::space_tab_eol); }
 
 // Characters that continue an unquoted MySQL identifier or keyword.
 bool is_word_char(wchar_t c) {
