@@ -26,11 +26,26 @@ bool wizard_page::on_cancel() {
     return m_shell.question(L"Are you sure you want to exit the wizard?", g_button::no);
 }
 
+namespace {
+
+// A group of radio buttons is entered at its checked button: with the focus on
+// another one, Space would change the choice unasked. Qt then keeps the
+// group's one tab stop on the button that has the focus.
+QWidget* group_entry(QWidget* w) {
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    if (!button || !button->autoExclusive() || !button->isCheckable() || button->isChecked()) return w;
+    for (QAbstractButton* other : w->parentWidget()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+        if (other->autoExclusive() && other->isChecked() && other->isEnabled() && !other->isHidden()) return other;
+    return w;
+}
+
+}  // namespace
+
 QWidget* wizard_page::first_focus() {
     // The first control of the page's tab order that takes the focus.
     for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
         if (!isAncestorOf(w)) continue;
-        if (w->isEnabled() && !w->isHidden() && (w->focusPolicy() & Qt::TabFocus)) return w;
+        if (w->isEnabled() && !w->isHidden() && (w->focusPolicy() & Qt::TabFocus)) return group_entry(w);
     }
     return nullptr;
 }

@@ -107,6 +107,18 @@ TEST_F(WizardTest, local_and_remote_switch_the_host_and_port_boxes) {
     }
 }
 
+TEST_F(WizardTest, a_connection_page_opens_on_its_checked_access_mode) {
+    start();
+    conv->mysql_converter_impl::host = "db1.example.org";
+    conv->pgs_converter_impl::host = "db2.example.org";
+    for (int index : {mysql_index, pgs_index}) {
+        go_to(index);
+        g_controls& c = controls(index);
+        ASSERT_TRUE(c.as<QRadioButton>(conn_id::remote).isChecked()) << index;
+        EXPECT_EQ(shell->sheet().focusWidget(), &c.at(conn_id::remote)) << index;
+    }
+}
+
 TEST_F(WizardTest, the_tab_order_goes_down_the_page_then_to_the_buttons) {
     start();
     go_to(mysql_index);
