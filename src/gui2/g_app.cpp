@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include <QProxyStyle>
+
 #include "gui2/g_disp.h"
 #include "tk/tk_log.h"
 
@@ -77,9 +79,23 @@ int& arm_start_guard(int& argc) {
 }
 }  // namespace
 
+namespace {
+// Dialog buttons carry their text alone, in message boxes as in our own
+// dialogs, whatever the desktop's theme would add.
+class plain_buttons_style : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+}  // namespace
+
 g_application::g_application(int& argc, char** argv) : QApplication(arm_start_guard(argc), argv) {
     g_starting = false;
     qInstallMessageHandler(g_previous_handler);
+    setStyle(new plain_buttons_style);  // the application owns it
 }
 
 g_application::~g_application() = default;
