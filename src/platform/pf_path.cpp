@@ -76,11 +76,29 @@ bool pf_full_path(const std::string& path, std::string& out) {
     return true;
 }
 
-bool pf_module_path(std::string& out) {
+namespace {
+
+// The target of a symbolic link; false when the name is none or the target
+// does not fit pf_max_path.
+bool read_link(const std::string& path, std::string& out) {
     std::vector<char> buf(pf_max_path + 1);
-    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
     if (n <= 0 || static_cast<std::size_t>(n) >= buf.size() - 1) return false;
     out.assign(buf.data(), static_cast<std::size_t>(n));
+    return true;
+}
+
+}  // namespace
+
+bool pf_module_path(std::string& out) { return read_link("/proc/self/exe", out); }
+
+bool pf_real_path(const std::string& path, std::string& out) {
+    struct free_deleter {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    const std::unique_ptr<char, free_deleter> real(::realpath(path.c_str(), nullptr));
+    if (!real) return false;
+    out = real.get();
     return true;
 }
 
@@ -119,20 +137,14 @@ std::string place_of_missing(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-        std::vector<char> buf(pf_max_path + 1);
-        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
-        if (n <= 0) break;
-        std::string target(buf.data(), static_cast<std::size_t>(n));
+        std::string target;
+        if (!read_link(path, target)) break;
         path = target[0] == '/' ? target : pf_split_path(path).dir + target;
     }
     const pf_path_parts parts = pf_split_path(path);
     const std::string dir = parts.dir.empty() ? "." : parts.dir;
-    struct free_deleter {
-        void operator()(char* p) const noexcept { std::free(p); }
-    };
-    const std::unique_ptr<char, free_deleter> real(::realpath(dir.c_str(), nullptr));
-    if (real) return std::string(real.get()) + "/" + parts.name + parts.ext;
     std::string full;
+    if (pf_real_path(dir, full)) return full + "/" + parts.name + parts.ext;
     return pf_full_path(path, full) ? full : path;
 }
 

@@ -19,6 +19,9 @@ std::string pf_join_path(const pf_path_parts& parts);
 // read or the result exceeds pf_max_path.
 constexpr std::size_t pf_max_path = 4096;
 bool pf_full_path(const std::string& path, std::string& out);
+// The existing file or folder a name leads to, links, "." and ".." resolved
+// (realpath); false with errno set when it cannot be resolved.
+bool pf_real_path(const std::string& path, std::string& out);
 
 // The running program's own full path (/proc/self/exe); false on failure.
 bool pf_module_path(std::string& out);

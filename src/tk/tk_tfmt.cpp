@@ -55,17 +55,44 @@ std::string c_directive(const conversion& c, const char* length) {
     return directive + length + c.conv;
 }
 
-template <class T>
-std::string format_value(const conversion& c, const char* length, T value) {
+// Appends the C library's form of one number or pointer argument.
+template <class Ch, class T>
+void append_value(std::basic_string<Ch>& out, const conversion& c, const char* length, T value) {
     const std::string directive = c_directive(c, length);
     char small[128];
     const int n = std::snprintf(small, sizeof small, directive.c_str(), value);
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
+    if (n < 0) return;
+    if (static_cast<std::size_t>(n) < sizeof small)
+        return append_ascii(out, std::string_view(small, static_cast<std::size_t>(n)));
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
     std::snprintf(big.data(), big.size(), directive.c_str(), value);
-    big.resize(static_cast<std::size_t>(n));
-    return big;
+    append_ascii(out, std::string_view(big.data(), static_cast<std::size_t>(n)));
+}
+
+// The argument type of an integer conversion: the signed or unsigned twin of
+// the type its length modifier names.
+template <bool Signed, class T>
+using int_arg = std::conditional_t<Signed, std::make_signed_t<T>, std::make_unsigned_t<T>>;
+
+// hh and h arguments arrive promoted to int; the C library narrows them.
+template <bool Signed, class Ch>
+void append_integer(std::basic_string<Ch>& out, const conversion& c, va_list& ap) {
+    using arg_int = int_arg<Signed, int>;
+    using arg_long = int_arg<Signed, long>;
+    using arg_llong = int_arg<Signed, long long>;
+    using arg_size = int_arg<Signed, std::size_t>;
+    using arg_max = int_arg<Signed, std::intmax_t>;
+    using arg_ptrdiff = int_arg<Signed, std::ptrdiff_t>;
+    switch (c.length) {
+    case length_mod::l: return append_value(out, c, "l", va_arg(ap, arg_long));
+    case length_mod::ll: return append_value(out, c, "ll", va_arg(ap, arg_llong));
+    case length_mod::z: return append_value(out, c, "z", va_arg(ap, arg_size));
+    case length_mod::j: return append_value(out, c, "j", va_arg(ap, arg_max));
+    case length_mod::t: return append_value(out, c, "t", va_arg(ap, arg_ptrdiff));
+    case length_mod::hh: return append_value(out, c, "hh", va_arg(ap, arg_int));
+    case length_mod::h: return append_value(out, c, "h", va_arg(ap, arg_int));
+    default: return append_value(out, c, "", va_arg(ap, arg_int));
+    }
 }
 
 // A text argument: at most `precision` characters, escaped, then padded to
@@ -179,37 +206,11 @@ std::basic_string<Ch> format_line(const Ch* fmt, va_list args) {
         const bool wide_arg = c.length == length_mod::l;
         switch (c.conv) {
         case 'd':
-        case 'i':
-            switch (c.length) {
-            case length_mod::l: append_ascii(out, format_value(c, "l", va_arg(ap, long))); break;
-            case length_mod::ll: append_ascii(out, format_value(c, "ll", va_arg(ap, long long))); break;
-            case length_mod::z:
-                append_ascii(out, format_value(c, "z", va_arg(ap, std::make_signed_t<std::size_t>)));
-                break;
-            case length_mod::j: append_ascii(out, format_value(c, "j", va_arg(ap, std::intmax_t))); break;
-            case length_mod::t: append_ascii(out, format_value(c, "t", va_arg(ap, std::ptrdiff_t))); break;
-            case length_mod::hh: append_ascii(out, format_value(c, "hh", va_arg(ap, int))); break;
-            case length_mod::h: append_ascii(out, format_value(c, "h", va_arg(ap, int))); break;
-            default: append_ascii(out, format_value(c, "", va_arg(ap, int))); break;
-            }
-            break;
+        case 'i': append_integer<true>(out, c, ap); break;
         case 'o':
         case 'u':
         case 'x':
-        case 'X':
-            switch (c.length) {
-            case length_mod::l: append_ascii(out, format_value(c, "l", va_arg(ap, unsigned long))); break;
-            case length_mod::ll: append_ascii(out, format_value(c, "ll", va_arg(ap, unsigned long long))); break;
-            case length_mod::z: append_ascii(out, format_value(c, "z", va_arg(ap, std::size_t))); break;
-            case length_mod::j: append_ascii(out, format_value(c, "j", va_arg(ap, std::uintmax_t))); break;
-            case length_mod::t:
-                append_ascii(out, format_value(c, "t", va_arg(ap, std::make_unsigned_t<std::ptrdiff_t>)));
-                break;
-            case length_mod::hh: append_ascii(out, format_value(c, "hh", va_arg(ap, unsigned))); break;
-            case length_mod::h: append_ascii(out, format_value(c, "h", va_arg(ap, unsigned))); break;
-            default: append_ascii(out, format_value(c, "", va_arg(ap, unsigned))); break;
-            }
-            break;
+        case 'X': append_integer<false>(out, c, ap); break;
         case 'e':
         case 'E':
         case 'f':
@@ -219,11 +220,11 @@ std::basic_string<Ch> format_line(const Ch* fmt, va_list args) {
         case 'a':
         case 'A':
             if (c.length == length_mod::L)
-                append_ascii(out, format_value(c, "L", va_arg(ap, long double)));
+                append_value(out, c, "L", va_arg(ap, long double));
             else
-                append_ascii(out, format_value(c, "", va_arg(ap, double)));
+                append_value(out, c, "", va_arg(ap, double));
             break;
-        case 'p': append_ascii(out, format_value(c, "", va_arg(ap, void*))); break;
+        case 'p': append_value(out, c, "", va_arg(ap, void*)); break;
         case 'n': (void)va_arg(ap, void*); break;
         case 'c':
         case 'C': {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/pf_error.h"
+#include "platform/pf_path.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -192,10 +193,9 @@ bool udb_profile::store(const std::wstring& path) {
     bool had_old = ::stat(target.c_str(), &old_st) == 0;
     struct stat link_st {};
     if (::lstat(target.c_str(), &link_st) == 0 && S_ISLNK(link_st.st_mode)) {
-        char* real = ::realpath(target.c_str(), nullptr);
-        if (!real) return io_failed(errno);
-        target = real;
-        std::free(real);
+        std::string real;
+        if (!pf_real_path(target, real)) return io_failed(errno);
+        target = std::move(real);
     }
     if (had_old && !S_ISREG(old_st.st_mode)) return io_failed(EISDIR);
 

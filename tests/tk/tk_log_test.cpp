@@ -110,6 +110,24 @@ TEST_F(TkLog, TextArgumentsAreEscapedTheFormatIsNot) {
                       "[a\\nb] [\\x1bx]   2.2 007 (null)\r\n");
 }
 
+// Each length modifier reads its own argument type and narrows as printf
+// does, in narrow and wide formats alike.
+TEST_F(TkLog, IntegerConversionsReadTheirLengthModifiersType) {
+    tk_log log(path.c_str(), true, 1, false);
+    const long long big = -(1LL << 40);
+    const long big_l = -(1L << 40);
+    const std::size_t size = std::size_t(1) << 33;
+    tk_trace(1, "%hhd %hhu %hd %hu %d %u %ld %lu %lld %llx %zd %zu %jd %ju %td %tX %#o %-4d| %+3i", 300, 511, 70000,
+             70000, -7, 7u, big_l, static_cast<unsigned long>(size), big, static_cast<unsigned long long>(size),
+             static_cast<std::ptrdiff_t>(-3), size, static_cast<std::intmax_t>(big), static_cast<std::uintmax_t>(9),
+             static_cast<std::ptrdiff_t>(big), static_cast<std::size_t>(255), 8u, 5, 6);
+    tk_trace_w(1, L"%hhd %hu %ld %llu %zx %I64d %Iu", 300, 70000, big_l, static_cast<unsigned long long>(size), size,
+               big, size);
+    EXPECT_EQ(read(), "44 255 4464 4464 -7 7 -1099511627776 8589934592 -1099511627776 200000000 -3 8589934592 "
+                      "-1099511627776 9 -1099511627776 FF 010 5   |  +6\r\n"
+                      "44 4464 -1099511627776 8589934592 200000000 -1099511627776 8589934592\r\n");
+}
+
 TEST_F(TkLog, LongWideLinesAreCut) {
     tk_log log(path.c_str(), true, 1, false);
     std::wstring ascii(20000, L'a');
