@@ -2,6 +2,7 @@
 
 #include <mysql.h>
 
+#include "platform/pf_text.h"
 #include "platform/pf_trim.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_res.h"
@@ -13,16 +14,6 @@ namespace {
 bool is_word_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
            static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool equals_ascii_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i]) return false;
-    }
-    return true;
 }
 
 // Where the first word starts: past blanks, comments the server ignores and
@@ -60,8 +51,8 @@ bool sql_starts_as_query(std::string_view statement) {
     std::size_t end = begin;
     while (end < statement.size() && is_word_char(statement[end])) ++end;
     const std::string_view word = statement.substr(begin, end - begin);
-    for (const char* query_word : {"SELECT", "WITH", "VALUES", "TABLE", "SHOW", "DESC", "DESCRIBE"})
-        if (equals_ascii_nocase(word, query_word)) return true;
+    for (const char* query_word : {"select", "with", "values", "table", "show", "desc", "describe"})
+        if (pf_ascii_is_word(word, query_word)) return true;
     return false;
 }
 
