@@ -60,24 +60,14 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     tk_trace(2, "sql_check_query(%.*s)", static_cast<int>(statement.size()), statement.data());
     sql_query_verdict v;
     const sql_statement stmt(mysql_stmt_init(connection));
-    if (!stmt) {
-        v.error_number = mysql_errno(connection);
-        v.sqlstate = mysql_sqlstate(connection);
-        v.server_text = mysql_error(connection);
-        return v;
-    }
     // Prepared, so that the server answers for the text it would run; the
     // first word is judged as well, for statements that return rows and
     // write (ANALYZE DELETE, ... RETURNING).
-    if (mysql_stmt_prepare(stmt.get(), statement.data(), statement.size()) != 0) {
-        v.error_number = mysql_stmt_errno(stmt.get());
-        v.sqlstate = mysql_stmt_sqlstate(stmt.get());
-        v.server_text = mysql_stmt_error(stmt.get());
-        if (v.error_number == 0) {
-            v.error_number = mysql_errno(connection);
-            v.sqlstate = mysql_sqlstate(connection);
-            v.server_text = mysql_error(connection);
-        }
+    if (!stmt || mysql_stmt_prepare(stmt.get(), statement.data(), statement.size()) != 0) {
+        const sql_exception e = sql_statement_error(stmt.get(), connection);
+        v.error_number = e.error_number();
+        v.sqlstate = e.sqlstate();
+        v.server_text = e.server_text();
         return v;
     }
     if (mysql_stmt_field_count(stmt.get()) == 0)
