@@ -202,11 +202,16 @@ std::string_view after_default(std::string_view def) {
     return {};
 }
 
+// s past a _binary introducer at its front.
+std::string_view past_introducer(std::string_view s) {
+    if (s.size() > 8 && pf_ascii_is_word(s.substr(0, 7), "_binary") && s[7] == ' ') s.remove_prefix(8);
+    return s;
+}
+
 // The literal at the front of s: a quoted string (after an optional _binary),
 // or a hexadecimal literal up to the next blank or comma.
 std::string_view literal_at_front(std::string_view s) {
-    std::size_t start = 0;
-    if (s.size() > 8 && pf_ascii_is_word(s.substr(0, 7), "_binary") && s[7] == ' ') start = 8;
+    const std::size_t start = s.size() - past_introducer(s).size();
     if (start < s.size() && s[start] == '\'') {
         const std::size_t n = quoted_length(s.substr(start));
         return n ? s.substr(0, start + n) : std::string_view();
@@ -221,7 +226,7 @@ std::string_view literal_at_front(std::string_view s) {
 }  // namespace
 
 std::optional<std::string> sql_literal_bytes(std::string_view s) {
-    if (s.size() > 8 && pf_ascii_is_word(s.substr(0, 7), "_binary") && s[7] == ' ') s.remove_prefix(8);
+    s = past_introducer(s);
     if (s.size() >= 3 && (s[0] == 'x' || s[0] == 'X') && s[1] == '\'' && s.back() == '\'')
         return hex_bytes(s.substr(2, s.size() - 3));
     if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
