@@ -81,16 +81,25 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     return v;
 }
 
+namespace {
+
+// What a statement the server prepared is, that it may not be read.
+const char* why_not_read(sql_query_verdict::kind what) {
+    using kind = sql_query_verdict::kind;
+    switch (what) {
+    case kind::placeholders: return "has parameters (?)";
+    case kind::no_rows: return "returns no rows";
+    default: return "is not a query";
+    }
+}
+
+}  // namespace
+
 std::string sql_query_refusal(const sql_query_verdict& verdict) {
     using kind = sql_query_verdict::kind;
-    switch (verdict.what) {
-    case kind::returns_rows: return std::string();
-    case kind::refused: return verdict.server_text;
-    case kind::placeholders: return "The statement has parameters (?).";
-    case kind::no_rows: return "The statement returns no rows.";
-    case kind::not_a_query: return "The statement is not a query.";
-    }
-    return std::string();
+    if (verdict.what == kind::returns_rows) return std::string();
+    if (verdict.what == kind::refused) return verdict.server_text;
+    return std::string("The statement ") + why_not_read(verdict.what) + ".";
 }
 
 void sql_require_query(const sql_query_verdict& verdict, const std::wstring& name, std::string_view statement) {
@@ -98,10 +107,7 @@ void sql_require_query(const sql_query_verdict& verdict, const std::wstring& nam
     if (verdict.what == kind::returns_rows) return;
     if (verdict.what == kind::refused)
         throw sql_exception(verdict.server_text, verdict.error_number, verdict.sqlstate).set_statement(statement);
-    const char* why = verdict.what == kind::placeholders ? "it has parameters (?)"
-                      : verdict.what == kind::no_rows    ? "it returns no rows"
-                                                         : "it is not a query";
-    throw sql_exception("Query '" + tk_w2a_or_marks(name) + "' is not run: " + why +
+    throw sql_exception("Query '" + tk_w2a_or_marks(name) + "' is not run: it " + why_not_read(verdict.what) +
                             ". Only one statement that returns rows (a SELECT) is read.",
                         0)
         .set_statement(statement);
