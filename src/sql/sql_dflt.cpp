@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/pf_num.h"
+#include "platform/pf_text.h"
 #include "platform/pf_trim.h"
 
 namespace {
@@ -106,19 +108,13 @@ sql_default_kind sql_default_from_show_columns(std::wstring_view text, std::stri
 
 namespace {
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<std::string> hex_bytes(std::string_view digits) {
     if (digits.size() % 2) return std::nullopt;
     std::string out;
     out.reserve(digits.size() / 2);
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        const int hi = hex_digit(digits[i]), lo = hex_digit(digits[i + 1]);
+        const int hi = pf_hex_value(static_cast<unsigned char>(digits[i]));
+        const int lo = pf_hex_value(static_cast<unsigned char>(digits[i + 1]));
         if (hi < 0 || lo < 0) return std::nullopt;
         out.push_back(static_cast<char>(hi * 16 + lo));
     }
@@ -161,20 +157,10 @@ bool is_word_char(char c) {
            static_cast<unsigned char>(c) >= 0x80;
 }
 
-// word equals lower (lower case), ignoring case.
-bool is_word(std::string_view word, std::string_view lower_word) {
-    if (word.size() != lower_word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        const char c = word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] - 'A' + 'a') : word[i];
-        if (c != lower_word[i]) return false;
-    }
-    return true;
-}
-
 // The name of the column a CREATE TABLE line defines (`a``b` or "a""b"),
 // and the rest of the line after it; false for a line that defines none.
 bool split_column_line(std::string_view line, std::string& name, std::string_view& rest) {
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    line = pf_trim_start(line, pf_blanks::space);
     if (line.empty() || (line.front() != '`' && line.front() != '"')) return false;
     const std::size_t n = quoted_length(line);
     if (n == 0) return false;
@@ -205,10 +191,8 @@ std::string_view after_default(std::string_view def) {
         if (depth == 0 && is_word_char(c)) {
             std::size_t end = i;
             while (end < def.size() && is_word_char(def[end])) ++end;
-            if (is_word(def.substr(i, end - i), "default")) {
-                std::string_view rest = def.substr(end);
-                while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-                return rest;
+            if (pf_ascii_is_word(def.substr(i, end - i), "default")) {
+                return pf_trim_start(def.substr(end), pf_blanks::space);
             }
             i = end;
             continue;
@@ -218,11 +202,16 @@ std::string_view after_default(std::string_view def) {
     return {};
 }
 
+// s past a _binary introducer at its front.
+std::string_view past_introducer(std::string_view s) {
+    if (s.size() > 8 && pf_ascii_is_word(s.substr(0, 7), "_binary") && s[7] == ' ') s.remove_prefix(8);
+    return s;
+}
+
 // The literal at the front of s: a quoted string (after an optional _binary),
 // or a hexadecimal literal up to the next blank or comma.
 std::string_view literal_at_front(std::string_view s) {
-    std::size_t start = 0;
-    if (s.size() > 8 && is_word(s.substr(0, 7), "_binary") && s[7] == ' ') start = 8;
+    const std::size_t start = s.size() - past_introducer(s).size();
     if (start < s.size() && s[start] == '\'') {
         const std::size_t n = quoted_length(s.substr(start));
         return n ? s.substr(0, start + n) : std::string_view();
@@ -237,7 +226,7 @@ std::string_view literal_at_front(std::string_view s) {
 }  // namespace
 
 std::optional<std::string> sql_literal_bytes(std::string_view s) {
-    if (s.size() > 8 && is_word(s.substr(0, 7), "_binary") && s[7] == ' ') s.remove_prefix(8);
+    s = past_introducer(s);
     if (s.size() >= 3 && (s[0] == 'x' || s[0] == 'X') && s[1] == '\'' && s.back() == '\'')
         return hex_bytes(s.substr(2, s.size() - 3));
     if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {

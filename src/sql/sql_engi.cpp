@@ -15,6 +15,23 @@
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
+namespace {
+
+// A handle with what every connection of the engine starts with: the option
+// files' group, the connect timeout and the character set; null when the
+// library cannot make one.
+sql_connection new_handle(const char* charset) noexcept {
+    sql_connection connection(mysql_init(nullptr));
+    if (!connection) return connection;
+    const unsigned int timeout = 10;
+    mysql_options(connection.get(), MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
+    mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, charset);
+    return connection;
+}
+
+}  // namespace
+
 sql_engine::sql_engine() { initialize(); }
 
 sql_engine::~sql_engine() {
@@ -25,19 +42,12 @@ sql_engine::~sql_engine() {
 void sql_engine::initialize() {
     tk_trace(1, "sql_engine::initialize");
     m_connection.reset();
-    sql_connection connection(mysql_init(nullptr));
+    // Every text travels as UTF-8 with 4-byte characters; see set_charset.
+    sql_connection connection = new_handle("utf8mb4");
     if (!connection) throw tk_exception("Cannot initialise the MySQL client library.", 1);
-    MYSQL* const m = connection.get();
-    tk_trace(1, "sql_engine::initialize - 1");
-    mysql_options(m, MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
-    tk_trace(1, "sql_engine::initialize - 2");
-    const unsigned int timeout = 10;
-    mysql_options(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     // A row may carry a LONGBLOB of up to 1 GB: the largest packet MySQL sends.
     const unsigned long max_packet = 1024ul * 1024 * 1024;
-    mysql_options(m, MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
-    // Every text travels as UTF-8 with 4-byte characters; see set_charset.
-    mysql_options(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_options(connection.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
     m_connection = std::move(connection);
     tk_trace(1, "sql_engine::initialize - END");
 }
@@ -131,12 +141,8 @@ bool sql_engine::interrupt_statement() noexcept {
 
 sql_connection sql_engine::open_side_connection() const noexcept {
     if (!m_connected) return nullptr;
-    sql_connection other(mysql_init(nullptr));
+    sql_connection other = new_handle(m_charset.empty() ? "utf8mb4" : m_charset.c_str());
     if (!other) return nullptr;
-    const unsigned int timeout = 10;
-    mysql_options(other.get(), MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
-    mysql_options(other.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-    mysql_options(other.get(), MYSQL_SET_CHARSET_NAME, m_charset.empty() ? "utf8mb4" : m_charset.c_str());
     if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), given_password(m_password), nullptr, m_port,
                             nullptr, 0)) {
         tk_trace(2, "Cannot open a second connection: %s", mysql_error(other.get()));

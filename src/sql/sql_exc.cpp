@@ -52,6 +52,12 @@ sql_exception::sql_exception(const std::string& message, unsigned error_number, 
     tk_trace(2, "Got MySQL error code=%u sqlstate=%s", error_number, m_sqlstate.c_str());
 }
 
+sql_exception sql_statement_error(MYSQL_STMT* statement, MYSQL* connection) {
+    const unsigned number = statement ? mysql_stmt_errno(statement) : 0;
+    if (number == 0) return sql_exception(connection);
+    return sql_exception(mysql_stmt_error(statement), number, mysql_stmt_sqlstate(statement));
+}
+
 bool sql_exception::ends_connection(unsigned error_number) noexcept {
     switch (error_number) {
     case 1053:  // ER_SERVER_SHUTDOWN

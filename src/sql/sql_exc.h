@@ -6,6 +6,7 @@
 #include "tk/tk_exc.h"
 
 struct st_mysql;
+struct st_mysql_stmt;
 
 // Code 0x400000 plus the low 16 bits of the MySQL error number (the key of
 // the error maps), the library's message text unchanged; the full number, the
@@ -60,6 +61,11 @@ private:
     std::string m_statement;
     std::string m_server_text;
 };
+
+// A prepared statement's last error (mysql_stmt_error / mysql_stmt_errno /
+// mysql_stmt_sqlstate), or the connection's where the statement has none or
+// is null (mysql_stmt_init failed).
+sql_exception sql_statement_error(st_mysql_stmt* statement, st_mysql* connection);
 
 // The server refused a connection made without TLS. A MySQL server says so
 // itself (3159, ER_SECURE_TRANSPORT_REQUIRED, under require_secure_transport);

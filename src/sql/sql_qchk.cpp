@@ -2,6 +2,7 @@
 
 #include <mysql.h>
 
+#include "platform/pf_text.h"
 #include "platform/pf_trim.h"
 #include "sql/sql_exc.h"
 #include "sql/sql_res.h"
@@ -13,16 +14,6 @@ namespace {
 bool is_word_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
            static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool equals_ascii_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i]) return false;
-    }
-    return true;
 }
 
 // Where the first word starts: past blanks, comments the server ignores and
@@ -60,8 +51,8 @@ bool sql_starts_as_query(std::string_view statement) {
     std::size_t end = begin;
     while (end < statement.size() && is_word_char(statement[end])) ++end;
     const std::string_view word = statement.substr(begin, end - begin);
-    for (const char* query_word : {"SELECT", "WITH", "VALUES", "TABLE", "SHOW", "DESC", "DESCRIBE"})
-        if (equals_ascii_nocase(word, query_word)) return true;
+    for (const char* query_word : {"select", "with", "values", "table", "show", "desc", "describe"})
+        if (pf_ascii_is_word(word, query_word)) return true;
     return false;
 }
 
@@ -69,24 +60,14 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     tk_trace(2, "sql_check_query(%.*s)", static_cast<int>(statement.size()), statement.data());
     sql_query_verdict v;
     const sql_statement stmt(mysql_stmt_init(connection));
-    if (!stmt) {
-        v.error_number = mysql_errno(connection);
-        v.sqlstate = mysql_sqlstate(connection);
-        v.server_text = mysql_error(connection);
-        return v;
-    }
     // Prepared, so that the server answers for the text it would run; the
     // first word is judged as well, for statements that return rows and
     // write (ANALYZE DELETE, ... RETURNING).
-    if (mysql_stmt_prepare(stmt.get(), statement.data(), statement.size()) != 0) {
-        v.error_number = mysql_stmt_errno(stmt.get());
-        v.sqlstate = mysql_stmt_sqlstate(stmt.get());
-        v.server_text = mysql_stmt_error(stmt.get());
-        if (v.error_number == 0) {
-            v.error_number = mysql_errno(connection);
-            v.sqlstate = mysql_sqlstate(connection);
-            v.server_text = mysql_error(connection);
-        }
+    if (!stmt || mysql_stmt_prepare(stmt.get(), statement.data(), statement.size()) != 0) {
+        const sql_exception e = sql_statement_error(stmt.get(), connection);
+        v.error_number = e.error_number();
+        v.sqlstate = e.sqlstate();
+        v.server_text = e.server_text();
         return v;
     }
     if (mysql_stmt_field_count(stmt.get()) == 0)
@@ -100,16 +81,25 @@ sql_query_verdict sql_check_query(MYSQL* connection, std::string_view statement)
     return v;
 }
 
+namespace {
+
+// What a statement the server prepared is, that it may not be read.
+const char* why_not_read(sql_query_verdict::kind what) {
+    using kind = sql_query_verdict::kind;
+    switch (what) {
+    case kind::placeholders: return "has parameters (?)";
+    case kind::no_rows: return "returns no rows";
+    default: return "is not a query";
+    }
+}
+
+}  // namespace
+
 std::string sql_query_refusal(const sql_query_verdict& verdict) {
     using kind = sql_query_verdict::kind;
-    switch (verdict.what) {
-    case kind::returns_rows: return std::string();
-    case kind::refused: return verdict.server_text;
-    case kind::placeholders: return "The statement has parameters (?).";
-    case kind::no_rows: return "The statement returns no rows.";
-    case kind::not_a_query: return "The statement is not a query.";
-    }
-    return std::string();
+    if (verdict.what == kind::returns_rows) return std::string();
+    if (verdict.what == kind::refused) return verdict.server_text;
+    return std::string("The statement ") + why_not_read(verdict.what) + ".";
 }
 
 void sql_require_query(const sql_query_verdict& verdict, const std::wstring& name, std::string_view statement) {
@@ -117,10 +107,7 @@ void sql_require_query(const sql_query_verdict& verdict, const std::wstring& nam
     if (verdict.what == kind::returns_rows) return;
     if (verdict.what == kind::refused)
         throw sql_exception(verdict.server_text, verdict.error_number, verdict.sqlstate).set_statement(statement);
-    const char* why = verdict.what == kind::placeholders ? "it has parameters (?)"
-                      : verdict.what == kind::no_rows    ? "it returns no rows"
-                                                         : "it is not a query";
-    throw sql_exception("Query '" + tk_w2a_or_marks(name) + "' is not run: " + why +
+    throw sql_exception("Query '" + tk_w2a_or_marks(name) + "' is not run: it " + why_not_read(verdict.what) +
                             ". Only one statement that returns rows (a SELECT) is read.",
                         0)
         .set_statement(statement);

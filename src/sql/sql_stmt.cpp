@@ -137,13 +137,7 @@ sql_binary_rows::sql_binary_rows(MYSQL* connection, const std::string& statement
 
 sql_binary_rows::~sql_binary_rows() { tk_trace(1, "sql_binary_rows::~sql_binary_rows"); }
 
-void sql_binary_rows::fail() {
-    const unsigned number = mysql_stmt_errno(m_stmt.get());
-    sql_exception e(mysql_stmt_error(m_stmt.get()), number, number != 0 ? mysql_stmt_sqlstate(m_stmt.get()) : "");
-    e.set_statement(m_statement);
-    if (e.error_number() == 0) e = sql_exception(m_mysql).set_statement(m_statement);
-    throw e;
-}
+void sql_binary_rows::fail() { throw sql_statement_error(m_stmt.get(), m_mysql).set_statement(m_statement); }
 
 void sql_binary_rows::bind(const MYSQL_FIELD* fields) {
     m_columns.resize(m_field_count);

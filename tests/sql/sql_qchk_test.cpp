@@ -46,6 +46,37 @@ TEST(SqlStartsAsQuery, TheFirstWordPastBlanksCommentsAndParentheses) {
     for (const auto& c : cases) EXPECT_EQ(sql_starts_as_query(c.text), c.query) << c.text;
 }
 
+// The texts a person reads: the wizard's box and the run's error.
+TEST(SqlQueryRefusal, SaysWhatTheStatementIs) {
+    const struct {
+        kind what;
+        const char* refusal;
+        const char* error;
+    } cases[] = {
+        {kind::placeholders, "The statement has parameters (?).", "it has parameters (?)"},
+        {kind::no_rows, "The statement returns no rows.", "it returns no rows"},
+        {kind::not_a_query, "The statement is not a query.", "it is not a query"},
+    };
+    for (const auto& c : cases) {
+        sql_query_verdict v;
+        v.what = c.what;
+        EXPECT_EQ(sql_query_refusal(v), c.refusal);
+        try {
+            sql_require_query(v, L"q", "DO 1");
+            ADD_FAILURE() << c.refusal;
+        } catch (const sql_exception& e) {
+            EXPECT_EQ(e.message(), std::string("Query 'q' is not run: ") + c.error +
+                                       ". Only one statement that returns rows (a SELECT) is read.");
+        }
+    }
+    sql_query_verdict refused;
+    refused.server_text = "You have an error in your SQL syntax";
+    EXPECT_EQ(sql_query_refusal(refused), refused.server_text);
+    refused.what = kind::returns_rows;
+    EXPECT_EQ(sql_query_refusal(refused), "");
+    EXPECT_NO_THROW(sql_require_query(refused, L"q", "SELECT 1"));
+}
+
 class SqlQueryCheckTest : public sql_server_test {
 protected:
     // The connection's statement counters that show work done, other than
