@@ -299,32 +299,18 @@ std::wstring dravik_convertor::view_query(const std::wstring& view) const {
     return L"SELECT * FROM " + tk_utf8_to_unicode(mysql_converter_impl::engine.quote(view));
 }
 
-namespace {
-
-// A table's COPY that failed when it ended (a row the server refused at the
-// end, a full disk, a lost connection) ends the run, reported as the errors of
-// the run are.
-[[noreturn]] void end_run_for_copy(error_handler& eh, const std::wstring& table, const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const tk_exception& e) {
-        eh.set_context(table);
-        eh.end_run(e);
-    } catch (const std::exception& e) {
-        eh.report_failure(tk_printable(tk_w2a_or_marks(table)) + ": " + e.what());
-        throw tk_final_exception();
-    }
-}
-
-}  // namespace
-
-// Ends the table's COPY and commits it. Its failure ends the run with the
-// server's text.
+// Ends the table's COPY and commits it. A failure when it ends (a row the
+// server refused at the end, a full disk, a lost connection) ends the run,
+// reported as the errors of the run are.
 void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
     try {
         dst.complete();
-    } catch (const std::exception&) {
-        end_run_for_copy(eh, cur_table(), std::current_exception());
+    } catch (const tk_exception& e) {
+        eh.set_context(cur_table());
+        eh.end_run(e);
+    } catch (const std::exception& e) {
+        eh.report_failure(tk_printable(tk_w2a_or_marks(cur_table())) + ": " + e.what());
+        throw tk_final_exception();
     }
 }
 
@@ -423,7 +409,7 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         eh.set_context(name);
         // The destination's COPY itself broke: the run ends, as when it
         // fails to end.
-        if (dynamic_cast<const pgs_load_failure*>(&e)) end_run_for_copy(eh, name, std::current_exception());
+        if (dynamic_cast<const pgs_load_failure*>(&e)) eh.end_run(e);
         eh.handle(e, false);
     }
 }

@@ -12,6 +12,8 @@ const char* const cannot_connect_text = "Can't connect to the MySQL server. Chec
                                         "is launched and the correct host/port values were given.";
 // %s: the library's own text, the reason.
 const char* const connection_lost_text = "The connection to the MySQL server was lost: %s";
+const char* const auth_protocol_text = "The program does not support authentication protocol requested by server.\n"
+                                       "See 'Troubleshooting' article of the product documentation.";
 const char* const packet_too_big_text = "Transferred value is too big. Increase MySQL max packet size and try\n"
                                         "again. See 'Troubleshooting' article of the product documentation.";
 }  // namespace
@@ -37,12 +39,8 @@ const tk_error_row mysql_error_map[mysql_error_rows] = {
     {mysql_error_base + 2003, cannot_connect_text},
     {mysql_error_base + 2005, cannot_connect_text},
     {mysql_error_base + 2006, connection_lost_text},
-    {mysql_error_base + sql_exception::select_reduced_number,
-     "The program does not support authentication protocol requested by server.\n"
-     "See 'Troubleshooting' article of the product documentation."},
-    {mysql_error_base + sql_exception::table_name_not_allowed_number,
-     "The program does not support authentication protocol requested by server.\n"
-     "See 'Troubleshooting' article of the product documentation."},
+    {mysql_error_base + sql_exception::select_reduced_number, auth_protocol_text},
+    {mysql_error_base + sql_exception::table_name_not_allowed_number, auth_protocol_text},
     // MariaDB's client reports a refused connection as 2002, not 2003.
     {mysql_error_base + 2002, cannot_connect_text},
     {mysql_error_base + 2013, connection_lost_text},

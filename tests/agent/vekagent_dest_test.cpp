@@ -103,6 +103,18 @@ bool reading_waits(const std::string& db, const std::string& table) {
     }
 }
 
+// True when the run comes to wait for a lock in the database before it ends.
+bool waits_for_lock(const agent_process& run, const std::string& db) {
+    const bool waited = wait_until(
+        [&] {
+            return run.finished() || !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" + db +
+                                                               "' AND wait_event_type = 'Lock'")
+                                          .empty();
+        },
+        std::chrono::seconds(60));
+    return waited && !run.finished();
+}
+
 // ---------------------------------------------------------------- merging
 
 // The destination has the source's columns in another order (one spelled in
@@ -343,14 +355,7 @@ TEST(VekagentDest, a_second_run_waits_for_the_first_and_nobody_sees_a_table_half
     EXPECT_FALSE(pg_has_table(dbs.dest(), "b_small"));
 
     agent_process second(dbs.agent_args({"--mode=1"}), 300);
-    const bool waited = wait_until(
-        [&] {
-            return second.finished() || !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" +
-                                                                  dbs.dest() + "' AND wait_event_type = 'Lock'")
-                                             .empty();
-        },
-        std::chrono::seconds(60));
-    EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
+    EXPECT_TRUE(waits_for_lock(second, dbs.dest())) << "the second run did not wait for the first";
     EXPECT_EQ(pg_query(dbs.dest(), oid_of_a_big), old_table);
     kill(first.pid(), SIGCONT);
 
@@ -389,14 +394,7 @@ TEST(VekagentDest, a_run_leaves_alone_a_table_another_run_made_meanwhile_from_an
     kill(first.pid(), SIGSTOP);
 
     agent_process second(other.agent_args({"--mode=3"}), 300);
-    const bool waited = wait_until(
-        [&] {
-            return second.finished() || !pg_query("postgres", "SELECT 1 FROM pg_stat_activity WHERE datname = '" +
-                                                                  dbs.dest() + "' AND wait_event_type = 'Lock'")
-                                             .empty();
-        },
-        std::chrono::seconds(60));
-    EXPECT_TRUE(waited && !second.finished()) << "the second run did not wait for the first";
+    EXPECT_TRUE(waits_for_lock(second, dbs.dest())) << "the second run did not wait for the first";
     kill(first.pid(), SIGCONT);
 
     const agent_result r1 = first.wait();

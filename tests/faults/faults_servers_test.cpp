@@ -129,13 +129,12 @@ bool mysql_still_reading(const std::string& table) {
 // The text of every "Error:" block and every standard-error line.
 std::string reported(const agent_result& r) { return r.out + "\n" + r.err; }
 
-// The connection of another session that runs the statement reading
-// `table` of database `db` (not its count); 0 when none does.
-std::string reading_connection(const std::string& db, const std::string& table) {
+// The MySQL connection that reads big's rows (not the one counting them).
+std::string reading_connection(const std::string& db) {
     const db_rows r = mysql_admin().query(
         "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND DB = '" + db +
-        "' AND COMMAND IN ('Query', 'Execute') AND INFO LIKE '%`" + table + "`%' AND INFO NOT LIKE '%COUNT(*)%'");
-    return r.empty() ? "0" : *r[0][0];
+        "' AND COMMAND IN ('Query', 'Execute') AND INFO LIKE 'SELECT %FROM `big`%' AND INFO NOT LIKE '%COUNT(%'");
+    return r.size() == 1 ? *r[0][0] : std::string();
 }
 
 // A run whose MySQL connection went away in the middle of big: one error,
@@ -236,7 +235,7 @@ TEST(FaultsServers, mysql_connection_killed_in_the_middle_of_a_table) {
     std::string reader;
     killed_run k;
     ASSERT_NO_FATAL_FAILURE(run_and_kill_inside_big(
-        dbs, "--mode=0", [&] { return (reader = reading_connection(dbs.name(), "big")) != "0"; },
+        dbs, "--mode=0", [&] { return !(reader = reading_connection(dbs.name())).empty(); },
         [&] { mysql_admin().exec("KILL " + reader); }, k));
     const agent_result& r = k.result;
 
@@ -290,14 +289,6 @@ TEST(FaultsServers, postgres_killed_in_the_middle_of_a_copy) {
 }
 
 // ---------------------------------------------------------------- a read killed by another session
-
-// The MySQL connection that reads big's rows (not the one counting them).
-std::string reading_connection(const std::string& db) {
-    const db_rows r = mysql_admin().query(
-        "SELECT ID FROM information_schema.PROCESSLIST WHERE ID <> CONNECTION_ID() AND DB = '" + db +
-        "' AND COMMAND IN ('Query', 'Execute') AND INFO LIKE 'SELECT %FROM `big`%' AND INFO NOT LIKE '%COUNT(%'");
-    return r.size() == 1 ? *r[0][0] : std::string();
-}
 
 struct read_kill_case {
     const char* label;
