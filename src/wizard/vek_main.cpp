@@ -79,6 +79,9 @@ int vek_run_program(const vek_program_services& s, const std::vector<std::string
     try {
         dravik_convertor conv(s.errors, converter_form::wizard);
         const bool quick = !args.empty();
+        // Made before a quick launch is prepared, whose question is the
+        // shell's box: unframed, as no sheet is open yet.
+        vek_shell shell({s.presenter, s.carrier, s.dispatcher});
         if (quick) {
             std::string joined;
             for (const std::string& a : args) joined += (joined.empty() ? "" : " ") + a;
@@ -88,18 +91,9 @@ int vek_run_program(const vek_program_services& s, const std::vector<std::string
                 refuse(s.errors, no_profile_text);
                 return -1;
             }
-            const vek_question ask = [&s](const std::wstring& text) {
-                g_box box;
-                box.caption = QStringLiteral("Question");  // no sheet yet: the bare caption
-                box.text = QString::fromStdWString(text);
-                box.icon = g_icon::question;
-                box.buttons = g_buttons::yes_no;
-                box.default_button = g_button::no;
-                return s.presenter.show_box(box) == g_button::yes;
-            };
+            const vek_question ask = [&shell](const std::wstring& text) { return shell.question(text, g_button::no); };
             if (!vek_prepare_quick_launch(conv, path, s.errors, ask)) return -1;
         }
-        vek_shell shell({s.presenter, s.carrier, s.dispatcher});
         if (quick)
             vek_add_run_pages(shell, conv, s.errors);
         else

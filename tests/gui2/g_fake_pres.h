@@ -65,26 +65,10 @@ public:
         return b;
     }
     int exec_dialog(QDialog& dialog) override {
-        const int id = dialog_id_of(dialog);
-        int result = 0;
-        if (!dialog_script.empty()) {
-            auto step = std::move(dialog_script.front());
-            dialog_script.pop_front();
-            result = step(dialog);
-        }
-        dialogs.push_back({dialog.windowTitle(), id, std::this_thread::get_id(), result});
-        return result;
+        return run_scripted(dialog, dialog_script, dialogs, [](QDialog&) { return 0; });
     }
     int exec_wait_dialog(QDialog& dialog) override {
-        const int id = dialog_id_of(dialog);
-        std::function<int(QDialog&)> step = [](QDialog& d) { return d.exec(); };
-        if (!wait_script.empty()) {
-            step = std::move(wait_script.front());
-            wait_script.pop_front();
-        }
-        const int result = step(dialog);
-        waits.push_back({dialog.windowTitle(), id, std::this_thread::get_id(), result});
-        return result;
+        return run_scripted(dialog, wait_script, waits, [](QDialog& d) { return d.exec(); });
     }
     std::optional<QString> open_file(const g_file_request& request) override { return file(request); }
     std::optional<QString> save_file(const g_file_request& request) override { return file(request); }
@@ -101,9 +85,22 @@ public:
     }
 
 private:
-    static int dialog_id_of(const QDialog& dialog) {
+    using dialog_step = std::function<int(QDialog&)>;
+
+    // Hands the dialog to the script's next entry, else to `unscripted`, and
+    // records it with the end code.
+    static int run_scripted(QDialog& dialog, std::deque<dialog_step>& script, std::vector<shown_dialog>& shown,
+                            const dialog_step& unscripted) {
         const QString name = dialog.objectName();
-        return name.startsWith("dialog_") ? name.mid(7).toInt() : 0;
+        const int id = name.startsWith("dialog_") ? name.mid(7).toInt() : 0;
+        dialog_step step = unscripted;
+        if (!script.empty()) {
+            step = std::move(script.front());
+            script.pop_front();
+        }
+        const int result = step(dialog);
+        shown.push_back({dialog.windowTitle(), id, std::this_thread::get_id(), result});
+        return result;
     }
     std::optional<QString> file(const g_file_request& request) {
         file_requests.push_back(request);

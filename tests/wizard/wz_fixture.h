@@ -21,6 +21,7 @@
 #include "gui2/g_fixture.h"
 #include "gui2/g_shot.h"
 #include "support/test_servers.h"
+#include "tk/tk_utils.h"
 #include "wizard/pg_conn.h"
 #include "wizard/pg_welc.h"
 #include "wizard/vek_ids.h"
@@ -86,6 +87,17 @@ protected:
         conv->store_pgs_settings(pg.host, pg.user, pg.password, static_cast<unsigned>(pg.port));
         conv->connect_mysql_server();
         conv->connect_pgs_server();
+    }
+
+    // The wizard on both test servers with the databases page done: `src`
+    // into `dest` in mode 1, views converted.
+    void start_on(const std::string& src, const std::string& dest) {
+        start();
+        connect_servers();
+        conv->src = tk_utf8_to_unicode(src);
+        conv->dest = tk_utf8_to_unicode(dest);
+        conv->set_mode(1);
+        conv->convert_views = true;
     }
 
     // Serves the screen (timer ticks, the worker's boxes) until `done` holds;

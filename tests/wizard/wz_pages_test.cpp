@@ -8,32 +8,17 @@
 #include <fstream>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <QMessageBox>
 
 #include "gui2/g_modal.h"
 #include "gui2/g_qt_pres.h"
 #include "sql/sql_engi.h"
+#include "support/test_ports.h"
 #include "support/test_servers.h"
 #include "wizard/pg_util.h"
 #include "wz_fixture.h"
 
 namespace {
-
-// A port of 127.0.0.1 that nothing listens on.
-int unused_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 // The text in the program's own error box, captured for a person to read.
 void show_in_a_real_box(const QString& text, const QString& shot) {
@@ -260,8 +245,11 @@ TEST_F(WizardTest, a_wrong_postgresql_password_shows_the_server_text_and_keeps_t
 
     // libpq's text of a refused connection comes indented on lines of its
     // own; the box shows it as one trimmed paragraph.
-    fill(pgs_index, true, pg.host, std::to_string(unused_port()), pg.user, pg.password);
-    shell->press_next();
+    {
+        const dead_port refusing;
+        fill(pgs_index, true, pg.host, std::to_string(refusing.port()), pg.user, pg.password);
+        shell->press_next();
+    }
     ASSERT_EQ(box_texts().size(), 2u);
     const QString refused = box_texts()[1];
     EXPECT_NE(refused.indexOf("Connection refused"), -1) << refused.toStdString();

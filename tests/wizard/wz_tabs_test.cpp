@@ -30,12 +30,7 @@ protected:
         s.my.exec("INSERT INTO orders VALUES (1, 100.00)");
         s.my.exec("CREATE VIEW cheap_items AS SELECT id, price FROM items WHERE price < 10 ORDER BY id");
         s.my.exec("CREATE VIEW order_sum AS SELECT SUM(total) AS s FROM orders");
-        start();
-        connect_servers();
-        conv->src = tk_utf8_to_unicode(s.src());
-        conv->dest = tk_utf8_to_unicode(s.dest());
-        conv->set_mode(1);
-        conv->convert_views = true;
+        start_on(s.src(), s.dest());
     }
     void open_tables() {
         ASSERT_TRUE(shell->set_cur_sel_id(vek_page::tables));

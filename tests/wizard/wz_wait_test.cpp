@@ -21,7 +21,6 @@
 #include "support/agent_db.h"
 #include "support/own_servers.h"
 #include "support/test_ports.h"
-#include "tk/tk_utils.h"
 #include "wizard/pg_tabs.h"
 #include "wizard/qry_dlg.h"
 #include "wizard/wait_dlg.h"
@@ -203,12 +202,7 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
     s.my.exec("CREATE TABLE items (id INT PRIMARY KEY, price DECIMAL(10,2))");
     s.my.exec("CREATE TABLE orders (id INT PRIMARY KEY)");
     s.my.exec("CREATE VIEW cheap_items AS SELECT id FROM items WHERE price < 10");
-    start();
-    connect_servers();
-    conv->src = tk_utf8_to_unicode(s.src());
-    conv->dest = tk_utf8_to_unicode(s.dest());
-    conv->set_mode(1);
-    conv->convert_views = true;
+    start_on(s.src(), s.dest());
 
     auto held = [&](const std::function<void()>& action, const QString& shot) {
         held_server hold(servers.mysql_pid());
