@@ -45,5 +45,6 @@ bool plat_date_from_str(std::string_view text, plat_systemtime& out);
 // Calendar helpers.
 bool plat_is_leap_year(int year);
 int plat_days_in_month(int year, int month);  // 0 for a month outside 1..12
-// Days from 1970-01-01 to a valid date of the proleptic Gregorian calendar.
+// Days from 1970-01-01 to a valid date of the proleptic Gregorian calendar, in
+// std::chrono's years (-32767 to 32767; the value types stop at 9999).
 long long plat_days_from_civil(int year, unsigned month, unsigned day);
