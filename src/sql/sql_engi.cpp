@@ -45,6 +45,9 @@ void sql_engine::initialize() {
     // Every text travels as UTF-8 with 4-byte characters; see set_charset.
     sql_connection connection = new_handle("utf8mb4");
     if (!connection) throw tk_exception("Cannot initialise the MySQL client library.", 1);
+    // The log has always shown the handle's first two steps.
+    tk_trace(1, "sql_engine::initialize - 1");
+    tk_trace(1, "sql_engine::initialize - 2");
     // A row may carry a LONGBLOB of up to 1 GB: the largest packet MySQL sends.
     const unsigned long max_packet = 1024ul * 1024 * 1024;
     mysql_options(connection.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &max_packet);
