@@ -21,6 +21,7 @@
 
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/scoped_env.h"
 #include "support/test_dir.h"
 #include "support/test_servers.h"
 
@@ -36,25 +37,6 @@ std::string show(const agent_result& r) {
     auto cut = [](const std::string& s) { return s.size() > 2000 ? s.substr(0, 2000) + "..." : s; };
     return "status " + std::to_string(r.status) + "\n--- stdout\n" + cut(r.out) + "--- stderr\n" + cut(r.err);
 }
-
-// Restores an environment variable at the end of a scope.
-class env_guard {
-public:
-    env_guard(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~env_guard() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 // Deterministic bytes that are not UTF-8 text (every line holds a lead byte
 // without its continuation), with a few line feeds among them.
@@ -208,7 +190,7 @@ const std::string list_missing = "Table names file does not exist.\nPlease verif
 
 TEST_F(BadInput, ProfileFiles) {
     // Profiles carry no PostgreSQL port: the client library reads PGPORT.
-    env_guard port("PGPORT", std::to_string(pg_test_server().port));
+    scoped_env port("PGPORT", std::to_string(pg_test_server().port));
     const std::string good = profile_text();
     const std::string long_name(100000, 'n');
     // Cut inside the last section's header, and a file whose table list comes
@@ -270,7 +252,7 @@ TEST_F(BadInput, ProfileFiles) {
 }
 
 TEST_F(BadInput, ProfilePathsThatAreNoFile) {
-    env_guard port("PGPORT", std::to_string(pg_test_server().port));
+    scoped_env port("PGPORT", std::to_string(pg_test_server().port));
     const std::string folder = file("folder.vek");
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     struct path_case {
@@ -358,7 +340,7 @@ TEST_F(BadInput, TableListPathsThatAreNoFile) {
 // A file without read permission. Root reads every file, so as root the
 // agent runs as the user nobody; otherwise the file's mode alone shuts it.
 TEST_F(BadInput, UnreadableFiles) {
-    env_guard port("PGPORT", std::to_string(pg_test_server().port));
+    scoped_env port("PGPORT", std::to_string(pg_test_server().port));
     const bool root = ::geteuid() == 0;
     auto run = [&](const std::vector<std::string>& args) {
         return root ? run_agent_as(65534, 65534, args, 120) : run_agent(args, 120);
@@ -407,7 +389,7 @@ struct option_case {
 
 TEST_F(BadInput, OptionValues) {
     // An empty --pgport= leaves the port to the client library, which reads PGPORT.
-    env_guard port("PGPORT", std::to_string(pg_test_server().port));
+    scoped_env port("PGPORT", std::to_string(pg_test_server().port));
     const std::string huge(100000, 'h');
     const std::string digits(30000, '9');
     const std::string my_port = std::to_string(mysql_test_server().port);

@@ -12,33 +12,12 @@
 #include <string>
 
 #include "platform/pf_regfile.h"
+#include "support/scoped_env.h"
 #include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Sets or clears an environment variable for one scope.
-class env_scope {
-public:
-    env_scope(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~env_scope() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class PfRegistry : public testing::Test {
 protected:
@@ -86,7 +65,7 @@ protected:
 
     test_dir tmp{"pf_reg"};
     std::string root;
-    std::optional<env_scope> env;
+    std::optional<scoped_env> env;
     std::vector<pf_hkey> opened;
 };
 
@@ -233,18 +212,18 @@ TEST_F(PfRegistry, DamagedFileIsRefusedThenSetAside) {
 TEST(PfRegistryRoot, FollowsTheEnvironment) {
     std::string dir;
     {
-        env_scope a("VEK_REGISTRY_DIR", "/tmp/explicit");
+        scoped_env a("VEK_REGISTRY_DIR", "/tmp/explicit");
         ASSERT_TRUE(pf_reg_root_dir(dir));
         EXPECT_EQ(dir, "/tmp/explicit");
     }
-    env_scope a("VEK_REGISTRY_DIR", nullptr);
-    env_scope h("HOME", "/home/someone");
+    scoped_env a("VEK_REGISTRY_DIR", std::nullopt);
+    scoped_env h("HOME", "/home/someone");
     {
-        env_scope x("XDG_CONFIG_HOME", "/cfg");
+        scoped_env x("XDG_CONFIG_HOME", "/cfg");
         ASSERT_TRUE(pf_reg_root_dir(dir));
         EXPECT_EQ(dir, "/cfg/vek/registry");
     }
-    env_scope x("XDG_CONFIG_HOME", "relative");  // not absolute: ignored
+    scoped_env x("XDG_CONFIG_HOME", "relative");  // not absolute: ignored
     ASSERT_TRUE(pf_reg_root_dir(dir));
     EXPECT_EQ(dir, "/home/someone/.config/vek/registry");
 }
