@@ -11,7 +11,7 @@
 #pragma GCC diagnostic pop
 #include <pqxx/transaction_base>
 
-#include "postgres/pgs_exc.h"
+#include "postgres/pgs_edge.h"
 #include "tk/tk_log.h"
 
 namespace {
@@ -49,9 +49,9 @@ pgs_copy_stream::pgs_copy_stream(pqxx::dbtransaction& transaction, const std::st
     : m_conn(handle_of_transaction::get(transaction)), m_statement(statement) {
     try {
         // The transaction sends it, so that a refusal is its failure too.
-        transaction.exec(statement, "copy");
-    } catch (const pqxx::pqxx_exception& e) {
-        throw pgs_load_failure(e, transaction.conn());
+        transaction.exec(statement);
+    } catch (const std::exception& e) {
+        throw pgs_load_failure_from(e, transaction.conn());
     }
     if (PQtransactionStatus(m_conn) != PQTRANS_ACTIVE)
         throw pgs_load_failure("The server did not start the COPY: " + statement, cause_of(m_conn, nullptr, statement));

@@ -9,9 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pqxx {
-class dbtransaction;
-}  // namespace pqxx
+#include "postgres/pgs_pqxx.h"
 
 struct pg_conn;
 

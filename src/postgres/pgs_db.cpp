@@ -1,10 +1,9 @@
 #include "postgres/pgs_db.h"
 
-#include <pqxx/pqxx>
-
 #include "postgres/pgs_edge.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_pqxx.h"
 #include "postgres/pgs_recs.h"
 #include "postgres/pgs_sini.h"
 #include "postgres/pgs_tsrc.h"
@@ -13,8 +12,6 @@
 #include "tk/tk_utils.h"
 
 namespace {
-
-using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
 
 // (schema, table) of a name: the text before the first "." is the schema.
 std::pair<std::wstring, std::wstring> split_name(const std::wstring& name) {
@@ -69,18 +66,20 @@ void pgs_database::open_unit(const std::wstring& key) {
     tk_trace_w(2, L"pgs_database::begin_table(%s)", key.c_str());
     pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
-        auto work = std::make_unique<read_committed_tx>(conn, "insert records");
+        auto work = std::make_unique<pgs_work>(conn, "insert records");
+        pqxx::dbtransaction& tx = work->tx();
         const std::string lock_key = pgs_qualified(schema, table);
-        if (!work->exec_params("SELECT pg_try_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))",
-                               lock_key)[0][0]
+        if (!pgs_exec_params(tx, "SELECT pg_try_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))",
+                             lock_key)[0][0]
                  .as<bool>()) {
             tk_trace(2, "Waiting for another session working on table %s", lock_key.c_str());
-            work->exec_params("SELECT pg_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))", lock_key);
+            pgs_exec_params(tx, "SELECT pg_advisory_xact_lock(" + std::string(lock_class) + ", hashtext($1))",
+                            lock_key);
         }
         // Another session may have made, dropped or remade it since the list
         // was read.
-        const pqxx::result found = work->exec_params(
-            std::string(tables_with_comments) + "AND n.nspname = $1 AND c.relname = $2", schema, table);
+        const pqxx::result found = pgs_exec_params(
+            tx, std::string(tables_with_comments) + "AND n.nspname = $1 AND c.relname = $2", schema, table);
         const bool exists = !found.empty();
         if (exists && !udb_database::is_table_exist(key)) register_table(schema_name, table_name);
         if (!exists && udb_database::is_table_exist(key)) udb_database::delete_tab(key);
@@ -101,10 +100,9 @@ void pgs_database::init_tables() {
     tk_trace_w(2, L"schema_pattern=%s, table_pattern=%s", m_name.c_str(), L"%");
     pqxx::connection& conn = m_engine.connection();
     pgs_guard([&] {
-        read_committed_tx tx(conn, "get_tables");
+        pgs_read_committed_tx tx(conn, "get_tables");
         const pqxx::result r =
-            tx.exec(std::string(tables_with_comments) + "AND n.nspname NOT IN ('pg_catalog', 'information_schema')",
-                    "get_tables");
+            tx.exec(std::string(tables_with_comments) + "AND n.nspname NOT IN ('pg_catalog', 'information_schema')");
         for (const auto& row : r) {
             const std::wstring schema_name = tk_utf8_to_unicode(row[0].c_str());
             const std::wstring table_name = tk_utf8_to_unicode(row[1].c_str());
@@ -174,8 +172,8 @@ bool pgs_database::delete_tab(const std::wstring& name) {
     if (!m_work) {
         pgs_guard(
             [&] {
-                read_committed_tx tx(m_engine.connection(), "drop_table");
-                tx.exec(statement, "drop_table");
+                pgs_read_committed_tx tx(m_engine.connection(), "drop_table");
+                tx.exec(statement);
                 tx.commit();
             },
             prefix);
@@ -203,9 +201,10 @@ bool pgs_database::delete_tab(const std::wstring& name) {
 
 bool pgs_database::drop_in_unit(const std::string& statement) {
     try {
-        m_work->exec("SET LOCAL lock_timeout = " + std::to_string(lock_try_ms), "lock_timeout");
-        m_work->exec(statement, "drop_table");
-        m_work->exec("SET LOCAL lock_timeout TO DEFAULT", "lock_timeout");
+        pqxx::dbtransaction& tx = m_work->tx();
+        tx.exec("SET LOCAL lock_timeout = " + std::to_string(lock_try_ms));
+        tx.exec(statement);
+        tx.exec("SET LOCAL lock_timeout TO DEFAULT");
         return true;
     } catch (const pqxx::sql_error& e) {
         if (e.sqlstate() != lock_not_available) throw;
@@ -248,7 +247,7 @@ std::unique_ptr<udb_recordset> pgs_database::make_table(const std::wstring& name
         pgs_schema_initializer init(name, schema, indexes);
         if (source) init.set_comment(pgs_source_comment(*source));
         if (m_work)
-            init.get_init_str(*m_work);
+            init.get_init_str(m_work->tx());
         else
             init.get_init_str(m_engine.connection());
         register_table(s, t);
@@ -288,11 +287,9 @@ bool pgs_database::query(const std::wstring& sql) {
     // A statement test: run and rolled back, so it leaves no lasting change.
     try {
         const std::string statement = tk_to_utf8(sql);
-        read_committed_tx tx(m_engine.connection(), "init_indexes");
-        tx.exec(statement, "query");
+        pgs_read_committed_tx tx(m_engine.connection(), "init_indexes");
+        tx.exec(statement);
         return true;
-    } catch (const pqxx::pqxx_exception&) {
-        return false;
     } catch (const std::exception&) {
         return false;
     }

@@ -15,11 +15,9 @@
 
 #include "udb/udb_db.h"
 
-namespace pqxx {
-class dbtransaction;
-}  // namespace pqxx
-
 class pgs_engine;
+// A table's load transaction (pgs_pqxx.h), complete only in src/postgres.
+class pgs_work;
 
 class pgs_database : public udb_database {
 public:
@@ -101,5 +99,5 @@ private:
     // Table key -> the source its comment records.
     std::map<std::wstring, udb_table_source> m_sources;
     // The open table transaction until create_table hands it on.
-    std::unique_ptr<pqxx::dbtransaction> m_work;
+    std::unique_ptr<pgs_work> m_work;
 };

@@ -2,14 +2,10 @@
 
 #include <vector>
 
-#include <pqxx/connection>
-#include <pqxx/errorhandler>
-#include <pqxx/nontransaction>
-#include <pqxx/transaction>
-
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_pqxx.h"
 #include "tk/tk_log.h"
 
 namespace {
@@ -58,7 +54,7 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
         connection_string(host, user, password, dbname_utf8.empty() ? maintenance_db : dbname_utf8, port) +
         " connect_timeout=10";
     pgs_guard([&] {
-        auto conn = std::make_unique<pqxx::connection>(cs);
+        auto conn = std::make_unique<pgs_connection>(cs);
         tk_trace(3, "Connecting to PostgreSQL server...");
         conn->set_client_encoding("UTF8");
         lift_session_limits(*conn);
@@ -72,7 +68,7 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(1, "The connection has been established");
 }
 
-void pgs_engine::lift_session_limits(pqxx::connection& conn) {
+void pgs_engine::lift_session_limits(pgs_connection& conn) {
     // A table's COPY may wait as long as its source does (a slow reader, a
     // question to the user that holds the run), and the session may sit idle
     // between tables meanwhile: the server's limits on statements and idle
@@ -84,7 +80,7 @@ void pgs_engine::lift_session_limits(pqxx::connection& conn) {
     if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");
 }
 
-pqxx::connection& pgs_engine::connection() {
+pgs_connection& pgs_engine::connection() {
     if (!m_connection) throw pgs_exception("Not connected to the PostgreSQL server");
     return *m_connection;
 }
@@ -93,11 +89,9 @@ bool pgs_engine::is_db_exist(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::is_db_exist(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     return pgs_guard([&] {
-        pqxx::connection& conn = connection();
-        pqxx::quiet_errorhandler quiet(conn);
-        pqxx::transaction<pqxx::read_committed> tx(conn, "get_contents");
+        pgs_read_committed_tx tx(connection(), "get_contents");
         const pqxx::result r =
-            tx.exec_params("SELECT datname FROM pg_database WHERE datistemplate = false and datname = $1", db);
+            pgs_exec_params(tx, "SELECT datname FROM pg_database WHERE datistemplate = false and datname = $1", db);
         return !r.empty();
     });
 }
@@ -120,11 +114,12 @@ void pgs_engine::check_recreatable(const std::wstring& name) {
     std::vector<std::string> reasons;
     pgs_guard([&] {
         pqxx::connection& conn = connection();
-        pqxx::transaction<pqxx::read_committed> tx(conn, "check_recreatable");
+        pgs_read_committed_tx tx(conn, "check_recreatable");
         // DROP DATABASE needs the owner's rights; CREATE DATABASE needs
         // CREATEDB and copies template1, which no other session may be
         // connected to. Sessions on the database itself stop the drop.
-        const pqxx::result r = tx.exec_params(
+        const pqxx::result r = pgs_exec_params(
+            tx,
             "SELECT r.rolsuper OR r.rolcreatedb, pg_has_role(d.datdba, 'USAGE'), "
             "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = d.datname AND a.pid <> pg_backend_pid() "
             "AND a.backend_type = 'client backend'), "

@@ -8,15 +8,9 @@
 #include "tk/tk_singl.h"
 
 class pgs_database;
-
-// libpqxx stays behind src/postgres: its connection type, declared as
-// <pqxx/connection> declares it, is complete only there.
-namespace pqxx {
-class connect_direct;
-template <typename CONNECTPOLICY>
-class basic_connection_base;
-using connection = basic_connection_base<connect_direct>;
-}  // namespace pqxx
+// libpqxx's connection under our own name (pgs_pqxx.h), complete only in
+// src/postgres, so that libpqxx stays behind it.
+class pgs_connection;
 
 class pgs_engine : public tk_singleton<pgs_engine> {
 public:
@@ -47,7 +41,7 @@ public:
 
     // The connection every PostgreSQL statement of the system runs on;
     // pgs_exception when no connect has succeeded yet.
-    pqxx::connection& connection();
+    pgs_connection& connection();
     bool is_connected() const noexcept { return m_connection != nullptr; }
 
     const std::string& db_name() const noexcept { return m_db_name; }
@@ -63,13 +57,13 @@ public:
                                          const std::string& dbname_utf8, int port);
 
 private:
-    static void lift_session_limits(pqxx::connection& conn);
+    static void lift_session_limits(pgs_connection& conn);
 
     std::string m_db_name;
     std::string m_host;
     std::string m_user;
     std::string m_password;
     int m_port = 0;
-    std::unique_ptr<pqxx::connection> m_connection;
+    std::unique_ptr<pgs_connection> m_connection;
     std::unique_ptr<pgs_name_validator> m_name_rules;
 };

@@ -1,7 +1,5 @@
 #include "postgres/pgs_exc.h"
 
-#include <pqxx/connection_base>
-
 #include "postgres/pgs_edge.h"
 #include "tk/tk_log.h"
 
@@ -26,7 +24,7 @@ pgs_exception::pgs_exception(const std::string& text, pgs_cause cause)
     tk_trace(2, "pgs_exception::ctor");
 }
 
-pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection) {
+pgs_cause pgs_cause_of(const std::exception& e, const pgs_any_connection* connection) {
     pgs_cause cause;
     if (const auto* sql = dynamic_cast<const pqxx::sql_error*>(&e)) {
         cause.sqlstate = sql->sqlstate();
@@ -38,11 +36,9 @@ pgs_cause pgs_cause::of(const pqxx::pqxx_exception& e, const pqxx::connection_ba
     return cause;
 }
 
-pgs_exception pgs_exception::from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix,
-                                       const pqxx::connection_base* connection) {
-    pgs_exception out(std::string(prefix) + pgs_error_text(e));
-    out.m_cause = pgs_cause::of(e, connection);
-    return out;
+pgs_exception pgs_exception_from(const std::exception& e, std::string_view prefix,
+                                 const pgs_any_connection* connection) {
+    return pgs_exception(std::string(prefix) + pgs_error_text(e), pgs_cause_of(e, connection));
 }
 
 void pgs_exception::set_statement(std::string statement) {
@@ -50,8 +46,9 @@ void pgs_exception::set_statement(std::string statement) {
     tk_trace_failed_query(m_message, m_cause.statement);
 }
 
-pgs_load_failure::pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection)
-    : tk_exception(pgs_error_text(e), 0), m_cause(pgs_cause::of(e, &connection)) {}
+pgs_load_failure pgs_load_failure_from(const std::exception& e, const pgs_any_connection& connection) {
+    return pgs_load_failure(pgs_error_text(e), pgs_cause_of(e, &connection));
+}
 
 pgs_load_failure::pgs_load_failure(const std::string& text, pgs_cause cause)
     : tk_exception(text, 0), m_cause(std::move(cause)) {}

@@ -3,15 +3,8 @@
 // for the user, always a level-0 error (the user may go on).
 #include <exception>
 #include <string>
-#include <string_view>
 
 #include "tk/tk_exc.h"
-
-// libpqxx's types, complete only in src/postgres (pgs_edge.h).
-namespace pqxx {
-class connection_base;
-class pqxx_exception;
-}  // namespace pqxx
 
 // What a libpqxx failure came from: the server's SQLSTATE and the statement
 // it refused, or the loss of the connection.
@@ -19,12 +12,6 @@ struct pgs_cause {
     std::string sqlstate;   // empty when the failure did not come from the server
     std::string statement;  // the statement that failed, when known
     bool connection_lost = false;
-
-    // The cause of a libpqxx exception; a failed statement goes to the trace.
-    // With the connection it happened on, a connection found closed counts as
-    // lost whatever the exception's class (libpqxx reports a COPY line that
-    // cannot be sent as a plain failure).
-    static pgs_cause of(const pqxx::pqxx_exception& e, const pqxx::connection_base* connection = nullptr);
 };
 
 class pgs_exception : public tk_exception {
@@ -36,11 +23,6 @@ public:
     explicit pgs_exception(const std::wstring& text, int level = 0);
     // The server's or the client library's text with what it came from.
     pgs_exception(const std::string& text, pgs_cause cause);
-
-    // A libpqxx failure: prefix + its text, with its cause kept: the server's
-    // SQLSTATE and the statement it refused, or the loss of the connection.
-    static pgs_exception from_pqxx(const pqxx::pqxx_exception& e, std::string_view prefix = {},
-                                   const pqxx::connection_base* connection = nullptr);
 
     const pgs_cause& cause() const noexcept { return m_cause; }
     // Empty when the failure did not come from the server.
@@ -63,7 +45,6 @@ private:
 // refused row and goes on with the next, while this ends the table.
 class pgs_load_failure : public tk_exception {
 public:
-    pgs_load_failure(const pqxx::pqxx_exception& e, const pqxx::connection_base& connection);
     pgs_load_failure(const std::string& text, pgs_cause cause);
 
     const pgs_cause& cause() const noexcept { return m_cause; }

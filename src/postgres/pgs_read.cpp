@@ -2,17 +2,12 @@
 
 #include <algorithm>
 
-#include <pqxx/prepared_statement>
-#include <pqxx/transaction>
-
 #include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
 namespace {
-
-using snapshot_tx = pqxx::transaction<pqxx::repeatable_read, pqxx::read_only>;
 
 // One cursor per connection at a time: a reader holds the connection's only
 // transaction.
@@ -65,7 +60,7 @@ std::string oid_array(const std::vector<std::uint32_t>& oids) {
 pgs_row_reader::pgs_row_reader(pqxx::connection& connection) {
     pgs_guard([&] {
         m_server_version = connection.server_version();
-        m_tx = std::make_unique<snapshot_tx>(connection, "read_rows");
+        m_tx = std::make_unique<pgs_snapshot_tx>(connection, "read_rows");
     });
     // The text forms the cell reader expects, whatever the server's or the
     // role's settings; undone when the transaction ends.
@@ -84,16 +79,12 @@ pgs_row_reader::~pgs_row_reader() {
 
 pqxx::result pgs_row_reader::run(const std::string& sql, const std::vector<std::string>& params) {
     try {
-        return m_tx->exec_params(sql, pqxx::prepare::make_dynamic_params(params));
-    } catch (const pqxx::pqxx_exception& e) {
-        pgs_exception x = pgs_exception::from_pqxx(e);
-        if (x.statement().empty()) x.set_statement(sql);
-        throw x;
+        return pgs_exec_params(*m_tx, sql, params);
     } catch (const tk_exception&) {
         throw;
     } catch (const std::exception& e) {
-        pgs_exception x(e.what());
-        x.set_statement(sql);
+        pgs_exception x = pgs_exception_from(e);
+        if (x.statement().empty()) x.set_statement(sql);
         throw x;
     }
 }
@@ -184,7 +175,7 @@ void pgs_row_reader::describe_result() {
                 {rel_array + "}", num_array + "}"});
         for (const auto& row : mods) {
             const auto i = row[0].as<std::size_t>() - 1;
-            if (i < n) typmods[i] = row[1].as<int>();
+            if (i < static_cast<std::size_t>(n)) typmods[i] = row[1].as<int>();
         }
     }
     resolve_types(types, typmods);
@@ -256,7 +247,7 @@ void pgs_row_reader::load_window() {
     m_rows_seen = 0;
     m_bytes_seen = 0;
     m_window = run("FETCH FORWARD " + std::to_string(m_fetch_rows) + " FROM " + cursor_name);
-    if (m_window.size() < m_fetch_rows) m_cursor_done = true;
+    if (static_cast<std::size_t>(m_window.size()) < m_fetch_rows) m_cursor_done = true;
 }
 
 udb_record* pgs_row_reader::current() {

@@ -9,15 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <pqxx/connection>
-#include <pqxx/result>
-
+#include "postgres/pgs_pqxx.h"
 #include "postgres/pgs_rcol.h"
 #include "udb/udb_rec.h"
-
-namespace pqxx {
-class dbtransaction;
-}
 
 class pgs_row_reader {
 public:

@@ -3,24 +3,20 @@
 #include <limits>
 #include <optional>
 
-#include <pqxx/except>
-#include <pqxx/pqxx>
-
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_edge.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_ftd.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_pqxx.h"
 #include "postgres/pgs_read.h"
 #include "postgres/pgs_util.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 #include "udb/udb_rec.h"
 
-using read_committed_tx = pqxx::transaction<pqxx::read_committed>;
-
 pgs_recordset::pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
-                             std::unique_ptr<pqxx::dbtransaction> work)
+                             std::unique_ptr<pgs_work> work)
     : udb_recordset(key, true),
       m_engine(db.engine()),
       m_db_name(db.name()),
@@ -68,8 +64,8 @@ pgs_recordset::~pgs_recordset() {
 // own that ends without commit.
 template <class F>
 auto pgs_recordset::with_transaction(const char* tx_name, F&& f) {
-    if (m_transaction) return f(static_cast<pqxx::transaction_base&>(*m_transaction));
-    read_committed_tx tx(m_engine.connection(), tx_name);
+    if (m_transaction) return f(static_cast<pqxx::transaction_base&>(m_transaction->tx()));
+    pgs_read_committed_tx tx(m_engine.connection(), tx_name);
     return f(static_cast<pqxx::transaction_base&>(tx));
 }
 
@@ -91,7 +87,7 @@ void pgs_recordset::init_schema() {
                 pgs_quote_literal(tk_to_utf8(m_schema_name)) +
                 " AND table_name = " + pgs_quote_literal(tk_to_utf8(m_bare_name)) +
                 " order by table_name, ordinal_position ";
-            const pqxx::result r = tx.exec(statement, "get_schema");
+            const pqxx::result r = tx.exec(statement);
             for (const auto& row : r) {
                 std::uint32_t size = 0;
                 if (!row[3].is_null()) {
@@ -113,7 +109,7 @@ std::int64_t pgs_recordset::get_rec_count() {
     return pgs_guard(
         [&] {
             return with_transaction("init_indexes", [&](pqxx::transaction_base& tx) {
-                const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted, "get_rec_count");
+                const pqxx::result r = tx.exec("SELECT COUNT(*) FROM " + m_quoted);
                 return r[0][0].as<std::int64_t>();
             });
         },
@@ -149,9 +145,9 @@ void pgs_recordset::open_copy() {
         if (!m_transaction) {
             pqxx::connection& conn = m_engine.connection();
             try {
-                m_transaction = std::make_unique<read_committed_tx>(conn, "insert records");
-            } catch (const pqxx::pqxx_exception& e) {
-                throw pgs_load_failure(e, conn);
+                m_transaction = std::make_unique<pgs_work>(conn, "insert records");
+            } catch (const std::exception& e) {
+                throw pgs_load_failure_from(e, conn);
             }
         }
         std::string statement = "COPY " + m_quoted;
@@ -170,7 +166,7 @@ void pgs_recordset::open_copy() {
             statement += " WITH (FORMAT binary)";
             tk_trace(2, "Rows are copied in the binary format");
         }
-        m_copy = std::make_unique<pgs_copy_stream>(*m_transaction, statement);
+        m_copy = std::make_unique<pgs_copy_stream>(m_transaction->tx(), statement);
         // Large cells go from the value itself, never copied whole.
         if (!kinds.empty()) {
             m_binary = std::make_unique<pgs_binary_rows>(std::move(kinds));
@@ -262,9 +258,9 @@ void pgs_recordset::complete() {
             m_copy.reset();
         }
         try {
-            m_transaction->commit();
-        } catch (const pqxx::pqxx_exception& e) {
-            throw pgs_exception::from_pqxx(e, {}, &m_engine.connection());
+            m_transaction->tx().commit();
+        } catch (const std::exception& e) {
+            throw pgs_exception_from(e, {}, &m_engine.connection());
         }
         m_transaction.reset();
     });

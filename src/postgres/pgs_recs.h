@@ -13,11 +13,8 @@
 #include "udb/udb_recs.h"
 #include "udb/udb_rel.h"
 
-namespace pqxx {
-class dbtransaction;
-}  // namespace pqxx
-
 class pgs_database;
+class pgs_work;
 class pgs_engine;
 class pgs_row_reader;
 
@@ -35,7 +32,7 @@ public:
     // it, the COPY joins it and complete() commits it, so that other sessions
     // see the table only whole.
     pgs_recordset(pgs_database& db, const std::wstring& key, udb_relationships& relationships, int mode,
-                  std::unique_ptr<pqxx::dbtransaction> work = nullptr);
+                  std::unique_ptr<pgs_work> work = nullptr);
     // The rows of a SELECT text (a query recordset), read the same way.
     pgs_recordset(pgs_database& db, const std::wstring& name, const std::wstring& sql);
     // Never throws: a load that was not completed is rolled back, a read ended.
@@ -127,7 +124,7 @@ private:
     // of them in table order.
     std::vector<std::string> m_copy_columns;
     std::size_t m_fields = 0;  // fields taken from each record
-    std::unique_ptr<pqxx::dbtransaction> m_transaction;
+    std::unique_ptr<pgs_work> m_transaction;
     // Declared after the transaction: a COPY still open ends before it.
     std::unique_ptr<pgs_copy_stream> m_copy;
     std::unique_ptr<pgs_row_reader> m_reader;

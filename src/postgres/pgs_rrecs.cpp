@@ -2,18 +2,12 @@
 // text, walked row by row through pgs_row_reader.
 #include "postgres/pgs_recs.h"
 
-#include <pqxx/transaction>
-// The writer's members are destroyed here too when a reading constructor fails.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <pqxx/tablewriter>
-#pragma GCC diagnostic pop
-
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
 #include "postgres/pgs_ftd.h"
 #include "postgres/pgs_ident.h"
+#include "postgres/pgs_pqxx.h"
 #include "postgres/pgs_read.h"
 #include "postgres/pgs_rkey.h"
 #include "tk/tk_log.h"

@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include <pqxx/transaction>
-
 #include "platform/pf_vtype.h"
 #include "postgres/pgs_edge.h"
 #include "postgres/pgs_ident.h"
@@ -81,12 +79,12 @@ void pgs_schema_initializer::run_in(pqxx::transaction_base& tx, const std::strin
         "Cannot record the source of table " + qualified_name() + ". ");
 }
 
-void pgs_schema_initializer::get_init_str(pqxx::connection_base& connection) {
+void pgs_schema_initializer::get_init_str(pqxx::connection& connection) {
     tk_trace(1, "pgs_schema_initializer::get_init_str(n_columns=%d)", static_cast<int>(m_columns.size()));
     const std::string text = statement();
     pgs_guard(
         [&] {
-            pqxx::transaction<pqxx::read_committed> tx(connection, "build_schema");
+            pgs_read_committed_tx tx(connection, "build_schema");
             run_in(tx, text);
             tx.commit();
         },

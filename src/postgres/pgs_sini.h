@@ -10,10 +10,7 @@
 #include "udb/udb_nmap.h"
 #include "udb/udb_sche.h"
 
-namespace pqxx {
-class connection_base;
-class transaction_base;
-}  // namespace pqxx
+#include "postgres/pgs_pqxx.h"
 
 class pgs_schema_initializer {
 public:
@@ -24,7 +21,7 @@ public:
 
     // Runs the statement, and the table's comment when one is set, on the
     // connection in a transaction of its own; pgs_exception on failure.
-    void get_init_str(pqxx::connection_base& connection);
+    void get_init_str(pqxx::connection& connection);
     // The same inside a transaction the caller ends.
     void get_init_str(pqxx::transaction_base& tx);
 

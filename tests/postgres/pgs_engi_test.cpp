@@ -23,7 +23,7 @@ namespace {
 bool server_has_db(const std::string& name) {
     auto conn = pgs_scratch::admin();
     pqxx::nontransaction w(*conn);
-    return !w.exec_params("SELECT 1 FROM pg_database WHERE datname = $1", name).empty();
+    return !pgs_exec_params(w, "SELECT 1 FROM pg_database WHERE datname = $1", name).empty();
 }
 
 std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
@@ -117,7 +117,7 @@ TEST(PgsEngine, FailedConnectIsLevelZeroAndKeepsTheConnection) {
     EXPECT_THROW(engine.is_db_exist(L"postgres"), pgs_exception);
 
     pgs_scratch::connect(engine, "postgres");
-    pqxx::connection* before = &engine.connection();
+    pgs_connection* before = &engine.connection();
     const server_address s = pg_test_server();
     try {
         engine.connect(s.host, s.user, "wrong password", "postgres", s.port);

@@ -14,6 +14,7 @@
 
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
+#include "postgres/pgs_pqxx.h"
 #include "support/test_servers.h"
 #include "udb/udb_rec.h"
 #include "udb/udb_sche.h"

@@ -36,10 +36,11 @@ protected:
         pqxx::nontransaction w(*conn);
         std::map<std::string, column_info> out;
         for (const auto& row :
-             w.exec_params("SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull FROM pg_attribute a "
-                           "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
-                           "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attnum > 0",
-                           table))
+             pgs_exec_params(w,
+                             "SELECT a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull FROM pg_attribute a "
+                             "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+                             "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attnum > 0",
+                             table))
             out[row[0].as<std::string>()] = {row[1].as<std::string>(), !row[2].as<bool>()};
         return out;
     }

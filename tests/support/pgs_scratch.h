@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include <pqxx/connection>
+#include "postgres/pgs_pqxx.h"
 
 #include "support/test_servers.h"
 
