@@ -110,7 +110,7 @@ pid_t own_servers::pg_pid() const { return std::stoi(m_vars.at("VEK_PG_PID")); }
 
 void own_servers::restart_pg() {
     const std::string data = m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/data";
-    const std::string pg_ctl = "/usr/lib/postgresql/15/bin/pg_ctl -D " + data + " -l " +
+    const std::string pg_ctl = m_vars.at("VEK_PG_BIN") + "/pg_ctl -D " + data + " -l " +
                                m_vars.at("VEK_TESTSERVERS_DIR") + "/pg/server.log -w -t 60 start";
     const std::string log = m_dir + "/restart.log";
     const std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + pg_ctl + " >" + log + " 2>&1";
