@@ -138,6 +138,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // A table is read as one stream: the server must wait while the
     // destination (or a question to the user) holds the reader up.
     try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
+    // Values as they are stored, whatever the server's global sql_mode.
+    sql_use_reading_mode(handle(), m_server_version);
     read_name_rules();
 }
 
@@ -155,6 +157,14 @@ sql_connection sql_engine::open_side_connection() const noexcept {
     if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), given_password(m_password), nullptr, m_port,
                             nullptr, 0)) {
         tk_trace(2, "Cannot open a second connection: %s", mysql_error(other.get()));
+        return nullptr;
+    }
+    // What it counts is what this connection reads: a condition on a CHAR
+    // value must see the same value on both.
+    try {
+        sql_use_reading_mode(other.get(), m_server_version);
+    } catch (const sql_exception& e) {
+        tk_trace(2, "Cannot open a second connection: %s", e.what());
         return nullptr;
     }
     return other;
