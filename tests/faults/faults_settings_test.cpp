@@ -1,7 +1,7 @@
-// vekagent against MariaDB servers set up otherwise than the defaults: a
-// global sql_mode that pads CHAR values and changes how quotes and
-// backslashes read. Each test starts a server pair of its own with those
-// options.
+// vekagent against MariaDB servers set up otherwise than the defaults: table
+// names kept in lower case (lower_case_table_names=1), and a global sql_mode
+// that pads CHAR values and changes how quotes and backslashes read. Each
+// test starts a server pair of its own with those options.
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,39 @@ std::string write_tab_file(const std::string& label, const std::string& text) {
     return file;
 }
 
+// The destination's tables with the source each records.
+db_rows tables_and_sources(const std::string& db) {
+    return pg_query(db, "SELECT c.relname::text, obj_description(c.oid, 'pg_class') FROM pg_class c JOIN "
+                        "pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'public' AND c.relkind = 'r' "
+                        "ORDER BY 1");
+}
+
 }  // namespace
+
+// The server keeps and lists table names in lower case: a table listed as
+// MixedCase and as MIXEDCASE is its one table mixedcase, copied once under
+// that name and recorded as its source under it, so that a later run finds
+// that copy rather than making a second one.
+TEST(FaultsSettings, listed_names_are_the_servers_own_names) {
+    own_servers servers("--lower-case-table-names=1");
+    scratch_dbs dbs("fset_names");
+    dbs.my.exec("CREATE TABLE MixedCase (id INT PRIMARY KEY, v VARCHAR(20))");
+    dbs.my.exec("INSERT INTO MixedCase VALUES (1, 'one'), (2, 'two')");
+    dbs.my.exec("CREATE TABLE other (id INT)");
+    const std::string file = write_tab_file("names", "MixedCase\nMIXEDCASE\n");
+
+    const db_rows want = {{"mixedcase", "vek source table: mixedcase"}};
+    for (const char* mode : {"--mode=0", "--mode=3", "--mode=1"}) {
+        SCOPED_TRACE(mode);
+        const agent_result r = run_agent(dbs.agent_args({mode, "--tab_file=" + file}), 120);
+        EXPECT_EQ(r.status, 0) << show(r);
+        EXPECT_EQ(tables_and_sources(dbs.dest()), want) << show(r);
+        // Merged in mode 3: the rows twice, in one table.
+        EXPECT_EQ(pg_query(dbs.dest(), "SELECT count(*)::text FROM mixedcase")[0][0],
+                  std::string(mode) == "--mode=3" ? "4" : "2");
+    }
+    std::remove(file.c_str());
+}
 
 // PAD_CHAR_TO_FULL_LENGTH in the server's sql_mode would hand every CHAR
 // value and default padded with blanks to the column's length; ANSI_QUOTES
