@@ -32,6 +32,9 @@ public:
     // "Invalid port number" (level 1) unless the port text starts with a
     // number from 1 to 65535; then the engine connects (sql_exception on failure).
     void connect_mysql_server();
+    // False only when the server says it has no such database; its refusal
+    // to this user (sql_database_denied_exception) and any other failure
+    // are raised.
     bool is_mysql_base_exist(const std::wstring& name);
     std::vector<std::wstring>& get_contents(std::vector<std::wstring>& list);
     // True when the server accepts the SELECT text in the named database and

@@ -87,6 +87,11 @@ public:
 
 private:
     void run_steps(error_handler& eh);
+    // The selected tables under the source's own names: where the server
+    // compares names ignoring case, a table listed as MixedCase and as
+    // MIXEDCASE is the one table it lists as mixedcase, converted once,
+    // recorded and found by later runs under that name.
+    void use_listed_names(const udb_database& src_db);
     // What a run converts: the selected tables (empty texts) and queries,
     // and the selected views as queries over the view. A view named exactly
     // like a query is reported and left out, unless the query is the view's

@@ -1,4 +1,5 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <map>
@@ -251,6 +252,7 @@ void dravik_convertor::run_steps(error_handler& eh) {
 
     if (m_hooks && selected_tables.empty() && selected_queries.empty() && m_hooks->select_all_when_empty())
         selected_tables = src_db->table_names();
+    use_listed_names(*src_db);
 
     tk_trace_w(3, L"Converting database %s (%d tables)", src.c_str(), static_cast<int>(selected_tables.size()));
     if (m_hooks) m_hooks->on_database(src, static_cast<std::uint32_t>(selected_tables.size()));
@@ -276,6 +278,23 @@ void dravik_convertor::run_steps(error_handler& eh) {
     eh.set_context(L"");
     n_tables_done.store(0, std::memory_order_relaxed);
     n_tables.store(0, std::memory_order_relaxed);
+}
+
+void dravik_convertor::use_listed_names(const udb_database& src_db) {
+    std::vector<std::wstring> tables;
+    for (const std::wstring& table : selected_tables) {
+        std::wstring name = src_db.listed_name(table);
+        if (std::find(tables.begin(), tables.end(), name) == tables.end()) tables.push_back(std::move(name));
+    }
+    selected_tables = std::move(tables);
+    // Queries keep the names they were given; a table named like one of them
+    // gives way to it, as it does under its own name.
+    cnv_query_map queries;
+    for (const auto& [name, sql] : selected_queries)
+        if (!sql.empty()) queries.emplace(name, sql);
+    for (const auto& [name, sql] : selected_queries)
+        if (sql.empty()) queries.try_emplace(src_db.listed_name(name), sql);
+    selected_queries = std::move(queries);
 }
 
 cnv_query_map dravik_convertor::run_entries(error_handler& eh) const {

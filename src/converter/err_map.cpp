@@ -12,6 +12,10 @@ const char* const cannot_connect_text = "Can't connect to the MySQL server. Chec
                                         "is launched and the correct host/port values were given.";
 // %s: the library's own text, the reason.
 const char* const connection_lost_text = "The connection to the MySQL server was lost: %s";
+static_assert(sql_no_answer_exception::seconds == 10, "the text names the connect timeout");
+const char* const no_answer_text =
+    "The MySQL server did not answer within 10 seconds. Check to verify that MySQL server\n"
+    "is not stopped or overloaded and the correct host/port values were given.";
 const char* const auth_protocol_text = "The program does not support authentication protocol requested by server.\n"
                                        "See 'Troubleshooting' article of the product documentation.";
 const char* const packet_too_big_text = "Transferred value is too big. Increase MySQL max packet size and try\n"
@@ -58,6 +62,11 @@ const tk_error_row mysql_error_map[mysql_error_rows] = {
      "Access denied over a connection without TLS. The MySQL server offers secure connections: if it\n"
      "requires them, give its TLS settings (ssl-ca, or ssl) in the [client] group of your option file\n"
      "~/.my.cnf; otherwise verify the user name and password are correct."},
+    // The database exists, or may: it is the user's rights that are missing.
+    {sql_database_denied_exception::denied_code, "Access denied. Ask your system administrator to grant you\n"
+                                                 "the necessary privileges to read the database.\n"
+                                                 "The server said: %s"},
+    {sql_no_answer_exception::no_answer_code, no_answer_text},
 };
 
 std::string mapped_error_text(const tk_error_converter& map, const tk_exception& e) {

@@ -8,7 +8,7 @@
 
 inline constexpr int mysql_error_base = 0x400000;
 
-inline constexpr int mysql_error_rows = 21;
+inline constexpr int mysql_error_rows = 23;
 
 extern const tk_error_row pgs_error_map[2];
 extern const tk_error_row mysql_error_map[mysql_error_rows];

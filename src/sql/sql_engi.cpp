@@ -1,6 +1,7 @@
 #include "sql/sql_engi.h"
 
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include <string_view>
 
@@ -23,7 +24,7 @@ namespace {
 sql_connection new_handle(const char* charset) noexcept {
     sql_connection connection(mysql_init(nullptr));
     if (!connection) return connection;
-    const unsigned int timeout = 10;
+    const unsigned int timeout = sql_no_answer_exception::seconds;
     mysql_options(connection.get(), MYSQL_READ_DEFAULT_GROUP, "Wexl MySQL Lib");
     mysql_options(connection.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_options(connection.get(), MYSQL_SET_CHARSET_NAME, charset);
@@ -102,6 +103,11 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
             initialize();
             throw e;
         }
+        if (sql_no_answer_exception::applies(handle())) {
+            const sql_no_answer_exception e(handle());
+            initialize();
+            throw e;
+        }
         const sql_exception e(handle());
         initialize();
         throw e;
@@ -132,6 +138,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // A table is read as one stream: the server must wait while the
     // destination (or a question to the user) holds the reader up.
     try_statement("SET SESSION net_write_timeout = 28800", "Cannot set the write timeout: %s");
+    // Values as they are stored, whatever the server's global sql_mode.
+    sql_use_reading_mode(handle(), m_server_version);
     read_name_rules();
 }
 
@@ -149,6 +157,14 @@ sql_connection sql_engine::open_side_connection() const noexcept {
     if (!mysql_real_connect(other.get(), m_host.c_str(), m_user.c_str(), given_password(m_password), nullptr, m_port,
                             nullptr, 0)) {
         tk_trace(2, "Cannot open a second connection: %s", mysql_error(other.get()));
+        return nullptr;
+    }
+    // What it counts is what this connection reads: a condition on a CHAR
+    // value must see the same value on both.
+    try {
+        sql_use_reading_mode(other.get(), m_server_version);
+    } catch (const sql_exception& e) {
+        tk_trace(2, "Cannot open a second connection: %s", e.what());
         return nullptr;
     }
     return other;
@@ -231,12 +247,29 @@ std::vector<std::wstring> sql_engine::get_contents() {
     return names;
 }
 
+namespace {
+
+// Why mysql_select_db failed, as an exception: a database refused to this
+// user is told apart from other errors.
+[[noreturn]] void throw_select_failure(MYSQL* connection) {
+    if (mysql_errno(connection) == sql_database_denied_exception::number)
+        throw sql_database_denied_exception(connection);
+    throw sql_exception(connection);
+}
+
+}  // namespace
+
 bool sql_engine::is_db_exist(const std::wstring& name) {
     tk_trace_w(1, L"sql_engine::is_db_exist(%s)", name.c_str());
     if (!m_connected) return false;
     std::string utf8;
     if (!tk_w2a(name, utf8)) return false;
-    return mysql_select_db(handle(), utf8.c_str()) == 0;
+    if (mysql_select_db(handle(), utf8.c_str()) == 0) return true;
+    // Only the server's own word makes a database missing: a name it has no
+    // database of, or a name no database can have.
+    const unsigned number = mysql_errno(handle());
+    if (number == ER_BAD_DB_ERROR || number == ER_WRONG_DB_NAME) return false;
+    throw_select_failure(handle());
 }
 
 bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql, std::string* refusal) {
@@ -245,7 +278,11 @@ bool sql_engine::prepares(const std::wstring& database, const std::wstring& sql,
         if (refusal) *refusal = std::move(why);
         return false;
     };
-    if (!is_db_exist(database)) return refuse("Database '" + tk_w2a_or_marks(database) + "' does not exist.");
+    try {
+        if (!is_db_exist(database)) return refuse("Database '" + tk_w2a_or_marks(database) + "' does not exist.");
+    } catch (const sql_exception& e) {
+        return refuse(e.what());
+    }
     std::string utf8;
     if (!tk_w2a(sql, utf8)) return refuse("The statement is not text that can be sent.");
     // As a query recordset sends it: without the blanks and ";" around it.
@@ -259,7 +296,7 @@ std::unique_ptr<udb_database> sql_engine::open_db(const std::wstring& name, int 
     tk_trace_w(2, L"sql_engine::open_db (%s)", name.c_str());
     tk_trace_w(3, L"Opening MySQL database '%s'", name.c_str());
     const std::string utf8 = tk_to_utf8(name);
-    if (mysql_select_db(handle(), utf8.c_str()) != 0) throw sql_exception(handle());
+    if (mysql_select_db(handle(), utf8.c_str()) != 0) throw_select_failure(handle());
     return std::make_unique<sql_database>(*this, name, mode);
 }
 

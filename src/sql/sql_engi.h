@@ -45,7 +45,10 @@ public:
     std::unique_ptr<udb_database> create_db(const std::wstring& name) override;
     std::unique_ptr<udb_database> open_db(const std::wstring& name, int mode) override;
     void db_delete(const std::wstring& name) override;
-    // Makes the database current; false when it does not exist. Never throws.
+    // Makes the database current; false when the server says it does not
+    // exist (or cannot, by its name) and when not connected.
+    // sql_database_denied_exception when the server refuses it to this user,
+    // sql_exception for any other failure (a lost connection).
     bool is_db_exist(const std::wstring& name) override;
     // True when the statement would give rows in that database and may be
     // read (sql_check_query: prepared, not run, so a large query answers at

@@ -1,8 +1,11 @@
 #include "sql/sql_exc.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <cerrno>
+#include <string>
 #include <utility>
 
 #include "platform/pf_utf8.h"
@@ -83,6 +86,29 @@ bool sql_insecure_transport_exception::applies(MYSQL* connection) {
     // and what this client asked for.
     return number == ER_ACCESS_DENIED_ERROR && (connection->server_capabilities & CLIENT_SSL) != 0 &&
            (connection->client_flag & CLIENT_SSL) == 0;
+}
+
+sql_database_denied_exception::sql_database_denied_exception(MYSQL* connection) : sql_exception(connection) {
+    m_code = denied_code;
+}
+
+sql_no_answer_exception::sql_no_answer_exception(MYSQL* connection) : sql_exception(connection) {
+    m_code = no_answer_code;
+    m_level = 0;
+}
+
+bool sql_no_answer_exception::applies(MYSQL* connection) {
+    const unsigned number = mysql_errno(connection);
+    if (number != CR_SERVER_LOST && number != CR_SERVER_LOST_EXTENDED) return false;
+    // The library names the system's error only in its text ("Lost connection
+    // to server at 'handshake: reading initial communication packet', system
+    // error: 110"). A connection the server closed says another number, or none.
+    const std::string_view text = mysql_error(connection);
+    for (const int timed_out : {ETIMEDOUT, EAGAIN}) {
+        const std::string tail = "system error: " + std::to_string(timed_out);
+        if (text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail) return true;
+    }
+    return false;
 }
 
 sql_auth_not_supported_exception::sql_auth_not_supported_exception()

@@ -88,6 +88,35 @@ public:
     static bool applies(st_mysql* connection);
 };
 
+// The server refused this user the database itself (1044,
+// ER_DBACCESS_DENIED_ERROR) when it was to be made current: the database may
+// well be there. The message stays the server's text; the code keeps it
+// apart, for the error maps, from a 1044 raised elsewhere.
+class sql_database_denied_exception : public sql_exception {
+public:
+    static constexpr unsigned number = 1044;
+    static constexpr int denied_code = code_base + 0x10000 + static_cast<int>(number);
+
+    explicit sql_database_denied_exception(st_mysql* connection);
+};
+
+// A server that took the connection and did not answer it within the connect
+// timeout (a server that is stopped, hung or overloaded, or a port that is no
+// MySQL server's). The library calls this a lost connection (2013 with the
+// system's timeout error); nothing was lost, as nothing was made. Level 0, as
+// any connection that could not be made; the message stays the library's
+// text, the code is its own for the error maps.
+class sql_no_answer_exception : public sql_exception {
+public:
+    // The connect timeout every connection of the engine is made with.
+    static constexpr unsigned seconds = 10;
+    static constexpr int no_answer_code = code_base + 0x10000 + 2013;
+
+    explicit sql_no_answer_exception(st_mysql* connection);
+    // Whether the failed connect on this handle ended that way.
+    static bool applies(st_mysql* connection);
+};
+
 // A 4.1.0 server asks for its old authentication protocol.
 class sql_auth_not_supported_exception : public tk_exception {
 public:

@@ -2,6 +2,7 @@
 
 #include <mysql.h>
 
+#include <initializer_list>
 #include <vector>
 
 #include "platform/pf_text.h"
@@ -69,22 +70,32 @@ void sql_session_setting::restore() {
     sql_run(m_mysql, assignment(*m_original));
 }
 
-std::string sql_writing_mode(std::string_view current) {
-    static constexpr std::string_view dropped[] = {
-        "ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL", "ANSI", "DB2", "MAXDB", "MSSQL", "ORACLE",
-        "POSTGRESQL"};
+namespace {
+
+// The modes of a sql_mode text without those named, in their order.
+std::string without_modes(std::string_view current, std::initializer_list<std::string_view> dropped) {
     std::string out;
-    bool has_zero = false, has_strict = false;
     for (const std::string& part : tk_split(current, ',')) {
         const std::string mode = tk_trim(part);
         if (mode.empty()) continue;
         bool drop = false;
         for (std::string_view d : dropped) drop = drop || pf_compare_nocase(mode, d) == 0;
         if (drop) continue;
-        has_zero = has_zero || pf_compare_nocase(mode, "NO_AUTO_VALUE_ON_ZERO") == 0;
-        has_strict = has_strict || pf_compare_nocase(mode, "STRICT_ALL_TABLES") == 0;
         if (!out.empty()) out += ',';
         out += mode;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string sql_writing_mode(std::string_view current) {
+    std::string out = without_modes(current, {"ANSI_QUOTES", "NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL", "ANSI",
+                                              "DB2", "MAXDB", "MSSQL", "ORACLE", "POSTGRESQL"});
+    bool has_zero = false, has_strict = false;
+    for (const std::string& mode : tk_split(out, ',')) {
+        has_zero = has_zero || pf_compare_nocase(mode, "NO_AUTO_VALUE_ON_ZERO") == 0;
+        has_strict = has_strict || pf_compare_nocase(mode, "STRICT_ALL_TABLES") == 0;
     }
     if (!has_zero) out += out.empty() ? "NO_AUTO_VALUE_ON_ZERO" : ",NO_AUTO_VALUE_ON_ZERO";
     if (!has_strict) out += ",STRICT_ALL_TABLES";
@@ -94,4 +105,18 @@ std::string sql_writing_mode(std::string_view current) {
 void sql_use_writing_mode(sql_session_setting& mode, std::uint32_t server_version) {
     if (server_version < sql_version_number(4, 1, 0)) return;
     mode.change(sql_writing_mode(mode.original()));
+}
+
+std::string sql_reading_mode(std::string_view current) { return without_modes(current, {"PAD_CHAR_TO_FULL_LENGTH"}); }
+
+void sql_use_reading_mode(MYSQL* connection, std::uint32_t server_version) {
+    if (server_version < sql_version_number(4, 1, 0)) return;
+    const std::string select = "SELECT @@SESSION.sql_mode";
+    const std::string current = sql_read_value(connection, select).value_or(std::string());
+    const std::string wanted = sql_reading_mode(current);
+    if (wanted == current) return;
+    tk_trace(2, "Reading with sql_mode '%s' instead of '%s'", wanted.c_str(), current.c_str());
+    std::string escaped(wanted.size() * 2 + 1, '\0');
+    escaped.resize(mysql_real_escape_string(connection, escaped.data(), wanted.data(), wanted.size()));
+    sql_run(connection, "SET SESSION sql_mode = '" + escaped + "'");
 }

@@ -56,3 +56,15 @@ std::string sql_writing_mode(std::string_view current);
 // Sets the writing mode on the setting (a sql_session_setting of "sql_mode");
 // nothing on servers before 4.1.0, which have none of those modes.
 void sql_use_writing_mode(sql_session_setting& mode, std::uint32_t server_version);
+
+// The sql_mode a reading session needs for values as they are stored:
+// `current` without PAD_CHAR_TO_FULL_LENGTH, which hands CHAR values (and the
+// catalogue's CHAR defaults) padded with blanks to the column's length. The
+// other modes stay: a user's query is written for them (ANSI_QUOTES), and
+// the statements this side reads with do not depend on them.
+std::string sql_reading_mode(std::string_view current);
+
+// Sets the reading mode for the rest of the session when the session's mode
+// is another; nothing on servers before 4.1.0, which have none of those
+// modes. sql_exception, naming the statement, when the server refuses it.
+void sql_use_reading_mode(st_mysql* connection, std::uint32_t server_version);

@@ -44,6 +44,14 @@ bool udb_database::is_table_exist(const std::wstring& name) const {
     return false;
 }
 
+std::wstring udb_database::listed_name(const std::wstring& name) const {
+    for (const std::wstring& entry : m_table_names)
+        if (entry == name) return entry;
+    for (const std::wstring& entry : m_table_names)
+        if (names_equal(entry, name)) return entry;
+    return name;
+}
+
 std::unique_ptr<udb_recordset> udb_database::create_table_from(const udb_table_source&, const std::wstring& name,
                                                                const udb_schema& schema, const udb_indexes& indexes) {
     return create_table(name, schema, indexes);

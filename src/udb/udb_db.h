@@ -53,6 +53,10 @@ public:
     virtual void create_relationships(const udb_relationships& relationships);
     // Searches the table list, exactly or ignoring case by b_case_sensitive.
     virtual bool is_table_exist(const std::wstring& name) const;
+    // The table list's own spelling of a name is_table_exist finds (where
+    // names compare ignoring case, a name given in another case); the name
+    // unchanged when it is not listed.
+    std::wstring listed_name(const std::wstring& name) const;
 
     // Work on one destination table as one unit: begin_table keeps other
     // sessions off that table until the unit ends and brings is_table_exist

@@ -384,12 +384,64 @@ INSTANTIATE_TEST_SUITE_P(FaultsServers, FaultsStart,
                                                       "Error:\nCan't connect to the MySQL server. Check to verify "
                                                       "that MySQL server is launched"},
                                            start_case{"pg_down", "--pgport=", false, nullptr, "Connection refused"},
-                                           start_case{"mysql_silent", "--myport=", true, nullptr, "Lost connection"},
+                                           start_case{"mysql_silent", "--myport=", true, nullptr,
+                                                      "Error:\nThe MySQL server did not answer within 10 seconds. "
+                                                      "Check to verify that MySQL server is not stopped"},
                                            start_case{"pg_silent", "--pgport=", true, nullptr, "timeout"},
                                            start_case{"mysql_password", "--mysqlp=", false, "wrong", "Access denied"},
                                            start_case{"pg_password", "--posgsp=", false, "wrong",
                                                       "password authentication failed"}),
                          [](const ::testing::TestParamInfo<start_case>& i) { return std::string(i.param.label); });
+
+// A real server that takes connections while it is stopped (SIGSTOP): the
+// kernel completes them, the server says nothing. It is reported as a server
+// that did not answer, never as a lost connection, and nothing is dropped.
+TEST(FaultsServers, mysql_stopped_at_the_start_did_not_answer) {
+    own_servers servers;
+    scratch_dbs dbs("fsrv_stopped");
+    fill_rows(dbs.my, "t", 10);
+    pg_exec(dbs.name(), "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+    agent_result r;
+    {
+        struct resumed {
+            pid_t pid;
+            ~resumed() { kill(pid, SIGCONT); }
+        } stopped{servers.mysql_pid()};
+        ASSERT_EQ(kill(servers.mysql_pid(), SIGSTOP), 0);
+        r = run_agent(dbs.agent_args({"--mode=0"}), 120);
+    }
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("Error:\nThe MySQL server did not answer within 10 seconds."), std::string::npos)
+        << show(r);
+    EXPECT_EQ(reported(r).find("ost connection"), std::string::npos) << show(r);
+    EXPECT_EQ(reported(r).find("was lost"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_query(dbs.name(), "SELECT count(*) FROM keep_me")[0][0], "1");
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "t"));
+}
+
+// A user who may log in but has no rights on the source hears the server's
+// refusal, not that the database does not exist; the destination stays.
+TEST(FaultsServers, user_without_rights_on_the_source_is_told_access_denied) {
+    scratch_dbs dbs("fsrv_norights", scratch_options{.unique = true});
+    fill_rows(dbs.my, "t", 10);
+    pg_exec(dbs.name(), "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+    const mysql_user_without_rights user("vek_fsrv_nr_" + std::to_string(getpid()));
+    std::vector<std::string> args = dbs.agent_args({"--mode=0"});
+    for (std::string& a : args) {
+        if (a.rfind("--mysqlu=", 0) == 0) a = "--mysqlu=" + user.name();
+        if (a.rfind("--mysqlp=", 0) == 0) a = "--mysqlp=" + user.password();
+    }
+    const agent_result r = run_agent(args, 120);
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(reported(r).find("Error:\nAccess denied. Ask your system administrator to grant you the necessary "
+                               "privileges to read the database. The server said: Access denied for user '" +
+                               user.name() + "'@'%' to database '" + dbs.src() + "'"),
+              std::string::npos)
+        << show(r);
+    EXPECT_EQ(reported(r).find("does not exist"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_query(dbs.name(), "SELECT count(*) FROM keep_me")[0][0], "1");
+    EXPECT_FALSE(pg_table_exists(dbs.name(), "t"));
+}
 
 // ---------------------------------------------------------------- a refused row
 

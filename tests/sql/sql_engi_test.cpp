@@ -1,6 +1,8 @@
 // The server connection against the private test server.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +12,7 @@
 #include "sql/sql_ver.h"
 #include "support/sql_fixture.h"
 #include "support/test_dir.h"
+#include "support/test_ports.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 
@@ -80,6 +83,59 @@ TEST_F(SqlEngineTest, ConnectionRefusedIsSqlException) {
     } catch (const sql_exception& e) {
         EXPECT_EQ(e.code() & 0xFF0000, 0x400000);
         EXPECT_NE(e.code(), 0x400000);
+    }
+    sql_test_connect(*engine);
+}
+
+// A server that takes the connection and never says a word is one that did
+// not answer, not a connection that was lost: nothing was made.
+TEST_F(SqlEngineTest, ServerThatNeverAnswersIsNoAnswer) {
+    silent_port silent;
+    try {
+        engine->connect("127.0.0.1", "vek", "x", static_cast<unsigned>(silent.port()));
+        FAIL() << "connected to a port that never answers";
+    } catch (const sql_no_answer_exception& e) {
+        EXPECT_EQ(e.code(), sql_no_answer_exception::no_answer_code);
+        EXPECT_EQ(e.level(), 0);
+        EXPECT_EQ(e.error_number(), 2013u);
+    }
+    EXPECT_FALSE(engine->connected());
+    sql_test_connect(*engine);
+    EXPECT_TRUE(engine->connected());
+}
+
+// "Does not exist" only on the server's word: a database refused to the user,
+// or a connection that broke, is said as the server said it.
+TEST_F(SqlEngineTest, DatabaseIsMissingOnlyWhenTheServerSaysSo) {
+    const std::string user = "vek_norights_" + std::to_string(getpid());
+    const server_address s = mysql_test_server();
+    auto run = [&](const std::string& sql) { ASSERT_EQ(mysql_query(second_connection(), sql.c_str()), 0) << sql; };
+    run("CREATE USER '" + user + "'@'%' IDENTIFIED BY 'nr-secret'");
+    engine->connect(s.host, user, std::string("nr-secret"), static_cast<unsigned>(s.port));
+    for (const bool open_it : {false, true}) {
+        try {
+            if (open_it)
+                engine->open_db(wdb, 0);
+            else
+                engine->is_db_exist(wdb);
+            FAIL() << "a database refused to the user was made current";
+        } catch (const sql_database_denied_exception& e) {
+            EXPECT_EQ(e.code(), sql_database_denied_exception::denied_code);
+            EXPECT_EQ(e.level(), 0);
+            EXPECT_NE(e.message().find("Access denied for user '" + user + "'"), std::string::npos) << e.message();
+        }
+    }
+    run("DROP USER '" + user + "'@'%'");
+
+    sql_test_connect(*engine);
+    EXPECT_FALSE(engine->is_db_exist(wdb + L"_missing"));
+    EXPECT_FALSE(engine->is_db_exist(std::wstring(65, L'x')));  // longer than any database name
+    run("KILL " + std::to_string(mysql_thread_id(engine->handle())));
+    try {
+        engine->is_db_exist(wdb);
+        FAIL() << "a broken connection answered";
+    } catch (const sql_exception& e) {
+        EXPECT_TRUE(e.connection_lost()) << e.message();
     }
     sql_test_connect(*engine);
 }

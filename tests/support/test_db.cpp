@@ -18,6 +18,20 @@ mysql_admin::mysql_admin() : m_db(mysql_init(nullptr)) {
 
 mysql_admin::~mysql_admin() { mysql_close(m_db); }
 
+mysql_user_without_rights::mysql_user_without_rights(const std::string& name)
+    : m_name(name), m_password("norights-" + name) {
+    m_admin.exec("DROP USER IF EXISTS '" + m_admin.escape(m_name) + "'@'%'");
+    m_admin.exec("CREATE USER '" + m_admin.escape(m_name) + "'@'%' IDENTIFIED BY '" + m_admin.escape(m_password) + "'");
+}
+
+mysql_user_without_rights::~mysql_user_without_rights() {
+    try {
+        m_admin.exec("DROP USER IF EXISTS '" + m_admin.escape(m_name) + "'@'%'");
+    } catch (const std::exception&) {
+        // A server already gone takes the account with it.
+    }
+}
+
 void mysql_admin::exec(const std::string& sql) {
     if (mysql_real_query(m_db, sql.data(), sql.size()) != 0)
         throw std::runtime_error("mysql: " + std::string(mysql_error(m_db)) + " in " + sql.substr(0, 200));

@@ -30,6 +30,23 @@ private:
     MYSQL* m_db;
 };
 
+// A MySQL account of its own that may log in and nothing more (no rights on
+// any database), dropped at the end.
+class mysql_user_without_rights {
+public:
+    explicit mysql_user_without_rights(const std::string& name);
+    ~mysql_user_without_rights();
+    mysql_user_without_rights(const mysql_user_without_rights&) = delete;
+    mysql_user_without_rights& operator=(const mysql_user_without_rights&) = delete;
+
+    const std::string& name() const { return m_name; }
+    const std::string& password() const { return m_password; }
+
+private:
+    mysql_admin m_admin;
+    std::string m_name, m_password;
+};
+
 // One short-lived connection per call; std::runtime_error on failure.
 void pg_exec(const std::string& dbname, const std::string& sql);
 db_rows pg_query(const std::string& dbname, const std::string& sql);

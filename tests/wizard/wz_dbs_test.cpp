@@ -278,6 +278,28 @@ TEST_F(DatabasesPageTest, next_wants_both_names_and_an_existing_source) {
     EXPECT_EQ(conv->dest, tk_utf8_to_unicode(s.dest()));
 }
 
+// A user who may not use the source hears the server's refusal in the error
+// box; only a database the server does not have "does not exist".
+TEST_F(DatabasesPageTest, next_with_a_source_refused_to_the_user_shows_the_servers_refusal) {
+    scratch_dbs s("wz_next_denied", scratch_options{.create_dest = false, .unique = true});
+    const mysql_user_without_rights user("vek_wz_nr_" + std::to_string(getpid()));
+    open_page();
+    const server_address my = mysql_test_server();
+    conv->store_mysql_settings(my.host, user.name(), user.password(), std::to_string(my.port));
+    conv->connect_mysql_server();
+    c().set_text(dbs_id::source, s.src());
+    c().set_text(dbs_id::dest, s.dest());
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), databases_index);
+    ASSERT_EQ(box_texts().size(), 1u);
+    EXPECT_EQ(box_texts()[0].toStdString(),
+              "Access denied. Ask your system administrator to grant you the necessary privileges to read the "
+              "database. The server said: Access denied for user '" +
+                  user.name() + "'@'%' to database '" + s.src() + "'");
+    EXPECT_EQ(gui.presenter.boxes[0].icon, g_icon::error);
+    EXPECT_FALSE(pg_db_exists(s.dest()));
+}
+
 TEST_F(DatabasesPageTest, shows_the_converter_names_and_options_and_stores_them_on_back) {
     start();
     conv->src = L"shop";

@@ -232,6 +232,23 @@ TEST_F(WizardTest, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_pa
     EXPECT_TRUE(conv->mysql_converter_impl::engine.connected());
 }
 
+// A port that takes the connection and never answers (a hung server) is a
+// server that did not answer within the timeout, not a lost connection.
+TEST_F(WizardTest, a_mysql_server_that_never_answers_is_said_so_and_keeps_the_page) {
+    const server_address my = mysql_test_server();
+    silent_port silent;
+    start();
+    go_to(mysql_index);
+    fill(mysql_index, true, "127.0.0.1", std::to_string(silent.port()), my.user, my.password);
+    shell->press_next();
+    EXPECT_EQ(shell->current_index(), mysql_index);
+    ASSERT_EQ(box_texts().size(), 1u);
+    EXPECT_EQ(box_texts()[0].toStdString(),
+              "The MySQL server did not answer within 10 seconds. Check to verify that MySQL server is not stopped "
+              "or overloaded and the correct host/port values were given.");
+    EXPECT_FALSE(conv->mysql_converter_impl::engine.connected());
+}
+
 TEST_F(WizardTest, a_wrong_postgresql_password_shows_the_server_text_and_keeps_the_page) {
     const server_address pg = pg_test_server();
     start();

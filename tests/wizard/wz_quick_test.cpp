@@ -115,6 +115,11 @@ TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_
     // mode 0, which drops it.
     remember_last_session(dbs.src(), dbs.dest());
     const std::string good_password = mysql_test_server().password;
+    const mysql_user_without_rights user("vek_wzq_nr_" + std::to_string(getpid()));
+    // The profile's MySQL login (the first user line) is that user's.
+    std::string no_rights = profile_text(dbs.src(), dbs.dest(), user.password(), "t\r\n");
+    const std::string login = "\r\nuser=" + mysql_test_server().user + "\r\n";
+    no_rights.replace(no_rights.find(login), login.size(), "\r\nuser=" + user.name() + "\r\n");
     const struct {
         const char* name;
         std::string text;  // empty name: no file
@@ -129,6 +134,10 @@ TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_
         {"bad_mode.vek", "[Generic settings]\r\nsrc=a\r\ndest=b\r\nmode=7\r\n", "Invalid merge/overwrite mode"},
         {"missing_source.vek", profile_text("wz_no_such_source", dbs.dest(), good_password, "t\r\n"),
          "Source database 'wz_no_such_source' does not exist"},
+        {"no_rights.vek", no_rights,
+         "Access denied. Ask your system administrator to grant you\nthe necessary privileges to read the "
+         "database.\nThe server said: Access denied for user '" +
+             user.name() + "'@'%' to database '" + dbs.src() + "'"},
         {"wrong_password.vek", profile_text(dbs.src(), dbs.dest(), good_password + "-wrong", "t\r\n"),
          tk_error_converter(mysql_error_map).convert(mysql_error_base + 1045)},
     };
