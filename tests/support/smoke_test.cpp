@@ -78,7 +78,9 @@ TEST(TestServers, PostgresAnswersOverTcpWithPassword) {
     EXPECT_EQ(pg_query(conninfo, "SHOW server_encoding"), "UTF8");
     const auto version = pg_query(conninfo, "SHOW server_version_num");
     ASSERT_TRUE(version);
-    EXPECT_EQ(version->substr(0, 2), "15") << *version;
+    // The release's own server: 15 on Debian 12, 17 on Debian 13.
+    const std::string bin = std::getenv("VEK_PG_BIN") ? std::getenv("VEK_PG_BIN") : "";
+    EXPECT_NE(bin.find("/" + version->substr(0, 2) + "/"), std::string::npos) << *version << " from " << bin;
 }
 
 TEST(TestServers, PostgresRefusesWrongPassword) {

@@ -44,6 +44,16 @@ void operator delete(void* p, std::size_t) noexcept {
     note_freed(p);
     std::free(p);
 }
+// The nothrow forms too (GoogleTest 1.15 allocates with one), so that no
+// block from the runtime's own operator new reaches the free above.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
 
 namespace {
 
