@@ -349,7 +349,10 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             return;
         }
 
-        src_rs = sql.empty() ? src_db.get_table(name, 1) : src_db.get_query(name, sql, 1);
+        // Definitions only: no row is read, so none can fail. Otherwise the
+        // rows are read once the table's line can go ahead of them.
+        const int open_mode = tab_def ? udb_database::definitions_mode : udb_database::rows_when_read_mode;
+        src_rs = sql.empty() ? src_db.get_table(name, open_mode) : src_db.get_query(name, sql, open_mode);
         if (exists && n_mode == mode_overwrite_tables) dst_db.delete_tab(dest_name);
 
         dst_rs =
@@ -360,6 +363,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         if (target.generated) tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
         if (dest_name != name) dst_db.names_map().add_tn_mapping(name, dest_name);
 
+        // Nothing of the rows has been read yet: the first window comes with
+        // reset, once the line is ready to go ahead of anything said of them.
         line.emplace(*src_rs, [&](std::int64_t count) {
             n_records.store(count, std::memory_order_relaxed);
             tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
