@@ -240,8 +240,8 @@ void dravik_convertor::run_steps(error_handler& eh) {
     run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports(), m_give_table_line);
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
     // Overwriting the entire database starts here, now that the source is
-    // known to open.
-    drop_dest_to_overwrite();
+    // known to open and to hold what is to be copied.
+    drop_dest_to_overwrite(*src_db);
     pgs_engine& pg = pgs_converter_impl::engine;
     std::unique_ptr<udb_database> dst_db;
     if (pg.is_db_exist(dest))

@@ -417,7 +417,10 @@ TEST(VekagentConversion, TableListWithMissingTableAndBom) {
     test_dir dir;
     const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF"
                                                      "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
-    const agent_result r = run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
+    // Mode 1: mode 0 checks the list before it drops, and converts nothing
+    // when a listed table is missing (ModeZeroChecksWhatItCopiesBeforeItDrops).
+    const agent_result r =
+        run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--mode=1", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);  // a listed table was missing
     EXPECT_EQ(r.err, "Table nosuch not exists\n") << show(r);
     EXPECT_EQ(r.out, "Converting database vka_tabs(4 tables)\n"
@@ -647,6 +650,56 @@ TEST(VekagentConversion, TheTableLineComesBeforeWhatIsSaidOfItsRows) {
     EXPECT_TRUE(in_order(text, {"Converting table notes (3 records)\r\n", "Error:\nnotes, record #2: ",
                                 "Converting table q (3 records)\r\n", "Error:\nq, record #2: "}))
         << text;
+}
+
+TEST(VekagentConversion, ModeZeroChecksWhatItCopiesBeforeItDrops) {
+    scratch_dbs dbs("vka_m0chk", no_dest);
+    small_source(dbs, {"t1", "t2"}, 3);
+    pg_create_db(dbs.name());
+    pg_exec(dbs.name(), "CREATE TABLE keep_me (id int)");
+    pg_exec(dbs.name(), "INSERT INTO keep_me VALUES (1), (2)");
+    test_dir dir;
+    const pgport_env port;
+    const std::string kept = ": the destination database vka_m0chk is left as it is.\n";
+    const struct {
+        const char* what;
+        std::string list;      // the table-list file; none when empty
+        std::string selected;  // the profile's selection
+        std::string error;     // what the error starts with
+    } cases[] = {
+        {"a table the source lacks", "t1\nt1x\nt2\n", "", "Error:\nTable t1x not exists" + kept},
+        {"a query the server refuses", "", "t1\r\nbad=SELECT nope FROM t1\r\n", "Error:\nQuery bad cannot be read ("},
+        {"a statement that is not a query", "", "t1\r\ndel=DELETE FROM t1\r\n",
+         "Error:\nQuery del cannot be read (The statement returns no rows.)" + kept},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args;
+        if (!c.list.empty()) {
+            args = agent_server_args(
+                {"--src=vka_m0chk", "--dest=vka_m0chk", "--mode=0", "--tab_file=" + dir.write("list.txt", c.list)});
+        } else {
+            args = {"--profile=" + write_profile(dir, "run.vek", {dbs.name(), dbs.name(), "mode=0\r\n", c.selected})};
+        }
+        const agent_result r = run_agent(args);
+        EXPECT_EQ(r.status, 255) << show(r);
+        EXPECT_EQ(r.out.rfind(c.error, 0), 0u) << show(r);
+        EXPECT_TRUE(r.out.ends_with(kept)) << show(r);
+        EXPECT_EQ(r.out.find("Converting"), std::string::npos) << show(r);
+        ASSERT_TRUE(pg_db_exists(dbs.name()));
+        EXPECT_EQ(pg_tables(dbs.name()), std::vector<std::string>{"keep_me"});
+        EXPECT_EQ(pg_count(dbs.name(), "keep_me"), 2);
+    }
+    // The statement that is not a query never ran.
+    EXPECT_EQ(dbs.my.query("SELECT count(*) FROM t1"), (db_rows{{"3"}}));
+
+    // With every entry there, mode 0 makes the destination again.
+    const agent_result r = run_agent(
+        {"--profile=" +
+         write_profile(dir, "run.vek", {dbs.name(), dbs.name(), "mode=0\r\n", "t1\r\nok=SELECT id FROM t2\r\n"})});
+    EXPECT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_tables(dbs.name()), (std::vector<std::string>{"ok", "t1"}));
+    EXPECT_EQ(pg_count(dbs.name(), "ok"), 3);
 }
 
 }  // namespace
