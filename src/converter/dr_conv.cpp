@@ -1,6 +1,8 @@
 #include "converter/dr_conv.h"
 
+#include "tk/tk_exc.h"
 #include "tk/tk_log.h"
+#include "tk/tk_utils.h"
 #include "udb/udb_db.h"
 
 dravik_convertor::dravik_convertor(error_handler& errors, converter_form form)
@@ -30,17 +32,50 @@ void dravik_convertor::check_dest() {
     if (!pgs_converter_impl::engine.is_db_exist(dest)) return;
     // Nothing is dropped unless the source opens: a mistyped source name must
     // not cost the destination database.
-    { std::unique_ptr<udb_database> source = mysql_converter_impl::engine.open_db(src, 1); }
-    drop_dest_to_overwrite();
+    const std::unique_ptr<udb_database> source = mysql_converter_impl::engine.open_db(src, 1);
+    drop_dest_to_overwrite(*source);
 }
 
-void dravik_convertor::drop_dest_to_overwrite() {
+void dravik_convertor::drop_dest_to_overwrite(udb_database& source) {
     if (n_mode != mode_overwrite_database) return;
     pgs_engine& pg = pgs_converter_impl::engine;
     if (!pg.is_db_exist(dest)) return;
+    // A mistyped table name would otherwise empty the destination and then
+    // have nothing to put in its place.
+    check_entries_readable(source);
     // A database that could not be created again is never dropped.
     pg.check_recreatable(dest);
     pg.deletes_db(dest);
+}
+
+void dravik_convertor::check_entries_readable(const udb_database& source) {
+    const std::string kept = ": the destination database " + tk_w2a_or_marks(dest) + " is left as it is.";
+    // A selected table's name may also be a query's: the query is what the run reads.
+    auto is_query = [&](const std::wstring& name) {
+        const auto entry = selected_queries.find(name);
+        return entry != selected_queries.end() && !entry->second.empty();
+    };
+    auto check_table = [&](const std::wstring& name) {
+        tk_trace_w(2, L"Checking the source table '%s'", name.c_str());
+        if (!is_query(name) && !source.is_table_exist(name))
+            throw tk_exception("Table " + tk_w2a_or_marks(name) + " not exists" + kept, 1);
+    };
+    auto check_query = [&](const std::wstring& name, const std::wstring& sql) {
+        tk_trace_w(2, L"Checking the query '%s'", name.c_str());
+        std::string refusal;
+        if (!test_query(sql, refusal))
+            throw tk_exception("Query " + tk_w2a_or_marks(name) + " cannot be read (" + refusal + ")" + kept, 1);
+    };
+    for (const std::wstring& table : selected_tables) check_table(table);
+    for (const auto& [name, sql] : selected_queries) {
+        if (sql.empty())
+            check_table(name);
+        else
+            check_query(name, sql);
+    }
+    // A view under a query's name is not read (run_entries).
+    for (const auto& view : views)
+        if (!is_query(view.first)) check_query(view.first, view_query(view.first));
 }
 
 std::vector<std::wstring> dravik_convertor::get_all_tables() {

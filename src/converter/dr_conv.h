@@ -55,11 +55,13 @@ public:
     bool test_query(const std::wstring& sql, std::string& refusal) override;
 
     // Mode 0 only, when the destination exists: the source database must open
-    // first (its error passes to the caller and nothing is dropped), and the
-    // destination must be one that can be dropped and created again
-    // (pgs_engine::check_recreatable); then it is dropped. The run does the
-    // same itself once its source has opened, so a caller that only chose the
-    // mode (the wizard) loses nothing before the run starts.
+    // first (its error passes to the caller and nothing is dropped), every
+    // selected table must be in it and every selected query must pass the
+    // query check (the error names the first that does not, and nothing is
+    // dropped), and the destination must be one that can be dropped and
+    // created again (pgs_engine::check_recreatable); then it is dropped. The
+    // run does the same itself once its source has opened, so a caller that
+    // only chose the mode (the wizard) loses nothing before the run starts.
     void check_dest();
     std::vector<std::wstring> get_all_tables();
     udb_queries& get_all_views(udb_queries& views);
@@ -101,8 +103,13 @@ private:
     // a saved profile).
     std::wstring view_query(const std::wstring& view) const;
     // Mode 0: drops the destination database when it exists and can be
-    // created again.
-    void drop_dest_to_overwrite();
+    // created again, and every selected table and query can be read from the
+    // opened source (check_entries_readable).
+    void drop_dest_to_overwrite(udb_database& source);
+    // Every selected table is in the source, and every selected query and
+    // view passes the query check; otherwise a level-1 tk_exception that
+    // names the first that does not.
+    void check_entries_readable(const udb_database& source);
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
     void finish_copy(error_handler& eh, udb_recordset& dst);

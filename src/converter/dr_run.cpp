@@ -241,8 +241,8 @@ void dravik_convertor::run_steps(error_handler& eh) {
     run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports(), m_give_table_line);
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
     // Overwriting the entire database starts here, now that the source is
-    // known to open.
-    drop_dest_to_overwrite();
+    // known to open and to hold what is to be copied.
+    drop_dest_to_overwrite(*src_db);
     pgs_engine& pg = pgs_converter_impl::engine;
     std::unique_ptr<udb_database> dst_db;
     if (pg.is_db_exist(dest))
@@ -368,7 +368,10 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
             return;
         }
 
-        src_rs = sql.empty() ? src_db.get_table(name, 1) : src_db.get_query(name, sql, 1);
+        // Definitions only: no row is read, so none can fail. Otherwise the
+        // rows are read once the table's line can go ahead of them.
+        const int open_mode = tab_def ? udb_database::definitions_mode : udb_database::rows_when_read_mode;
+        src_rs = sql.empty() ? src_db.get_table(name, open_mode) : src_db.get_query(name, sql, open_mode);
         if (exists && n_mode == mode_overwrite_tables) dst_db.delete_tab(dest_name);
 
         dst_rs =
@@ -379,6 +382,8 @@ void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name
         if (target.generated) tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
         if (dest_name != name) dst_db.names_map().add_tn_mapping(name, dest_name);
 
+        // Nothing of the rows has been read yet: the first window comes with
+        // reset, once the line is ready to go ahead of anything said of them.
         line.emplace(*src_rs, [&](std::int64_t count) {
             n_records.store(count, std::memory_order_relaxed);
             tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));

@@ -79,12 +79,17 @@ std::string sql_database::escape(const std::string& utf8) const {
 std::unique_ptr<udb_recordset> sql_database::get_table(const std::wstring& name, int mode) {
     tk_trace_w(2, L"sql_database::get_table (%s)", name.c_str());
     if (!is_table_exist(name)) throw tk_mail_assertion("sql_db", 120);
-    return std::make_unique<sql_table>(*this, name, m_relationships, !opens_for_writing(mode));
+    return std::make_unique<sql_table>(*this, name, m_relationships, rows_of(mode));
 }
 
-std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int) {
+sql_rows sql_database::rows_of(int mode) {
+    if (opens_for_writing(mode) || mode == definitions_mode) return sql_rows::none;
+    return mode == rows_when_read_mode ? sql_rows::when_read : sql_rows::on_opening;
+}
+
+std::unique_ptr<udb_recordset> sql_database::get_query(const std::wstring& name, const std::wstring& sql, int mode) {
     tk_trace_w(2, L"sql_database::get_query(%s,%s)", name.c_str(), sql.c_str());
-    return std::make_unique<sql_recordset>(*this, name, sql, m_relationships);
+    return std::make_unique<sql_recordset>(*this, name, sql, m_relationships, rows_of(mode));
 }
 
 bool sql_database::query(const std::wstring& sql) {

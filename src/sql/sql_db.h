@@ -19,6 +19,13 @@ class sql_engine;
 class sql_tmp_recordset;
 class udb_validator;
 
+// How a recordset reads its rows.
+enum class sql_rows {
+    on_opening,  // the first window is read when the recordset opens
+    when_read,   // on the first look at the rows (udb_database::rows_when_read_mode)
+    none,        // described only: its columns, indexes and count
+};
+
 class sql_database : public udb_database {
 public:
     // Bit 7 of the mode's low byte: open without reading the views.
@@ -29,6 +36,9 @@ public:
     // indexes and count are read, no rows and no snapshot. Any other mode reads.
     static constexpr int created_mode = 2;
     static bool opens_for_writing(int mode) { return mode == created_mode || mode == append_mode; }
+    // How a recordset opened in the mode reads its rows: not at all when
+    // opened for writing or for a definitions-only run (definitions_mode).
+    static sql_rows rows_of(int mode);
 
     // Reads the table list (sql_exception leaves) and, unless no_views_mode,
     // the views (a failure there opens the database without views). Table
@@ -40,6 +50,7 @@ public:
     std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode) override;
     // A sql_recordset over a SELECT text; sql_exception, before anything of
     // it runs, unless it is one statement that returns rows (sql_check_query).
+    // In definitions_mode it describes the result and reads no row.
     std::unique_ptr<udb_recordset> get_query(const std::wstring& name, const std::wstring& sql, int mode) override;
     // Runs the statement, discards its rows; true when the server accepted it.
     bool query(const std::wstring& sql) override;

@@ -163,14 +163,16 @@ sql_recordset::sql_recordset(sql_database& db, const std::wstring& table_name, u
 }
 
 sql_recordset::sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
-                             udb_relationships& relationships)
+                             udb_relationships& relationships, sql_rows rows)
     : udb_recordset(name, sql, true), m_db(&db), m_relationships(&relationships) {
     tk_trace(2, "sql_recordset::sql_recordset2");
     // Before anything of it reaches the server to run: the count and the
     // rows would each run a statement that is not a query.
     const std::string statement = source_sql();
     sql_require_query(sql_check_query(db.connection(), statement), name, statement);
-    m_snapshot = std::make_unique<sql_snapshot>(db);
+    m_catalogue_only = rows == sql_rows::none;
+    m_rows_when_read = rows == sql_rows::when_read;
+    if (!m_catalogue_only) m_snapshot = std::make_unique<sql_snapshot>(db);
     initialize();
 }
 
@@ -291,10 +293,23 @@ void sql_recordset::describe() {
         }
         m_schema.add(std::make_unique<t_ftd>(size, col.name, vt, not_null, auto_increment, ole_variant(), subtype));
     }
+    // Described only: a table's statement returned no rows. A query's text
+    // cannot be limited from outside without changing what its columns are:
+    // it ran whole, and its result is let go with no row made into a record,
+    // so no value of it is judged.
+    if (m_catalogue_only) m_stream.reset();
 }
 
 void sql_recordset::start_reading() {
     mark_not_null_columns();
+    m_first_window = false;
+    m_rows_pending = m_stream != nullptr;
+    if (!m_rows_when_read) begin_rows();
+}
+
+void sql_recordset::begin_rows() {
+    if (!m_rows_pending) return;
+    m_rows_pending = false;
     load_window();
     m_first_window = true;
 }
@@ -305,8 +320,9 @@ void sql_recordset::open_stream() {
     using protocol = sql_database::sql_limited_query::protocol;
     const bool binary =
         !is_query() && !m_catalogue_only && sql_gate::reads_binary_rows(m_db->engine().server_version());
+    const bool no_rows = m_catalogue_only && !is_query();
     m_stream = std::make_unique<sql_database::sql_limited_query>(
-        *m_db, m_catalogue_only ? source_sql() + " LIMIT 0" : source_sql(), binary ? protocol::binary : protocol::text);
+        *m_db, no_rows ? source_sql() + " LIMIT 0" : source_sql(), binary ? protocol::binary : protocol::text);
     for (const float_column& fc : m_float_columns)
         if (fc.index < m_stream->field_count() && m_stream->fields()[fc.index].type == MYSQL_TYPE_DOUBLE)
             m_stream->read_float_exact(fc.index);
@@ -358,11 +374,13 @@ void sql_recordset::append_record(const udb_record&) {
 }
 
 udb_record* sql_recordset::get_item() {
+    begin_rows();
     if (m_before_window || m_win_pos >= m_filled) return nullptr;
     return m_window[m_win_pos].get();
 }
 
 bool sql_recordset::is_eof() {
+    begin_rows();
     // The stream decides: a slot left empty means the result has ended, also
     // when the table shrank below its count.
     return m_before_window == 0 && m_win_pos >= m_filled;
@@ -370,6 +388,7 @@ bool sql_recordset::is_eof() {
 
 void sql_recordset::next() {
     tk_trace(1, "sql_recordset::next");
+    begin_rows();
     if (m_before_window) {
         --m_before_window;
         ++m_abs_pos;
@@ -387,6 +406,7 @@ void sql_recordset::next() {
 
 void sql_recordset::prev() {
     tk_trace(1, "sql_recordset::prev");
+    begin_rows();
     if (m_abs_pos == 0) return;
     if (m_win_pos > 0 && m_before_window == 0)
         --m_win_pos;
@@ -400,9 +420,16 @@ void sql_recordset::reset() {
     m_abs_pos = 0;
     m_win_pos = 0;
     m_before_window = 0;
-    // The window still holds the first rows with the stream right behind
-    // them: that is exactly where a new read would stand.
+    // The stream stands before its first row, or the window still holds the
+    // first rows with the stream right behind them: that is exactly where a
+    // new read would stand.
+    if (m_rows_pending) {
+        begin_rows();
+        return;
+    }
     if (m_first_window) return;
+    // Described only: there are no rows to read again.
+    if (m_catalogue_only) return;
     m_stream.reset();
     m_rows_read = 0;
     open_stream();
@@ -412,13 +439,14 @@ void sql_recordset::reset() {
 
 // ---- sql_table --------------------------------------------------------------------------
 
-sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships, bool read_rows)
+sql_table::sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships, sql_rows rows)
     : sql_recordset(deferred{}, db, table_name, relationships) {
     tk_trace(2, "sql_table::ctor");
     tk_trace(2, "sql_table::initialize");
-    m_catalogue_only = !read_rows;
+    m_catalogue_only = rows == sql_rows::none;
+    m_rows_when_read = rows == sql_rows::when_read;
     // A read-only snapshot would refuse the rows a writer sends.
-    if (read_rows) m_snapshot = std::make_unique<sql_snapshot>(db);
+    if (!m_catalogue_only) m_snapshot = std::make_unique<sql_snapshot>(db);
     // The catalogue first: once the rows stream, the connection carries nothing else.
     const std::string name = tk_to_utf8(table_name);
     const std::uint32_t v = db.engine().server_version();

@@ -40,10 +40,11 @@ public:
 
     // A table (its name) or a query (its name and SELECT text). A query is
     // only prepared, and refused (sql_require_query), unless it is one
-    // statement that returns rows.
+    // statement that returns rows. A query described only (sql_rows::none)
+    // has its count and columns; none of its rows is made into a record.
     sql_recordset(sql_database& db, const std::wstring& table_name, udb_relationships& relationships);
-    sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql,
-                  udb_relationships& relationships);
+    sql_recordset(sql_database& db, const std::wstring& name, const std::wstring& sql, udb_relationships& relationships,
+                  sql_rows rows = sql_rows::on_opening);
     ~sql_recordset() override;
 
     void append_record(const udb_record& record) override;  // read only: sql_recs 172
@@ -72,8 +73,11 @@ protected:
     void initialize();
     // The count, the stream and the column descriptors from its result.
     void describe();
-    // The first window, once the descriptors are final.
+    // The first window, once the descriptors are final: read now, or by
+    // begin_rows on the first look at the rows (sql_rows::when_read).
     void start_reading();
+    // Reads the first window when it is still to be read.
+    void begin_rows();
     std::string source_sql() const;
     // Opens the statement of source_sql as the stream.
     void open_stream();
@@ -83,9 +87,11 @@ protected:
     void load_window();
     // Releases the records in the slots from `filled` on.
     void drop_rows_after(std::uint32_t filled) noexcept;
-    // A table opened for writing reads its columns from a statement that
-    // returns no rows.
+    // A table opened for writing, or only described, reads its columns from
+    // a statement that returns no rows; a query only described drops its
+    // result unread.
     bool m_catalogue_only = false;
+    bool m_rows_when_read = false;  // sql_rows::when_read
 
     // A FLOAT column of a table read through its exact double, described as
     // the FLOAT it is (the expression's metadata says DOUBLE and drops flags).
@@ -103,6 +109,7 @@ protected:
     std::uint32_t m_filled = 0;         // slots that hold a row
     std::uint32_t m_before_window = 0;  // prev steps taken back across the window's start
     bool m_first_window = false;        // the window holds the stream's first rows
+    bool m_rows_pending = false;        // the stream stands before its first row: begin_rows reads it
     std::int64_t m_rows_read = 0;
     std::string m_select_sql;  // a table's columns by name; empty for SELECT *
     std::vector<float_column> m_float_columns;
@@ -116,10 +123,11 @@ protected:
 // from SHOW INDEX.
 class sql_table : public sql_recordset {
 public:
-    // read_rows clear: a table opened for writing (sql_database::opens_for_writing):
-    // its columns, indexes and count, no rows, no snapshot.
+    // sql_rows::none: a table opened for writing (sql_database::opens_for_writing)
+    // or only described (definitions_mode): its columns, indexes and count,
+    // no rows, no snapshot.
     sql_table(sql_database& db, const std::wstring& table_name, udb_relationships& relationships,
-              bool read_rows = true);
+              sql_rows rows = sql_rows::on_opening);
     ~sql_table() override;
 
     // Writing (sql_tab.cpp, through sql_row_writer).

@@ -19,6 +19,16 @@ class udb_database {
 public:
     // Open mode that the relationship writers skip.
     static constexpr int append_mode = 8;
+    // Open mode of get_table and get_query for a run that copies table
+    // definitions only: the columns, indexes and count of the source, and no
+    // row of it, so that no value of a row can fail.
+    static constexpr int definitions_mode = 16;
+    // Open mode of get_table and get_query for a run that says what it reads
+    // before anything is said of the rows: the first rows are read when they
+    // are first looked at (get_item, is_eof, next, prev, reset), not when
+    // the recordset opens. The source's connection carries nothing else
+    // until then.
+    static constexpr int rows_when_read_mode = 32;
 
     udb_database(std::wstring name, int mode, bool b_case_sensitive);
     virtual ~udb_database();

@@ -104,12 +104,19 @@ TEST(VekagentOutput, HostileNamesAreEscapedOnTheConsoleAndInTheLog) {
     EXPECT_FALSE(has_raw_controls(text)) << text;
     EXPECT_EQ(error_lines(text), 3) << text;
 
-    // A listed table that is missing, and a destination that is missing.
+    // A listed table that is missing (mode 0 finds it before it drops
+    // anything), and a destination that is missing.
     const std::string list = dir.write("list.txt", "gone\x1b[31m\n");
-    r = run_agent(dbs.agent_args({"--tab_file=" + list}));
+    r = run_agent(dbs.agent_args({"--mode=1", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.out, "Converting database vka_out_names(1 tables)\n") << show(r);
     EXPECT_EQ(r.err, "Table gone\\x1b[31m not exists\n") << show(r);
+    r = run_agent(dbs.agent_args({"--mode=0", "--tab_file=" + list}));
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_EQ(r.out,
+              "Error:\nTable gone\\x1b[31m not exists: the destination database vka_out_names is left as it is.\n")
+        << show(r);
+    EXPECT_EQ(r.err, "") << show(r);
     r = run_agent(agent_server_args({"--src=" + dbs.src(), "--dest=no\x1b[2J\ndb"}));
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.err, "Database 'no\\x1b[2J\\ndb' does not exist\n") << show(r);

@@ -14,6 +14,7 @@
 #include "agent_test_util.h"
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/test_dir.h"
 #include "support/test_servers.h"
 
 namespace {
@@ -416,7 +417,10 @@ TEST(VekagentConversion, TableListWithMissingTableAndBom) {
     test_dir dir;
     const std::string list = dir.write("tables.txt", "\xEF\xBB\xBF"
                                                      "t2\r\nnosuch\r\n\r\ncaf\xC3\xA9\r\nt1\r\n");
-    const agent_result r = run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--tab_file=" + list}));
+    // Mode 1: mode 0 checks the list before it drops, and converts nothing
+    // when a listed table is missing (ModeZeroChecksWhatItCopiesBeforeItDrops).
+    const agent_result r =
+        run_agent(agent_server_args({"--src=vka_tabs", "--dest=vka_tabs", "--mode=1", "--tab_file=" + list}));
     EXPECT_EQ(r.status, 255) << show(r);  // a listed table was missing
     EXPECT_EQ(r.err, "Table nosuch not exists\n") << show(r);
     EXPECT_EQ(r.out, "Converting database vka_tabs(4 tables)\n"
@@ -487,6 +491,215 @@ TEST(VekagentConversion, ProfileAndTableListReplacingItsTables) {
     r = run_agent({"--profile=" + dir.file("missing.vek")});
     EXPECT_EQ(r.status, 255) << show(r);
     EXPECT_EQ(r.out, "Error:\nProfile does not exist. Please verify the correct path/name was given.\n") << show(r);
+}
+
+// ---------------------------------------------------------------- definitions only, line order, mode 0 checks
+
+// A profile for both test servers (its PostgreSQL port comes from PGPORT).
+struct profile_spec {
+    std::string src, dest;
+    std::string generic;   // lines added to "Generic settings"
+    std::string selected;  // "Selected Tables": bare table names, or name=SQL for a query
+};
+
+std::string write_profile(const test_dir& dir, const std::string& file, const profile_spec& p) {
+    const server_address my = mysql_test_server();
+    const server_address pg = pg_test_server();
+    return dir.write(file, "[Generic settings]\r\nsrc=" + p.src + "\r\ndest=" + p.dest + "\r\n" + p.generic +
+                               "\r\n[MySQL settings]\r\nhost=" + my.host + "\r\nuser=" + my.user +
+                               "\r\npassword=" + my.password + "\r\nport=" + std::to_string(my.port) +
+                               "\r\n\r\n[Selected Tables]\r\n" + p.selected + "\r\n[pgs settings]\r\nhost=" + pg.host +
+                               "\r\nuser=" + pg.user + "\r\npassword=" + pg.password + "\r\n");
+}
+
+// Profiles carry no PostgreSQL port: the client library takes PGPORT.
+class pgport_env {
+public:
+    pgport_env() { setenv("PGPORT", std::to_string(pg_test_server().port).c_str(), 1); }
+    ~pgport_env() { unsetenv("PGPORT"); }
+    pgport_env(const pgport_env&) = delete;
+    pgport_env& operator=(const pgport_env&) = delete;
+};
+
+// Row 2 holds a NUL character, which a PostgreSQL text cannot: a run that
+// reads the rows reports it.
+void table_with_a_nul(mysql_admin& my) {
+    my.exec("CREATE TABLE notes (id INT PRIMARY KEY, v VARCHAR(20))");
+    my.exec("INSERT INTO notes VALUES (1, 'a'), (2, CONCAT('x', CHAR(0), 'y')), (3, 'c')");
+}
+
+constexpr const char* nul_query = "q=SELECT id, CONCAT(v, '!') AS w FROM notes";
+
+TEST(VekagentConversion, DefinitionsOnlyReadsNoRowSoABadValueIsNoError) {
+    scratch_dbs dbs("vka_defbad", no_dest);
+    table_with_a_nul(dbs.my);
+    small_source(dbs, {"t"}, 2);
+    pg_create_db(dbs.name());
+    test_dir dir;
+    const pgport_env port;
+    const std::string list = dir.write("list.txt", "notes\nt\n");
+    const std::string profile = write_profile(
+        dir, "defs.vek",
+        {dbs.name(), dbs.name(), "only definitions=1\r\n", std::string("notes\r\nt\r\n") + nul_query + "\r\n"});
+    const std::string log = dir.file("run.log");
+    const struct {
+        const char* how;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {"--tab_def", agent_server_args({"--src=vka_defbad", "--dest=vka_defbad", "--tab_def", "--tab_file=" + list}),
+         "Converting database vka_defbad(2 tables)\nConverting table notes(3 records)\n"
+         "Converting table t(2 records)\n"},
+        {"profile",
+         {"--profile=" + profile, "--logfile=" + log},
+         "Converting database vka_defbad(2 tables)\nConverting table notes(3 records)\n"
+         "Converting table q(3 records)\nConverting table t(2 records)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        const agent_result r = run_agent(c.args);
+        EXPECT_EQ(r.status, 0) << show(r);
+        EXPECT_EQ(r.out, c.out) << show(r);
+        EXPECT_EQ(r.err, "") << show(r);
+        EXPECT_EQ(pg_count(dbs.name(), "notes"), 0);
+        EXPECT_EQ(pg_count(dbs.name(), "t"), 0);
+    }
+    EXPECT_EQ(pg_tables(dbs.name()), (std::vector<std::string>{"notes", "q", "t"}));
+    EXPECT_EQ(pg_count(dbs.name(), "q"), 0);
+    EXPECT_EQ(test_dir::read(log).find("Error"), std::string::npos) << test_dir::read(log);
+}
+
+// The columns, defaults and indexes of the destination's tables, to compare
+// two destinations.
+db_rows pg_definitions(const std::string& db) {
+    db_rows defs = pg_query(db, "SELECT table_name, ordinal_position::text, column_name, data_type, "
+                                "character_maximum_length::text, numeric_precision::text, numeric_scale::text, "
+                                "datetime_precision::text, is_nullable, column_default FROM information_schema.columns "
+                                "WHERE table_schema = 'public' ORDER BY 1, 2");
+    for (auto& row : pg_query(db, "SELECT tablename, indexname, indexdef FROM pg_indexes "
+                                  "WHERE schemaname = 'public' ORDER BY 1, 2"))
+        defs.push_back(row);
+    return defs;
+}
+
+TEST(VekagentConversion, DefinitionsOnlyMakesTheTablesAFullRunMakes) {
+    scratch_dbs full("vka_deffull", no_dest);
+    load_fixture(full.my);
+    full.my.exec("CREATE TABLE defaults (id INT AUTO_INCREMENT PRIMARY KEY, n INT NOT NULL DEFAULT 7, "
+                 "s VARCHAR(9) DEFAULT 'x y', d DATETIME DEFAULT CURRENT_TIMESTAMP, fl FLOAT(7,4) NOT NULL, "
+                 "UNIQUE KEY sn (s, n))");
+    pg_create_db(full.name());
+    const std::string defs_db = "vka_deffull_defs";
+    pg_exec("postgres", "DROP DATABASE IF EXISTS " + defs_db);
+    pg_create_db(defs_db);
+    test_dir dir;
+    const pgport_env port;
+    const std::string query = "joined=SELECT n.id, n.d, n.f, x.vc, x.e FROM numbers n JOIN texts x ON x.id = n.id";
+    std::string tables;
+    for (const char* t : {"numbers", "texts", "dates", "blobs", "order items", "my-table", "select", "MixedCase",
+                          "empty_table", "defaults"})
+        tables += std::string(t) + "\r\n";
+    agent_result r = run_agent(
+        {"--profile=" + write_profile(dir, "rows.vek", {full.name(), full.name(), "", tables + query + "\r\n"})});
+    ASSERT_EQ(r.status, 0) << show(r);
+    r = run_agent(
+        {"--profile=" +
+         write_profile(dir, "defs.vek", {full.name(), defs_db, "only definitions=1\r\n", tables + query + "\r\n"})});
+    EXPECT_EQ(r.status, 0) << show(r);
+    const db_rows made_full = pg_definitions(full.name());
+    EXPECT_GT(made_full.size(), 50u);
+    EXPECT_EQ(pg_definitions(defs_db), made_full);
+    EXPECT_EQ(pg_count(defs_db, "joined"), 0);
+    EXPECT_EQ(pg_count(full.name(), "joined"), 5);
+    pg_exec("postgres", "DROP DATABASE IF EXISTS " + defs_db);
+}
+
+// Whether the parts appear in the text one after the other, in the order given.
+bool in_order(const std::string& text, const std::vector<std::string>& parts) {
+    std::size_t at = 0;
+    for (const std::string& part : parts) {
+        at = text.find(part, at);
+        if (at == std::string::npos) return false;
+        at += part.size();
+    }
+    return true;
+}
+
+TEST(VekagentConversion, TheTableLineComesBeforeWhatIsSaidOfItsRows) {
+    scratch_dbs dbs("vka_order", no_dest);
+    table_with_a_nul(dbs.my);
+    pg_create_db(dbs.name());
+    test_dir dir;
+    const pgport_env port;
+    const std::string log = dir.file("run.log");
+    const std::string profile = write_profile(
+        dir, "run.vek",
+        {dbs.name(), dbs.name(), "logfile=" + log + "\r\n", std::string("notes\r\n") + nul_query + "\r\n"});
+    const agent_result r = run_agent({"--profile=" + profile});
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_EQ(r.out.rfind("Converting database vka_order(1 tables)\n"
+                          "Converting table notes(3 records)\n"
+                          "Error:\nnotes, record #2: ",
+                          0),
+              0u)
+        << show(r);
+    EXPECT_TRUE(in_order(r.out, {"Converting table notes(3 records)\n", "Error:\nnotes, record #2: ",
+                                 "Converting table q(3 records)\n", "Error:\nq, record #2: "}))
+        << show(r);
+    const std::string text = test_dir::read(log);
+    EXPECT_TRUE(in_order(text, {"Converting table notes (3 records)\r\n", "Error:\nnotes, record #2: ",
+                                "Converting table q (3 records)\r\n", "Error:\nq, record #2: "}))
+        << text;
+}
+
+TEST(VekagentConversion, ModeZeroChecksWhatItCopiesBeforeItDrops) {
+    scratch_dbs dbs("vka_m0chk", no_dest);
+    small_source(dbs, {"t1", "t2"}, 3);
+    pg_create_db(dbs.name());
+    pg_exec(dbs.name(), "CREATE TABLE keep_me (id int)");
+    pg_exec(dbs.name(), "INSERT INTO keep_me VALUES (1), (2)");
+    test_dir dir;
+    const pgport_env port;
+    const std::string kept = ": the destination database vka_m0chk is left as it is.\n";
+    const struct {
+        const char* what;
+        std::string list;      // the table-list file; none when empty
+        std::string selected;  // the profile's selection
+        std::string error;     // what the error starts with
+    } cases[] = {
+        {"a table the source lacks", "t1\nt1x\nt2\n", "", "Error:\nTable t1x not exists" + kept},
+        {"a query the server refuses", "", "t1\r\nbad=SELECT nope FROM t1\r\n", "Error:\nQuery bad cannot be read ("},
+        {"a statement that is not a query", "", "t1\r\ndel=DELETE FROM t1\r\n",
+         "Error:\nQuery del cannot be read (The statement returns no rows.)" + kept},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args;
+        if (!c.list.empty()) {
+            args = agent_server_args(
+                {"--src=vka_m0chk", "--dest=vka_m0chk", "--mode=0", "--tab_file=" + dir.write("list.txt", c.list)});
+        } else {
+            args = {"--profile=" + write_profile(dir, "run.vek", {dbs.name(), dbs.name(), "mode=0\r\n", c.selected})};
+        }
+        const agent_result r = run_agent(args);
+        EXPECT_EQ(r.status, 255) << show(r);
+        EXPECT_EQ(r.out.rfind(c.error, 0), 0u) << show(r);
+        EXPECT_TRUE(r.out.ends_with(kept)) << show(r);
+        EXPECT_EQ(r.out.find("Converting"), std::string::npos) << show(r);
+        ASSERT_TRUE(pg_db_exists(dbs.name()));
+        EXPECT_EQ(pg_tables(dbs.name()), std::vector<std::string>{"keep_me"});
+        EXPECT_EQ(pg_count(dbs.name(), "keep_me"), 2);
+    }
+    // The statement that is not a query never ran.
+    EXPECT_EQ(dbs.my.query("SELECT count(*) FROM t1"), (db_rows{{"3"}}));
+
+    // With every entry there, mode 0 makes the destination again.
+    const agent_result r = run_agent(
+        {"--profile=" +
+         write_profile(dir, "run.vek", {dbs.name(), dbs.name(), "mode=0\r\n", "t1\r\nok=SELECT id FROM t2\r\n"})});
+    EXPECT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(pg_tables(dbs.name()), (std::vector<std::string>{"ok", "t1"}));
+    EXPECT_EQ(pg_count(dbs.name(), "ok"), 3);
 }
 
 }  // namespace

@@ -175,6 +175,55 @@ TEST_F(ConversionTest, a_run_in_mode_0_drops_the_destination_itself_once_the_sou
     EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"another", "t"}));
 }
 
+// The wizard's run drops the destination itself: everything selected must be
+// there to read first, or nothing is dropped and the error names the entry.
+TEST_F(ConversionTest, a_run_in_mode_0_keeps_the_destination_when_a_selected_entry_cannot_be_read) {
+    my.exec("CREATE TABLE t (id INT)");
+    my.exec("INSERT INTO t VALUES (7)");
+    my.exec("CREATE VIEW gone AS SELECT id FROM t");
+    my.exec("DROP VIEW gone");  // chosen on the views page, dropped since
+    create_dest();
+    pg_exec(dest_name, "CREATE TABLE old_one (x INT)");
+    conv->set_mode(0);
+    const std::string kept = ": the destination database " + dest_name + " is left as it is.";
+    const struct {
+        const char* what;
+        std::vector<std::wstring> tables;
+        cnv_query_map queries;
+        udb_queries views;
+        std::string shown;  // starts with
+    } cases[] = {
+        {"missing table", {L"t", L"tx"}, {}, {}, "error: Table tx not exists" + kept},
+        {"missing table from a profile", {}, {{L"t", L""}, {L"ty", L""}}, {}, "error: Table ty not exists" + kept},
+        {"refused query", {L"t"}, {{L"q", L"SELECT nope FROM t"}}, {}, "error: Query q cannot be read ("},
+        {"not a query", {L"t"}, {{L"q", L"DROP TABLE t"}}, {}, "error: Query q cannot be read ("},
+        {"view that has gone", {L"t"}, {}, {{L"gone", L"select id from t"}}, "error: Query gone cannot be read ("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        dlg.shown.clear();
+        conv->selected_tables = c.tables;
+        conv->selected_queries = c.queries;
+        conv->views = c.views;
+        run();
+        EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::ended);
+        ASSERT_EQ(dlg.shown.size(), 1u);
+        EXPECT_EQ(dlg.shown[0].rfind(c.shown, 0), 0u) << dlg.shown[0];
+        EXPECT_TRUE(dlg.shown[0].ends_with(kept)) << dlg.shown[0];
+        EXPECT_EQ(pg_tables(dest_name), std::vector<std::string>{"old_one"});
+    }
+    EXPECT_EQ(my.query("SELECT id FROM t"), (rows{{opt("7")}}));
+
+    // A table selected under a query's name is the query: nothing of that name need be a table.
+    conv->selected_tables = {L"t", L"q"};
+    conv->selected_queries = {{L"q", L"SELECT id + 1 AS n FROM t"}};
+    conv->views.clear();
+    run();
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(pg_tables(dest_name), (std::vector<std::string>{"q", "t"}));
+    EXPECT_EQ(dest("SELECT n FROM q"), (rows{{opt("8")}}));
+}
+
 TEST_F(ConversionTest, selected_views_become_tables_of_the_rows_they_show) {
     my.exec("CREATE TABLE items (id INT, price DECIMAL(6,2))");
     my.exec("INSERT INTO items VALUES (1, 4.50), (2, 12.00), (3, 9.99)");

@@ -214,14 +214,12 @@ TEST_F(BadInput, ProfileFiles) {
          "",
          {"t_a", "t_c"}},
         // A name of 100 KB is read whole and reported as a table the source
-        // does not have.
-        {"100 KB table name",
-         good + "[Selected Tables]\r\n" + long_name + "\r\n",
-         255,
-         stream::err,
-         "Table " + long_name + " not exists\n",
-         {"t_a", "t_c"}},
-        {"cut mid-line in the last table name", list_last, 255, stream::err, "Table t_ not exists\n", {"t_a"}},
+        // does not have; mode 0 finds it before it drops anything.
+        {"100 KB table name", good + "[Selected Tables]\r\n" + long_name + "\r\n", 255, stream::out,
+         "Error:\nTable " + long_name + " not exists: the destination database " + dest_db + " is left as it is.\n",
+         untouched},
+        {"cut mid-line in the last table name", list_last, 255, stream::out,
+         "Error:\nTable t_ not exists: the destination database " + dest_db + " is left as it is.\n", untouched},
         // The PostgreSQL host is lost with its section: the local default does
         // not answer, before anything is dropped.
         {"cut mid-line in a header", cut_header, 255, stream::out, "Error:\nconnection to server", untouched},
@@ -286,7 +284,8 @@ TEST_F(BadInput, TableListFiles) {
         {"byte-order mark", "\xEF\xBB\xBFt_c\r\nt_b", 0, stream::out, "", {"t_b", "t_c"}},
         {"empty: every table", "", 0, stream::out, "Converting database " + src_db + "(3 tables)\n", all_tables},
         {"only empty lines: every table", "\n\r\n\n", 0, stream::out, "", all_tables},
-        {"cut mid-line", "t_a\nt_", 255, stream::err, "Table t_ not exists\n", {"t_a"}},
+        {"cut mid-line", "t_a\nt_", 255, stream::out,
+         "Error:\nTable t_ not exists: the destination database " + dest_db + " is left as it is.\n", untouched},
         {"CR-only line ends", "t_a\rt_c\r", 255, stream::err,
          "Table names file: line 1 holds a CR that does not end the line", untouched},
         {"CR-only, longer than a line", std::string(300, 't') + "\r" + "t_a\r", 255, stream::err,

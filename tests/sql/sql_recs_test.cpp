@@ -382,6 +382,73 @@ TEST_F(SqlRecordsetTest, TimeOutsideADayIsReportedWithTableAndRecord) {
     EXPECT_EQ(rep.contexts, (std::vector<std::wstring>{L"shifts, record #2", L"shifts, record #3"}));
 }
 
+// A run says what it reads before anything is reported of the rows: opened
+// so, a table or query reads its first rows on the first look at them; a
+// definitions-only run reads none at all, and its recordset describes the
+// source as a reading one does.
+TEST_F(SqlRecordsetTest, RowsWhenReadAndDefinitionsOnly) {
+    exec("CREATE TABLE `" + db + "`.t (id INT PRIMARY KEY, v VARCHAR(20), f FLOAT(7,4))");
+    exec("INSERT INTO `" + db + "`.t SELECT seq, CONCAT('v', seq), seq / 4 FROM seq_1_to_300");
+    auto d = open();
+    capture_reporter rep;
+    engine->value_reports().install(&rep);
+    exec("INSERT INTO `" + db + "`.t VALUES (0, CONCAT('x', CHAR(0)), 0)");  // reported when read
+    const struct {
+        const char* what;
+        std::wstring sql;  // empty: the table
+    } sources[] = {{"table", L""}, {"query", L"SELECT id, v, f FROM t ORDER BY id"}};
+    for (const auto& src : sources) {
+        SCOPED_TRACE(src.what);
+        auto opened = [&](int mode) {
+            return as_sql(src.sql.empty() ? d->get_table(L"t", mode) : d->get_query(L"t", src.sql, mode));
+        };
+        struct column {
+            std::wstring name;
+            std::uint16_t vartype;
+            std::uint32_t size, reserved;
+            bool not_null;
+            bool operator==(const column&) const = default;
+        };
+        auto columns_of = [](udb_recordset& rs) {
+            std::vector<column> out;
+            for (const t_ftd* c : rs.schema().columns())
+                out.push_back({c->name.str(), c->vartype, c->size, c->reserved, c->b_not_null != 0});
+            return out;
+        };
+        std::vector<column> described;
+        {
+            const auto reading = opened(1);
+            EXPECT_EQ(rep.contexts.size(), 1u);  // the first window was read on opening
+            described = columns_of(*reading);
+            column_texts(*reading, 0);
+            rep.contexts.clear();
+        }
+        ASSERT_EQ(described.size(), 3u);
+        {
+            const auto later = opened(udb_database::rows_when_read_mode);
+            EXPECT_EQ(later->rows_read(), 0);
+            EXPECT_TRUE(rep.contexts.empty());
+            EXPECT_EQ(later->rec_count(), 301);
+            EXPECT_EQ(columns_of(*later), described);
+            EXPECT_EQ(column_texts(*later, 0), numbers(0, 300));
+            EXPECT_EQ(rep.contexts, std::vector<std::wstring>{L"t, record #1"});
+            rep.contexts.clear();
+        }
+        const auto defs = opened(udb_database::definitions_mode);
+        EXPECT_EQ(defs->rows_read(), 0);
+        EXPECT_TRUE(defs->is_eof());
+        defs->reset();
+        EXPECT_TRUE(defs->is_eof());
+        EXPECT_EQ(defs->rows_read(), 0);
+        EXPECT_TRUE(rep.contexts.empty());
+        EXPECT_EQ(defs->rec_count(), 301);
+        EXPECT_EQ(columns_of(*defs), described);
+        // Nothing of it is left on the connection.
+        EXPECT_TRUE(d->query(L"SELECT 1"));
+    }
+    engine->value_reports().install(nullptr);
+}
+
 // The catalogue shows a BINARY default padded with zero bytes, and SHOW CREATE
 // TABLE the bytes that are not UTF-8: none of it is a row of the table to
 // report. Each default is the value a row omitting the column gets.
