@@ -79,6 +79,10 @@ void pgs_engine::lift_session_limits(pqxx::connection& conn) {
     // sessions must not end the load half way, as pg_dump and pg_restore
     // lift them for theirs.
     pqxx::nontransaction work(conn, "session_limits");
+    // Literals are read as written, whatever PGOPTIONS, the role or the
+    // database set: with the setting off a backslash in a quoted default
+    // would end the literal early (as pg_dump, the session pins it).
+    work.exec("SET standard_conforming_strings = on");
     work.exec("SET statement_timeout = 0");
     if (conn.server_version() >= 90600) work.exec("SET idle_in_transaction_session_timeout = 0");
     if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");

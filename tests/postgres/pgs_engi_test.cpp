@@ -217,4 +217,20 @@ TEST(PgsEngine, OpenWithoutHostKeepsLibpqDefaultHost) {
     ::unsetenv("PGHOST");
 }
 
+// Every session reads literals as written, whatever the user's environment
+// (PGOPTIONS) asks for: the defaults of a CREATE TABLE depend on it.
+TEST(PgsEngine, EverySessionHasStandardConformingStrings) {
+    const scoped_env pgoptions("PGOPTIONS", "-c standard_conforming_strings=off");
+    pgs_scratch::database db("pgsa_scs");
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "");
+    const auto setting = [&] {
+        pqxx::nontransaction w(engine.connection());
+        return w.exec("SHOW standard_conforming_strings")[0][0].as<std::string>();
+    };
+    EXPECT_EQ(setting(), "on");
+    engine.open_db(widen(db.name()));
+    EXPECT_EQ(setting(), "on");
+}
+
 }  // namespace
