@@ -36,10 +36,10 @@ constexpr int least_connect_timeout_seconds = 2;
 // wait no longer than one connection may: a server that did not answer in
 // time is not asked again.
 template <class Open>
-std::unique_ptr<pqxx::connection> open_maintenance_db(Open&& open) {
+std::unique_ptr<pqxx::connection> open_maintenance_db(Open&& open_to) {
     const auto start = std::chrono::steady_clock::now();
     try {
-        return open(maintenance_db, connect_timeout_seconds);
+        return open_to(maintenance_db, connect_timeout_seconds);
     } catch (const pqxx::broken_connection&) {
         const std::exception_ptr first = std::current_exception();
         const auto spent = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
@@ -47,7 +47,7 @@ std::unique_ptr<pqxx::connection> open_maintenance_db(Open&& open) {
         if (left < least_connect_timeout_seconds) std::rethrow_exception(first);
         tk_trace(2, "No connection to the database postgres: trying template1");
         try {
-            return open(fallback_maintenance_db, left);
+            return open_to(fallback_maintenance_db, left);
         } catch (const pqxx::broken_connection&) {
             std::rethrow_exception(first);
         }
@@ -89,12 +89,12 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(2, "pgs_engine::connect(%s,%s,%s,%d)", host.c_str(), user.c_str(), password.empty() ? "" : "*****", port);
     // libpq's own default database is the one named like the user, which a
     // server rarely has: without a name the maintenance database is used.
-    const auto open = [&](const std::string& db, int timeout_seconds) {
+    const auto open_to = [&](const std::string& db, int timeout_seconds) {
         return std::make_unique<pqxx::connection>(connection_string(host, user, password, db, port) +
                                                   " connect_timeout=" + std::to_string(timeout_seconds));
     };
     pgs_guard([&] {
-        auto conn = dbname_utf8.empty() ? open_maintenance_db(open) : open(dbname_utf8, connect_timeout_seconds);
+        auto conn = dbname_utf8.empty() ? open_maintenance_db(open_to) : open_to(dbname_utf8, connect_timeout_seconds);
         tk_trace(3, "Connecting to PostgreSQL server...");
         conn->set_client_encoding("UTF8");
         lift_session_limits(*conn);
