@@ -1,5 +1,7 @@
 #include "postgres/pgs_engi.h"
 
+#include <chrono>
+#include <exception>
 #include <vector>
 
 #include "postgres/pgs_db.h"
@@ -10,8 +12,42 @@
 
 namespace {
 
-// Where the engine goes while the database it is connected to is dropped.
+// Where the engine goes when no database is named and while the database it
+// is connected to is dropped; a server without it (dropped, or closed to the
+// user) is reached through template1, as the PostgreSQL client tools do.
 constexpr const char* maintenance_db = "postgres";
+constexpr const char* fallback_maintenance_db = "template1";
+
+bool is_maintenance_db(const std::string& db) { return db == maintenance_db || db == fallback_maintenance_db; }
+
+// A server that takes the connection and never answers must not hold the
+// program forever (libpq waits without limit); the MySQL side waits as long.
+constexpr int connect_timeout_seconds = 10;
+// libpq waits at least this long whatever connect_timeout says.
+constexpr int least_connect_timeout_seconds = 2;
+
+// The connection to the maintenance database; when neither opens, the
+// failure to open "postgres" is the one reported. Both attempts together
+// wait no longer than one connection may: a server that did not answer in
+// time is not asked again.
+template <class Open>
+std::unique_ptr<pgs_connection> open_maintenance_db(Open&& open_to) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        return open_to(maintenance_db, connect_timeout_seconds);
+    } catch (const pqxx::broken_connection&) {
+        const std::exception_ptr first = std::current_exception();
+        const auto spent = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+        const int left = connect_timeout_seconds - static_cast<int>(spent.count());
+        if (left < least_connect_timeout_seconds) std::rethrow_exception(first);
+        tk_trace(2, "No connection to the database postgres: trying template1");
+        try {
+            return open_to(fallback_maintenance_db, left);
+        } catch (const pqxx::broken_connection&) {
+            std::rethrow_exception(first);
+        }
+    }
+}
 
 }  // namespace
 
@@ -48,13 +84,12 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     tk_trace(2, "pgs_engine::connect(%s,%s,%s,%d)", host.c_str(), user.c_str(), password.empty() ? "" : "*****", port);
     // libpq's own default database is the one named like the user, which a
     // server rarely has: without a name the maintenance database is used.
-    // A server that takes the connection and never answers must not hold the
-    // program forever (libpq waits without limit); the MySQL side waits as long.
-    const std::string cs =
-        connection_string(host, user, password, dbname_utf8.empty() ? maintenance_db : dbname_utf8, port) +
-        " connect_timeout=10";
+    const auto open_to = [&](const std::string& db, int timeout_seconds) {
+        return std::make_unique<pgs_connection>(connection_string(host, user, password, db, port) +
+                                                  " connect_timeout=" + std::to_string(timeout_seconds));
+    };
     pgs_guard([&] {
-        auto conn = std::make_unique<pgs_connection>(cs);
+        auto conn = dbname_utf8.empty() ? open_maintenance_db(open_to) : open_to(dbname_utf8, connect_timeout_seconds);
         tk_trace(3, "Connecting to PostgreSQL server...");
         conn->set_client_encoding("UTF8");
         lift_session_limits(*conn);
@@ -75,6 +110,10 @@ void pgs_engine::lift_session_limits(pgs_connection& conn) {
     // sessions must not end the load half way, as pg_dump and pg_restore
     // lift them for theirs.
     pqxx::nontransaction work(conn, "session_limits");
+    // Literals are read as written, whatever PGOPTIONS, the role or the
+    // database set: with the setting off a backslash in a quoted default
+    // would end the literal early (as pg_dump, the session pins it).
+    work.exec("SET standard_conforming_strings = on");
     work.exec("SET statement_timeout = 0");
     if (conn.server_version() >= 90600) work.exec("SET idle_in_transaction_session_timeout = 0");
     if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");
@@ -100,8 +139,8 @@ void pgs_engine::deletes_db(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::deletes_db(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     // A session cannot drop the database it is connected to.
-    if (db != maintenance_db && connection().dbname() != nullptr && db == connection().dbname())
-        connect(m_host, m_user, m_password, maintenance_db, m_port);
+    if (!is_maintenance_db(db) && connection().dbname() != nullptr && db == connection().dbname())
+        connect(m_host, m_user, m_password, std::string(), m_port);
     pgs_guard([&] {
         pqxx::nontransaction work(connection(), "delete_db");
         work.exec("DROP DATABASE " + pgs_quote_ident(db));
@@ -128,6 +167,11 @@ void pgs_engine::check_recreatable(const std::wstring& name) {
             "FROM pg_database d JOIN pg_roles r ON r.rolname = current_user WHERE d.datname = $1",
             db);
         if (r.empty()) return;
+        // This program and the client tools drop and create databases from
+        // it: the server's own refusal would name none of that.
+        if (is_maintenance_db(db))
+            reasons.push_back("it is the maintenance database, which this program and the PostgreSQL client tools "
+                              "connect to");
         const std::string user = conn.username() ? conn.username() : "";
         if (!r[0][0].as<bool>())
             reasons.push_back("user " + user +

@@ -20,8 +20,9 @@ public:
     // Replaces the connection by a new one; the old one stays when this fails.
     // An empty host, password and port 0 leave them to libpq's defaults (the
     // password then comes from PGPASSWORD or ~/.pgpass); an empty
-    // database name connects to the maintenance database "postgres". The
-    // remembered host, name and port are kept when not given.
+    // database name connects to the maintenance database "postgres", or to
+    // template1 when that cannot be opened. The remembered host, name and
+    // port are kept when not given.
     void connect(const std::string& host, const std::string& user, const std::string& password,
                  const std::string& dbname_utf8, int port);
 
@@ -33,8 +34,9 @@ public:
     // Before a database is dropped to be created again: pgs_exception naming
     // every reason the drop or the CREATE DATABASE after it would fail (the
     // user may not create databases, does not own this one, other sessions
-    // are connected to it or to template1), so that nothing is dropped that
-    // cannot be made again. Does nothing when the database does not exist.
+    // are connected to it or to template1, it is the maintenance database),
+    // so that nothing is dropped that cannot be made again. Does nothing when
+    // the database does not exist.
     void check_recreatable(const std::wstring& name);
     std::unique_ptr<pgs_database> open_db(const std::wstring& name);
     std::unique_ptr<pgs_database> create_db_exist(const std::wstring& name);

@@ -27,6 +27,26 @@ std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_u
     return pgs_quote_ident(schema_utf8) + "." + pgs_quote_ident(table_utf8);
 }
 
-std::string pgs_quote_literal(std::string_view utf8) { return tk_quoted(utf8, '\''); }
+namespace {
+
+template <class C>
+std::basic_string<C> quote_literal(std::basic_string_view<C> text) {
+    if (text.find(C('\\')) == std::basic_string_view<C>::npos) return tk_quoted<C>(text, C('\''), C('\''));
+    std::basic_string<C> out;
+    out.reserve(text.size() + 4);
+    out.push_back(C('E'));
+    out.push_back(C('\''));
+    for (const C c : text) {
+        if (c == C('\'') || c == C('\\')) out.push_back(c);
+        out.push_back(c);
+    }
+    out.push_back(C('\''));
+    return out;
+}
+
+}  // namespace
+
+std::string pgs_quote_literal(std::string_view utf8) { return quote_literal(utf8); }
+std::wstring pgs_quote_literal(std::wstring_view text) { return quote_literal(text); }
 
 std::string pgs_conn_value(std::string_view value) { return tk_quoted(value, '\'', '\\'); }

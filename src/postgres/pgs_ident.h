@@ -21,7 +21,12 @@ std::string pgs_fold_name(std::wstring_view name);
 std::string pgs_quote_ident(std::string_view utf8);
 // "schema"."table", or "table" when the schema is empty.
 std::string pgs_qualified(std::string_view schema_utf8, std::string_view table_utf8);
-// 'text' with every apostrophe doubled (standard-conforming strings).
+// A literal that means the text whatever the session's
+// standard_conforming_strings says: 'text' with every apostrophe doubled, or,
+// when the text holds a backslash, E'text' with backslashes doubled as well
+// (a backslash in a plain literal escapes the next character when the
+// setting is off).
 std::string pgs_quote_literal(std::string_view utf8);
+std::wstring pgs_quote_literal(std::wstring_view text);
 // 'value' for a libpq connection string, with \ and ' escaped by a backslash.
 std::string pgs_conn_value(std::string_view value);

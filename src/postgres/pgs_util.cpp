@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "platform/pf_vtype.h"
+#include "postgres/pgs_ident.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
-#include "tk/tk_quote.h"
 #include "udb/udb_rule.h"
 #include "udb/udb_sche.h"
 #include "variant/ole_date.h"
@@ -212,7 +212,7 @@ std::wstring to_pgs_str(const std::wstring& text, std::uint16_t vartype, std::ui
         // whole text: cutting it down to the GUID would change the value.
         if (ole_guid_extractor(std::wstring_view(text)).found()) tk_trace(1, "BSTR IS AN GUID");
     }
-    return tk_quoted(text, L'\'');
+    return pgs_quote_literal(std::wstring_view(text));
 }
 
 std::wstring pgs_bytea_literal(std::string_view bytes) {

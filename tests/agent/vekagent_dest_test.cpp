@@ -1,7 +1,7 @@
 // End-to-end: vekagent and a destination that already holds tables: merging
 // into them, the names tables get whatever is selected, two runs into one
-// destination at once, a table another session holds, and a destination that
-// mode 0 could not create again.
+// destination at once, a table another session holds, a destination that
+// mode 0 could not create again, and a server without the postgres database.
 
 #include <gtest/gtest.h>
 
@@ -539,5 +539,37 @@ INSTANTIATE_TEST_SUITE_P(
                       keep_db_case{"template1_in_use", nullptr, false, "template1",
                                    "1 other session(s) are connected to template1"}),
     [](const ::testing::TestParamInfo<keep_db_case>& i) { return std::string(i.param.label); });
+
+// ---------------------------------------------------------------- a server without the postgres database
+
+// The agent's first connection goes to the maintenance database "postgres";
+// a server that has none (it was dropped) is reached through template1, as
+// the PostgreSQL client tools do, so every mode works there. Mode 0 onto the
+// maintenance database itself is refused before anything is dropped.
+TEST(VekagentDest, a_server_without_the_postgres_database_is_used_through_template1) {
+    own_servers servers;  // its postgres database is dropped
+    scratch_dbs dbs("vkd_nopg");
+    dbs.keep();  // the servers go away with the test
+    make_named_rows(dbs.my, "t");
+    pg_exec("postgres", "CREATE TABLE keep_me (id int); INSERT INTO keep_me VALUES (1)");
+
+    agent_result r = run_agent(agent_server_args({"--src=" + dbs.src(), "--dest=postgres", "--mode=0"}), 120);
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_NE(r.out.find("Database postgres is not dropped: it is the maintenance database"), std::string::npos)
+        << show(r);
+    EXPECT_EQ(r.out.find("Converting table"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_tables("postgres"), std::vector<std::string>{"keep_me"});
+    EXPECT_EQ(pg_count("postgres", "keep_me"), 1);
+
+    pg_exec("template1", "DROP DATABASE postgres WITH (FORCE)");
+    ASSERT_TRUE(pg_query("template1", "SELECT 1 FROM pg_database WHERE datname = 'postgres'").empty());
+    // Dropped and created again, twice, then loaded into as it is.
+    for (const char* mode : {"--mode=0", "--mode=0", "--mode=1"}) {
+        r = run_agent(dbs.agent_args({mode}), 120);
+        EXPECT_EQ(r.status, 0) << mode << "\n" << show(r);
+        EXPECT_EQ(r.out.find("Error"), std::string::npos) << mode << "\n" << show(r);
+        EXPECT_EQ(dest_rows(dbs.dest(), "t"), named_rows("t")) << mode;
+    }
+}
 
 }  // namespace

@@ -1,14 +1,23 @@
 // vekagent with columns the catalogue describes in its own way: invisible
-// columns, character lengths of CHAR, ENUM and SET, and defaults that are
-// expressions. Every column arrives, with its values, its length in
-// characters, and a default only where one can be carried.
+// columns, character lengths of CHAR, ENUM and SET, defaults that are
+// expressions, and text defaults with backslashes on a server that reads
+// backslashes in literals as escapes. Every column arrives, with its values,
+// its length in characters, and a default only where one can be carried.
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <optional>
 #include <string>
+#include <vector>
+
+#include <pqxx/pqxx>
 
 #include "support/agent_db.h"
 #include "support/agent_proc.h"
+#include "support/scoped_env.h"
+#include "support/test_servers.h"
 
 namespace {
 
@@ -183,5 +192,117 @@ TEST(FaultsColumns, EmptyAndBinaryDefaultsGiveTheSameInsertedRow) {
         db.my.query("SELECT id, v, t, tt, mt, c, vq, HEX(b32), HEX(b4), HEX(vb), HEX(va), HEX(hi), HEX(u8), "
                     "HEX(bl) FROM eb ORDER BY id"));
 }
+
+// ---------------------------------------------------------------- backslashes under standard_conforming_strings=off
+
+// The three ways a user's server turns standard_conforming_strings off for
+// the agent's sessions.
+enum class scs_off_by { pgoptions, role, database };
+
+void PrintTo(scs_off_by by, std::ostream* os) {
+    *os << (by == scs_off_by::pgoptions ? "pgoptions" : by == scs_off_by::role ? "role" : "database");
+}
+
+// A login role of the test's own that owns the destination and reads
+// backslashes as escapes; what it owns goes back to the test's user and the
+// role is dropped with the object.
+class escaping_role {
+public:
+    explicit escaping_role(const std::string& dest) : m_name("fcol_scs_" + std::to_string(getpid())), m_dest(dest) {
+        pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        pg_exec("postgres", "CREATE ROLE " + m_name + " LOGIN PASSWORD " + pg_literal(password));
+        pg_exec("postgres", "ALTER ROLE " + m_name + " SET standard_conforming_strings = off");
+        pg_exec("postgres", "ALTER DATABASE " + pg_quote_ident(m_dest) + " OWNER TO " + m_name);
+    }
+    ~escaping_role() {
+        try {
+            pg_exec(m_dest, "REASSIGN OWNED BY " + m_name + " TO CURRENT_USER");
+            pg_exec("postgres", "DROP ROLE IF EXISTS " + m_name);
+        } catch (...) {}
+    }
+    escaping_role(const escaping_role&) = delete;
+    escaping_role& operator=(const escaping_role&) = delete;
+
+    const std::string& name() const { return m_name; }
+    static constexpr const char* password = "scs-secret";
+
+private:
+    std::string m_name, m_dest;
+};
+
+class FaultsBackslashDefaults : public ::testing::TestWithParam<scs_off_by> {};
+
+// With backslashes read as escapes, a plain literal of a MySQL default ends
+// early at a backslash: text after it ran as statements of its own (here it
+// dropped another table of the destination), C:\temp\new arrived with a TAB
+// and a line feed, and a default ending in a backslash failed its table.
+// Whichever way the setting is made, each default arrives as the same bytes
+// and nothing else of the destination is touched.
+TEST_P(FaultsBackslashDefaults, TextDefaultsArriveAsWrittenAndRunNothing) {
+    const scs_off_by by = GetParam();
+    column_dbs db("scs_" + ::testing::PrintToString(by));
+    const std::vector<std::string> defaults = {"\\');drop table victim;--", "C:\\temp\\new", "ends in \\",
+                                               "two \\\\ and it's \\'"};
+    std::string create = "CREATE TABLE bs (id INT PRIMARY KEY";
+    for (std::size_t i = 0; i < defaults.size(); ++i)
+        create += ", v" + std::to_string(i) + " VARCHAR(40) DEFAULT '" + db.my.escape(defaults[i]) + "'";
+    create += ", t TEXT DEFAULT '" + db.my.escape(defaults[0]) + "') CHARACTER SET utf8mb4";
+    db.my.exec(create);
+    db.my.exec("INSERT INTO bs (id) VALUES (1)");
+    pg_exec(db.name(), "CREATE TABLE victim (id int); INSERT INTO victim VALUES (1)");
+
+    std::vector<std::string> args = db.agent_args({"--mode=1"});
+    std::optional<scoped_env> pgoptions;
+    std::optional<escaping_role> role;
+    server_address as = pg_test_server();
+    switch (by) {
+    case scs_off_by::pgoptions: pgoptions.emplace("PGOPTIONS", "-c standard_conforming_strings=off"); break;
+    case scs_off_by::role:
+        role.emplace(db.name());
+        pg_exec(db.name(), "ALTER TABLE victim OWNER TO " + role->name());
+        args.push_back("--posgsu=" + role->name());
+        args.push_back(std::string("--posgsp=") + escaping_role::password);
+        as.user = role->name();
+        as.password = escaping_role::password;
+        break;
+    case scs_off_by::database:
+        pg_exec("postgres", "ALTER DATABASE " + pg_quote_ident(db.name()) + " SET standard_conforming_strings = off");
+        break;
+    }
+    {
+        // The setting the agent's sessions start with.
+        pqxx::connection c(pg_connection_string(as, db.name()));
+        EXPECT_EQ(pqxx::nontransaction(c).exec("SHOW standard_conforming_strings")[0][0].as<std::string>(), "off");
+    }
+    const agent_result r = run_agent(args, 120);
+    pgoptions.reset();
+    if (by == scs_off_by::database)
+        pg_exec("postgres", "ALTER DATABASE " + pg_quote_ident(db.name()) + " RESET standard_conforming_strings");
+
+    EXPECT_EQ(r.status, 0) << show(r);
+    EXPECT_EQ(r.out.find("Error"), std::string::npos) << show(r);
+    EXPECT_EQ(pg_tables(db.name()), (std::vector<std::string>{"bs", "victim"})) << show(r);
+    EXPECT_EQ(db.pg("SELECT id FROM victim"), (db_rows{{"1"}}));
+    // Read back with the standard reading: the literal the server keeps.
+    db_rows want = {{"id", "integer", std::nullopt}};
+    for (std::size_t i = 0; i < defaults.size(); ++i)
+        want.push_back(
+            {"v" + std::to_string(i), "character varying(40)", pg_literal(defaults[i]) + "::character varying"});
+    want.push_back({"t", "text", pg_literal(defaults[0]) + "::text"});
+    EXPECT_EQ(db.pg_columns("bs"), want);
+    // A row that takes every default has the same bytes on both sides.
+    db.my.exec("INSERT INTO bs (id) VALUES (2)");
+    pg_exec(db.name(), "INSERT INTO bs (id) VALUES (2)");
+    const std::string columns = "id, v0, v1, v2, v3, t";
+    EXPECT_EQ(db.pg("SELECT " + columns + " FROM bs ORDER BY id"),
+              db.my.query("SELECT " + columns + " FROM bs ORDER BY id"));
+    EXPECT_EQ(db.pg("SELECT v1 FROM bs WHERE id = 2"), (db_rows{{"C:\\temp\\new"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultsColumns, FaultsBackslashDefaults,
+                         ::testing::Values(scs_off_by::pgoptions, scs_off_by::role, scs_off_by::database),
+                         [](const ::testing::TestParamInfo<scs_off_by>& i) {
+                             return ::testing::PrintToString(i.param);
+                         });
 
 }  // namespace

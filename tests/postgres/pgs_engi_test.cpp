@@ -13,6 +13,7 @@
 #include "postgres/pgs_db.h"
 #include "postgres/pgs_engi.h"
 #include "postgres/pgs_exc.h"
+#include "support/own_servers.h"
 #include "support/pgs_scratch.h"
 #include "support/scoped_env.h"
 #include "support/test_dir.h"
@@ -215,6 +216,59 @@ TEST(PgsEngine, OpenWithoutHostKeepsLibpqDefaultHost) {
         EXPECT_EQ(engine.connection().dbname(), db.name());
     }
     ::unsetenv("PGHOST");
+}
+
+// Every session reads literals as written, whatever the user's environment
+// (PGOPTIONS) asks for: the defaults of a CREATE TABLE depend on it.
+TEST(PgsEngine, EverySessionHasStandardConformingStrings) {
+    const scoped_env pgoptions("PGOPTIONS", "-c standard_conforming_strings=off");
+    pgs_scratch::database db("pgsa_scs");
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "");
+    const auto setting = [&] {
+        pqxx::nontransaction w(engine.connection());
+        return w.exec("SHOW standard_conforming_strings")[0][0].as<std::string>();
+    };
+    EXPECT_EQ(setting(), "on");
+    engine.open_db(widen(db.name()));
+    EXPECT_EQ(setting(), "on");
+}
+
+// On a server whose "postgres" database is gone the engine works from
+// template1, as the client tools do: the first connection, and the one it
+// moves to while the database it is on is dropped. When neither opens, the
+// reason the first did not is reported.
+TEST(PgsEngine, WithoutThePostgresDatabaseTemplate1IsTheMaintenanceDatabase) {
+    own_servers servers;
+    {
+        auto conn = pgs_scratch::admin("template1");
+        pqxx::nontransaction w(*conn);
+        w.exec("DROP DATABASE postgres WITH (FORCE)");
+        w.exec("CREATE DATABASE pgsa_admin");
+    }
+
+    pgs_engine engine;
+    pgs_scratch::connect(engine, "");
+    EXPECT_EQ(std::string(engine.connection().dbname()), "template1");
+    EXPECT_FALSE(engine.is_db_exist(L"postgres"));
+    std::unique_ptr<pgs_database> db = engine.create_db_exist(L"pgsa_nopg");
+    EXPECT_EQ(std::string(engine.connection().dbname()), "pgsa_nopg");
+    db.reset();
+    engine.deletes_db(L"pgsa_nopg");
+    EXPECT_TRUE(pqxx::nontransaction(*pgs_scratch::admin("template1"))
+                    .exec("SELECT 1 FROM pg_database WHERE datname = 'pgsa_nopg'")
+                    .empty());
+    EXPECT_EQ(std::string(engine.connection().dbname()), "template1");
+
+    // Closed from another database: a session cannot close its own.
+    pqxx::nontransaction(*pgs_scratch::admin("pgsa_admin"))
+        .exec("ALTER DATABASE template1 WITH ALLOW_CONNECTIONS false");
+    try {
+        pgs_scratch::connect(engine, "");
+        FAIL() << "connected to " << engine.connection().dbname();
+    } catch (const pgs_exception& e) {
+        EXPECT_NE(std::string(e.what()).find("\"postgres\" does not exist"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace

@@ -21,6 +21,11 @@ TEST(PgsIdent, Quoting) {
     EXPECT_EQ(pgs_qualified("public", "t"), "\"public\".\"t\"");
     EXPECT_EQ(pgs_qualified("", "t"), "\"t\"");
     EXPECT_EQ(pgs_quote_literal("it's"), "'it''s'");
+    // A backslash makes it an escape string, which reads the same whatever
+    // standard_conforming_strings says.
+    EXPECT_EQ(pgs_quote_literal("a\\'b\\"), "E'a\\\\''b\\\\'");
+    EXPECT_EQ(pgs_quote_literal(std::wstring_view(L"C:\\temp")), L"E'C:\\\\temp'");
+    EXPECT_EQ(pgs_quote_literal(std::wstring_view(L"it's")), L"'it''s'");
     EXPECT_EQ(pgs_conn_value(""), "''");
     EXPECT_EQ(pgs_conn_value("a b'c\\d"), "'a b\\'c\\\\d'");
 }

@@ -201,6 +201,36 @@ TEST_F(PgsSchemaInit, BinaryDefaultIgnoresStandardConformingStrings) {
     EXPECT_EQ(scalar("SELECT bin::text FROM defs"), "\\x5c7800ff");
 }
 
+// The literal of a text default means the same bytes when the session reads
+// backslashes as escapes: nothing after a backslash runs as a statement, and
+// a default ending in a backslash still makes the table.
+TEST_F(PgsSchemaInit, TextDefaultsIgnoreStandardConformingStrings) {
+    const std::wstring defaults[] = {L"\\');drop table victim;--", L"C:\\temp\\new", L"ends \\", L"it's \\\\ \\'"};
+    add(L"id", 3, 0, 0, ole_variant(), true);
+    for (std::size_t i = 0; i < std::size(defaults); ++i)
+        add(L"v" + std::to_wstring(i), 8, 40, 0, ole_variant(defaults[i]));
+    add(L"t", 8, 0, 0, ole_variant(defaults[0]));
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction(*conn).exec("CREATE TABLE victim (id int)");
+    }
+    {
+        pqxx::nontransaction off(engine.connection());
+        off.exec("SET standard_conforming_strings = off");
+    }
+    pgs_schema_initializer init(L"defs", schema, indexes);
+    ASSERT_NO_THROW(init.get_init_str(engine.connection()));
+    {
+        auto conn = pgs_scratch::admin(db.name());
+        pqxx::nontransaction(*conn).exec("INSERT INTO defs (id) VALUES (1)");
+    }
+    EXPECT_EQ(scalar("SELECT count(*) FROM victim"), "0");  // still there
+    for (std::size_t i = 0; i < std::size(defaults); ++i)
+        EXPECT_EQ(scalar("SELECT v" + std::to_string(i) + " FROM defs"),
+                  std::string(defaults[i].begin(), defaults[i].end()));
+    EXPECT_EQ(scalar("SELECT t FROM defs"), std::string(defaults[0].begin(), defaults[0].end()));
+}
+
 // Values that the type map must hold unchanged.
 TEST_F(PgsSchemaInit, TypesHoldTheSourceRanges) {
     add(L"d", 5);

@@ -136,12 +136,13 @@ TEST(PgsUtil, DefaultValues) {
         {7, 0, 1, ole_variant(L"10:30:00"), L""},   // a time alone is no timestamp
         {7, 0, 3, ole_variant(L"-10:30:00"), L""},  // outside what TIME holds
         {7, 0, 3, ole_variant(L"100:00:00"), L""},
-        // Text: quotes doubled, cut to the size of a bounded column; TEXT has none.
+        // Text: quotes doubled (backslashes too, in an escape string), cut to
+        // the size of a bounded column; TEXT has none.
         {8, 10, 0, ole_variant(L"it's"), L"'it''s'"},
         {8, 3, 0, ole_variant(L"abcdef"), L"'abc'"},
         {8, 0, 0, ole_variant(L"abc"), L"'abc'"},
         {8, 40000, 0, ole_variant(L"abc"), L"'abc'"},
-        {8, 10, 0, ole_variant(L"a\\b"), L"'a\\b'"},
+        {8, 10, 0, ole_variant(L"a\\b"), L"E'a\\\\b'"},  // the same under standard_conforming_strings=off
         {8, 10, 0, ole_variant(L"\u00e9\u4e2d"), L"'\u00e9\u4e2d'"},
         // No default of any type; the empty text is one (MySQL's DEFAULT '').
         {3, 0, 0, ole_variant(), L""},
