@@ -533,9 +533,9 @@ TEST_F(ConversionDeathTest, an_error_raised_by_the_dialogs_in_the_worker_ends_th
         [[noreturn]] void end_program(int code) override { error_dialogs::end_program(code); }
     } screen;
     struct worker : tk_thread {
-        explicit worker(dravik_convertor& c) : tk_thread(false), conv(c) {}
-        tk_job* create_job() override { return &conv; }
-        dravik_convertor& conv;
+        explicit worker(dravik_convertor& c) : tk_thread(false), m_run(c) {}
+        tk_job* create_job() override { return &m_run; }
+        dravik_convertor& m_run;
     };
     // The source does not open: an error in the run's outermost scope.
     conv->src = L"no_such_source_db";
