@@ -47,3 +47,8 @@ void agent_console::failure(const std::string& text) {
     if (m_silent) return;
     m_err << tk_printable(text) << '\n' << std::flush;
 }
+
+void agent_console::log_failure(const std::string& text) {
+    ++m_errors;
+    error(text);
+}

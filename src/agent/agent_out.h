@@ -41,6 +41,10 @@ public:
     void internal_error(const std::string& text);
     // A failure outside the exception family that ended the run.
     void failure(const std::string& text);
+    // The trace log cannot be written: "Error:" and the text, as the error
+    // handler's texts are. Counted as an error, so the run still goes on but
+    // does not end with 0.
+    void log_failure(const std::string& text);
 
     // Errors this console reported on its own (missing tables, fatal texts);
     // the error handler counts the others.

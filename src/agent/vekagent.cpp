@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     pf_heap_return_large_blocks();
     std::unique_ptr<tk_log> log = agent_make_log();
     agent_console console(std::cout, std::cerr);
+    log->set_failure_report([&console](const std::string& text) { console.log_failure(text); });
     agent_dialogs dialogs(console);
     error_handler eh(pgs_error_map);
     eh.load_err_map(mysql_error_map);
@@ -73,5 +74,6 @@ int main(int argc, char** argv) {
                           eh.error_count() == 0 && console.errors() == 0;
     conv.set_run_hooks(nullptr);
     eh.set_dialogs(nullptr);
+    log->set_failure_report(nullptr);
     return complete ? 0 : -1;
 }

@@ -1,5 +1,6 @@
 #include "converter/dr_conv.h"
 
+#include "converter/err_hand.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -13,13 +14,27 @@ dravik_convertor::dravik_convertor(error_handler& errors, converter_form form)
 
 dravik_convertor::~dravik_convertor() {
     tk_trace(2, "dravik_convertor::dtor");
-    if (m_form == converter_form::wizard) {
-        try {
-            serialize(true);
-        } catch (...) {
-            // Settings that cannot be saved are lost; the program still ends.
-        }
+    if (m_form != converter_form::wizard) return;
+    // Settings that cannot be saved are lost; the program still ends, and
+    // the trace says why.
+    try {
+        if (!serialize(true))
+            tk_trace(3, "The wizard's settings were not saved: the settings key did not open or a value failed");
+    } catch (const std::exception& e) {
+        tk_trace(3, "The wizard's settings were not saved: %s", e.what());
+    } catch (...) {
+        tk_trace(3, "The wizard's settings were not saved: unknown error");
     }
+}
+
+void dravik_convertor::on_escaped(const std::string& what) noexcept {
+    try {
+        // Level 2 ends the program once it is shown.
+        m_errors.handle(tk_exception(what, 2), true);
+    } catch (...) {
+        // Its dialog failed as well: the toolkit's own way out.
+    }
+    tk_job::on_escaped(what);
 }
 
 bool dravik_convertor::test_query(const std::wstring& sql, std::string& refusal) {

@@ -52,6 +52,10 @@ public:
     // until clear_stop().
     void operator()() override;
     void set_silent(bool on) override { udb_converter::set_silent(on); }
+    // What left the run on a worker thread (an exception that the error
+    // handler's own dialogs brought back from the GUI thread): an internal
+    // error reported through the error handler, which ends the program.
+    [[noreturn]] void on_escaped(const std::string& what) noexcept override;
     bool test_query(const std::wstring& sql, std::string& refusal) override;
 
     // Mode 0 only, when the destination exists: the source database must open

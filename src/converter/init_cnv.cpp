@@ -19,10 +19,16 @@ init_conversion::init_conversion(std::atomic<bool>* finished, bool no_com, cnv_r
     : b_no_com(no_com), m_finished(finished) {
     tk_trace(2, "init_conversion::ctor");
     trace_time("Conversion started on %02d/%02d/%04d at %02d:%02d:%02d\n");
-    // The run must start even when the program's hook fails.
-    if (listener) try {
-            listener->on_run_started();
-        } catch (...) {}
+    // The run must start even when the program's hook fails; the trace
+    // says what failed.
+    if (!listener) return;
+    try {
+        listener->on_run_started();
+    } catch (const std::exception& e) {
+        tk_trace(3, "The run's start hook failed: %s", e.what());
+    } catch (...) {
+        tk_trace(3, "The run's start hook failed: unknown error");
+    }
 }
 
 init_conversion::~init_conversion() {

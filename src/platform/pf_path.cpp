@@ -129,6 +129,14 @@ bool pf_dir_exists(const std::string& dir) {
     return ::access(dir.c_str(), X_OK) == 0;
 }
 
+pf_node pf_node_of(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return pf_node::none;
+    if (S_ISREG(st.st_mode)) return pf_node::file;
+    if (S_ISDIR(st.st_mode)) return pf_node::folder;
+    return pf_node::special;
+}
+
 namespace {
 
 // Where a name that does not exist leads: a dangling link to its target,

@@ -36,6 +36,13 @@ bool pf_file_openable(const std::string& path, bool write);
 // An existing directory that could be made current.
 bool pf_dir_exists(const std::string& dir);
 
+// What a name leads to, links followed: nothing that can be looked at (no
+// such name, a dangling link, a folder on the way that cannot be searched),
+// a regular file, a folder, or a special file (a named pipe, a device, a
+// socket), which a program that writes a file may wait on or never fill.
+enum class pf_node { none, file, folder, special };
+pf_node pf_node_of(const std::string& path);
+
 // True when both names lead to one file: the same device and inode when both
 // exist, whatever links or spellings lead there; the same place once links
 // are followed and the existing folder resolved when neither exists yet (a

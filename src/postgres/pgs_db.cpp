@@ -90,10 +90,22 @@ void pgs_database::open_unit(const std::wstring& key) {
 
 void pgs_database::end_table() noexcept {
     if (!m_work) return;
-    tk_trace(2, "pgs_database::end_table: rolled back");
+    tk_trace(2, "pgs_database::end_table: rolling back");
     try {
-        m_work.reset();  // the transaction's destructor rolls back
-    } catch (...) {}
+        // A ROLLBACK that fails is not raised: it fails when the connection is
+        // gone, and then the server has ended the transaction itself.
+        m_work->abort();
+        if (m_engine.connection().is_open())
+            tk_trace(2, "pgs_database::end_table: rolled back");
+        else
+            tk_trace(3, "pgs_database::end_table: the rollback was not sent: the connection to the server is lost "
+                        "(the server rolls back what it had)");
+    } catch (const std::exception& e) {
+        tk_trace(3, "pgs_database::end_table: the rollback failed: %s", e.what());
+    } catch (...) {
+        tk_trace(3, "pgs_database::end_table: the rollback failed: unknown error");
+    }
+    m_work.reset();
 }
 
 void pgs_database::init_tables() {

@@ -1,11 +1,15 @@
 #include "tk/tk_log.h"
 
+#include <fcntl.h>
 #include <locale.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
+#include "platform/pf_error.h"
 #include "platform/pf_path.h"
 #include "platform/pf_text.h"
 #include "tk/tk_fname.h"
@@ -96,11 +100,37 @@ std::basic_string<Ch> translate_format(const Ch* fmt, bool wide) {
     return out;
 }
 
-void write_prefix(std::FILE* f) {
+std::string time_prefix() {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    std::fprintf(f, "%02d:%02d:%02d ", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d ", tm.tm_hour % 100, tm.tm_min % 100, tm.tm_sec % 100);
+    return text;
+}
+
+// Never waits: a named pipe nobody reads (or a full one) is a failure, not a
+// program that hangs.
+constexpr int log_open_flags = O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC;
+
+// Opens, writes the bytes and closes; false with errno set when any step
+// fails.
+bool write_file(const std::string& path, int flags, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), log_open_flags | flags, 0666);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0;
 }
 
 }  // namespace
@@ -115,7 +145,7 @@ tk_log::tk_log(const char* path, bool enabled, int min_level, bool timestamp)
         m_path = fn.get_full_path();
     }
     if (m_enabled) {
-        if (std::FILE* f = std::fopen(m_path.c_str(), "wb")) std::fclose(f);
+        empty_file();
         m_truncated = true;
     }
     update_gate();
@@ -131,6 +161,30 @@ void tk_log::update_gate() noexcept {
 void tk_log::set_path(const char* path) {
     if (!path) throw tk_mail_assertion("tk_log", 82);
     m_path = path;
+    m_failed.store(false, std::memory_order_release);
+}
+
+void tk_log::set_failure_report(std::function<void(const std::string&)> report) { m_report = std::move(report); }
+
+void tk_log::empty_file() noexcept {
+    if (!write_file(m_path, O_TRUNC, {})) failed(errno);
+}
+
+void tk_log::append(const std::string& line) noexcept {
+    if (!write_file(m_path, O_APPEND, line)) failed(errno);
+}
+
+void tk_log::failed(int error) noexcept {
+    // Reported once: every later line would fail the same way.
+    if (m_failed.exchange(true, std::memory_order_acq_rel)) return;
+    try {
+        std::string reason = pf_error_text(error);
+        if (reason.empty()) reason = "system error " + std::to_string(error);
+        const std::string text = "Logfile '" + m_path + "' cannot be written: " + reason;
+        if (m_report) m_report(text);
+    } catch (...) {
+        // The report is the program's; the trace goes on without it.
+    }
 }
 
 void tk_log::enable() {
@@ -140,8 +194,9 @@ void tk_log::enable() {
 
 void tk_log::truncate_once() {
     if (!m_enabled || m_truncated) return;
-    if (std::FILE* f = std::fopen(m_path.c_str(), "wb")) std::fclose(f);
+    // Set first: a report of the failure may trace again.
     m_truncated = true;
+    empty_file();
     update_gate();
 }
 
@@ -150,19 +205,15 @@ void tk_log::write(int level, const char* fmt, va_list ap) noexcept {
         if (!m_enabled) return;
         truncate_once();
         if (level < m_min_level || !fmt) return;
-        std::string text;
+        std::string line = m_timestamp ? time_prefix() : std::string();
         {
             utf8_scope loc;
-            text = tk_format_printable(translate_format(fmt, false).c_str(), ap);
+            line += tk_format_printable(translate_format(fmt, false).c_str(), ap);
         }
-        std::FILE* file = std::fopen(m_path.c_str(), "ab");
-        if (!file) return;
-        if (m_timestamp) write_prefix(file);
-        std::fwrite(text.data(), 1, text.size(), file);
-        if (m_crlf) std::fputs("\r\n", file);
-        std::fclose(file);
+        if (m_crlf) line += "\r\n";
+        append(line);
     } catch (...) {
-        // Tracing never reports.
+        // A line that cannot be formatted is dropped; tracing never throws.
     }
 }
 
@@ -178,13 +229,10 @@ void tk_log::write_w(int level, const wchar_t* fmt, va_list ap) noexcept {
             const std::wstring_view cut(text.data(), std::min(text.size(), wide_line_max - 1));
             if (!pf_wide_to_utf8(cut, bytes) || bytes.size() >= wide_line_max) bytes.clear();
         }
-
-        std::FILE* file = std::fopen(m_path.c_str(), "ab");
-        if (!file) return;
-        if (m_timestamp) write_prefix(file);
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-        if (m_crlf) std::fputs("\r\n", file);
-        std::fclose(file);
+        std::string line = m_timestamp ? time_prefix() : std::string();
+        line += bytes;
+        if (m_crlf) line += "\r\n";
+        append(line);
     } catch (...) {}
 }
 
@@ -218,8 +266,18 @@ void tk_check_logfile(const std::string& name, const std::vector<tk_input_file>&
         if (pf_same_file(name, input.path)) throw tk_exception("Logfile name specifies " + input.role + ".", 1);
     if (tk_is_file_exist(name, tk_file_read) && !tk_is_file_exist(name, tk_file_read_write))
         throw tk_exception("Logfile name specifies an existing read-only file.", 1);
-    // The log would silently never be written to a folder.
-    if (tk_is_path_exist(name)) throw tk_exception("Logfile name specifies a folder.", 1);
+    // The log would silently never be written to a folder; a named pipe
+    // would hold the program until someone reads it, a device takes or
+    // refuses lines as it likes: the log is a regular file, or one to create.
+    switch (pf_node_of(name)) {
+    case pf_node::folder: throw tk_exception("Logfile name specifies a folder.", 1);
+    case pf_node::special:
+        throw tk_exception("Logfile name specifies a special file (a named pipe, a device or a socket), "
+                           "not a regular file.",
+                           1);
+    case pf_node::none:
+    case pf_node::file: break;
+    }
     // A name that cannot be made a full path (far too long) is the user's
     // input, not an internal fault of tk_file_name.
     std::string full;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdarg>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -17,9 +18,20 @@ public:
     tk_log(const char* path, bool enabled, int min_level, bool timestamp);
     ~tk_log() override;
 
+    // A new path may fail again: its first failure is reported again.
     void set_path(const char* path);  // null: assertion tk_log 82
     void enable();                    // one-way
     void truncate_once();
+
+    // Tracing itself never reports, but a log that silently stays empty
+    // leaves the user without the record they asked for: the first line (or
+    // emptying) that cannot be written to the current path is handed, once,
+    // to `report` on the writing thread, as "Logfile '<path>' cannot be
+    // written: <the system's reason>". Later lines are still tried. Set it
+    // before the log is used from other threads; null: none.
+    void set_failure_report(std::function<void(const std::string&)> report);
+    // Something could not be written since the path was last set.
+    bool write_failed() const noexcept { return m_failed.load(std::memory_order_acquire); }
 
     const std::string& path() const noexcept { return m_path; }
     int min_level() const noexcept { return m_min_level; }
@@ -33,6 +45,10 @@ public:
 
 private:
     void update_gate() noexcept;
+    // Appends one whole line; a failure is reported.
+    void append(const std::string& line) noexcept;
+    void empty_file() noexcept;
+    void failed(int error) noexcept;
 
     std::string m_path;
     int m_min_level;
@@ -40,6 +56,8 @@ private:
     bool m_enabled;
     bool m_truncated = false;
     bool m_timestamp;
+    std::atomic<bool> m_failed{false};
+    std::function<void(const std::string&)> m_report;
 };
 
 namespace tk_detail {

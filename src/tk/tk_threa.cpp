@@ -1,6 +1,9 @@
 #include "tk/tk_threa.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <system_error>
 
 #include "tk/tk_exc.h"
@@ -15,6 +18,13 @@ void tk_job::operator()() {
 }
 
 void tk_job::do_sleep() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
+
+void tk_job::on_escaped(const std::string& what) noexcept {
+    tk_trace(3, "Internal error:\n%s", what.c_str());
+    std::fprintf(stderr, "Internal error: %s\n", what.c_str());
+    std::fflush(nullptr);
+    std::_Exit(255);  // exit code -1
+}
 
 void tk_job::request_stop() noexcept {
     m_stop.store(true, std::memory_order_release);
@@ -72,8 +82,29 @@ void tk_thread::thread_proc(tk_job* job, std::atomic<bool>* done) {
     } guard{done};
     // An assertion here has no one to catch it on this thread.
     if (!job) tk_fail_in_destructor("tk_threa", 149);
-    // The job catches what it raises; anything escaping ends the program.
-    (*job)();
+    try {
+        (*job)();
+    } catch (...) {
+        escaped(*job, std::current_exception());
+    }
+}
+
+void tk_thread::escaped(tk_job& job, std::exception_ptr error) noexcept {
+    try {
+        std::string what = "Unknown error";
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {}
+        tk_trace(2, "tk_thread: an exception left the job: %s", what.c_str());
+        job.on_escaped("An error left the worker thread: " + what);
+    } catch (...) {
+        // Not even the text could be made.
+    }
+    std::fputs("Internal error\n", stderr);
+    std::fflush(nullptr);
+    std::_Exit(255);
 }
 
 void tk_thread::start() {

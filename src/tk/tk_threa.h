@@ -2,7 +2,9 @@
 // A job with overridable steps, and a thread object that runs one job.
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 
 class tk_job {
@@ -17,6 +19,13 @@ public:
     virtual bool is_ready() { return false; }
     virtual void do_sleep();  // 100 ms
     virtual void do_job() {}
+
+    // An exception left operator() on a worker thread (tk_thread catches
+    // everything there: nothing may leave a thread, where it would end the
+    // program through std::terminate). The job ends the program as an
+    // internal error; the default traces "Internal error:\n<what>" at level
+    // 3, writes "Internal error: <what>" to standard error and exits with -1.
+    [[noreturn]] virtual void on_escaped(const std::string& what) noexcept;
 
     // Cooperative stop: the owner asks, long-running jobs check and return.
     // A stop also ends a hold.
@@ -78,6 +87,8 @@ protected:
 
 private:
     static void thread_proc(tk_job* job, std::atomic<bool>* done);
+    // Hands what left the job to the job's on_escaped; never returns.
+    [[noreturn]] static void escaped(tk_job& job, std::exception_ptr error) noexcept;
     void stop_and_join() noexcept;
     void release() noexcept;
 

@@ -205,4 +205,36 @@ TEST(VekagentLogin, ServerTakingSecureConnectionsOnlyIsReachedWithClientTlsSetti
     expect_copied(run_agent(args), "vka_tls");
 }
 
+// TIMESTAMP values are read in the MySQL session's time zone and arrive as
+// the wall-clock text of that zone. The [client] group's init-command sets
+// the zone for the agent's connection, so a server that does not run in UTC
+// can still be read in UTC.
+TEST(VekagentLogin, ClientGroupInitCommandSetsTheZoneTimestampsAreReadIn) {
+    scratch_dbs dbs("vka_login_tz");
+    dbs.my.exec("SET time_zone = '+00:00'");
+    dbs.my.exec("CREATE TABLE t (id INT PRIMARY KEY, at TIMESTAMP NULL)");
+    dbs.my.exec("INSERT INTO t VALUES (1, '2024-10-27 00:30:00'), (2, '2024-10-27 01:30:00')");
+    const std::string my_password = mysql_test_server().password;
+    const std::string pg_password = pg_test_server().password;
+    struct zone_case {
+        const char* zone;
+        db_rows read;
+    };
+    const zone_case cases[] = {
+        {"+00:00", {{"2024-10-27 00:30:00"}, {"2024-10-27 01:30:00"}}},
+        {"+05:00", {{"2024-10-27 05:30:00"}, {"2024-10-27 06:30:00"}}},
+    };
+    for (const zone_case& c : cases) {
+        SCOPED_TRACE(c.zone);
+        const agent_home home;
+        home.write(".my.cnf", "[client]\npassword=" + my_password + "\ninit-command=SET time_zone='" + c.zone + "'\n",
+                   0600);
+        expect_copied(run_agent(login_args(dbs.src(), dbs.dest(), std::nullopt, pg_password)), dbs.dest());
+        EXPECT_EQ(pg_query(dbs.dest(), "SELECT at::text FROM t ORDER BY id"), c.read);
+        EXPECT_EQ(pg_query(dbs.dest(), "SELECT data_type FROM information_schema.columns WHERE table_name = 't' "
+                                       "AND column_name = 'at'"),
+                  (db_rows{{"timestamp without time zone"}}));
+    }
+}
+
 }  // namespace

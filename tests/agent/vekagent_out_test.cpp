@@ -163,6 +163,89 @@ TEST(VekagentOutput, LogfileNamingAProfileOrTheTableListIsRefused) {
     }
 }
 
+// The log is a regular file, or one to create: a named pipe would hold the
+// program until someone reads it, a device is no record. Refused before
+// anything happens to the destination (mode 0 would drop it).
+TEST(VekagentOutput, ALogfileThatIsNotARegularFileIsRefusedBeforeTheRun) {
+    scratch_dbs dbs("vka_out_logpipe");
+    make_table(dbs.my, "t", 2);
+    pg_exec(dbs.dest(), "CREATE TABLE keep_me (id int)");
+    test_dir dir;
+    const std::string fifo = dir.file("pipe.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& log : {fifo, std::string("/dev/full")}) {
+        SCOPED_TRACE(log);
+        const agent_result r = run_agent(dbs.agent_args({"--mode=0", "--logfile=" + log}), 120);
+        EXPECT_EQ(r.status, 255) << show(r);
+        EXPECT_EQ(r.out, "Error:\nLogfile name specifies a special file (a named pipe, a device or a socket), not a "
+                         "regular file.\n")
+            << show(r);
+        EXPECT_EQ(r.err, "") << show(r);
+        EXPECT_EQ(*pg_query(dbs.dest(), "SELECT string_agg(table_name, ',') FROM information_schema.tables "
+                                        "WHERE table_schema = 'public'")[0][0],
+                  "keep_me");
+    }
+}
+
+// A file system of its own, one page of memory: a disk that fills. Mounting
+// needs root.
+class small_disk {
+public:
+    small_disk() {
+        if (m_dir.path().empty()) throw std::runtime_error("no folder for the small disk");
+        if (::mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, "size=4k,mode=0700") != 0)
+            throw std::runtime_error("cannot mount a tmpfs (root is needed): " + std::string(std::strerror(errno)));
+    }
+    ~small_disk() { ::umount2(m_dir.path().c_str(), MNT_DETACH); }
+    small_disk(const small_disk&) = delete;
+    small_disk& operator=(const small_disk&) = delete;
+
+    std::string file(const std::string& name) const { return m_dir.path() + "/" + name; }
+
+private:
+    test_dir m_dir{"vka_logdisk"};
+};
+
+// A log on a disk that fills during the run: the first line that does not fit
+// is reported then, in the system's words, once; the run converts every table
+// all the same and ends with -1, as the record asked for is incomplete.
+TEST(VekagentOutput, ALogOnADiskThatFillsDuringTheRunIsReportedOnceAndTheRunGoesOn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    const small_disk disk;
+    scratch_dbs dbs("vka_out_logfull");
+    // Their log lines take more than the disk's 4096 bytes.
+    const int n_tables = 60;
+    std::string console = "Converting database vka_out_logfull(" + std::to_string(n_tables) + " tables)\n";
+    for (int i = 10; i < 10 + n_tables; ++i) {
+        const std::string name = "t" + std::to_string(i) + "_" + std::string(60, 'x');
+        make_table(dbs.my, name, 1);
+        console += "Converting table " + name + "(1 records)\n";
+    }
+    const std::string log = disk.file("run.log");
+
+    const agent_result r = run_agent(dbs.agent_args({"--mode=0", "--logfile=" + log}));
+    EXPECT_EQ(r.status, 255) << show(r);
+    EXPECT_EQ(r.err, "") << show(r);
+    const std::string report = "Error:\nLogfile '" + log + "' cannot be written: No space left on device\n";
+    const std::size_t at = r.out.find(report);
+    ASSERT_NE(at, std::string::npos) << show(r);
+    EXPECT_EQ(error_lines(r.out), 1) << show(r);
+    std::string progress = r.out;
+    progress.erase(at, report.size());
+    EXPECT_EQ(progress, console) << show(r);
+    // When it happened: after the tables whose lines fitted, before the rest.
+    EXPECT_GT(at, console.find("Converting table ")) << show(r);
+    EXPECT_LT(at, progress.size()) << show(r);
+
+    // The log holds what fitted: the disk, full.
+    const std::string text = test_dir::read(log);
+    EXPECT_NE(text.find("\r\nConversion started on "), std::string::npos) << text;
+    EXPECT_EQ(text.size(), 4096u);
+    EXPECT_EQ(
+        *pg_query(dbs.dest(), "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'")[0][0],
+        std::to_string(n_tables));
+}
+
 // ---------------------------------------------------------------- end of the COPY
 
 // A tablespace on a file system of its own, 2 MB of memory, owned by the

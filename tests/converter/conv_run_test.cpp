@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "converter/conv_fix.h"
+#include "support/trace_capture.h"
+#include "tk/tk_threa.h"
 
 namespace {
 
@@ -542,6 +544,59 @@ TEST_F(ConversionTest, skip_idx_leaves_the_indexes_of_the_source_behind) {
     EXPECT_EQ(handler.error_count(), 0u);
     EXPECT_EQ(dest("SELECT count(*) FROM pg_indexes WHERE tablename='t'"), (rows{{opt("0")}}));
     EXPECT_EQ(dest("SELECT * FROM t"), (rows{{opt("1"), opt("1")}}));
+}
+
+// A program hook that fails at the start of a run does not stop the run; the
+// trace says what failed.
+TEST_F(ConversionTest, a_failing_start_hook_is_traced_and_the_run_goes_on) {
+    struct failing_start : recording_hooks {
+        void on_run_started() override { throw std::runtime_error("the timer would not start"); }
+    } hooks;
+    my.exec("CREATE TABLE t (id INT)");
+    my.exec("INSERT INTO t VALUES (1)");
+    select({L"t"});
+    conv->set_run_hooks(&hooks);
+    const trace_capture trace(3);
+    run();
+    conv->set_run_hooks(nullptr);
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(dest("SELECT count(*) FROM t"), (rows{{opt("1")}}));
+    EXPECT_NE(trace.text().find("The run's start hook failed: the timer would not start\r\n"), std::string::npos)
+        << trace.text();
+}
+
+// The wizard's error dialogs run on the GUI thread, and what they raise there
+// is raised again in the worker, inside the run's own handling of an error.
+// It must not leave the worker's thread (std::terminate, a crash): the run
+// ends as an internal error, shown, and the program ends with -1.
+class ConversionDeathTest : public ConversionTest {};
+
+TEST_F(ConversionDeathTest, an_error_raised_by_the_dialogs_in_the_worker_ends_the_program_as_an_internal_error) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct screen_gone : scripted_dialogs {
+        void show_internal_error(const std::string& text) override {
+            std::fprintf(stderr, "shown as internal error: %s\n", text.c_str());
+        }
+        void show_error(const std::string&) override { throw std::runtime_error("the screen is gone"); }
+        answer ask_continue(const std::string&, bool&) override { throw std::runtime_error("the screen is gone"); }
+        [[noreturn]] void end_program(int code) override { error_dialogs::end_program(code); }
+    } screen;
+    struct worker : tk_thread {
+        explicit worker(dravik_convertor& c) : tk_thread(false), m_run(c) {}
+        tk_job* create_job() override { return &m_run; }
+        dravik_convertor& m_run;
+    };
+    // The source does not open: an error in the run's outermost scope.
+    conv->src = L"no_such_source_db";
+    handler.set_dialogs(&screen);
+    EXPECT_EXIT(
+        {
+            worker thread(*conv);
+            thread.start();
+            while (thread.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        testing::ExitedWithCode(255), "shown as internal error: An error left the worker thread: the screen is gone");
+    handler.set_dialogs(&dlg);
 }
 
 }  // namespace

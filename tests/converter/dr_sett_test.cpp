@@ -8,6 +8,7 @@
 #include "converter/err_hand.h"
 #include "converter/err_map.h"
 #include "support/test_dir.h"
+#include "support/trace_capture.h"
 #include "tk/tk_regk.h"
 
 namespace {
@@ -155,6 +156,18 @@ TEST_F(RegistryTest, the_agent_never_touches_the_key) {
     dravik_convertor w(errors, converter_form::wizard);
     EXPECT_TRUE(w.src.empty());
     EXPECT_FALSE(w.tab_def);
+}
+
+// Settings that cannot be saved when the wizard ends are lost, but the
+// trace says so.
+TEST_F(RegistryTest, settings_that_cannot_be_saved_at_exit_are_traced) {
+    const trace_capture trace(3);
+    {
+        dravik_convertor c(errors, converter_form::wizard);
+        const std::string blocked = tmp.write("blocked", "a file, not a folder");
+        setenv("VEK_REGISTRY_DIR", (blocked + "/registry").c_str(), 1);
+    }
+    EXPECT_NE(trace.text().find("The wizard's settings were not saved: "), std::string::npos) << trace.text();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "postgres/pgs_fixture.h"
 #include "postgres/pgs_recs.h"
 #include "postgres/pgs_tsrc.h"
+#include "support/trace_capture.h"
 #include "tk/tk_exc.h"
 #include "udb/udb_idx.h"
 
@@ -152,6 +153,27 @@ TEST_F(PgsDatabaseTest, a_table_unit_keeps_all_or_nothing) {
     auto again = m_db->create_table(L"keep", s, udb_indexes());
     again.reset();
     EXPECT_EQ(peer("SELECT x FROM keep")[0][0].as<int>(), 5);
+}
+
+// A table unit that ends without its recordset rolls back; when the
+// connection is gone the rollback cannot be sent, and the trace says so
+// rather than that it rolled back.
+TEST_F(PgsDatabaseTest, a_rollback_that_cannot_be_sent_is_traced_as_such) {
+    const trace_capture trace(2);
+    m_db->begin_table(L"t");
+    m_db->end_table();
+    EXPECT_NE(trace.text().find("pgs_database::end_table: rolled back\r\n"), std::string::npos) << trace.text();
+
+    const std::size_t before = trace.text().size();
+    m_db->begin_table(L"t");
+    peer("SELECT pg_terminate_backend(" + std::to_string(m_engine->connection().backendpid()) + ")");
+    m_db->end_table();
+    const std::string lines = trace.text().substr(before);
+    EXPECT_NE(lines.find("pgs_database::end_table: rolling back\r\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("pgs_database::end_table: the rollback was not sent: the connection to the server is lost"),
+              std::string::npos)
+        << lines;
+    EXPECT_EQ(lines.find("rolled back\r\n"), std::string::npos) << lines;
 }
 
 // A table made from a source records it in its comment, with its creation:

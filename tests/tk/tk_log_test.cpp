@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <vector>
 
 #include "support/test_dir.h"
 
@@ -167,6 +168,10 @@ TEST_F(TkLog, LogfileChecks) {
     const std::string ro = dir.file("ro.log");
     test_dir::write_file(ro, "x");
     chmod(ro.c_str(), 0444);
+    const std::string fifo = dir.file("pipe.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const char* const special =
+        "Logfile name specifies a special file (a named pipe, a device or a socket), not a regular file.";
     struct {
         std::string name;
         const char* error;  // null: accepted
@@ -176,6 +181,11 @@ TEST_F(TkLog, LogfileChecks) {
         {ro, "Logfile name specifies an existing read-only file."},
         {dir.file("missing/x.log"), "Logfile path does not exist.\nPlease verify the correct path was given."},
         {dir.path(), "Logfile name specifies a folder."},
+        // A named pipe would hold the program until someone reads it; a
+        // device is no record either.
+        {fifo, special},
+        {"/dev/full", special},
+        {"/dev/null", special},
         {dir.file(std::string(100000, 'x')), "Logfile path does not exist.\nPlease verify the correct path was given."},
     };
     for (const auto& c : cases) {
@@ -200,4 +210,41 @@ TEST_F(TkLog, UseLogfileWithoutLogOrNameDoesNothing) {
     tk_use_logfile("");
     EXPECT_FALSE(log.enabled());
     EXPECT_EQ(log.path(), dir.file("first.log"));
+}
+
+// A log that cannot be written says so once, at its first failure, in the
+// system's words; tracing goes on, and a new path may fail again. A named
+// pipe nobody reads fails rather than holding the program.
+TEST_F(TkLog, TheFirstLineThatCannotBeWrittenIsReportedOnce) {
+    const std::string fifo = dir.file("pipe.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {"/dev/full", "No space left on device"},
+        {fifo, "No such device or address"},
+        {dir.file("gone/trace.log"), "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        tk_log log(nullptr, false, 3, false);
+        std::vector<std::string> reports;
+        log.set_failure_report([&](const std::string& text) {
+            reports.push_back(text);
+            tk_trace(3, "a report that traces fails again, unreported");
+        });
+        tk_use_logfile(c.path);
+        tk_trace(3, "one");
+        tk_trace_w(3, L"two");
+        EXPECT_TRUE(log.write_failed());
+        EXPECT_EQ(reports, std::vector<std::string>{"Logfile '" + c.path + "' cannot be written: " + c.reason});
+
+        tk_use_logfile(path);
+        EXPECT_FALSE(log.write_failed());
+        tk_trace(3, "three");
+        EXPECT_EQ(read(), "three\r\n");
+        EXPECT_EQ(reports.size(), 1u);
+        std::filesystem::remove(path);
+    }
 }

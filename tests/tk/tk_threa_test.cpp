@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 
 #include "tk/tk_exc.h"
 
@@ -167,4 +168,30 @@ TEST(TkThread, AHeldJobWaitsUntilReleasedOrStopped) {
     }  // the destructor's stop request ends the hold
     EXPECT_FALSE(job.waiting_on_hold());
     job.release_hold();
+}
+
+// Nothing leaves a worker thread: what a job lets escape ends the program as
+// an internal error, exit code -1, never through std::terminate (a signal).
+TEST(TkThreadDeathTest, AnExceptionLeavingTheJobIsAnInternalError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct throwing_job : tk_job {
+        bool standard;
+        explicit throwing_job(bool s) : standard(s) {}
+        void operator()() override {
+            if (standard) throw std::runtime_error("carried back from the screen");
+            throw 7;
+        }
+    };
+    for (const bool standard : {true, false}) {
+        EXPECT_EXIT(
+            {
+                throwing_job job(standard);
+                job_thread t(&job, false);
+                t.start();
+                while (t.is_running()) std::this_thread::sleep_for(1ms);
+            },
+            testing::ExitedWithCode(255),
+            standard ? "Internal error: An error left the worker thread: carried back from the screen"
+                     : "Internal error: An error left the worker thread: Unknown error");
+    }
 }
