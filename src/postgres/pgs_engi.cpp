@@ -86,7 +86,7 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
     // server rarely has: without a name the maintenance database is used.
     const auto open_to = [&](const std::string& db, int timeout_seconds) {
         return std::make_unique<pgs_connection>(connection_string(host, user, password, db, port) +
-                                                  " connect_timeout=" + std::to_string(timeout_seconds));
+                                                " connect_timeout=" + std::to_string(timeout_seconds));
     };
     pgs_guard([&] {
         auto conn = dbname_utf8.empty() ? open_maintenance_db(open_to) : open_to(dbname_utf8, connect_timeout_seconds);
