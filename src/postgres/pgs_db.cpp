@@ -94,7 +94,7 @@ void pgs_database::end_table() noexcept {
     try {
         // A ROLLBACK that fails is not raised: it fails when the connection is
         // gone, and then the server has ended the transaction itself.
-        m_work->abort();
+        m_work->tx().abort();
         if (m_engine.connection().is_open())
             tk_trace(2, "pgs_database::end_table: rolled back");
         else
