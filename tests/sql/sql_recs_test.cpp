@@ -304,6 +304,11 @@ TEST_F(SqlRecordsetTest, ExpressionDefaultsAreNoValues) {
     for (const char* e : {"uuid()", "(rand() * 10)", "(1 + 2)", "concat('a','b')", "user()", "curdate()"})
         EXPECT_NE(trace.text().find(std::string("Default expression left out: ") + e), std::string::npos) << e;
     for (const wchar_t* n : {L"ts", L"dt", L"lt", L"lt2", L"tm"}) {
+        // MariaDB 11.8 keeps localtime() on a DATETIME as curtime(): an
+        // expression, left out like the others.
+        if (std::wstring_view(n) == L"lt2" &&
+            trace.text().find("Default expression left out: curtime()") != std::string::npos)
+            continue;
         EXPECT_TRUE(s.get_field(n).b_default_now) << tk_to_utf8(n);
         EXPECT_TRUE(s.get_field(n).def_value.is_empty()) << tk_to_utf8(n);
     }

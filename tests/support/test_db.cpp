@@ -3,6 +3,7 @@
 #include <pqxx/pqxx>
 #include <stdexcept>
 
+#include "sql/sql_exc.h"
 #include "sql/sql_res.h"
 #include "support/test_servers.h"
 
@@ -128,4 +129,11 @@ std::vector<std::string> pg_tables(const std::string& dbname) {
     for (const auto& row : pg_query(dbname, "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1"))
         out.push_back(*row[0]);
     return out;
+}
+
+int mysql_wrong_password_code() {
+    mysql_admin admin;
+    const db_rows rows = admin.query("SELECT @@have_ssl");
+    const bool offers_tls = !rows.empty() && rows[0][0] && *rows[0][0] == "YES";
+    return offers_tls ? sql_insecure_transport_exception::denied_without_tls_code : 0x400000 + 1045;
 }

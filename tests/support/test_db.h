@@ -30,6 +30,12 @@ private:
     MYSQL* m_db;
 };
 
+// The code of the error a wrong password gets from the MySQL test server.
+// MariaDB 11.4 and later offer TLS with a certificate of their own (10.11
+// offers none), and a refusal over a connection without TLS to a server that
+// offers it names both causes.
+int mysql_wrong_password_code();
+
 // A MySQL account of its own that may log in and nothing more (no rights on
 // any database), dropped at the end.
 class mysql_user_without_rights {

@@ -13,6 +13,7 @@
 #include "gui2/g_modal.h"
 #include "gui2/g_qt_pres.h"
 #include "sql/sql_engi.h"
+#include "support/test_db.h"
 #include "support/test_ports.h"
 #include "support/test_servers.h"
 #include "wizard/pg_util.h"
@@ -211,7 +212,7 @@ TEST_F(WizardTest, a_wrong_mysql_password_shows_the_mapped_text_and_keeps_the_pa
     ASSERT_EQ(box_texts().size(), 1u);
     // The mapped text as one paragraph: the box wraps it, not the text's own breaks.
     EXPECT_EQ(box_texts()[0].toStdString(),
-              vek_box_paragraph(tk_error_converter(mysql_error_map).convert(0x400000 + 1045)));
+              vek_box_paragraph(tk_error_converter(mysql_error_map).convert(mysql_wrong_password_code())));
     EXPECT_FALSE(box_texts()[0].contains('\n'));
     show_in_a_real_box(box_texts()[0], "box_error_mysql_access_denied");
     EXPECT_EQ(gui.presenter.boxes[0].caption, "Tessaline 1.0 Error");

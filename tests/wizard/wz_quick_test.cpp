@@ -139,7 +139,7 @@ TEST_F(QuickLaunchTest, a_profile_that_cannot_run_is_refused_before_anything_is_
          "database.\nThe server said: Access denied for user '" +
              user.name() + "'@'%' to database '" + dbs.src() + "'"},
         {"wrong_password.vek", profile_text(dbs.src(), dbs.dest(), good_password + "-wrong", "t\r\n"),
-         tk_error_converter(mysql_error_map).convert(mysql_error_base + 1045)},
+         tk_error_converter(mysql_error_map).convert(mysql_wrong_password_code())},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
