@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -50,6 +52,25 @@ struct observed_wait {
     std::size_t boxes_at_close = 99;
 };
 
+// True once every thread of the process is stopped. kill() only queues
+// SIGSTOP: until the server's threads have taken it, one of them may still
+// answer the question the test meant to hold back.
+bool all_threads_stopped(pid_t pid) {
+    std::error_code ec;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The state follows the command name's closing parenthesis.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos || close + 2 >= line.size()) continue;  // the thread has ended
+        const char state = line[close + 2];
+        if (state != 'T' && state != 't') return false;
+    }
+    return !ec;
+}
+
 // A MySQL server held with SIGSTOP until resume(); should the test not get
 // there, a watchdog lets it go on after a while, so a window that waits for
 // it on its own thread ends the test with a failure instead of a hang.
@@ -57,6 +78,9 @@ class held_server {
 public:
     explicit held_server(pid_t pid) : m_pid(pid) {
         kill(m_pid, SIGSTOP);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!all_threads_stopped(m_pid) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         m_watchdog = std::thread([this] {
             std::unique_lock<std::mutex> g(m_lock);
             m_changed.wait_for(g, std::chrono::seconds(30), [this] { return m_resumed; });
