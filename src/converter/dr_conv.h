@@ -3,6 +3,7 @@
 // of a conversion, both server connections and the progress of the run, and
 // is the job that runs the conversion (operator()).
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,7 +19,9 @@
 
 class udb_database;
 class udb_recordset;
+struct udb_table_source;
 struct cnv_dest_name;
+struct cnv_entry_copy;
 class error_handler;
 
 // The wizard keeps its settings in the registry; the agent never touches it.
@@ -114,8 +117,26 @@ private:
     // view passes the query check; otherwise a level-1 tk_exception that
     // names the first that does not.
     void check_entries_readable(const udb_database& source);
+    // One entry of the run (a table, a query or a view) into its destination
+    // table, in the table's own unit; its failures stay with it unless they
+    // end the run.
     void convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                        const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db);
+    // A selected table the source does not hold: noted when the program has
+    // shown it in its own words, else raised as the table's error.
+    void report_missing_table(error_handler& eh, const std::wstring& name);
+    // Opens the entry's source and makes its destination table ready in the
+    // table's unit: dropped first when `replace`, then created (or handed back
+    // for appending), checked against the source in merge mode and mapped
+    // when its name is not the entry's.
+    void open_entry(const std::wstring& name, const std::wstring& sql, const udb_table_source& source,
+                    const cnv_dest_name& target, bool replace, udb_database& src_db, udb_database& dst_db,
+                    cnv_entry_copy& copy);
+    // The table's line, once its count is known: progress, trace and hooks.
+    void announce_table(const std::wstring& name, std::int64_t count);
+    // Every row of the source into the destination; a row the destination
+    // refuses is reported and the next one follows.
+    void copy_rows(error_handler& eh, const std::wstring& name, cnv_entry_copy& copy);
     void finish_copy(error_handler& eh, udb_recordset& dst);
     void check_stop();
 

@@ -1,4 +1,25 @@
 // The conversion run: one MySQL database into one PostgreSQL database.
+//
+// What the destination holds when a run ends, however it ends:
+// - Each entry (a table, a query or a view) is one PostgreSQL transaction on
+//   its own destination table. It takes the table's lock first (another run
+//   on the same table waits for it); the drop of mode 1, the CREATE TABLE and
+//   the COPY of every row run in it, and its commit at the table's end shows
+//   them all at once. Entries are not one unit together: every table
+//   committed before the run ends stays.
+// - Mode 0 drops the whole destination database before the first entry, and
+//   only once the source has opened and every entry is known to be readable.
+// - A stop or a hold takes effect only in check_stop: before the source
+//   opens, before each entry, before each row, and between a table's last
+//   row and its commit. A hold waits there, keeping an open table's
+//   transaction and lock; a stop rolls the open table back and reads no
+//   more of its source.
+// - A table that fails keeps nothing: its transaction rolls back, so a table
+//   it was to replace keeps its previous copy, a merge keeps only the rows
+//   the table had, and a new table is not left half filled. A row refused on
+//   its own (a pgs_exception while it is appended) is left out and the table
+//   goes on. A COPY that breaks or does not commit ends the run, as do Abort
+//   and a level-1 error.
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -96,6 +117,15 @@ struct cnv_dest_name {
     bool generated = false;
 };
 
+// What one entry has open while it is copied. Members end in reverse order:
+// the line before the recordset it reads the count from.
+struct cnv_entry_copy {
+    std::unique_ptr<udb_recordset> src;
+    std::unique_ptr<udb_recordset> dst;
+    std::int64_t done = 0;  // rows read so far
+    std::optional<table_line> line;
+};
+
 namespace {
 
 // What an entry of the run is read from: a query (or view) when it has a
@@ -177,6 +207,34 @@ void check_dest_table(const udb_database& dst_db, const std::wstring& dest_name,
                                L" has a generated name and records no source: whose rows it holds cannot be told, "
                                L"so it is left as it is.",
                            0);
+}
+
+// What the run's mode makes of a table that already stands under the
+// destination name.
+enum class existing_table { none, skip, replace, append };
+
+existing_table existing_dest(const udb_database& dst_db, const cnv_dest_name& target, const udb_table_source& source,
+                             std::int32_t mode) {
+    if (!dst_db.is_table_exist(target.name)) return existing_table::none;
+    check_dest_table(dst_db, target.name, source, target.generated, mode == udb_converter::mode_overwrite_tables);
+    if (mode == udb_converter::mode_skip_existing) return existing_table::skip;
+    // Any other mode has create_table hand the table back for appending.
+    return mode == udb_converter::mode_overwrite_tables ? existing_table::replace : existing_table::append;
+}
+
+// Nothing of a table that failed is kept, however far it got: its
+// transaction (drop, CREATE TABLE, rows) rolls back, so a table it was to
+// replace keeps its previous copy and a new one is not left half filled. The
+// error comes after the table's line.
+void fail_entry(error_handler& eh, const std::wstring& name, const tk_exception& e, cnv_entry_copy& copy) {
+    if (copy.line && copy.src) copy.line->give(copy.done);
+    copy.dst.reset();
+    copy.src.reset();
+    eh.set_context(name);
+    // The destination's COPY itself broke: the run ends, as when it fails to
+    // end.
+    if (dynamic_cast<const pgs_load_failure*>(&e)) eh.end_run(e);
+    eh.handle(e, false);
 }
 
 // Ends the destination's table unit on every way out that did not hand it to
@@ -335,105 +393,109 @@ void dravik_convertor::finish_copy(error_handler& eh, udb_recordset& dst) {
 
 void dravik_convertor::convert_entry(error_handler& eh, const std::wstring& name, const std::wstring& sql,
                                      const cnv_dest_name& target, udb_database& src_db, udb_database& dst_db) {
-    static const udb_indexes no_indexes;
-    std::unique_ptr<udb_recordset> src_rs;
-    std::unique_ptr<udb_recordset> dst_rs;
-    std::int64_t done = 0;
-    std::optional<table_line> line;
+    cnv_entry_copy copy;
     try {
         if (sql.empty() && !src_db.is_table_exist(name)) {
-            const tk_exception missing(L"Table " + name + L" not exists", 0);
-            if (m_hooks && m_hooks->reports_missing_tables()) {
-                // The program has shown it in its own words: counted and
-                // listed, no second message.
-                m_hooks->on_missing_table(name);
-                eh.set_context(name);
-                eh.note(missing);
-                return;
-            }
-            if (m_hooks) m_hooks->on_missing_table(name);
-            throw missing;
-        }
-
-        const std::wstring& dest_name = target.name;
-        // Until the table's rows are committed no other run works on it, and
-        // nobody sees it half made.
-        table_unit unit(dst_db);
-        dst_db.begin_table(dest_name);
-        const bool exists = dst_db.is_table_exist(dest_name);
-        const udb_table_source source = entry_source(name, sql);
-        if (exists) check_dest_table(dst_db, dest_name, source, target.generated, n_mode == mode_overwrite_tables);
-        if (exists && n_mode == mode_skip_existing) {
-            tk_trace_w(2, L"Skipping existing table '%s'", dest_name.c_str());
+            report_missing_table(eh, name);
             return;
         }
 
-        // Definitions only: no row is read, so none can fail. Otherwise the
-        // rows are read once the table's line can go ahead of them.
-        const int open_mode = tab_def ? udb_database::definitions_mode : udb_database::rows_when_read_mode;
-        src_rs = sql.empty() ? src_db.get_table(name, open_mode) : src_db.get_query(name, sql, open_mode);
-        if (exists && n_mode == mode_overwrite_tables) dst_db.delete_tab(dest_name);
-
-        dst_rs =
-            dst_db.create_table_from(source, dest_name, src_rs->schema(), skip_idx ? no_indexes : src_rs->indexes());
-        if (n_mode == mode_merge && !src_rs->schema().conform_to(dst_rs->schema()))
-            throw tk_exception(tk_to_ansi(not_conforming), 0);
-
-        if (target.generated) tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
-        if (dest_name != name) dst_db.names_map().add_tn_mapping(name, dest_name);
+        // Until the table's rows are committed no other run works on it, and
+        // nobody sees it half made.
+        table_unit unit(dst_db);
+        dst_db.begin_table(target.name);
+        const udb_table_source source = entry_source(name, sql);
+        const existing_table existing = existing_dest(dst_db, target, source, n_mode);
+        if (existing == existing_table::skip) {
+            tk_trace_w(2, L"Skipping existing table '%s'", target.name.c_str());
+            return;
+        }
+        open_entry(name, sql, source, target, existing == existing_table::replace, src_db, dst_db, copy);
 
         // Nothing of the rows has been read yet: the first window comes with
         // reset, once the line is ready to go ahead of anything said of them.
-        line.emplace(*src_rs, [&](std::int64_t count) {
-            n_records.store(count, std::memory_order_relaxed);
-            tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
-            if (m_hooks) m_hooks->on_table(name, count);
-        });
-        const table_line_hook hook(m_give_table_line, *line, done);
-        if (tab_def) {
-            line->give(0);
-        } else {
-            line->give_if_counted(0);
-            src_rs->reset();
-            while (!src_rs->is_eof()) {
-                check_stop();
-                tk_trace(1, "Converting %lld record", static_cast<long long>(done));
-                if ((done & 4095) == 0) line->give_if_counted(done);
-                try {
-                    if (udb_record* rec = src_rs->get_item()) dst_rs->append_record(*rec);
-                } catch (const pgs_exception& e) {
-                    tk_trace(2, "n_mode=%d, error=%d", n_mode, e.code());
-                    line->give(done);
-                    eh.set_record_context(name, done + 1);
-                    eh.handle(e, false);
-                }
-                src_rs->next();
-                n_records_done.store(++done, std::memory_order_relaxed);
-            }
-            line->give(done);
-        }
+        copy.line.emplace(*copy.src, [this, &name](std::int64_t count) { announce_table(name, count); });
+        const table_line_hook hook(m_give_table_line, *copy.line, copy.done);
+        if (tab_def)
+            copy.line->give(0);
+        else
+            copy_rows(eh, name, copy);
         // The end of a table is a boundary too: a stop here keeps nothing of it.
         check_stop();
-        finish_copy(eh, *dst_rs);
-        dst_rs.reset();
-        src_rs.reset();
+        finish_copy(eh, *copy.dst);
+        copy.dst.reset();
+        copy.src.reset();
     } catch (const tk_final_exception&) {
         // The run ends here (a stop, Abort, an error that ends the run): the
         // rest of the source table is not read only to be dropped.
-        if (src_rs) src_rs->abandon();
+        if (copy.src) copy.src->abandon();
         throw;
     } catch (const tk_exception& e) {
-        // Nothing of a table that failed is kept, however far it got: its
-        // transaction (drop, CREATE TABLE, rows) rolls back, so a table it was
-        // to replace keeps its previous copy and a new one is not left half
-        // filled. The error comes after the table's line.
-        if (line && src_rs) line->give(done);
-        dst_rs.reset();
-        src_rs.reset();
-        eh.set_context(name);
-        // The destination's COPY itself broke: the run ends, as when it
-        // fails to end.
-        if (dynamic_cast<const pgs_load_failure*>(&e)) eh.end_run(e);
-        eh.handle(e, false);
+        fail_entry(eh, name, e, copy);
     }
+}
+
+void dravik_convertor::report_missing_table(error_handler& eh, const std::wstring& name) {
+    const tk_exception missing(L"Table " + name + L" not exists", 0);
+    if (m_hooks && m_hooks->reports_missing_tables()) {
+        // The program has shown it in its own words: counted and listed, no
+        // second message.
+        m_hooks->on_missing_table(name);
+        eh.set_context(name);
+        eh.note(missing);
+        return;
+    }
+    if (m_hooks) m_hooks->on_missing_table(name);
+    throw missing;
+}
+
+void dravik_convertor::open_entry(const std::wstring& name, const std::wstring& sql, const udb_table_source& source,
+                                  const cnv_dest_name& target, bool replace, udb_database& src_db, udb_database& dst_db,
+                                  cnv_entry_copy& copy) {
+    static const udb_indexes no_indexes;
+    const std::wstring& dest_name = target.name;
+    // Definitions only: no row is read, so none can fail. Otherwise the rows
+    // are read once the table's line can go ahead of them.
+    const int open_mode = tab_def ? udb_database::definitions_mode : udb_database::rows_when_read_mode;
+    copy.src = sql.empty() ? src_db.get_table(name, open_mode) : src_db.get_query(name, sql, open_mode);
+    if (replace) dst_db.delete_tab(dest_name);
+
+    copy.dst =
+        dst_db.create_table_from(source, dest_name, copy.src->schema(), skip_idx ? no_indexes : copy.src->indexes());
+    if (n_mode == mode_merge && !copy.src->schema().conform_to(copy.dst->schema()))
+        throw tk_exception(tk_to_ansi(not_conforming), 0);
+
+    if (target.generated) tk_trace_w(2, L"Store generated table name '%s'", dest_name.c_str());
+    if (dest_name != name) dst_db.names_map().add_tn_mapping(name, dest_name);
+}
+
+void dravik_convertor::announce_table(const std::wstring& name, std::int64_t count) {
+    n_records.store(count, std::memory_order_relaxed);
+    tk_trace_w(3, L"Converting table %s (%lld records)", name.c_str(), static_cast<long long>(count));
+    if (m_hooks) m_hooks->on_table(name, count);
+}
+
+void dravik_convertor::copy_rows(error_handler& eh, const std::wstring& name, cnv_entry_copy& copy) {
+    udb_recordset& rows = *copy.src;
+    table_line& line = *copy.line;
+    std::int64_t& done = copy.done;
+    line.give_if_counted(0);
+    rows.reset();
+    while (!rows.is_eof()) {
+        check_stop();
+        tk_trace(1, "Converting %lld record", static_cast<long long>(done));
+        if ((done & 4095) == 0) line.give_if_counted(done);
+        try {
+            if (udb_record* rec = rows.get_item()) copy.dst->append_record(*rec);
+        } catch (const pgs_exception& e) {
+            // One refused row: reported with its number, the table goes on.
+            tk_trace(2, "n_mode=%d, error=%d", n_mode, e.code());
+            line.give(done);
+            eh.set_record_context(name, done + 1);
+            eh.handle(e, false);
+        }
+        rows.next();
+        n_records_done.store(++done, std::memory_order_relaxed);
+    }
+    line.give(done);
 }
