@@ -1,29 +1,22 @@
 #include "udb/udb_sche.h"
 
+#include "platform/pf_vtype.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "udb/udb_text.h"
 
 namespace {
 
-enum : unsigned {
-    vt_cy = 6,
-    vt_date = 7,
-    vt_bstr = 8,
-    vt_decimal = 14,
-    vt_lpstr = 30,
-    vt_lpwstr = 31,
-    vt_blob = 65,
-    vt_blob_object = 70,
-    vt_ui1_array = 8209,
-};
-
-bool is_text_type(unsigned vt) { return vt == vt_bstr || vt == vt_lpstr || vt == vt_lpwstr; }
+bool is_text_type(unsigned vt) { return vt == VT_BSTR || vt == VT_LPSTR || vt == VT_LPWSTR; }
 
 // Destination size 0 is unbounded.
 bool fits(std::uint32_t src_size, std::uint32_t dest_size) { return dest_size == 0 || dest_size >= src_size; }
 
-bool is_numeric_dest(unsigned vt) { return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 23); }
+// A column of any number code takes the values of a numeric source, the
+// machine integers VT_INT and VT_UINT among them: the type maps make an
+// integer column of each. The source's own class (udb_is_numeric_type)
+// leaves those two out; see there.
+bool is_numeric_dest(unsigned vt) { return pf_is_number_type(vt); }
 
 // A bound of a domain (-1: none) that holds the source's (-1: none).
 bool within(int src, int dest) { return dest < 0 || (src >= 0 && src <= dest); }
@@ -69,9 +62,14 @@ bool udb_keeps_values(const udb_value_domain& src, const udb_value_domain& dest)
     }
 }
 
-bool udb_is_numeric_type(unsigned vt) { return (vt >= 2 && vt <= 6) || vt == 11 || vt == 14 || (vt >= 16 && vt <= 21); }
+// The number codes but the machine integers. No reader gives a source column
+// VT_INT or VT_UINT (both servers' integer columns are read with the sized
+// codes), so a column that has one was described by hand, its width unsaid:
+// it conforms to a column of its own code, to text and to bytes, and to no
+// other numeric column on the strength of its code alone.
+bool udb_is_numeric_type(unsigned vt) { return pf_is_number_type(vt) && vt != VT_INT && vt != VT_UINT; }
 
-bool udb_is_binary_type(unsigned vt) { return vt == vt_blob || vt == vt_blob_object || vt == vt_ui1_array; }
+bool udb_is_binary_type(unsigned vt) { return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_ARRAY_UI1; }
 
 t_ftd::t_ftd(std::uint32_t size_, udb_name name_, std::uint16_t vartype_, bool not_null, bool auto_inc,
              const ole_variant& def, std::uint32_t reserved_)
@@ -93,40 +91,40 @@ bool t_ftd::is_numeric() const { return udb_is_numeric_type(vartype); }
 bool t_ftd::operator==(const t_ftd& other) const {
     tk_trace(1, "t_ftd::operator ==");
     const unsigned a = vartype, b = other.vartype;
-    if ((a == vt_decimal && b == vt_cy) || (a == vt_cy && b == vt_decimal)) return true;
+    if ((a == VT_DECIMAL && b == VT_CY) || (a == VT_CY && b == VT_DECIMAL)) return true;
     if (a != b) return false;
-    return a != vt_bstr || size == other.size;
+    return a != VT_BSTR || size == other.size;
 }
 
 udb_value_domain t_ftd::domain() const {
     using kind = udb_value_domain::kind;
     switch (vartype) {
-    case 11: return {kind::integer, 1, 0};
-    case 16:
-    case 17: return {kind::integer, 3, 0};
-    case 2:
-    case 18: return {kind::integer, 5, 0};
-    case 3:
-    case 19:
-    case 22:
-    case 23: return {kind::integer, 10, 0};
-    case 20: return {kind::integer, 19, 0};
-    case 21: return {kind::integer, 20, 0};
-    case 4: return {kind::real, 6, -1};
-    case 5: return {kind::real, 15, -1};
-    case vt_cy: return {kind::decimal, 15, 4};
-    case vt_decimal: {
+    case VT_BOOL: return {kind::integer, 1, 0};
+    case VT_I1:
+    case VT_UI1: return {kind::integer, 3, 0};
+    case VT_I2:
+    case VT_UI2: return {kind::integer, 5, 0};
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT: return {kind::integer, 10, 0};
+    case VT_I8: return {kind::integer, 19, 0};
+    case VT_UI8: return {kind::integer, 20, 0};
+    case VT_R4: return {kind::real, 6, -1};
+    case VT_R8: return {kind::real, 15, -1};
+    case VT_CY: return {kind::decimal, 15, 4};
+    case VT_DECIMAL: {
         const int precision = int(reserved >> 8), scale = int(reserved & 0xff);
         if (reserved == 0 || scale > precision) return {};  // precision not given
         return {kind::decimal, precision - scale, scale};
     }
-    case vt_date:
+    case VT_DATE:
         if (reserved == 2) return {kind::date, -1, 0};
         if (reserved == 3) return {kind::time, -1, fraction_digits(size, 10)};
         return {kind::date_time, -1, fraction_digits(size, 19)};
-    case vt_bstr:
-    case vt_lpstr:
-    case vt_lpwstr: return {kind::text, -1, -1};
+    case VT_BSTR:
+    case VT_LPSTR:
+    case VT_LPWSTR: return {kind::text, -1, -1};
     default: return {};
     }
 }
@@ -137,7 +135,7 @@ bool conforms_by_type(const t_ftd& s, const t_ftd& dest) {
     if (s == dest) return true;
     const unsigned d = dest.vartype;
     if (is_numeric_dest(d)) return s.is_numeric();
-    if (d == vt_date) return s.vartype == vt_date || (s.vartype == vt_bstr && s.size == 19);
+    if (d == VT_DATE) return s.vartype == VT_DATE || (s.vartype == VT_BSTR && s.size == 19);
     if (is_text_type(d)) {
         if (is_text_type(s.vartype)) return fits(s.size, dest.size);
         return !s.is_binary();

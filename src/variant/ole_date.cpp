@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/pf_trim.h"
+#include "platform/pf_vtype.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
@@ -423,10 +424,7 @@ std::wstring ole_date::to_wstring() const {
     return s;
 }
 
-bool is_text_or_date_type(uint16_t type_code) {
-    constexpr uint16_t vt_date = 7, vt_bstr = 8;
-    return type_code == vt_bstr || type_code == vt_date;
-}
+bool is_text_or_date_type(uint16_t type_code) { return type_code == VT_BSTR || type_code == VT_DATE; }
 
 // ---- GUID texts ----
 
