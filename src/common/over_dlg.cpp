@@ -1,6 +1,5 @@
 #include "common/over_dlg.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,16 +12,10 @@
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 
-namespace {
-QWidget* owner_of(wizard_shell& shell, QWidget* parent) {
-    if (parent) return parent;
-    if (QWidget* active = QApplication::activeWindow()) return active;
-    return &shell.sheet();
-}
-}  // namespace
-
 overwrite_dlg2::overwrite_dlg2(wizard_shell& shell, int help_topic, const std::wstring& text, int mode, QWidget* parent)
-    : g_dialog(over_id::dialog, shell.dispatcher(), owner_of(shell, parent)), m_shell(shell), m_help_topic(help_topic) {
+    : g_dialog(over_id::dialog, shell.dispatcher(), shell.dialog_owner(parent)),
+      m_shell(shell),
+      m_help_topic(help_topic) {
     tk_trace(1, "overwrite_dlg2::ctor");
     setWindowTitle(QString::fromStdWString(shell.title()) + " Warning");
 

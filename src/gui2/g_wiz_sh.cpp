@@ -113,6 +113,12 @@ g_button wizard_shell::box(const QString& text, g_icon icon, const char* kind, g
         refused);
 }
 
+QWidget* wizard_shell::dialog_owner(QWidget* parent) {
+    if (parent) return parent;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return m_sheet.get();
+}
+
 void wizard_shell::error(const std::wstring& text) {
     tk_trace_w(1, L"wizard_shell::error(%s)", text.c_str());
     box(QString::fromStdWString(text), g_icon::error, "Error", g_buttons::ok, g_button::ok);

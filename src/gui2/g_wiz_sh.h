@@ -114,6 +114,9 @@ public:
 
     const std::wstring& title() const noexcept { return m_title; }
     g_sheet& sheet() noexcept { return *m_sheet; }
+    // The window a dialog of the wizard opens over: `parent` when given, else
+    // the active window (a dialog opened from a dialog), else the sheet.
+    QWidget* dialog_owner(QWidget* parent);
     g_presenter& presenter() noexcept { return m_services.presenter; }
     g_carrier& carrier() noexcept { return m_services.carrier; }
     g_dispatcher& dispatcher() noexcept { return m_services.dispatcher; }

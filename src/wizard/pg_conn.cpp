@@ -108,6 +108,19 @@ void connection_page::show_mode(bool remote) {
     controls().enable(conn_id::port, remote);
 }
 
+bool connection_page::show_settings(const std::string& user, const std::string& password, const std::string& host,
+                                    const std::string& port) {
+    controls().set_text(conn_id::user, user);
+    controls().set_text(conn_id::password, password);
+    const bool remote = !host.empty();
+    show_mode(remote);
+    if (remote) {
+        controls().set_text(conn_id::host, host);
+        controls().set_text(conn_id::port, port);
+    }
+    return remote;
+}
+
 sql_settings_page2::sql_settings_page2(wizard_shell& shell, mysql_converter_impl& settings)
     : connection_page(shell, vek_step_style(vek_page::mysql, L"Step 1 of 6", L"Connect to MySQL server"),
                       "Provide necessary information to establish connection with MySQL server.",
@@ -116,18 +129,9 @@ sql_settings_page2::sql_settings_page2(wizard_shell& shell, mysql_converter_impl
 
 bool sql_settings_page2::page_init() {
     tk_trace(1, "sql_settings_page2::page_init");
-    controls().set_text(conn_id::user, m_settings.user);
-    controls().set_text(conn_id::password, m_settings.password);
+    const bool remote = show_settings(m_settings.user, m_settings.password, m_settings.host, m_settings.port);
     tk_trace(1, "Step #1");
-    if (m_settings.host.empty()) {
-        show_mode(false);
-        tk_trace(1, "Step #2.2");
-    } else {
-        show_mode(true);
-        controls().set_text(conn_id::host, m_settings.host);
-        controls().set_text(conn_id::port, m_settings.port);
-        tk_trace(1, "Step #2.1");
-    }
+    tk_trace(1, remote ? "Step #2.1" : "Step #2.2");
     return true;
 }
 
@@ -176,16 +180,9 @@ pgs_settings_page_impl::pgs_settings_page_impl(wizard_shell& shell, pgs_converte
 
 bool pgs_settings_page_impl::page_init() {
     tk_trace(1, "pgs_settings_page_impl<t_converter>::page_init");
-    controls().set_text(conn_id::user, m_settings.user);
-    controls().set_text(conn_id::password, m_settings.password);
-    if (m_settings.host.empty()) {
-        show_mode(false);
-    } else {
-        show_mode(true);
-        controls().set_text(conn_id::host, m_settings.host);
-        // Port 0 is the client library's default: an empty box says so.
-        controls().set_text(conn_id::port, m_settings.port ? std::to_string(m_settings.port) : std::string());
-    }
+    // Port 0 is the client library's default: an empty box says so.
+    show_settings(m_settings.user, m_settings.password, m_settings.host,
+                  m_settings.port ? std::to_string(m_settings.port) : std::string());
     return true;
 }
 

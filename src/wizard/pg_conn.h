@@ -35,6 +35,11 @@ protected:
     void on_remote();
     // Shows the mode without moving the focus.
     void show_mode(bool remote);
+    // Shows stored settings: the user and the password, then Local for an
+    // empty host (the host and port boxes keep what they hold), else Remote
+    // with the host and the port. True when Remote is shown.
+    bool show_settings(const std::string& user, const std::string& password, const std::string& host,
+                       const std::string& port);
 };
 
 class sql_settings_page2 : public connection_page {

@@ -1,6 +1,5 @@
 #include "wizard/qry_dlg.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -20,15 +19,6 @@
 #include "wizard/pg_util.h"
 #include "wizard/vek_ids.h"
 #include "wizard/wait_dlg.h"
-
-namespace {
-QWidget* owner_of(wizard_shell& shell, QWidget* parent) {
-    if (parent) return parent;
-    if (QWidget* active = QApplication::activeWindow()) return active;
-    return &shell.sheet();
-}
-
-}  // namespace
 
 std::wstring query_syntax_error_text() {
     return L"You have an error in your query syntax. Make sure that it is a correct SQL SELECT-statement. Contact " +
@@ -51,7 +41,7 @@ bool set_query_dlg::passes_select_test(const std::wstring& text, std::wstring& r
 
 set_query_dlg::set_query_dlg(wizard_shell& shell, udb_converter& conv, std::wstring name, std::wstring query,
                              QWidget* parent)
-    : g_dialog(query_id::dialog, shell.dispatcher(), owner_of(shell, parent)),
+    : g_dialog(query_id::dialog, shell.dispatcher(), shell.dialog_owner(parent)),
       m_shell(shell),
       m_conv(conv),
       m_name(std::move(name)),
