@@ -198,26 +198,19 @@ void ole_date::import_from_string(std::string_view buf) {
     tk_trace(k_detail, "ole_date::import_from_string");
 
     // 1 and 2: run-together digits, YYYYMMDDhhmmss and YYYYMMDD.
-    if (buf.size() == 14) {
-        tk_trace(k_detail, "Trying timestamp format (1)...");
+    if (buf.size() == 14 || buf.size() == 8) {
+        const bool with_time = buf.size() == 14;
+        tk_trace(k_detail, with_time ? "Trying timestamp format (1)..." : "Trying timestamp format (2)...");
         if (all_digits(buf)) {
-            kind_ = kind_date_time;
+            kind_ = with_time ? kind_date_time : kind_date;
             time_.year = static_cast<uint16_t>(read_fixed(buf, 0, 4));
             time_.month = static_cast<uint16_t>(read_fixed(buf, 4, 2));
             time_.day = static_cast<uint16_t>(read_fixed(buf, 6, 2));
-            time_.hour = static_cast<uint16_t>(read_fixed(buf, 8, 2));
-            time_.minute = static_cast<uint16_t>(read_fixed(buf, 10, 2));
-            time_.second = static_cast<uint16_t>(read_fixed(buf, 12, 2));
-            if (is_valid()) return;
-        }
-        time_ = plat_systemtime{};
-    } else if (buf.size() == 8) {
-        tk_trace(k_detail, "Trying timestamp format (2)...");
-        if (all_digits(buf)) {
-            kind_ = kind_date;
-            time_.year = static_cast<uint16_t>(read_fixed(buf, 0, 4));
-            time_.month = static_cast<uint16_t>(read_fixed(buf, 4, 2));
-            time_.day = static_cast<uint16_t>(read_fixed(buf, 6, 2));
+            if (with_time) {
+                time_.hour = static_cast<uint16_t>(read_fixed(buf, 8, 2));
+                time_.minute = static_cast<uint16_t>(read_fixed(buf, 10, 2));
+                time_.second = static_cast<uint16_t>(read_fixed(buf, 12, 2));
+            }
             if (is_valid()) return;
         }
         time_ = plat_systemtime{};
