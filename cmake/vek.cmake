@@ -66,16 +66,42 @@ function(vek_clean_test_env target)
   target_compile_definitions(${target} PRIVATE VEK_TEST_HOME="${home}")
 endfunction()
 
-# vek_test(<name> SOURCES ... [DEPS ...] [LABELS ...])
-#   A GoogleTest program; each test case becomes one ctest test.
+# vek_discover_tests(<target> [SERVER_CASES <pattern>...] [ENVIRONMENT <var=value>...])
+#   Each case of a GoogleTest program becomes one ctest test. The cases that
+#   match a SERVER_CASES pattern (GoogleTest filter patterns: "Suite.*",
+#   "Suite.case", "*" for every case) need the private test servers, or start
+#   servers of their own, and get the label "server"; the others need none
+#   and run with ctest -LE server. A case needing a server fails without one,
+#   so a case missing from the patterns shows as a failure there. Further
+#   labels come from the folder's LABELS property.
+function(vek_discover_tests target)
+  cmake_parse_arguments(A "" "" "SERVER_CASES;ENVIRONMENT" ${ARGN})
+  set(discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(env)
+  if(A_ENVIRONMENT)
+    set(env ENVIRONMENT ${A_ENVIRONMENT})
+  endif()
+  list(JOIN A_SERVER_CASES ":" server_filter)
+  if(NOT server_filter)
+    gtest_discover_tests(${target} ${discovery} PROPERTIES ${env})
+    return()
+  endif()
+  gtest_discover_tests(${target} ${discovery} TEST_FILTER "${server_filter}" PROPERTIES LABELS server ${env})
+  if(NOT server_filter STREQUAL "*")
+    gtest_discover_tests(${target} ${discovery} TEST_FILTER "-${server_filter}" PROPERTIES ${env})
+  endif()
+endfunction()
+
+# vek_test(<name> SOURCES ... [DEPS ...] [SERVER_CASES ...])
+#   A GoogleTest program; each test case becomes one ctest test, labelled as
+#   vek_discover_tests says.
 function(vek_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;SERVER_CASES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   vek_clean_test_env(${name})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "${A_LABELS}")
+  vek_discover_tests(${name} SERVER_CASES ${A_SERVER_CASES})
 endfunction()
 
 # vek_glob_library(<name> [DEPS ...] [CLIENT ...]): every .cpp of the current folder.
@@ -92,12 +118,12 @@ function(vek_glob_library name)
   vek_library(${name} SOURCES ${srcs} DEPS ${A_DEPS} CLIENT ${A_CLIENT})
 endfunction()
 
-# vek_glob_test(<name> [DEPS ...] [LABELS ...]): every .cpp of the current folder.
+# vek_glob_test(<name> [DEPS ...] [SERVER_CASES ...]): every .cpp of the current folder.
 function(vek_glob_test name)
-  cmake_parse_arguments(A "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "" "DEPS;SERVER_CASES" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     return()
   endif()
-  vek_test(${name} SOURCES ${srcs} DEPS ${A_DEPS} LABELS ${A_LABELS})
+  vek_test(${name} SOURCES ${srcs} DEPS ${A_DEPS} SERVER_CASES ${A_SERVER_CASES})
 endfunction()

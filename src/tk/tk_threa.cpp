@@ -59,8 +59,6 @@ void tk_job::wait_while_held() {
     tk_trace(2, "tk_job: released");
 }
 
-tk_thread::tk_thread(bool owns_job) : m_owns_job(owns_job) {}
-
 tk_thread::~tk_thread() {
     // A thread cannot be stopped safely from outside: ask the job to stop
     // and wait for it, so that no joinable std::thread is ever destroyed.
@@ -70,10 +68,7 @@ tk_thread::~tk_thread() {
 
 bool tk_thread::is_running() const noexcept { return m_thread.joinable() && !m_done.load(std::memory_order_acquire); }
 
-tk_job* tk_thread::create_job() {
-    m_owns_job = true;
-    return new tk_job;
-}
+std::unique_ptr<tk_job> tk_thread::create_job() { return std::make_unique<tk_job>(); }
 
 void tk_thread::thread_proc(tk_job* job, std::atomic<bool>* done) {
     struct mark_done {
@@ -111,7 +106,12 @@ void tk_thread::start() {
     if (is_running()) throw tk_mail_assertion("tk_threa", 92);
     close();
     if (m_job) throw tk_mail_assertion("tk_threa", 100);
-    m_job = create_job();
+    if (m_borrowed) {
+        m_job = m_borrowed;
+    } else {
+        m_owned = create_job();
+        m_job = m_owned.get();
+    }
     if (!m_job) throw tk_mail_assertion("tk_threa", 105);
     m_job->clear_stop();
     m_done.store(false, std::memory_order_release);
@@ -147,6 +147,6 @@ void tk_thread::stop_and_join() noexcept {
 
 void tk_thread::release() noexcept {
     if (m_thread.joinable()) m_thread.join();  // finished: returns at once
-    if (m_job && m_owns_job) delete m_job;
     m_job = nullptr;
+    m_owned.reset();
 }

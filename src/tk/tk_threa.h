@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -63,9 +64,16 @@ private:
     tk_job& m_job;
 };
 
+// Runs one job at a time on a worker thread. The job is either borrowed for
+// the thread object's whole life (the owner keeps it, e.g. the converter) or
+// made by create_job on every start and owned until close.
 class tk_thread {
 public:
-    explicit tk_thread(bool owns_job = true);
+    // Each start runs a job made by create_job; the thread owns it.
+    tk_thread() = default;
+    // Each start runs `job`, which the thread never deletes: it must outlive
+    // the thread object.
+    explicit tk_thread(tk_job& job) noexcept : m_borrowed(&job) {}
     tk_thread(const tk_thread&) = delete;
     tk_thread& operator=(const tk_thread&) = delete;
     // Asks a running job to stop and waits for it; never throws.
@@ -76,14 +84,13 @@ public:
     void terminate();  // tk_threa 55 (not running): asks the job to stop, joins
     bool is_running() const noexcept;
 
+    // The job of the current or last thread; null after close.
     tk_job* job() const noexcept { return m_job; }
-    bool owns_job() const noexcept { return m_owns_job; }
+    bool owns_job() const noexcept { return m_borrowed == nullptr; }
 
 protected:
-    // The job to run; the default makes a plain tk_job and owns it.
-    virtual tk_job* create_job();
-
-    bool m_owns_job;
+    // The job to run when none is borrowed; the default makes a plain tk_job.
+    virtual std::unique_ptr<tk_job> create_job();
 
 private:
     static void thread_proc(tk_job* job, std::atomic<bool>* done);
@@ -94,5 +101,7 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_done{true};
-    tk_job* m_job = nullptr;
+    tk_job* const m_borrowed = nullptr;
+    std::unique_ptr<tk_job> m_owned;  // the job made by create_job, until close
+    tk_job* m_job = nullptr;          // m_borrowed or m_owned while set
 };

@@ -53,8 +53,6 @@ int progress_position(std::uint64_t entries, std::uint64_t entries_done, std::ui
     return static_cast<int>(std::min<std::uint64_t>(position, 100));
 }
 
-tk_job* progress_page::run_thread::create_job() { return &m_conv; }
-
 progress_page::progress_page(wizard_shell& shell, dravik_convertor& conv, error_handler& errors)
     : wizard_page(shell, progress_style()), m_conv(conv), m_errors(errors), m_thread(conv) {
     auto* line1 = new QLabel(tr("Database conversion is in progress. Please wait until wizard completes"), this);

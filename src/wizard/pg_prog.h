@@ -44,18 +44,6 @@ public:
     bool stopping() const noexcept { return m_stopping; }
 
 private:
-    // The worker: runs the converter, which it does not own.
-    class run_thread : public tk_thread {
-    public:
-        explicit run_thread(dravik_convertor& conv) : tk_thread(false), m_conv(conv) {}
-
-    protected:
-        tk_job* create_job() override;
-
-    private:
-        dravik_convertor& m_conv;
-    };
-
     void show_progress(bool finished);
 
     dravik_convertor& m_conv;
@@ -63,5 +51,7 @@ private:
     bool m_started = false;
     bool m_asking = false;  // the Cancel question is open: the page stays where it is
     bool m_stopping = false;
-    run_thread m_thread;  // last: joined before the rest of the page goes
+    // Runs the converter, which it borrows. Last: joined before the rest of
+    // the page goes.
+    tk_thread m_thread;
 };

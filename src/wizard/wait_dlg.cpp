@@ -43,21 +43,6 @@ private:
     please_wait_dlg& m_dialog;
     std::exception_ptr m_failure;
 };
-
-// A thread that runs a job it does not own.
-class borrowed_job_thread : public tk_thread {
-public:
-    explicit borrowed_job_thread(tk_job& job) : tk_thread(false), m_job(job) {}
-
-protected:
-    tk_job* create_job() override {
-        m_owns_job = false;
-        return &m_job;
-    }
-
-private:
-    tk_job& m_job;
-};
 }  // namespace
 
 please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispatcher, QWidget* parent,
@@ -124,7 +109,7 @@ void run_behind_please_wait(wizard_shell& shell, tk_job& job, const std::wstring
     please_wait_dlg dialog(shell.title(), shell.dispatcher(), owner, text);
     ending_job ending(job, dialog);
     {
-        borrowed_job_thread thread(ending);
+        tk_thread thread(ending);
         thread.start();
         shell.presenter().exec_wait_dialog(dialog);
         // Leaving the scope waits for the job: its results are read only once

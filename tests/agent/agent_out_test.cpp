@@ -8,6 +8,7 @@
 
 #include "agent/agent_log.h"
 #include "agent_test_util.h"
+#include "converter/cnv_tk.h"
 #include "tk/tk_exc.h"
 
 namespace {
@@ -70,9 +71,9 @@ TEST_F(AgentConsole, TraceLogSetUp) {
     EXPECT_EQ(log->min_level(), 3);
     EXPECT_FALSE(log->timestamp());
     console.fatal("before the log");
-    std::string stored;
-    agent_set_logfile(stored, path);
-    EXPECT_EQ(stored, path);
+    tk_converter conv;
+    conv.set_logfile(path);
+    EXPECT_EQ(conv.logfile, path);
     EXPECT_TRUE(log->enabled());
     tk_trace(2, "level two");
     console.fatal("e1\ne2");
@@ -81,9 +82,9 @@ TEST_F(AgentConsole, TraceLogSetUp) {
     EXPECT_EQ(test_dir::read(path), "e1\\ne2\r\n100% done\r\n");
 
     // Rejected names: level-1 errors, nothing stored.
-    std::string kept = "keep";
-    EXPECT_THROW(agent_set_logfile(kept, dir.file("no/such/dir.log")), tk_exception);
-    EXPECT_EQ(kept, "keep");
+    conv.logfile = "keep";
+    EXPECT_THROW(conv.set_logfile(dir.file("no/such/dir.log")), tk_exception);
+    EXPECT_EQ(conv.logfile, "keep");
 }
 
 }  // namespace

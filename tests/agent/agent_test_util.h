@@ -3,11 +3,12 @@
 // for the converter behind agent_target.
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "agent/agent_log.h"
 #include "agent/agent_targ.h"
+#include "converter/cnv_tk.h"
 #include "support/test_dir.h"
 #include "tk/tk_exc.h"
 
@@ -22,7 +23,9 @@ struct fake_profile {
 struct fake_target : agent_target {
     std::wstring m_src, m_dest;
     int mode = 0;
-    std::string logfile;
+    // The log file name and the files read, kept as the program keeps them
+    // (held apart so that the record stays movable).
+    std::unique_ptr<tk_converter> conv = std::make_unique<tk_converter>();
     bool m_silent = false, skip_idx = false, tab_def = false;
     std::vector<std::wstring> selected_tables;
     std::map<std::wstring, std::wstring> selected_queries;
@@ -33,7 +36,6 @@ struct fake_target : agent_target {
     std::string my_host, my_user, my_port = "3306";
     std::optional<std::string> my_password;
     std::vector<std::string> calls;  // order of effects
-    std::vector<tk_input_file> inputs;
 
     void set_src(const std::wstring& n) override {
         m_src = n;
@@ -50,12 +52,10 @@ struct fake_target : agent_target {
         calls.push_back("mode");
     }
     void set_logfile(const std::string& name) override {
-        agent_set_logfile(logfile, name, inputs);
+        conv->set_logfile(name);
         calls.push_back("logfile");
     }
-    void add_input_file(const std::string& path, const std::string& role) override {
-        inputs.push_back(tk_input_file{path, role});
-    }
+    void add_input_file(const std::string& path, const std::string& role) override { conv->add_input_file(path, role); }
     bool load_profile(const std::wstring& path) override {
         calls.push_back("profile");
         auto it = profiles.find(path);

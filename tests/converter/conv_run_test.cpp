@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "converter/conv_fix.h"
+#include "support/bounded_wait.h"
 #include "support/trace_capture.h"
 #include "tk/tk_threa.h"
 
@@ -486,7 +487,7 @@ TEST_F(ConversionTest, another_thread_can_stop_a_running_conversion_and_read_its
             "FROM seq_1_to_200000");
     select({L"big"});
     std::thread worker([&] { run(); });
-    held.shown.get_future().wait();
+    finish_within("the run reaching its error dialog", [&] { held.shown.get_future().wait(); });
 
     EXPECT_EQ(conv->cur_table(), L"big");
     EXPECT_EQ(conv->n_records.load(), 200000);
@@ -496,7 +497,7 @@ TEST_F(ConversionTest, another_thread_can_stop_a_running_conversion_and_read_its
     EXPECT_FALSE(conv->b_finished.load());
     conv->request_stop();
     held.released.set_value();
-    worker.join();
+    finish_within("the stopped run", [&] { worker.join(); });
 
     ASSERT_TRUE(conv->b_finished.load(std::memory_order_acquire));
     EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::stopped);
@@ -581,19 +582,14 @@ TEST_F(ConversionDeathTest, an_error_raised_by_the_dialogs_in_the_worker_ends_th
         answer ask_continue(const std::string&, bool&) override { throw std::runtime_error("the screen is gone"); }
         [[noreturn]] void end_program(int code) override { error_dialogs::end_program(code); }
     } screen;
-    struct worker : tk_thread {
-        explicit worker(dravik_convertor& c) : tk_thread(false), m_run(c) {}
-        tk_job* create_job() override { return &m_run; }
-        dravik_convertor& m_run;
-    };
     // The source does not open: an error in the run's outermost scope.
     conv->src = L"no_such_source_db";
     handler.set_dialogs(&screen);
     EXPECT_EXIT(
         {
-            worker thread(*conv);
+            tk_thread thread(*conv);
             thread.start();
-            while (thread.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            wait_until([&] { return !thread.is_running(); });
         },
         testing::ExitedWithCode(255), "shown as internal error: An error left the worker thread: the screen is gone");
     handler.set_dialogs(&dlg);

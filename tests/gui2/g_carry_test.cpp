@@ -1,12 +1,43 @@
 // Calls from a worker thread that need the screen are made on the GUI thread.
 #include <QTest>
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
 #include "gui2/g_fixture.h"
+#include "support/bounded_wait.h"
 
 namespace {
+
+// Sees a worker's call reach the GUI thread's queue: the carrier posts it as
+// a meta call to its plain context object. `on_arrival` runs as the GUI
+// thread gets to it and answers whether the call is held back (never served)
+// rather than delivered.
+class queued_call_watch : public QObject {
+public:
+    explicit queued_call_watch(std::function<bool()> on_arrival) : m_on_arrival(std::move(on_arrival)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~queued_call_watch() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    // Serves the GUI thread's events until the call has arrived.
+    bool wait_for_call() {
+        return QTest::qWaitFor([this] { return m_arrived; }, 10000);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (m_arrived || event->type() != QEvent::MetaCall || watched->metaObject() != &QObject::staticMetaObject)
+            return false;
+        m_arrived = true;
+        return m_on_arrival();
+    }
+
+private:
+    std::function<bool()> m_on_arrival;
+    bool m_arrived = false;
+};
 
 TEST_F(ShellTest, a_box_asked_for_by_a_worker_is_shown_on_the_gui_thread) {
     make_shell({probe_shape{1}});
@@ -72,11 +103,12 @@ TEST(Carrier, a_closed_carrier_answers_a_worker_with_the_fallback) {
 
 TEST(Carrier, closing_releases_a_worker_that_waits) {
     g_carrier carrier;
-    std::atomic<bool> waiting{false};
     bool ran = false;
     int result = 0;
+    // The GUI thread takes the call off its queue and holds it back: it is
+    // never served.
+    queued_call_watch queued([] { return true; });
     std::thread worker([&] {
-        waiting = true;
         result = carrier.call(
             [&] {
                 ran = true;
@@ -84,10 +116,10 @@ TEST(Carrier, closing_releases_a_worker_that_waits) {
             },
             2);
     });
-    while (!waiting) std::this_thread::yield();
-    QTest::qSleep(20);  // the call is queued, not served
+    const bool arrived = queued.wait_for_call();
+    EXPECT_TRUE(arrived) << "the worker's call was not queued";
     carrier.close();
-    worker.join();
+    finish_within("the worker after closing", [&] { worker.join(); });
     QCoreApplication::processEvents();
     EXPECT_EQ(result, 2);
     EXPECT_FALSE(ran);
@@ -98,11 +130,14 @@ TEST(Carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_g
     // that wakes up to take its fallback.
     for (int round = 0; round < 50; ++round) {
         g_carrier carrier;
-        std::atomic<bool> waiting{false};
         std::atomic<bool> ran{false};
         int result = 0;
+        // Closed as the GUI thread takes the queued call, which it then serves.
+        queued_call_watch queued([&] {
+            carrier.close();
+            return false;
+        });
         std::thread worker([&] {
-            waiting = true;
             result = carrier.call(
                 [&] {
                     ran = true;
@@ -110,11 +145,10 @@ TEST(Carrier, a_call_queued_before_closing_never_runs_even_when_the_gui_thread_g
                 },
                 2);
         });
-        while (!waiting) std::this_thread::yield();
-        QTest::qSleep(2);
+        const bool arrived = queued.wait_for_call();
+        EXPECT_TRUE(arrived) << "the worker's call was not queued, round " << round;
         carrier.close();
-        QCoreApplication::processEvents();
-        worker.join();
+        finish_within("the worker after closing", [&] { worker.join(); });
         ASSERT_FALSE(ran) << "round " << round;
         ASSERT_EQ(result, 2);
     }

@@ -79,9 +79,18 @@ TEST_F(FileDialogTest, opens_at_home_then_in_the_folder_of_the_last_profile_with
         opened_in = d.directory().absolutePath();
         filter = d.selectedNameFilter();
         d.setDirectory(home + "/profiles");
-        QCoreApplication::processEvents();
-        QTest::qWait(200);
         auto* tree = d.findChild<QTreeView*>("treeView");
+        // The dialog reads the folder in the background: wait until the
+        // profile's row is there with every shown column filled.
+        const auto listed = [&] {
+            if (!tree) return false;
+            const QModelIndex row = tree->model()->index(0, 0, tree->rootIndex());
+            if (row.data().toString() != "nightly copy of the shop database.vek") return false;
+            for (int c = 1; c < tree->header()->count(); ++c)
+                if (!tree->isColumnHidden(c) && row.siblingAtColumn(c).data().toString().isEmpty()) return false;
+            return true;
+        };
+        EXPECT_TRUE(QTest::qWaitFor(listed, 10000)) << "the dialog did not list the profiles folder";
         if (tree)
             for (int c = 1; c < tree->header()->count(); ++c) {
                 const QString text = tree->model()->index(0, c, tree->rootIndex()).data().toString();

@@ -426,3 +426,30 @@ TEST(PgsBinaryRows, values_of_another_type_go_as_their_text_reads) {
                            2 + 6 + 8 + 14 + 5 + 6);
     EXPECT_EQ(std::string(b), want);
 }
+
+// The binary date and timestamp count days and microseconds from 2000-01-01,
+// big-endian: the exact bytes, so that a shifted epoch shows without a server.
+TEST(PgsBinaryRows, dates_and_timestamps_count_from_2000_01_01) {
+    pgs_binary_rows rows({pgs_binary_kind::date, pgs_binary_kind::date, pgs_binary_kind::date, pgs_binary_kind::date,
+                          pgs_binary_kind::timestamp, pgs_binary_kind::timestamp, pgs_binary_kind::timestamp});
+    const std::size_t header = rows.bytes().size();
+    rows.begin_row();
+    for (const plat_systemtime& t :
+         {st(2000, 1, 1), st(1999, 12, 31), st(1970, 1, 1), st(2024, 2, 29), st(2000, 1, 1, 0, 0, 0, 1),
+          st(1999, 12, 31, 23, 59, 59, 500000), st(2024, 2, 29, 12, 34, 56, 789000)})
+        rows.add(ole_variant(t));
+    rows.end_row();
+    // 2024-02-29: 24 years with 6 leap days, then 31 + 28 days: 8825 = 0x2279.
+    // 1970-01-01: -10957 days. 2024-02-29 12:34:56.789: 8825 * 86400 s +
+    // 45296 s = 762525296 s, and 789000 us: 762525296789000 = 0x2B58341728608.
+    const std::string want("\x00\x07"
+                           "\x00\x00\x00\x04\x00\x00\x00\x00"                  // 2000-01-01: day 0
+                           "\x00\x00\x00\x04\xFF\xFF\xFF\xFF"                  // 1999-12-31: day -1
+                           "\x00\x00\x00\x04\xFF\xFF\xD5\x33"                  // 1970-01-01
+                           "\x00\x00\x00\x04\x00\x00\x22\x79"                  // 2024-02-29
+                           "\x00\x00\x00\x08\x00\x00\x00\x00\x00\x00\x00\x01"  // one microsecond after
+                           "\x00\x00\x00\x08\xFF\xFF\xFF\xFF\xFF\xF8\x5E\xE0"  // half a second before: -500000
+                           "\x00\x00\x00\x08\x00\x02\xB5\x83\x41\x72\x86\x08",
+                           2 + 4 * 8 + 3 * 12);
+    EXPECT_EQ(std::string(rows.bytes().substr(header)), want);
+}

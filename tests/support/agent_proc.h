@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/bounded_wait.h"
+
 struct agent_result {
     int status = -1;  // exit status (255 for -1); -1 when it did not exit normally
     std::string out;
@@ -43,15 +45,3 @@ private:
     pid_t m_pid = -1;
     std::future<agent_result> m_result;
 };
-
-// Polls `ready` every 20 ms until it answers true or the limit has passed;
-// whether it did, for a test that waits on a running agent.
-template <class F>
-bool wait_until(F ready, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 
+#include "support/bounded_wait.h"
 #include "tk/tk_exc.h"
 
 namespace {
@@ -33,19 +35,24 @@ struct gated_job : tk_job {
     void do_job() override { ++runs; }
 };
 
-struct job_thread : tk_thread {
-    explicit job_thread(tk_job* j, bool owns) : tk_thread(owns), job_to_run(j) {}
-    tk_job* job_to_run;
-    tk_job* create_job() override { return job_to_run; }
+// Runs the job it was given once, owning it.
+struct owning_thread : tk_thread {
+    explicit owning_thread(std::unique_ptr<tk_job> j) : next(std::move(j)) {}
+    std::unique_ptr<tk_job> next;
+    std::unique_ptr<tk_job> create_job() override { return std::move(next); }
 };
 
 struct null_job_thread : tk_thread {
-    tk_job* create_job() override { return nullptr; }
+    std::unique_ptr<tk_job> create_job() override { return nullptr; }
 };
 
 void wait_until_done(tk_thread& t) {
-    for (int i = 0; i < 5000 && t.is_running(); ++i) std::this_thread::sleep_for(1ms);
-    ASSERT_FALSE(t.is_running());
+    ASSERT_TRUE(wait_until([&] { return !t.is_running(); })) << "the job did not end";
+}
+
+// terminate waits for the job to see the stop request.
+void terminate_within_limit(tk_thread& t) {
+    finish_within("terminate", [&] { t.terminate(); });
 }
 }  // namespace
 
@@ -63,13 +70,12 @@ TEST(TkThread, PlainJobWaitsUntilAskedToStop) {
         void do_job() override { ++runs; }
     } job;
     EXPECT_FALSE(job.is_ready());
-    job_thread t(&job, false);
+    tk_thread t(job);
     t.start();
-    for (int i = 0; i < 5000 && job.sleeps.load() < 3; ++i) std::this_thread::sleep_for(1ms);
-    EXPECT_GE(job.sleeps.load(), 3);
+    EXPECT_TRUE(wait_until([&] { return job.sleeps.load() >= 3; }));
     EXPECT_TRUE(t.is_running());
     EXPECT_EQ(job.runs.load(), 0);
-    t.terminate();
+    terminate_within_limit(t);
     EXPECT_FALSE(t.is_running());
     EXPECT_EQ(job.runs.load(), 0);
 }
@@ -81,14 +87,14 @@ TEST(TkThread, DefaultJobIsAPlainJobOwnedByTheThread) {
     EXPECT_TRUE(t.is_running());
     ASSERT_NE(t.job(), nullptr);
     EXPECT_FALSE(t.job()->is_ready());
-    t.terminate();
+    terminate_within_limit(t);
     EXPECT_FALSE(t.is_running());
     EXPECT_EQ(t.job(), nullptr);
 }
 
 TEST(TkThread, AssertionSites) {
     gated_job job;
-    job_thread t(&job, false);
+    tk_thread t(job);
     EXPECT_EQ(assertion_of([](tk_thread& x) { x.terminate(); }, t), tk_assertion_text("tk_threa", 55));
     t.start();
     EXPECT_EQ(assertion_of([](tk_thread& x) { x.start(); }, t), tk_assertion_text("tk_threa", 92));
@@ -104,7 +110,7 @@ TEST(TkThread, AssertionSites) {
 TEST(TkThread, RestartAfterTheJobEnded) {
     gated_job job;
     job.release = true;
-    job_thread t(&job, false);
+    tk_thread t(job);
     t.start();
     wait_until_done(t);
     t.start();
@@ -114,20 +120,23 @@ TEST(TkThread, RestartAfterTheJobEnded) {
 
 TEST(TkThread, DestructorStopsTheJobAndHonoursOwnership) {
     std::atomic<int> deleted{0};
-    auto* owned = new gated_job;
+    auto owned = std::make_unique<gated_job>();
     owned->deleted = &deleted;
-    {
-        job_thread t(owned, true);
+    finish_within("destroying a thread that owns its job", [&] {
+        owning_thread t(std::move(owned));
         t.start();
-    }  // never released: the stop request ends it
+        EXPECT_TRUE(t.owns_job());
+    });  // never released: the stop request ends it
     EXPECT_EQ(deleted, 1);
 
     gated_job kept;
     kept.deleted = &deleted;
-    {
-        job_thread t(&kept, false);
+    finish_within("destroying a thread that borrows its job", [&] {
+        tk_thread t(kept);
         t.start();
-    }
+        EXPECT_FALSE(t.owns_job());
+        EXPECT_EQ(t.job(), &kept);
+    });
     EXPECT_EQ(deleted, 1);
     EXPECT_TRUE(kept.stop_requested());
     EXPECT_EQ(kept.runs, 0);
@@ -146,26 +155,22 @@ TEST(TkThread, AHeldJobWaitsUntilReleasedOrStopped) {
             }
         }
     } job;
-    auto wait_for = [](auto done) {
-        for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(1ms);
-        return done();
-    };
-    {
-        job_thread t(&job, false);
+    finish_within("destroying a thread whose job is held", [&] {
+        tk_thread t(job);
         t.start();
         EXPECT_FALSE(job.waiting_on_hold());
         {
             const tk_job_hold hold(job);
-            ASSERT_TRUE(wait_for([&] { return job.waiting_on_hold(); }));
+            ASSERT_TRUE(wait_until([&] { return job.waiting_on_hold(); }));
             EXPECT_TRUE(t.is_running());
         }
         const long released_at = job.steps.load();
-        ASSERT_TRUE(wait_for([&] { return job.steps.load() > released_at; }));
+        ASSERT_TRUE(wait_until([&] { return job.steps.load() > released_at; }));
         EXPECT_FALSE(job.waiting_on_hold());
 
         job.hold();
-        ASSERT_TRUE(wait_for([&] { return job.waiting_on_hold(); }));
-    }  // the destructor's stop request ends the hold
+        ASSERT_TRUE(wait_until([&] { return job.waiting_on_hold(); }));
+    });  // the destructor's stop request ends the hold
     EXPECT_FALSE(job.waiting_on_hold());
     job.release_hold();
 }
@@ -186,9 +191,9 @@ TEST(TkThreadDeathTest, AnExceptionLeavingTheJobIsAnInternalError) {
         EXPECT_EXIT(
             {
                 throwing_job job(standard);
-                job_thread t(&job, false);
+                tk_thread t(job);
                 t.start();
-                while (t.is_running()) std::this_thread::sleep_for(1ms);
+                wait_until([&] { return !t.is_running(); });
             },
             testing::ExitedWithCode(255),
             standard ? "Internal error: An error left the worker thread: carried back from the screen"
