@@ -1,12 +1,17 @@
 #include "gui2/g_sheet.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -15,16 +20,36 @@ namespace {
 // image's box, in pixels at normal scaling.
 constexpr int watermark_width = 164;
 constexpr int header_image_size = 49;
-// The page area every page of the wizard shares, in average characters and
-// lines of the dialog font: the walk and the quick launch open at one size.
+// The page area every page of the wizard is drawn for, in average characters
+// and lines of the dialog font: the walk and the quick launch open at one
+// size. It is what the sheet prefers, not what it needs: on a screen too small
+// for it the pages get less room and their texts wrap.
 constexpr int page_columns = 108;
 constexpr int page_lines = 23;
+// Room kept for the window manager's frame (title bar and borders), which is
+// not known before the window is first mapped.
+constexpr int frame_allowance_width = 10;
+constexpr int frame_allowance_height = 40;
+
+// The pages' stack asks for no more than its pages need: the page area
+// spacer beside it says what the sheet prefers.
+class page_stack : public QStackedWidget {
+public:
+    explicit page_stack(QWidget* parent) : QStackedWidget(parent) {}
+    QSize sizeHint() const override { return minimumSizeHint(); }
+};
 
 QFrame* etched_line(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+void forget_sizes(QLayout* layout) {
+    if (!layout) return;
+    for (int i = 0; i < layout->count(); ++i) forget_sizes(layout->itemAt(i)->layout());
+    layout->invalidate();
 }
 
 void paint_white(QWidget* w) {
@@ -42,7 +67,7 @@ g_sheet::g_sheet()
       m_subtitle(new QLabel(m_header)),
       m_header_image(new QLabel(m_header)),
       m_body(new QWidget(this)),
-      m_stack(new QStackedWidget(m_body)) {
+      m_stack(new page_stack(m_body)) {
     setObjectName("wizard_sheet");
     setSizeGripEnabled(false);
 
@@ -74,11 +99,16 @@ g_sheet::g_sheet()
     m_watermark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     m_watermark->setAutoFillBackground(true);
 
+    // The page area: a spacer of the size above shares the pages' cell, so
+    // the sheet prefers that size (also where the height follows wrapped
+    // texts) and a page that needs more gets it. What a page would merely
+    // like beyond that it does without: every set of pages opens at one size.
     const QFontMetrics metrics(font());
-    m_stack->setMinimumSize(metrics.averageCharWidth() * page_columns, metrics.lineSpacing() * page_lines);
-    auto* page_box = new QVBoxLayout(m_body);
-    page_box->setContentsMargins(0, 0, 0, 0);
-    page_box->addWidget(m_stack);
+    m_page_box = new QGridLayout(m_body);
+    m_page_box->addItem(new QSpacerItem(metrics.averageCharWidth() * page_columns, metrics.lineSpacing() * page_lines,
+                                        QSizePolicy::Preferred, QSizePolicy::Preferred),
+                        0, 0);
+    m_page_box->addWidget(m_stack, 0, 0);
 
     auto* middle = new QVBoxLayout;
     middle->setSpacing(0);
@@ -128,7 +158,7 @@ g_sheet::g_sheet()
     connect(&m_timer, &QTimer::timeout, this, [this] { call(m_handlers.timer); });
 
     set_buttons(0);
-    setMinimumSize(600, 440);
+    show_look(true);
 }
 
 void g_sheet::set_watermark(const QPixmap& image) {
@@ -151,6 +181,15 @@ void g_sheet::set_header_image(const QPixmap& image) {
 void g_sheet::add_page(QWidget* page) { m_stack->addWidget(page); }
 
 void g_sheet::show_page(QWidget* page, bool exterior, const QString& title, const QString& subtitle, bool has_help) {
+    show_look(exterior);
+    m_title->setText(title);
+    m_subtitle->setText(subtitle);
+    m_controls.enable(g_sheet_id::help, has_help);
+    m_stack->setCurrentWidget(page);
+}
+
+void g_sheet::show_look(bool exterior) {
+    m_exterior = exterior;
     m_watermark->setVisible(exterior);
     m_header->setVisible(!exterior);
     m_header_line->setVisible(!exterior);
@@ -160,11 +199,53 @@ void g_sheet::show_page(QWidget* page, bool exterior, const QString& title, cons
     QPalette p = palette();
     if (exterior) p.setColor(QPalette::Window, p.color(QPalette::Base));
     m_body->setPalette(p);
-    m_stack->setContentsMargins(exterior ? QMargins(20, 20, 20, 8) : QMargins(36, 16, 36, 8));
-    m_title->setText(title);
-    m_subtitle->setText(subtitle);
-    m_controls.enable(g_sheet_id::help, has_help);
-    m_stack->setCurrentWidget(page);
+    m_page_box->setContentsMargins(exterior ? QMargins(20, 20, 20, 8) : QMargins(36, 16, 36, 8));
+    // Before the window is shown, hiding a child forgets only the sizes of
+    // the sheet's outer layout; the inner ones would go on answering with the
+    // look they had.
+    forget_sizes(layout());
+}
+
+QSize g_sheet::opening_size(const QSize& available) {
+    // One size for both looks, so that the window keeps its size from the
+    // welcome page to the finish page: the width the widest look prefers,
+    // then the height the tallest look needs at that width (wrapped texts
+    // grow as the width shrinks). Within the screen, but never below what
+    // the pages need, which would cut them off instead. The layout's own
+    // hint, as the window's would be the height for the hint's width while a
+    // page with wrapped texts is shown, and the sheet would open taller or
+    // shorter depending on which page is.
+    const bool shown_look = m_exterior;
+    QLayout& all = *layout();
+    int preferred_width = 0, needed_width = 0;
+    for (bool exterior : {true, false}) {
+        show_look(exterior);
+        preferred_width = std::max(preferred_width, all.sizeHint().width());
+        needed_width = std::max(needed_width, all.totalMinimumSize().width());
+    }
+    const int width = std::max(needed_width, std::min(preferred_width, available.width()));
+    int preferred_height = 0, needed_height = 0;
+    for (bool exterior : {true, false}) {
+        show_look(exterior);
+        const int for_width = all.hasHeightForWidth() ? all.totalHeightForWidth(width) : 0;
+        preferred_height = std::max({preferred_height, all.sizeHint().height(), for_width});
+        needed_height = std::max({needed_height, all.totalMinimumSize().height(), for_width});
+    }
+    show_look(shown_look);
+    return {width, std::max(needed_height, std::min(preferred_height, available.height()))};
+}
+
+void g_sheet::fit_to_screen() {
+    const QScreen* on = screen();
+    if (!on) return;
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (!isVisible() || frame.isEmpty()) frame = QSize(frame_allowance_width, frame_allowance_height);
+    const QRect area = on->availableGeometry();
+    resize(opening_size(area.size() - frame));
+    // Centred on the screen's free area, frame included.
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(area.center());
+    move(std::max(placed.left(), area.left()), std::max(placed.top(), area.top()));
 }
 
 QWidget* g_sheet::current_page() const { return m_stack->currentWidget(); }

@@ -11,6 +11,7 @@
 
 #include "gui2/g_ctrls.h"
 
+class QGridLayout;
 class QLabel;
 class QStackedWidget;
 class QWidget;
@@ -44,6 +45,16 @@ public:
     void show_page(QWidget* page, bool exterior, const QString& title, const QString& subtitle, bool has_help);
     QWidget* current_page() const;
 
+    // The size the sheet opens at when `available` is the room on the
+    // screen: the page area it prefers, less where the screen is smaller,
+    // never less than its pages need; one size for the pages with the
+    // watermark and those with the header.
+    QSize opening_size(const QSize& available);
+    // Takes that size on the free area of its screen (without panels and the
+    // window's frame) and is centred there. Qt would otherwise open a window
+    // at no more than two thirds of the screen, below what its pages need.
+    void fit_to_screen();
+
     // Back is enabled with wiz_back; Finish takes Next's place with
     // wiz_finish; Next is enabled with wiz_next.
     void set_buttons(unsigned flags);
@@ -72,6 +83,8 @@ private:
     static void call(const std::function<void()>& f) {
         if (f) f();
     }
+    // The watermark column (exterior pages) or the header strip.
+    void show_look(bool exterior);
 
     handlers m_handlers;
     g_controls m_controls;
@@ -83,6 +96,8 @@ private:
     QLabel* m_header_image;
     QWidget* m_body;
     QStackedWidget* m_stack;
+    QGridLayout* m_page_box;
     QTimer m_timer;
     unsigned m_buttons = 0;
+    bool m_exterior = true;
 };

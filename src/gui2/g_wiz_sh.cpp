@@ -225,6 +225,8 @@ bool wizard_shell::move_to(int target, int step) {
 
 bool wizard_shell::open() {
     if (m_current < 0 && !move_to(0, 1)) return false;
+    // Sized once, with its first page in place and before it is mapped.
+    if (!m_sheet->isVisible()) m_sheet->fit_to_screen();
     m_sheet->show();
     return true;
 }

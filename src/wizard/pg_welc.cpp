@@ -30,7 +30,7 @@ QLabel* paragraph(QWidget* parent, const QString& text) {
 welcome_page::welcome_page(wizard_shell& shell, dravik_convertor& conv, std::wstring extension)
     : wizard_page(shell, welcome_style()), m_conv(conv), m_extension(std::move(extension)) {
     auto* title = add_control(welcome_id::title, new QLabel("Welcome to the Database\nConversion Wizard\n", this));
-    auto* load = add_control(welcome_id::load_profile, new QPushButton(tr("Load profile"), this));
+    auto* load = add_control(welcome_id::load_profile, new QPushButton(tr("&Load profile"), this));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -20,9 +20,8 @@ inline QChar g_mnemonic_of(const QString& text) {
     return QChar();
 }
 
-// Texts sharing one letter, letter by letter; empty when every control has
-// its own.
-inline std::map<QChar, QStringList> g_mnemonic_clashes(const std::vector<QWidget*>& roots) {
+// Every letter a window offers, with the texts that carry it.
+inline std::map<QChar, QStringList> g_mnemonics(const std::vector<QWidget*>& roots) {
     std::map<QChar, QStringList> by_letter;
     auto note = [&](QWidget* w, const QString& text) {
         if (w->isHidden()) return;
@@ -36,8 +35,14 @@ inline std::map<QChar, QStringList> g_mnemonic_clashes(const std::vector<QWidget
         for (QLabel* l : root->findChildren<QLabel*>()) note(l, l->text());
         for (QGroupBox* g : root->findChildren<QGroupBox*>()) note(g, g->title());
     }
+    return by_letter;
+}
+
+// Texts sharing one letter, letter by letter; empty when every control has
+// its own.
+inline std::map<QChar, QStringList> g_mnemonic_clashes(const std::vector<QWidget*>& roots) {
     std::map<QChar, QStringList> clashes;
-    for (auto& [letter, texts] : by_letter)
+    for (auto& [letter, texts] : g_mnemonics(roots))
         if (texts.size() > 1) clashes[letter] = texts;
     return clashes;
 }

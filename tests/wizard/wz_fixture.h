@@ -56,7 +56,6 @@ protected:
         shell = std::make_unique<vek_shell>(gui.services());
         shell->set_help_dir(VEK_HELP_DIR);
         vek_add_pages(*shell, *conv, handler);
-        shell->sheet().resize(shell->sheet().minimumSizeHint().expandedTo(QSize(620, 460)));
         ASSERT_TRUE(shell->open());
     }
 

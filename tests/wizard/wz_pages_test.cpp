@@ -47,7 +47,7 @@ TEST_F(WizardTest, opens_on_the_welcome_page_with_the_watermark_and_next_only) {
     EXPECT_TRUE(b.is_enabled(g_sheet_id::help));
     EXPECT_EQ(controls(welcome_index).text(welcome_id::title), "Welcome to the Database\nConversion Wizard\n");
     EXPECT_TRUE(controls(welcome_index).at(welcome_id::title).font().bold());
-    EXPECT_EQ(controls(welcome_index).text(welcome_id::load_profile), "Load profile");
+    EXPECT_EQ(controls(welcome_index).text(welcome_id::load_profile), "&Load profile");
     EXPECT_EQ(shell->sheet().focusWidget(), &shell->sheet().controls().at(g_sheet_id::next));
     save_shot(shell->sheet(), "page_welcome");
     // Enter goes on, also from the page's own button.
@@ -350,6 +350,31 @@ TEST_F(WizardTest, a_loaded_profile_fills_the_pages) {
     EXPECT_EQ(p.text_a(conn_id::password), "pg secret");
 }
 
+// Alt+L is the welcome page's Load profile, from wherever the focus is; on
+// the MySQL page the same letter is Local, and no file is asked for there.
+TEST_F(WizardTest, alt_l_loads_a_profile_on_the_welcome_page_only) {
+    start();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shell->sheet()));
+    const std::string path = write_profile(registry / "profiles", "[Generic settings]\r\nsrc=shop\r\ndest=shop_pg\r\n");
+    gui.presenter.file_answers.push_back(QString::fromStdString(path));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    // A button's letter presses it as a click does, shown for a moment.
+    ASSERT_TRUE(serve_until([&] { return !gui.presenter.file_requests.empty(); }, 10));
+    ASSERT_EQ(gui.presenter.file_requests.size(), 1u);
+    EXPECT_EQ(gui.presenter.file_requests[0].title, "Select Profile File");
+    EXPECT_TRUE(box_texts().empty());
+    EXPECT_EQ(conv->src, L"shop");
+    EXPECT_EQ(shell->current_index(), welcome_index);
+
+    go_to(mysql_index);
+    controls(mysql_index).as<QRadioButton>(conn_id::remote).click();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    // Local is clicked the same way: once it is checked, a press of the
+    // welcome page's button would have come too.
+    EXPECT_TRUE(serve_until([&] { return controls(mysql_index).is_checked(conn_id::local); }, 10));
+    EXPECT_EQ(gui.presenter.file_requests.size(), 1u);
+}
+
 TEST_F(WizardTest, a_profile_that_does_not_load_says_why_and_changes_nothing) {
     start();
     conv->src = L"before";
@@ -415,15 +440,15 @@ TEST(WizardExitCode, is_0_only_after_a_clean_finished_run) {
 }
 
 TEST_F(WizardTest, the_quick_launch_opens_at_the_size_of_the_walk) {
+    const QSize screens[] = {{1024, 768}, {1920, 1080}};
     start();
-    // The size a window opens at: its contents', within its minimum.
-    auto opening_size = [&] { return shell->sheet().sizeHint().expandedTo(shell->sheet().minimumSize()); };
-    const QSize walk = opening_size();
+    std::vector<QSize> walk;
+    for (const QSize& screen : screens) walk.push_back(shell->sheet().opening_size(screen));
     shell.reset();
     shell = std::make_unique<vek_shell>(gui.services());
     vek_add_run_pages(*shell, *conv, handler);
-    EXPECT_EQ(opening_size().width(), walk.width());
-    EXPECT_EQ(opening_size().height(), walk.height());
+    for (std::size_t i = 0; i < std::size(screens); ++i)
+        EXPECT_EQ(shell->sheet().opening_size(screens[i]), walk[i]) << screens[i].width();
 }
 
 }  // namespace
