@@ -11,6 +11,7 @@
 
 #include "gui2/g_ctrls.h"
 
+class QHBoxLayout;
 class QLabel;
 class QStackedWidget;
 class QWidget;
@@ -51,6 +52,10 @@ public:
 
     g_controls& controls() noexcept { return m_controls; }
 
+    // The row of Help, Back, Next, Finish and Cancel, in screen coordinates:
+    // what a window put beside the sheet must leave in sight.
+    QRect button_row_geometry() const;
+
     void start_timer(int period_ms);
     void stop_timer();
     bool timer_active() const { return m_timer.isActive(); }
@@ -83,6 +88,7 @@ private:
     QLabel* m_header_image;
     QWidget* m_body;
     QStackedWidget* m_stack;
+    QHBoxLayout* m_button_row;
     QTimer m_timer;
     unsigned m_buttons = 0;
 };
