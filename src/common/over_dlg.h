@@ -17,7 +17,7 @@ inline constexpr int skip_existing = 1331;    // mode 2
 inline constexpr int merge = 1332;            // mode 3
 inline constexpr int ok = 1;
 inline constexpr int cancel = 2;
-inline constexpr int help = 9;
+inline constexpr int help = g_help_button_id;
 }  // namespace over_id
 
 class overwrite_dlg2 : public g_dialog {

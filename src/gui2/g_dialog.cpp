@@ -1,6 +1,7 @@
 #include "gui2/g_dialog.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStyle>
 
@@ -20,6 +21,17 @@ void g_dialog::showEvent(QShowEvent* event) {
     if (m_initialized) return;
     m_initialized = true;
     m_dispatcher.run([this] { on_init(); });
+}
+
+void g_dialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        // Through the button, so that F1 is refused wherever the button is.
+        auto* help = qobject_cast<QAbstractButton*>(m_controls.find(g_help_button_id));
+        if (help && help->isVisible() && help->isEnabled()) help->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 QLabel* g_message_icon(QWidget* parent, bool warning) {

@@ -1,6 +1,7 @@
 #pragma once
 // g_dialog: a modal dialog of ours, its controls addressed by id. Clicks
-// reach the dialog's code through the dispatcher.
+// reach the dialog's code through the dispatcher. F1 does what the dialog's
+// Help button (g_help_button_id) does, when it has one.
 #include <functional>
 
 #include <QDialog>
@@ -13,6 +14,9 @@ class g_dispatcher;
 // A dialog's frame: a title and a close button, no minimise or maximise.
 inline constexpr Qt::WindowFlags g_fixed_dialog_flags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// The id of a dialog's Help button, as on the sheet: F1 presses it.
+inline constexpr int g_help_button_id = 9;
 
 class g_dialog : public QDialog {
 public:
@@ -30,6 +34,7 @@ protected:
     // Called once, when the dialog is first shown.
     virtual void on_init() {}
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int m_dialog_id;

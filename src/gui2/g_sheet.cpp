@@ -67,7 +67,8 @@ g_sheet::g_sheet()
       m_subtitle(new QLabel(m_header)),
       m_header_image(new QLabel(m_header)),
       m_body(new QWidget(this)),
-      m_stack(new page_stack(m_body)) {
+      m_stack(new page_stack(m_body)),
+      m_button_row(new QHBoxLayout) {
     setObjectName("wizard_sheet");
     setSizeGripEnabled(false);
 
@@ -132,7 +133,7 @@ g_sheet::g_sheet()
     m_controls.add(g_sheet_id::finish, finish);
     m_controls.add(g_sheet_id::cancel, cancel);
     for (QPushButton* b : {help, back, next, finish, cancel}) b->setMinimumWidth(88);
-    auto* button_row = new QHBoxLayout;
+    QHBoxLayout* button_row = m_button_row;
     button_row->setContentsMargins(11, 10, 11, 11);
     button_row->addWidget(help);
     button_row->addStretch(1);
@@ -246,6 +247,11 @@ void g_sheet::fit_to_screen() {
     QRect placed(QPoint(), size() + frame);
     placed.moveCenter(area.center());
     move(std::max(placed.left(), area.left()), std::max(placed.top(), area.top()));
+}
+
+QRect g_sheet::button_row_geometry() const {
+    const QRect row = m_button_row->geometry();
+    return {mapToGlobal(row.topLeft()), row.size()};
 }
 
 QWidget* g_sheet::current_page() const { return m_stack->currentWidget(); }

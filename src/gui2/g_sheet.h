@@ -12,6 +12,7 @@
 #include "gui2/g_ctrls.h"
 
 class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QStackedWidget;
 class QWidget;
@@ -62,6 +63,10 @@ public:
 
     g_controls& controls() noexcept { return m_controls; }
 
+    // The row of Help, Back, Next, Finish and Cancel, in screen coordinates:
+    // what a window put beside the sheet must leave in sight.
+    QRect button_row_geometry() const;
+
     void start_timer(int period_ms);
     void stop_timer();
     bool timer_active() const { return m_timer.isActive(); }
@@ -97,6 +102,7 @@ private:
     QWidget* m_body;
     QStackedWidget* m_stack;
     QGridLayout* m_page_box;
+    QHBoxLayout* m_button_row;
     QTimer m_timer;
     unsigned m_buttons = 0;
     bool m_exterior = true;

@@ -18,7 +18,7 @@ inline constexpr int query = 1020;
 inline constexpr int test = 129;
 inline constexpr int ok = 1;
 inline constexpr int cancel = 2;
-inline constexpr int help = 9;
+inline constexpr int help = g_help_button_id;
 }  // namespace query_id
 
 inline constexpr const wchar_t* query_not_select_text = L"The query must start with SELECT.";
