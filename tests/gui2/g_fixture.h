@@ -15,6 +15,7 @@
 #include "gui2/g_fake_pres.h"
 #include "gui2/g_wiz_pg.h"
 #include "gui2/g_wiz_sh.h"
+#include "support/bounded_wait.h"
 
 // Runs `work` on a worker thread while this (GUI) thread serves the carrier
 // and the screen, until the work is done.
@@ -25,8 +26,11 @@ void on_worker(F work) {
         work();
         done = true;
     });
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-    worker.join();
+    // QTRY_* would only return from this function on a timeout, failing no
+    // test: the wait says so itself.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 10000))
+        << "the work on the worker thread did not end within 10 s";
+    finish_within("the worker thread", [&] { worker.join(); });
 }
 
 struct probe_shape {

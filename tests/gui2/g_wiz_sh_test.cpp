@@ -296,7 +296,8 @@ TEST_F(ShellTest, the_timer_ticks_reach_the_current_page_and_cannot_start_twice)
         EXPECT_EQ(e.level(), 2);
         EXPECT_EQ(std::string(e.what()), tk_assertion_text("g_wiz_sh", 223));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(probe(0).ticks >= 2, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe(0).ticks >= 2; }, 5000))
+        << "the timer did not tick twice within 5 s";
     shell->stop_timer();
     EXPECT_FALSE(shell->timer_running());
     const int ticks = probe(0).ticks;
@@ -309,7 +310,7 @@ TEST_F(ShellTest, the_timer_started_from_a_worker_runs_on_the_gui_thread) {
     shell->open();
     on_worker([&] { shell->start_timer(5); });
     EXPECT_TRUE(shell->sheet().timer_active());
-    QTRY_VERIFY_WITH_TIMEOUT(probe(0).ticks >= 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe(0).ticks >= 1; }, 5000)) << "the timer did not tick within 5 s";
     // Once the screen can no longer be reached the timer cannot be set.
     shell->stop_timer();
     gui.carrier.close();
