@@ -33,7 +33,8 @@ protected:
         vek_add_pages(*shell, *conv, handler);
         shell->sheet().resize(shell->sheet().minimumSizeHint().expandedTo(QSize(620, 460)));
         ASSERT_TRUE(shell->open());
-        QApplication::setActiveWindow(&shell->sheet());
+        shell->sheet().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&shell->sheet()));
     }
 
     static g_help_window* help() {
