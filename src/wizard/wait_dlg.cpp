@@ -1,6 +1,5 @@
 #include "wizard/wait_dlg.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -104,9 +103,7 @@ void please_wait_dlg::closeEvent(QCloseEvent* event) {
 }
 
 void run_behind_please_wait(wizard_shell& shell, tk_job& job, const std::wstring& text) {
-    QWidget* owner = QApplication::activeWindow();
-    if (!owner) owner = &shell.sheet();
-    please_wait_dlg dialog(shell.title(), shell.dispatcher(), owner, text);
+    please_wait_dlg dialog(shell.title(), shell.dispatcher(), shell.dialog_owner(nullptr), text);
     ending_job ending(job, dialog);
     {
         tk_thread thread(ending);
