@@ -41,6 +41,11 @@ bool dravik_convertor::test_query(const std::wstring& sql, std::string& refusal)
     return mysql_converter_impl::test_query(src, sql, refusal);
 }
 
+void dravik_convertor::reopen_broken_connections() {
+    mysql_converter_impl::engine.reopen_if_broken();
+    pgs_converter_impl::engine.reopen_if_broken();
+}
+
 void dravik_convertor::check_dest() {
     tk_trace(1, "dravik_convertor::check_dest()");
     if (n_mode != mode_overwrite_database) return;

@@ -3,6 +3,7 @@
 // of a conversion, both server connections and the progress of the run, and
 // is the job that runs the conversion (operator()).
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -76,6 +77,15 @@ public:
     // read with, under the view's name (as a saved profile keeps a selected
     // view), is that view again: it leaves the selected queries for `views`.
     void take_view_queries(const udb_queries& source_views);
+
+    // The calls the wizard makes while its user waits (listings, checks,
+    // Test Query) are given up when a server has not answered them within
+    // this time (tests shorten it); the run's own reads wait as long as the
+    // servers take.
+    std::chrono::milliseconds answer_limit{std::chrono::seconds(30)};
+    // As a run starts: a connection that such a call broke off (the engines'
+    // break_connection) is made again.
+    void reopen_broken_connections();
 
     // False when the file does not load or an item cannot be written so that
     // it reads back unchanged (profile_fault() tells which). A missing file

@@ -296,6 +296,9 @@ void dravik_convertor::operator()() {
 
 void dravik_convertor::run_steps(error_handler& eh) {
     check_stop();
+    // The wizard gave up a call that a server left unanswered; it answers
+    // again now, or the run fails here on its connect.
+    reopen_broken_connections();
     run_value_reporter reporter(eh, mysql_converter_impl::engine.value_reports(), m_give_table_line);
     std::unique_ptr<udb_database> src_db = mysql_converter_impl::engine.open_db(src, 1);
     // Overwriting the entire database starts here, now that the source is

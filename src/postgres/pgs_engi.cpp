@@ -92,9 +92,20 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
         auto conn = dbname_utf8.empty() ? open_maintenance_db(open_to) : open_to(dbname_utf8, connect_timeout_seconds);
         tk_trace(3, "Connecting to PostgreSQL server...");
         conn->set_client_encoding("UTF8");
-        lift_session_limits(*conn);
+        // The new socket is held before the session's first statements,
+        // which may wait as long as any other; the old connection's comes
+        // back when they fail, as the old connection stays.
+        pf_socket_stop previous = hold_socket(pf_socket_stop(conn->sock()));
+        try {
+            lift_session_limits(*conn);
+        } catch (...) {
+            hold_socket(std::move(previous));
+            throw;
+        }
         m_connection = std::move(conn);
+        m_broken = false;
     });
+    m_connected_db = dbname_utf8;
     m_user = user;
     m_password = password;
     if (!host.empty()) m_host = host;
@@ -117,6 +128,26 @@ void pgs_engine::lift_session_limits(pgs_connection& conn) {
     work.exec("SET statement_timeout = 0");
     if (conn.server_version() >= 90600) work.exec("SET idle_in_transaction_session_timeout = 0");
     if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");
+}
+
+pf_socket_stop pgs_engine::hold_socket(pf_socket_stop stop) noexcept {
+    const std::lock_guard<std::mutex> guard(m_socket_lock);
+    std::swap(m_socket_stop, stop);
+    return stop;
+}
+
+void pgs_engine::break_connection() noexcept {
+    const std::lock_guard<std::mutex> guard(m_socket_lock);
+    if (!m_socket_stop.holds()) return;
+    tk_trace(2, "pgs_engine::break_connection");
+    m_socket_stop.stop();
+    m_broken = true;
+}
+
+void pgs_engine::reopen_if_broken() {
+    if (!m_broken) return;
+    tk_trace(2, "The connection was broken off: connecting again");
+    connect(m_host, m_user, m_password, m_connected_db, m_port);
 }
 
 pgs_connection& pgs_engine::connection() {

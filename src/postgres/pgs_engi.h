@@ -1,9 +1,12 @@
 #pragma once
 // The one link to the destination PostgreSQL server: connection parameters,
 // the connection itself, and the database-level statements.
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "platform/pf_sock.h"
 #include "postgres/pgs_vali.h"
 #include "tk/tk_singl.h"
 
@@ -45,6 +48,16 @@ public:
     // pgs_exception when no connect has succeeded yet.
     pgs_connection& connection();
     bool is_connected() const noexcept { return m_connection != nullptr; }
+    // From any thread, for a server that has stopped answering: shuts the
+    // connection down at its socket, so that the statement waiting on it
+    // fails at once with a broken connection. The connection is then broken
+    // until reopen_if_broken. Does nothing before a connect has succeeded
+    // (a connect gives up on its own). Never throws.
+    void break_connection() noexcept;
+    bool broken() const noexcept { return m_broken.load(); }
+    // After break_connection: connects again to the database the broken
+    // connection was on (connect's exceptions when that fails).
+    void reopen_if_broken();
 
     const std::string& db_name() const noexcept { return m_db_name; }
     const std::string& host() const noexcept { return m_host; }
@@ -60,12 +73,22 @@ public:
 
 private:
     static void lift_session_limits(pgs_connection& conn);
+    // Makes `stop` the connection's and gives back the one held before.
+    pf_socket_stop hold_socket(pf_socket_stop stop) noexcept;
 
     std::string m_db_name;
+    // What the current connection was opened on (empty: the maintenance
+    // database).
+    std::string m_connected_db;
     std::string m_host;
     std::string m_user;
     std::string m_password;
     int m_port = 0;
     std::unique_ptr<pgs_connection> m_connection;
     std::unique_ptr<pgs_name_validator> m_name_rules;
+    // The connection's socket for break_connection, which another thread
+    // calls while this one may be replacing the connection: under the lock.
+    std::mutex m_socket_lock;
+    pf_socket_stop m_socket_stop;
+    std::atomic<bool> m_broken{false};
 };

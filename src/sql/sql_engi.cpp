@@ -58,6 +58,10 @@ void sql_engine::initialize() {
 
 void sql_engine::close() noexcept {
     if (!m_connected) return;
+    {
+        const std::lock_guard<std::mutex> guard(m_socket_lock);
+        m_socket_stop = pf_socket_stop();
+    }
     m_connection.reset();
     m_connected = 0;
     m_charset.clear();
@@ -113,6 +117,7 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         throw e;
     }
     m_connected = 1;
+    hold_socket();
     m_host = host;
     m_user = user;
     m_password = password;
@@ -141,6 +146,27 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     // Values as they are stored, whatever the server's global sql_mode.
     sql_use_reading_mode(handle(), m_server_version);
     read_name_rules();
+}
+
+void sql_engine::hold_socket() noexcept {
+    const std::lock_guard<std::mutex> guard(m_socket_lock);
+    m_socket_stop = pf_socket_stop(static_cast<int>(mysql_get_socket(handle())));
+    if (!m_socket_stop.holds()) tk_trace(2, "The connection's socket cannot be held: it cannot be broken off");
+    m_broken = false;
+}
+
+void sql_engine::break_connection() noexcept {
+    const std::lock_guard<std::mutex> guard(m_socket_lock);
+    if (!m_socket_stop.holds()) return;
+    tk_trace(2, "sql_engine::break_connection");
+    m_socket_stop.stop();
+    m_broken = true;
+}
+
+void sql_engine::reopen_if_broken() {
+    if (!m_broken) return;
+    tk_trace(2, "The connection was broken off: connecting again");
+    connect(m_host, m_user, m_password, m_port);
 }
 
 bool sql_engine::interrupt_statement() noexcept {

@@ -1,11 +1,14 @@
 #pragma once
 // The one connection to the MySQL server.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/pf_sock.h"
 #include "sql/sql_res.h"
 #include "sql/sql_rpt.h"
 #include "sql/sql_ver.h"
@@ -105,6 +108,16 @@ public:
     // Asks the server, over a short connection of its own, to end the
     // statement that connection runs. Never throws.
     bool kill_query(unsigned long thread_id) const noexcept;
+    // From any thread, for a server that has stopped answering: shuts the
+    // connection down at its socket, so that the call waiting on it ends at
+    // once with a lost connection. The connection is then broken until
+    // reopen_if_broken. Does nothing while no connection is made (a connect
+    // gives up on its own). Never throws.
+    void break_connection() noexcept;
+    bool broken() const noexcept { return m_broken.load(); }
+    // After break_connection: connects again as the last connect did, and
+    // so is no longer broken (connect's exceptions when that fails).
+    void reopen_if_broken();
 
     // Where the databases, recordsets and writers of this engine report the
     // values they cannot carry.
@@ -113,6 +126,7 @@ public:
 
 private:
     void close() noexcept;
+    void hold_socket() noexcept;
     void set_charset();
     void read_name_rules();
     bool try_statement(const char* sql, const char* failure_format);
@@ -134,4 +148,9 @@ private:
     std::string m_host, m_user;
     std::optional<std::string> m_password;
     unsigned m_port = 0;
+    // The connection's socket for break_connection, which another thread
+    // calls while this one may be connecting or closing: under the lock.
+    std::mutex m_socket_lock;
+    pf_socket_stop m_socket_stop;
+    std::atomic<bool> m_broken{false};
 };

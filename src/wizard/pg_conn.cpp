@@ -157,7 +157,8 @@ int sql_settings_page2::on_next() {
     tk_trace(1, "sql_settings_page2::on_next");
     store();
     try {
-        wait_for_server(shell(), wait_text::mysql, [this] { m_settings.connect_mysql_server(); });
+        wait_for_server(shell(), wait_text::mysql, {.break_off = [this] { m_settings.engine.break_connection(); }},
+                        [this] { m_settings.connect_mysql_server(); });
     } catch (const sql_auth_not_supported_exception& e) {
         shell().error(std::string(e.what()));
         shell().display_help(vek_topic::troubleshooting);
@@ -222,7 +223,8 @@ int pgs_settings_page_impl::on_next() {
     tk_trace(1, "pgs_settings_page_impl<>::on_next");
     if (!store()) return -1;
     try {
-        wait_for_server(shell(), wait_text::pgs, [this] { m_settings.connect_pgs_server(); });
+        wait_for_server(shell(), wait_text::pgs, {.break_off = [this] { m_settings.engine.break_connection(); }},
+                        [this] { m_settings.connect_pgs_server(); });
     } catch (const tk_exception& e) {
         const tk_error_converter rows(pgs_error_map);
         shell().error(vek_error_text(rows, e));

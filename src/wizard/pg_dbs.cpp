@@ -77,7 +77,7 @@ std::wstring sel_file_page::get_sql_title() const {
 bool sel_file_page::list_databases() {
     std::vector<std::wstring> names;
     try {
-        names = wait_for_server(shell(), wait_text::mysql, [this] {
+        names = wait_for_server(shell(), m_conv, wait_text::mysql, [this] {
             tk_trace(2, "sel_file_page::animation::operator()");
             std::vector<std::wstring> listed;
             m_conv.get_contents(listed);
@@ -141,11 +141,12 @@ int sel_file_page::on_next() {
         return -1;
     }
     try {
-        if (!wait_for_server(shell(), wait_text::mysql, [this] { return m_conv.is_mysql_base_exist(m_conv.src); })) {
+        if (!wait_for_server(shell(), m_conv, wait_text::mysql_database,
+                             [this] { return m_conv.is_mysql_base_exist(m_conv.src); })) {
             shell().message(L"MySQL database does not exist");
             return -1;
         }
-        if (wait_for_server(shell(), wait_text::pgs, [this] { return m_conv.is_db_exist(m_conv.dest); })) {
+        if (wait_for_server(shell(), m_conv, wait_text::pgs_database, [this] { return m_conv.is_db_exist(m_conv.dest); })) {
             overwrite_dlg2 dialog(shell(), vek_topic::overwrite, overwrite_question_text, m_conv.n_mode);
             if (dialog.run() != overwrite_dlg2::ok) return -1;
             // Only the choice: a run in mode 0 drops the destination when it

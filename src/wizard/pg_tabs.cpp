@@ -198,7 +198,7 @@ bool sel_tables_page::check_selection() {
 // ---- sel_tables_query_page ------------------------------------------------------
 
 sel_tables_query_page::sel_tables_query_page(wizard_shell& shell, wizard_page_style style, std::wstring question,
-                                             udb_converter& conv)
+                                             dravik_convertor& conv)
     : sel_tables_page(shell, std::move(style), std::move(question)), m_conv(conv) {
     on_click(tabs_id::add_query, [this] { on_add_query(); });
     on_signal<QListWidget>(tabs_id::selected, &QListWidget::itemDoubleClicked, [this] { on_edit_query(); });
@@ -303,7 +303,7 @@ bool vek_sel_tables_page::page_init() {
     set_texts(tr("Select MySQL tables to convert into PostgreSQL format."), tr("&Available tables:"),
               tr("&Selected tables:"));
     try {
-        m_names = wait_for_server(shell(), wait_text::mysql, [this] {
+        m_names = wait_for_server(shell(), m_conv, wait_text::tables, [this] {
             std::vector<std::wstring> names = m_conv.get_all_tables();
             // A view that a saved profile keeps as the query reading it is
             // shown on the views page, selected, and not here.
@@ -340,7 +340,7 @@ int vek_sel_tables_page::on_next() {
     if (m_conv.convert_views) {
         udb_queries views;
         try {
-            wait_for_server(shell(), wait_text::mysql, [&] { m_conv.get_all_views(views); });
+            wait_for_server(shell(), m_conv, wait_text::views, [&] { m_conv.get_all_views(views); });
         } catch (const tk_exception& e) {
             shell().error(vek_error_text(e));
             return -1;
@@ -367,7 +367,7 @@ bool vek_sel_views_page::page_init() {
               tr("&Selected views:"));
     m_views.clear();
     try {
-        wait_for_server(shell(), wait_text::mysql, [this] { m_conv.get_all_views(m_views); });
+        wait_for_server(shell(), m_conv, wait_text::views, [this] { m_conv.get_all_views(m_views); });
     } catch (const tk_exception& e) {
         refuse_activation(shell(), e);
     }

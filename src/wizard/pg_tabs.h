@@ -75,7 +75,7 @@ private:
 // The tables page's query handling: the queries in each list with their texts.
 class sel_tables_query_page : public sel_tables_page {
 public:
-    sel_tables_query_page(wizard_shell& shell, wizard_page_style style, std::wstring question, udb_converter& conv);
+    sel_tables_query_page(wizard_shell& shell, wizard_page_style style, std::wstring question, dravik_convertor& conv);
 
     void on_help() override;
     void on_add_query();
@@ -100,7 +100,7 @@ protected:
     cnv_query_map m_available_queries;
 
 private:
-    udb_converter& m_conv;
+    dravik_convertor& m_conv;
 };
 
 class vek_sel_tables_page : public sel_tables_query_page {

@@ -14,6 +14,7 @@
 #include "gui2/g_presen.h"
 #include "gui2/g_wiz_sh.h"
 #include "platform/pf_trim.h"
+#include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_utils.h"
 #include "wizard/pg_util.h"
@@ -39,7 +40,7 @@ bool set_query_dlg::passes_select_test(const std::wstring& text, std::wstring& r
     return true;
 }
 
-set_query_dlg::set_query_dlg(wizard_shell& shell, udb_converter& conv, std::wstring name, std::wstring query,
+set_query_dlg::set_query_dlg(wizard_shell& shell, dravik_convertor& conv, std::wstring name, std::wstring query,
                              QWidget* parent)
     : g_dialog(query_id::dialog, shell.dispatcher(), shell.dialog_owner(parent)),
       m_shell(shell),
@@ -115,8 +116,15 @@ void set_query_dlg::on_test() {
     std::wstring rest;
     if (!passes_select_test(text, rest)) return m_shell.error(std::wstring(query_not_select_text));
     std::string refusal;
-    if (wait_for_server(m_shell, wait_text::mysql, [&] { return m_conv.test_query(text, refusal); }))
-        return m_shell.message(L"The query is correct.");
+    bool correct = false;
+    try {
+        correct = wait_for_server(m_shell, m_conv, wait_text::query, [&] { return m_conv.test_query(text, refusal); });
+    } catch (const tk_exception& e) {
+        // The server did not answer, or its connection could not be made
+        // again: the dialog stays with what was typed.
+        return m_shell.error(vek_error_text(e));
+    }
+    if (correct) return m_shell.message(L"The query is correct.");
     // The fixed text, then the reason the server gave.
     const std::string reason = vek_box_paragraph(refusal);
     m_shell.error(reason.empty() ? query_syntax_error_text()

@@ -8,7 +8,7 @@
 
 #include "gui2/g_dialog.h"
 
-class udb_converter;
+class dravik_convertor;
 class wizard_shell;
 
 namespace query_id {
@@ -28,7 +28,7 @@ public:
     static constexpr int ok = query_id::ok;
     static constexpr int cancel = query_id::cancel;
 
-    set_query_dlg(wizard_shell& shell, udb_converter& conv, std::wstring name, std::wstring query,
+    set_query_dlg(wizard_shell& shell, dravik_convertor& conv, std::wstring name, std::wstring query,
                   QWidget* parent = nullptr);
 
     // Modal; ok or cancel (Escape and the close box cancel).
@@ -53,7 +53,7 @@ private:
     void on_ok();
 
     wizard_shell& m_shell;
-    udb_converter& m_conv;
+    dravik_convertor& m_conv;
     std::wstring m_name;
     std::wstring m_query;
 };

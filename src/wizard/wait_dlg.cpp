@@ -7,7 +7,10 @@
 #include <exception>
 
 #include "gui2/g_presen.h"
+#include "postgres/pgs_engi.h"
+#include "sql/sql_engi.h"
 #include "gui2/g_wiz_sh.h"
+#include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_threa.h"
 
@@ -71,6 +74,25 @@ please_wait_dlg::please_wait_dlg(const std::wstring& title, g_dispatcher& dispat
     connect(&m_timer, &QTimer::timeout, this, [this] { next_frame(); });
 }
 
+void please_wait_dlg::start_deadline(const unanswered_call& call) {
+    if (!call.break_off) return;
+    m_break_off = call.break_off;
+    m_deadline.setSingleShot(false);
+    m_deadline.setInterval(static_cast<int>(call.limit.count()));
+    connect(&m_deadline, &QTimer::timeout, this, [this] { break_off(); });
+    m_deadline.start();
+}
+
+void please_wait_dlg::break_off() {
+    if (m_ended) return m_deadline.stop();
+    tk_trace(2, "please wait: the server has not answered in time, the call is broken off");
+    m_gave_up = true;
+    m_break_off();
+    // A call that was still connecting had no connection to break yet: its
+    // own connect gives up, and what it sends then is broken off next time.
+    m_deadline.setInterval(1000);
+}
+
 void please_wait_dlg::show_frame() { m_icon->setPixmap(m_frames[static_cast<std::size_t>(m_frame)]); }
 
 void please_wait_dlg::next_frame() {
@@ -94,6 +116,7 @@ void please_wait_dlg::showEvent(QShowEvent* event) {
 void please_wait_dlg::end_wait() {
     m_ended = true;
     m_timer.stop();
+    m_deadline.stop();
     if (isVisible()) done(0);
 }
 
@@ -102,16 +125,41 @@ void please_wait_dlg::closeEvent(QCloseEvent* event) {
     g_dialog::closeEvent(event);
 }
 
-void run_behind_please_wait(wizard_shell& shell, tk_job& job, const std::wstring& text) {
-    please_wait_dlg dialog(shell.title(), shell.dispatcher(), shell.dialog_owner(nullptr), text);
+std::wstring no_answer_text(const wait_reason& reason, std::chrono::milliseconds limit) {
+    const std::wstring server = reason.server == wait_server::mysql ? L"MySQL" : L"PostgreSQL";
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+    return L"The " + server + L" server did not answer within " + std::to_wstring(seconds) +
+           L" seconds. Check to verify that " + server + L" server\nis not stopped or overloaded, and try again.";
+}
+
+server_link link_to(dravik_convertor& conv, wait_server server) {
+    if (server == wait_server::mysql) {
+        sql_engine& engine = conv.mysql_converter_impl::engine;
+        return {[&engine] { engine.break_connection(); }, [&engine] { engine.reopen_if_broken(); }};
+    }
+    pgs_engine& engine = conv.pgs_converter_impl::engine;
+    return {[&engine] { engine.break_connection(); }, [&engine] { engine.reopen_if_broken(); }};
+}
+
+void run_behind_please_wait(wizard_shell& shell, tk_job& job, const wait_reason& reason, const unanswered_call& call) {
+    please_wait_dlg dialog(shell.title(), shell.dispatcher(), shell.dialog_owner(nullptr), reason.text);
     ending_job ending(job, dialog);
     {
         tk_thread thread(ending);
+        dialog.start_deadline(call);
         thread.start();
         shell.presenter().exec_wait_dialog(dialog);
         // Leaving the scope waits for the job: its results are read only once
-        // it has ended (a server call cannot be stopped part-way; the request
-        // to stop that the thread sends on the way is not looked at).
+        // it has ended (a server call cannot be stopped part-way but by
+        // breaking its connection off; the request to stop that the thread
+        // sends on the way is not looked at).
     }
-    if (const std::exception_ptr failure = ending.failure()) std::rethrow_exception(failure);
+    const std::exception_ptr failure = ending.failure();
+    if (dialog.gave_up()) {
+        // What the call returned or raised after its connection was broken
+        // off tells nothing: the server did not answer.
+        if (failure) tk_trace(2, "please wait: the call that was given up raised");
+        throw tk_exception(no_answer_text(reason, call.limit), 1);
+    }
+    if (failure) std::rethrow_exception(failure);
 }

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -23,7 +24,9 @@
 #include "gui2/g_qt_pres.h"
 #include "wizard/pg_dbs.h"
 #include "wizard/pg_tabs.h"
+#include "wizard/pg_util.h"
 #include "wizard/qry_dlg.h"
+#include "wizard/wait_dlg.h"
 #include "wz_run_fix.h"
 
 namespace {
@@ -216,6 +219,8 @@ TEST_F(ScreenTest, every_page_and_dialog_fits_the_screen_and_cuts_no_text) {
 
     // The boxes as the program shows them, on the sheet.
     g_qt_presenter presenter;
+    const std::string no_answer =
+        vek_box_paragraph(tk_to_utf8(no_answer_text(wait_text::query, std::chrono::seconds(30))));
     const struct {
         const char* name;
         g_icon icon;
@@ -224,6 +229,7 @@ TEST_F(ScreenTest, every_page_and_dialog_fits_the_screen_and_cuts_no_text) {
     } boxes[] = {
         {"box_question", g_icon::question, "Are you sure you want to exit the wizard?", g_buttons::yes_no},
         {"box_error", g_icon::error, "Help file does not exist. Reinstall the program.", g_buttons::ok},
+        {"box_no_answer", g_icon::error, no_answer.c_str(), g_buttons::ok},
     };
     for (const auto& k : boxes) {
         g_box box;

@@ -9,21 +9,25 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "support/agent_db.h"
 #include "support/own_servers.h"
 #include "support/test_ports.h"
 #include "wizard/pg_tabs.h"
+#include "wizard/pg_util.h"
 #include "wizard/qry_dlg.h"
 #include "wizard/wait_dlg.h"
 #include "wz_fixture.h"
@@ -71,20 +75,44 @@ bool all_threads_stopped(pid_t pid) {
     return !ec;
 }
 
-// A MySQL server held with SIGSTOP until resume(); should the test not get
-// there, a watchdog lets it go on after a while, so a window that waits for
-// it on its own thread ends the test with a failure instead of a hang.
+// The processes whose parent is `parent` (a PostgreSQL server's backends).
+std::vector<pid_t> children_of(pid_t parent) {
+    std::vector<pid_t> out;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        // After the parenthesis: the state, then the parent's id.
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        pid_t ppid = 0;
+        if (rest >> state >> ppid && ppid == parent) out.push_back(std::stoi(name));
+    }
+    return out;
+}
+
+// A server held with SIGSTOP (its process, and a PostgreSQL server's
+// backends with it) until resume(); should the test not get there, a
+// watchdog lets it go on after a while, so a window that waits for it on its
+// own thread ends the test with a failure instead of a hang.
 class held_server {
 public:
-    explicit held_server(pid_t pid) : m_pid(pid) {
-        kill(m_pid, SIGSTOP);
+    explicit held_server(pid_t pid, bool with_children = false) : m_pids{pid} {
+        if (with_children)
+            for (pid_t child : children_of(pid)) m_pids.push_back(child);
+        for (pid_t p : m_pids) kill(p, SIGSTOP);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!all_threads_stopped(m_pid) && std::chrono::steady_clock::now() < deadline)
+        while (!held() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         m_watchdog = std::thread([this] {
             std::unique_lock<std::mutex> g(m_lock);
-            m_changed.wait_for(g, std::chrono::seconds(30), [this] { return m_resumed; });
-            kill(m_pid, SIGCONT);
+            m_changed.wait_for(g, std::chrono::seconds(40), [this] { return m_resumed; });
+            for (pid_t p : m_pids) kill(p, SIGCONT);
         });
     }
     ~held_server() {
@@ -94,6 +122,10 @@ public:
     held_server(const held_server&) = delete;
     held_server& operator=(const held_server&) = delete;
 
+    // Every thread of every held process is stopped.
+    bool held() const {
+        return std::all_of(m_pids.begin(), m_pids.end(), [](pid_t p) { return all_threads_stopped(p); });
+    }
     void resume() {
         {
             std::lock_guard<std::mutex> g(m_lock);
@@ -103,7 +135,7 @@ public:
     }
 
 private:
-    pid_t m_pid;
+    std::vector<pid_t> m_pids;
     std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_resumed = false;
@@ -186,8 +218,8 @@ TEST_F(WaitTest, next_on_a_connection_page_waits_for_a_silent_server_behind_the_
         int index;
         const wchar_t* text;
         const char* shot;
-    } pages[] = {{mysql_index, wait_text::mysql, "dialog_please_wait_mysql"},
-                 {pgs_index, wait_text::pgs, "dialog_please_wait_pgs"}};
+    } pages[] = {{mysql_index, wait_text::mysql.text, "dialog_please_wait_mysql"},
+                 {pgs_index, wait_text::pgs.text, "dialog_please_wait_pgs"}};
     for (const auto& p : pages) {
         SCOPED_TRACE(p.index);
         silent_port port;
@@ -237,7 +269,8 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
     // Next on the databases page asks both servers whether the databases
     // exist (the MySQL server is held), then the tables page lists the tables.
     ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
-    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_databases"), wait_text::mysql);
+    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_databases"),
+                  wait_text::mysql_database.text);
     ASSERT_EQ(shell->current_index(), tables_index);
     EXPECT_EQ(gui.presenter.waits.size(), 3u);
 
@@ -246,14 +279,14 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
     ASSERT_EQ(shell->current_index(), databases_index);
     gui.presenter.waits.clear();
     expect_served(held([&] { ASSERT_TRUE(shell->set_cur_sel_id(vek_page::tables)); }, "dialog_please_wait_tables"),
-                  wait_text::mysql);
+                  wait_text::tables.text);
     ASSERT_EQ(shell->current_index(), tables_index);
     EXPECT_EQ(controls(tables_index).list_count(tabs_id::available), 2);
     EXPECT_EQ(gui.presenter.waits.size(), 1u);
 
     // Next asks for the views, and the views page lists them as it opens.
     controls(tables_index).as<QPushButton>(tabs_id::add_all).click();
-    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_views"), wait_text::mysql);
+    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_views"), wait_text::views.text);
     ASSERT_EQ(shell->current_index(), views_index);
     EXPECT_EQ(controls(views_index).list_item(tabs_id::available, 0), "cheap_items");
     EXPECT_EQ(gui.presenter.waits.size(), 3u);
@@ -262,10 +295,104 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
     set_query_dlg query(*shell, *conv, L"q", L"");
     query.controls().set_text(query_id::query, std::string("SELECT id FROM items"));
     expect_served(held([&] { query.controls().as<QPushButton>(query_id::test).click(); }, "dialog_please_wait_query"),
-                  wait_text::mysql);
+                  wait_text::query.text);
     EXPECT_EQ(box_texts(), std::vector<QString>{"The query is correct."});
     EXPECT_EQ(gui.presenter.waits.size(), 4u);
     EXPECT_TRUE(gui.presenter.dialogs.empty());
+}
+
+// A server that stops answering after the connection was made: every call
+// behind the please-wait dialog is given up once the converter's answer
+// limit has passed, while the server is still held. A box names the server,
+// the user stays where they were with what they had typed, and once the
+// server goes on the same action works.
+TEST_F(WaitTest, a_call_the_server_leaves_unanswered_is_given_up_and_the_same_action_works_once_it_answers) {
+    own_servers servers;
+    scratch_dbs s("wz_silent", scratch_options{.create_dest = false, .unique = true});
+    s.my.exec("CREATE TABLE items (id INT PRIMARY KEY, price DECIMAL(10,2))");
+    s.my.exec("CREATE TABLE orders (id INT PRIMARY KEY)");
+    s.my.exec("CREATE VIEW cheap_items AS SELECT id FROM items WHERE price < 10");
+    start_on(s.src(), s.dest());
+    conv->answer_limit = std::chrono::seconds(2);
+    const QString typed_query = "SELECT id FROM items";
+    std::unique_ptr<set_query_dlg> query;
+
+    const struct {
+        const char* what;
+        bool pg;  // the PostgreSQL server is held, else the MySQL server
+        wait_reason given_up;
+        std::function<void()> go_there;  // before the server is held
+        std::function<void()> act;
+        int stays_on;  // the page the user is on after the box
+        std::function<void()> check_answered;
+    } steps[] = {
+        {"the MySQL database's existence", false, wait_text::mysql_database,
+         [&] { ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases)); }, [&] { shell->press_next(); },
+         databases_index, [&] { EXPECT_EQ(shell->current_index(), tables_index); }},
+        {"the PostgreSQL database's existence", true, wait_text::pgs_database,
+         [&] { shell->press_back(); }, [&] { shell->press_next(); }, databases_index,
+         [&] { EXPECT_EQ(shell->current_index(), tables_index); }},
+        {"the views' listing", false, wait_text::views,
+         [&] { controls(tables_index).as<QPushButton>(tabs_id::add_all).click(); }, [&] { shell->press_next(); },
+         tables_index,
+         [&] {
+             ASSERT_EQ(shell->current_index(), views_index);
+             EXPECT_EQ(controls(views_index).list_item(tabs_id::available, 0), "cheap_items");
+         }},
+        // Back lists the tables again as their page opens.
+        {"the tables' listing", false, wait_text::tables, [] {}, [&] { shell->press_back(); }, views_index,
+         [&] {
+             ASSERT_EQ(shell->current_index(), tables_index);
+             EXPECT_EQ(controls(tables_index).list_count(tabs_id::available), 0);
+             EXPECT_EQ(controls(tables_index).list_count(tabs_id::selected), 2);
+         }},
+        {"Test Query", false, wait_text::query,
+         [&] {
+             query = std::make_unique<set_query_dlg>(*shell, *conv, L"q", L"");
+             query->controls().set_text(query_id::query, typed_query.toStdString());
+         },
+         [&] { query->controls().as<QPushButton>(query_id::test).click(); }, tables_index,
+         [&] {
+             EXPECT_EQ(box_texts(), std::vector<QString>{"The query is correct."});
+             EXPECT_EQ(query->controls().text(query_id::query), typed_query);
+         }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.go_there();
+        gui.presenter.boxes.clear();
+        gui.presenter.waits.clear();
+        std::vector<QString> wait_texts;
+        for (int i = 0; i < 3; ++i)
+            gui.presenter.wait_script.push_back([&](QDialog& d) {
+                auto& wait = dynamic_cast<please_wait_dlg&>(d);
+                wait_texts.push_back(wait.controls().text(wait_id::text));
+                return d.exec();
+            });
+        {
+            held_server hold(step.pg ? servers.pg_pid() : servers.mysql_pid(), step.pg);
+            ASSERT_TRUE(hold.held());
+            step.act();
+            // Given up while the server still kept its answer back.
+            EXPECT_TRUE(hold.held());
+            const std::wstring box = tk_utf8_to_unicode(
+                vek_box_paragraph(tk_to_utf8(no_answer_text(step.given_up, conv->answer_limit))));
+            ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+            EXPECT_EQ(gui.presenter.boxes[0].icon, g_icon::error);
+            EXPECT_EQ(gui.presenter.boxes[0].text.toStdWString(), box);
+            ASSERT_FALSE(wait_texts.empty());
+            EXPECT_EQ(wait_texts.back().toStdWString(), step.given_up.text);
+            EXPECT_EQ(shell->current_index(), step.stays_on);
+        }
+        gui.presenter.wait_script.clear();
+        gui.presenter.boxes.clear();
+        step.act();
+        step.check_answered();
+    }
+    // Its text names the limit in seconds, and the server.
+    EXPECT_EQ(no_answer_text(wait_text::pgs_database, std::chrono::seconds(30)),
+              L"The PostgreSQL server did not answer within 30 seconds. Check to verify that PostgreSQL server\n"
+              L"is not stopped or overloaded, and try again.");
 }
 
 }  // namespace
