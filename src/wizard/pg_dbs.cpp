@@ -146,7 +146,8 @@ int sel_file_page::on_next() {
             shell().message(L"MySQL database does not exist");
             return -1;
         }
-        if (wait_for_server(shell(), m_conv, wait_text::pgs_database, [this] { return m_conv.is_db_exist(m_conv.dest); })) {
+        if (wait_for_server(shell(), m_conv, wait_text::pgs_database,
+                            [this] { return m_conv.is_db_exist(m_conv.dest); })) {
             overwrite_dlg2 dialog(shell(), vek_topic::overwrite, overwrite_question_text, m_conv.n_mode);
             if (dialog.run() != overwrite_dlg2::ok) return -1;
             // Only the choice: a run in mode 0 drops the destination when it

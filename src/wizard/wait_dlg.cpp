@@ -7,9 +7,9 @@
 #include <exception>
 
 #include "gui2/g_presen.h"
+#include "gui2/g_wiz_sh.h"
 #include "postgres/pgs_engi.h"
 #include "sql/sql_engi.h"
-#include "gui2/g_wiz_sh.h"
 #include "tk/tk_exc.h"
 #include "tk/tk_log.h"
 #include "tk/tk_threa.h"

@@ -131,8 +131,8 @@ private:
 // A call to a server made behind the please-wait dialog: its result, or
 // what it raised, here on the GUI thread.
 template <class F>
-std::invoke_result_t<F&> wait_for_server(wizard_shell& shell, const wait_reason& reason, const unanswered_call& given_up,
-                                         F call) {
+std::invoke_result_t<F&> wait_for_server(wizard_shell& shell, const wait_reason& reason,
+                                         const unanswered_call& given_up, F call) {
     using result = std::invoke_result_t<F&>;
     if constexpr (std::is_void_v<result>) {
         call_job job([&] { call(); });

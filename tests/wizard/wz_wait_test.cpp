@@ -25,6 +25,7 @@
 
 #include "support/agent_db.h"
 #include "support/own_servers.h"
+#include "support/test_db.h"
 #include "support/test_ports.h"
 #include "wizard/pg_tabs.h"
 #include "wizard/pg_util.h"
@@ -269,8 +270,7 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
     // Next on the databases page asks both servers whether the databases
     // exist (the MySQL server is held), then the tables page lists the tables.
     ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases));
-    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_databases"),
-                  wait_text::mysql_database.text);
+    expect_served(held([&] { shell->press_next(); }, "dialog_please_wait_databases"), wait_text::mysql_database.text);
     ASSERT_EQ(shell->current_index(), tables_index);
     EXPECT_EQ(gui.presenter.waits.size(), 3u);
 
@@ -329,9 +329,8 @@ TEST_F(WaitTest, a_call_the_server_leaves_unanswered_is_given_up_and_the_same_ac
         {"the MySQL database's existence", false, wait_text::mysql_database,
          [&] { ASSERT_TRUE(shell->set_cur_sel_id(vek_page::databases)); }, [&] { shell->press_next(); },
          databases_index, [&] { EXPECT_EQ(shell->current_index(), tables_index); }},
-        {"the PostgreSQL database's existence", true, wait_text::pgs_database,
-         [&] { shell->press_back(); }, [&] { shell->press_next(); }, databases_index,
-         [&] { EXPECT_EQ(shell->current_index(), tables_index); }},
+        {"the PostgreSQL database's existence", true, wait_text::pgs_database, [&] { shell->press_back(); },
+         [&] { shell->press_next(); }, databases_index, [&] { EXPECT_EQ(shell->current_index(), tables_index); }},
         {"the views' listing", false, wait_text::views,
          [&] { controls(tables_index).as<QPushButton>(tabs_id::add_all).click(); }, [&] { shell->press_next(); },
          tables_index,
@@ -375,8 +374,8 @@ TEST_F(WaitTest, a_call_the_server_leaves_unanswered_is_given_up_and_the_same_ac
             step.act();
             // Given up while the server still kept its answer back.
             EXPECT_TRUE(hold.held());
-            const std::wstring box = tk_utf8_to_unicode(
-                vek_box_paragraph(tk_to_utf8(no_answer_text(step.given_up, conv->answer_limit))));
+            const std::wstring box =
+                tk_utf8_to_unicode(vek_box_paragraph(tk_to_utf8(no_answer_text(step.given_up, conv->answer_limit))));
             ASSERT_EQ(gui.presenter.boxes.size(), 1u);
             EXPECT_EQ(gui.presenter.boxes[0].icon, g_icon::error);
             EXPECT_EQ(gui.presenter.boxes[0].text.toStdWString(), box);
@@ -389,6 +388,26 @@ TEST_F(WaitTest, a_call_the_server_leaves_unanswered_is_given_up_and_the_same_ac
         step.act();
         step.check_answered();
     }
+    // A run that starts right after a call was given up connects again first.
+    {
+        held_server hold(servers.mysql_pid());
+        gui.presenter.boxes.clear();
+        query->controls().as<QPushButton>(query_id::test).click();
+        ASSERT_EQ(gui.presenter.boxes.size(), 1u);
+    }
+    query.reset();
+    conv->convert_views = false;
+    shell->press_next();
+    ASSERT_EQ(shell->current_index(), run_index);
+    ASSERT_TRUE(serve_until([&] {
+        const auto outcome = conv->last_outcome();
+        return outcome != dravik_convertor::run_outcome::not_run && outcome != dravik_convertor::run_outcome::running;
+    }));
+    EXPECT_EQ(conv->last_outcome(), dravik_convertor::run_outcome::completed);
+    EXPECT_EQ(pg_query(s.dest(), "SELECT table_name::text FROM information_schema.tables WHERE "
+                                 "table_schema = 'public' ORDER BY 1"),
+              (db_rows{{"items"}, {"orders"}}));
+
     // Its text names the limit in seconds, and the server.
     EXPECT_EQ(no_answer_text(wait_text::pgs_database, std::chrono::seconds(30)),
               L"The PostgreSQL server did not answer within 30 seconds. Check to verify that PostgreSQL server\n"
