@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <thread>
 #include <vector>
 
 #include "postgres/pgs_db.h"
@@ -178,40 +179,77 @@ void pgs_engine::deletes_db(const std::wstring& name) {
     });
 }
 
+namespace {
+
+// What decides whether a database can be dropped and created again.
+struct recreate_facts {
+    bool exists = false;
+    bool may_create = false;
+    bool owns = false;
+    long long sessions_on_it = 0;
+    long long sessions_on_template1 = 0;
+};
+
+recreate_facts read_recreate_facts(pqxx::connection& conn, const std::string& db) {
+    pgs_read_committed_tx tx(conn, "check_recreatable");
+    // DROP DATABASE needs the owner's rights; CREATE DATABASE needs
+    // CREATEDB and copies template1, which no other session may be
+    // connected to. Sessions on the database itself stop the drop.
+    const pqxx::result r = pgs_exec_params(
+        tx,
+        "SELECT r.rolsuper OR r.rolcreatedb, pg_has_role(d.datdba, 'USAGE'), "
+        "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = d.datname AND a.pid <> pg_backend_pid() "
+        "AND a.backend_type = 'client backend'), "
+        "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = 'template1' AND a.pid <> pg_backend_pid() "
+        "AND a.backend_type = 'client backend') "
+        "FROM pg_database d JOIN pg_roles r ON r.rolname = current_user WHERE d.datname = $1",
+        db);
+    recreate_facts facts;
+    if (r.empty()) return facts;
+    facts.exists = true;
+    facts.may_create = r[0][0].as<bool>();
+    facts.owns = r[0][1].as<bool>();
+    facts.sessions_on_it = r[0][2].as<long long>();
+    facts.sessions_on_template1 = r[0][3].as<long long>();
+    return facts;
+}
+
+// A client that has just closed its connection leaves a backend that is
+// still ending for a moment; the server waits that long for such sessions
+// before DROP and CREATE DATABASE give up, and so does the check.
+constexpr auto leaving_sessions_wait = std::chrono::seconds(5);
+constexpr auto leaving_sessions_poll = std::chrono::milliseconds(100);
+
+}  // namespace
+
 void pgs_engine::check_recreatable(const std::wstring& name) {
     tk_trace_w(2, L"pgs_engine::check_recreatable(%s)", name.c_str());
     const std::string db = pgs_fold_name(name);
     std::vector<std::string> reasons;
     pgs_guard([&] {
         pqxx::connection& conn = connection();
-        pgs_read_committed_tx tx(conn, "check_recreatable");
-        // DROP DATABASE needs the owner's rights; CREATE DATABASE needs
-        // CREATEDB and copies template1, which no other session may be
-        // connected to. Sessions on the database itself stop the drop.
-        const pqxx::result r = pgs_exec_params(
-            tx,
-            "SELECT r.rolsuper OR r.rolcreatedb, pg_has_role(d.datdba, 'USAGE'), "
-            "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = d.datname AND a.pid <> pg_backend_pid() "
-            "AND a.backend_type = 'client backend'), "
-            "(SELECT count(*) FROM pg_stat_activity a WHERE a.datname = 'template1' AND a.pid <> pg_backend_pid() "
-            "AND a.backend_type = 'client backend') "
-            "FROM pg_database d JOIN pg_roles r ON r.rolname = current_user WHERE d.datname = $1",
-            db);
-        if (r.empty()) return;
+        const auto give_up = std::chrono::steady_clock::now() + leaving_sessions_wait;
+        recreate_facts facts = read_recreate_facts(conn, db);
+        while (facts.exists && (facts.sessions_on_it > 0 || facts.sessions_on_template1 > 0) &&
+               std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::sleep_for(leaving_sessions_poll);
+            facts = read_recreate_facts(conn, db);
+        }
+        if (!facts.exists) return;
         // This program and the client tools drop and create databases from
         // it: the server's own refusal would name none of that.
         if (is_maintenance_db(db))
             reasons.push_back("it is the maintenance database, which this program and the PostgreSQL client tools "
                               "connect to");
         const std::string user = conn.username() ? conn.username() : "";
-        if (!r[0][0].as<bool>())
+        if (!facts.may_create)
             reasons.push_back("user " + user +
                               " may not create databases (CREATEDB), so it could not be created again");
-        if (!r[0][1].as<bool>()) reasons.push_back("user " + user + " does not own it");
-        if (const long long others = r[0][2].as<long long>())
-            reasons.push_back(std::to_string(others) + " other session(s) are connected to it");
-        if (const long long others = r[0][3].as<long long>())
-            reasons.push_back(std::to_string(others) +
+        if (!facts.owns) reasons.push_back("user " + user + " does not own it");
+        if (facts.sessions_on_it > 0)
+            reasons.push_back(std::to_string(facts.sessions_on_it) + " other session(s) are connected to it");
+        if (facts.sessions_on_template1 > 0)
+            reasons.push_back(std::to_string(facts.sessions_on_template1) +
                               " other session(s) are connected to template1, so it could not be created again");
     });
     if (reasons.empty()) return;
