@@ -96,15 +96,14 @@ void pgs_engine::connect(const std::string& host, const std::string& user, const
         // The new socket is held before the session's first statements,
         // which may wait as long as any other; the old connection's comes
         // back when they fail, as the old connection stays.
-        pf_socket_stop previous = hold_socket(pf_socket_stop(conn->sock()));
+        pf_held_connection previous = m_breaker.hold(conn->sock());
         try {
             lift_session_limits(*conn);
         } catch (...) {
-            hold_socket(std::move(previous));
+            m_breaker.restore(std::move(previous));
             throw;
         }
         m_connection = std::move(conn);
-        m_broken = false;
     });
     m_connected_db = dbname_utf8;
     m_user = user;
@@ -131,22 +130,12 @@ void pgs_engine::lift_session_limits(pgs_connection& conn) {
     if (conn.server_version() >= 140000) work.exec("SET idle_session_timeout = 0");
 }
 
-pf_socket_stop pgs_engine::hold_socket(pf_socket_stop stop) noexcept {
-    const std::lock_guard<std::mutex> guard(m_socket_lock);
-    std::swap(m_socket_stop, stop);
-    return stop;
-}
-
 void pgs_engine::break_connection() noexcept {
-    const std::lock_guard<std::mutex> guard(m_socket_lock);
-    if (!m_socket_stop.holds()) return;
-    tk_trace(2, "pgs_engine::break_connection");
-    m_socket_stop.stop();
-    m_broken = true;
+    if (m_breaker.break_off()) tk_trace(2, "pgs_engine::break_connection");
 }
 
 void pgs_engine::reopen_if_broken() {
-    if (!m_broken) return;
+    if (!m_breaker.broken()) return;
     tk_trace(2, "The connection was broken off: connecting again");
     connect(m_host, m_user, m_password, m_connected_db, m_port);
 }

@@ -1,9 +1,7 @@
 #pragma once
 // The one link to the destination PostgreSQL server: connection parameters,
 // the connection itself, and the database-level statements.
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/pf_sock.h"
@@ -54,7 +52,6 @@ public:
     // until reopen_if_broken. Does nothing before a connect has succeeded
     // (a connect gives up on its own). Never throws.
     void break_connection() noexcept;
-    bool broken() const noexcept { return m_broken.load(); }
     // After break_connection: connects again to the database the broken
     // connection was on (connect's exceptions when that fails).
     void reopen_if_broken();
@@ -73,8 +70,6 @@ public:
 
 private:
     static void lift_session_limits(pgs_connection& conn);
-    // Makes `stop` the connection's and gives back the one held before.
-    pf_socket_stop hold_socket(pf_socket_stop stop) noexcept;
 
     std::string m_db_name;
     // What the current connection was opened on (empty: the maintenance
@@ -86,9 +81,7 @@ private:
     int m_port = 0;
     std::unique_ptr<pgs_connection> m_connection;
     std::unique_ptr<pgs_name_validator> m_name_rules;
-    // The connection's socket for break_connection, which another thread
-    // calls while this one may be replacing the connection: under the lock.
-    std::mutex m_socket_lock;
-    pf_socket_stop m_socket_stop;
-    std::atomic<bool> m_broken{false};
+    // Holds the connection's socket for break_connection, which another
+    // thread calls while this one may be replacing the connection.
+    pf_connection_breaker m_breaker;
 };

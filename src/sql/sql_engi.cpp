@@ -58,10 +58,7 @@ void sql_engine::initialize() {
 
 void sql_engine::close() noexcept {
     if (!m_connected) return;
-    {
-        const std::lock_guard<std::mutex> guard(m_socket_lock);
-        m_socket_stop = pf_socket_stop();
-    }
+    m_breaker.release();
     m_connection.reset();
     m_connected = 0;
     m_charset.clear();
@@ -117,7 +114,8 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
         throw e;
     }
     m_connected = 1;
-    hold_socket();
+    // Held before the session's first statements, which may wait as long as any other.
+    m_breaker.hold(static_cast<int>(mysql_get_socket(handle())));
     m_host = host;
     m_user = user;
     m_password = password;
@@ -148,23 +146,12 @@ void sql_engine::connect(const std::string& host, const std::string& user, const
     read_name_rules();
 }
 
-void sql_engine::hold_socket() noexcept {
-    const std::lock_guard<std::mutex> guard(m_socket_lock);
-    m_socket_stop = pf_socket_stop(static_cast<int>(mysql_get_socket(handle())));
-    if (!m_socket_stop.holds()) tk_trace(2, "The connection's socket cannot be held: it cannot be broken off");
-    m_broken = false;
-}
-
 void sql_engine::break_connection() noexcept {
-    const std::lock_guard<std::mutex> guard(m_socket_lock);
-    if (!m_socket_stop.holds()) return;
-    tk_trace(2, "sql_engine::break_connection");
-    m_socket_stop.stop();
-    m_broken = true;
+    if (m_breaker.break_off()) tk_trace(2, "sql_engine::break_connection");
 }
 
 void sql_engine::reopen_if_broken() {
-    if (!m_broken) return;
+    if (!m_breaker.broken()) return;
     tk_trace(2, "The connection was broken off: connecting again");
     connect(m_host, m_user, m_password, m_port);
 }

@@ -1,9 +1,7 @@
 #pragma once
 // The one connection to the MySQL server.
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,7 +112,6 @@ public:
     // reopen_if_broken. Does nothing while no connection is made (a connect
     // gives up on its own). Never throws.
     void break_connection() noexcept;
-    bool broken() const noexcept { return m_broken.load(); }
     // After break_connection: connects again as the last connect did, and
     // so is no longer broken (connect's exceptions when that fails).
     void reopen_if_broken();
@@ -126,7 +123,6 @@ public:
 
 private:
     void close() noexcept;
-    void hold_socket() noexcept;
     void set_charset();
     void read_name_rules();
     bool try_statement(const char* sql, const char* failure_format);
@@ -148,9 +144,7 @@ private:
     std::string m_host, m_user;
     std::optional<std::string> m_password;
     unsigned m_port = 0;
-    // The connection's socket for break_connection, which another thread
-    // calls while this one may be connecting or closing: under the lock.
-    std::mutex m_socket_lock;
-    pf_socket_stop m_socket_stop;
-    std::atomic<bool> m_broken{false};
+    // Holds the connection's socket for break_connection, which another
+    // thread calls while this one may be connecting or closing.
+    pf_connection_breaker m_breaker;
 };

@@ -132,13 +132,16 @@ std::wstring no_answer_text(const wait_reason& reason, std::chrono::milliseconds
            L" seconds. Check to verify that " + server + L" server\nis not stopped or overloaded, and try again.";
 }
 
-server_link link_to(dravik_convertor& conv, wait_server server) {
-    if (server == wait_server::mysql) {
-        sql_engine& engine = conv.mysql_converter_impl::engine;
-        return {[&engine] { engine.break_connection(); }, [&engine] { engine.reopen_if_broken(); }};
-    }
-    pgs_engine& engine = conv.pgs_converter_impl::engine;
+namespace {
+template <class Engine>
+server_link link_to(Engine& engine) {
     return {[&engine] { engine.break_connection(); }, [&engine] { engine.reopen_if_broken(); }};
+}
+}  // namespace
+
+server_link link_to(dravik_convertor& conv, wait_server server) {
+    if (server == wait_server::mysql) return link_to(conv.mysql_converter_impl::engine);
+    return link_to(conv.pgs_converter_impl::engine);
 }
 
 void run_behind_please_wait(wizard_shell& shell, tk_job& job, const wait_reason& reason, const unanswered_call& call) {

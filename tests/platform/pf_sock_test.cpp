@@ -65,4 +65,31 @@ TEST(PfSocketStop, holds_nothing_without_a_socket_and_moves_its_hold) {
     EXPECT_TRUE(to.stop());
 }
 
+// Broken off, a connection stays broken when it is closed, until another is
+// held; a connect that fails gives the old connection back as it was.
+TEST(PfConnectionBreaker, a_broken_connection_stays_broken_until_another_is_held) {
+    pf_connection_breaker breaker;
+    EXPECT_FALSE(breaker.break_off());  // nothing held yet
+    EXPECT_FALSE(breaker.broken());
+
+    socket_pair first;
+    breaker.hold(first.fd[0]);
+    EXPECT_TRUE(breaker.break_off());
+    char c;
+    EXPECT_EQ(recv(first.fd[0], &c, 1, 0), 0);
+    breaker.release();
+    EXPECT_TRUE(breaker.broken());
+    EXPECT_FALSE(breaker.break_off());
+
+    socket_pair failed;
+    pf_held_connection previous = breaker.hold(failed.fd[0]);
+    EXPECT_FALSE(breaker.broken());
+    breaker.restore(std::move(previous));
+    EXPECT_TRUE(breaker.broken());
+
+    socket_pair second;
+    breaker.hold(second.fd[0]);
+    EXPECT_FALSE(breaker.broken());
+}
+
 }  // namespace

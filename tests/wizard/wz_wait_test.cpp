@@ -195,6 +195,15 @@ protected:
         return seen;
     }
 
+    // Two tables and a view in the source; the wizard started on it with
+    // both servers connected.
+    void start_on_shop(scratch_dbs& s) {
+        s.my.exec("CREATE TABLE items (id INT PRIMARY KEY, price DECIMAL(10,2))");
+        s.my.exec("CREATE TABLE orders (id INT PRIMARY KEY)");
+        s.my.exec("CREATE VIEW cheap_items AS SELECT id FROM items WHERE price < 10");
+        start_on(s.src(), s.dest());
+    }
+
     // The texts of every line edit of the page.
     std::map<int, QString> line_texts(int index) {
         std::map<int, QString> out;
@@ -256,10 +265,7 @@ TEST_F(WaitTest, next_on_a_connection_page_waits_for_a_silent_server_behind_the_
 TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_please_wait_dialog) {
     own_servers servers;
     scratch_dbs s("wz_wait", scratch_options{.create_dest = false, .unique = true});
-    s.my.exec("CREATE TABLE items (id INT PRIMARY KEY, price DECIMAL(10,2))");
-    s.my.exec("CREATE TABLE orders (id INT PRIMARY KEY)");
-    s.my.exec("CREATE VIEW cheap_items AS SELECT id FROM items WHERE price < 10");
-    start_on(s.src(), s.dest());
+    start_on_shop(s);
 
     auto held = [&](const std::function<void()>& action, const QString& shot) {
         held_server hold(servers.mysql_pid());
@@ -309,10 +315,7 @@ TEST_F(WaitTest, the_databases_tables_views_and_test_query_wait_behind_the_pleas
 TEST_F(WaitTest, a_call_the_server_leaves_unanswered_is_given_up_and_the_same_action_works_once_it_answers) {
     own_servers servers;
     scratch_dbs s("wz_silent", scratch_options{.create_dest = false, .unique = true});
-    s.my.exec("CREATE TABLE items (id INT PRIMARY KEY, price DECIMAL(10,2))");
-    s.my.exec("CREATE TABLE orders (id INT PRIMARY KEY)");
-    s.my.exec("CREATE VIEW cheap_items AS SELECT id FROM items WHERE price < 10");
-    start_on(s.src(), s.dest());
+    start_on_shop(s);
     conv->answer_limit = std::chrono::seconds(2);
     const QString typed_query = "SELECT id FROM items";
     std::unique_ptr<set_query_dlg> query;
